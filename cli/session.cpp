@@ -1,0 +1,74 @@
+#include "cli/session.h"
+
+#include <iostream>
+
+#include "core/link/number_text.h"
+#include "platform/system_board_bus.h"
+#include "sim/sim_bench.h"
+
+namespace dmm::cli {
+
+std::string HexBytes(const uint8_t* data, size_t n) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) {
+        if (i) text += ' ';
+        text += HexStr(data[i], 2);
+    }
+    return text;
+}
+
+class Session::TracePrinter final : public PacketTrace {
+public:
+    explicit TracePrinter(std::ostream& out) : out_(out) {}
+    void OnPacket(bool outgoing, const uint8_t* data, size_t n) override {
+        out_ << (outgoing ? "> " : "< ") << HexBytes(data, n) << '\n';
+    }
+
+private:
+    std::ostream& out_;
+};
+
+Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& err)
+    : options_(options), out_(out), err_(err), clock_(std::make_unique<SystemClock>()) {
+    BoardBus* bus = nullptr;
+    if (options.sim) {
+        simBench_ = std::make_unique<sim::SimBench>(
+            *clock_, options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
+        bus = &simBench_->bus();
+    } else {
+        systemBus_ = std::make_unique<platform::SystemBoardBus>();
+        bus = systemBus_.get();
+    }
+    core_ = std::make_unique<BenchCore>(*bus, *clock_);
+    if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
+    core_->chip().Photo = options.photo;
+    if (options.trace) {
+        tracePrinter_ = std::make_unique<TracePrinter>(out_);
+        core_->link().SetTrace(tracePrinter_.get());
+    }
+}
+
+Session::~Session() {
+    // Leave the board as the GUI leaves it: out of DMM mode, connection given up.
+    if (core_->target().devc.connected) {
+        if (core_->target().interfaceKind == InterfaceKind::DMM) core_->link().SetDmmMode(false);
+        core_->link().ReleaseBoard();
+    }
+}
+
+bool Session::Fail(const std::string& message) {
+    err_ << "dmmctl: " << message << '\n';
+    return false;
+}
+
+bool Session::EnsureBoard() {
+    if (core_->target().devc.connected) return true;
+    uint8_t status = 0;
+    if (core_->link().OpenBoard(status)) return true;
+    if (core_->target().devc.connected) return Fail("the board answered with a wrong signature");
+    return Fail(options_.sim ? "the simulated board did not answer"
+                             : "no board found (bulk 0547:1004 or HID 04d8:2008); see README, "
+                               "\"Using a real board\"");
+}
+
+}  // namespace dmm::cli

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "core/app/bench_core.h"
+#include "core/link/board_transport.h"
+#include "core/link/clock.h"
+#include "core/link/interface_kind.h"
+
+namespace dmm::sim {
+class SimBench;
+}
+
+namespace dmm::cli {
+
+struct GlobalOptions {
+    bool sim = false;
+    bool hid = false;  // simulated board in its HID personality
+    std::string dir;
+    std::string kind = "dmm";
+    bool photo = false;
+    bool trace = false;
+};
+
+// One dmmctl run: the bench core over the real or simulated board, and the streams the
+// verbs print to. Verbs run one after another on the same session.
+class Session {
+public:
+    Session(const GlobalOptions& options, std::ostream& out, std::ostream& err);
+    ~Session();
+
+    BenchCore& core() { return *core_; }
+    std::ostream& out() { return out_; }
+    std::ostream& err() { return err_; }
+    const GlobalOptions& options() const { return options_; }
+    sim::SimBench* simBench() { return simBench_.get(); }
+
+    // Opens the board if it is not open yet; prints a clear message when there is none.
+    bool EnsureBoard();
+    // Prints a failure line and returns false, for verbs' early returns.
+    bool Fail(const std::string& message);
+
+private:
+    class TracePrinter;
+
+    GlobalOptions options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<sim::SimBench> simBench_;
+    std::unique_ptr<BoardBus> systemBus_;
+    std::unique_ptr<TracePrinter> tracePrinter_;
+    std::unique_ptr<BenchCore> core_;
+};
+
+// Hex text of bytes separated by spaces: "C2 01 24".
+std::string HexBytes(const uint8_t* data, size_t n);
+
+}  // namespace dmm::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/session.h"
+
+namespace dmm::cli {
+
+// One dmmctl verb. A fresh object is made for each occurrence on the command line;
+// Define() declares its arguments, Run() does the work once they are parsed.
+class Verb {
+public:
+    virtual ~Verb() = default;
+    virtual void Define(CLI::App& app) = 0;
+    virtual bool Run(Session& session) = 0;
+};
+
+struct VerbInfo {
+    std::string name;
+    std::string summary;
+    std::function<std::unique_ptr<Verb>()> make;
+};
+
+// Every verb dmmctl knows, in the order the help lists them.
+std::vector<VerbInfo> AllVerbs();
+
+// Each group of verbs adds itself here.
+void AddLinkVerbs(std::vector<VerbInfo>& verbs);
+
+// A number as engineers type it: 0x5A, 5Ah, 90 (decimal), 0b1010.
+bool ParseCliNumber(const std::string& text, int64_t& value);
+
+// A CLI11 validator for ParseCliNumber.
+CLI::Validator CliNumber();
+
+}  // namespace dmm::cli

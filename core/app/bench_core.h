@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/link/board_link.h"
+#include "core/link/chip_access.h"
+#include "core/link/stnd.h"
+
+namespace dmm {
+
+// The core objects of one bench: the target record, the board link and the chip
+// operations, wired together over a board bus and a clock that the caller owns.
+// One thread uses a BenchCore at a time: the bench thread in the GUI, the main thread
+// in the CLI and in tests.
+class BenchCore {
+public:
+    BenchCore(BoardBus& bus, Clock& clock)
+        : clock_(clock), link_(target_.devc, bus, clock), chip_(target_, link_, clock) {}
+    BenchCore(const BenchCore&) = delete;
+    BenchCore& operator=(const BenchCore&) = delete;
+
+    Clock& clock() { return clock_; }
+    STND& target() { return target_; }
+    BoardLink& link() { return link_; }
+    ChipAccess& chip() { return chip_; }
+
+private:
+    Clock& clock_;
+    STND target_;
+    BoardLink link_;
+    ChipAccess chip_;
+};
+
+}  // namespace dmm

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/link/board_link.h"
+#include "core/link/chip_frames.h"
+#include "core/link/stnd.h"
+
+namespace dmm {
+
+// Which per-function copy WriteRegister keeps (the analysis window's function choice).
+enum class ComFunChoice : int { Scale = 0, Dmm = 1 };
+
+// Last values written to the ADC setup registers 0x3C..0x40 (entries 0..4) and 0x30 (5).
+using FunctionRegisterCopy = std::array<uint8_t, 6>;
+
+// Panels that redraw from the register image, in the order RefreshPanels visits them.
+enum class PanelOrder : int {
+    Ram = 0,
+    Register,
+    AdcClock,
+    SwitchNetwork,
+    Adc1,
+    Adc2,
+    OpAmp,
+    Counter,
+};
+
+// The chip operations every window uses: the register image, block reads and writes
+// over the selected interface kind, single-register writes with read-back, and the
+// redraw notification. Thread: the bench thread (or the CLI's/test's own thread).
+class ChipAccess {
+public:
+    ChipAccess(STND& target, BoardLink& link, Clock& clock);
+
+    STND& target() { return target_; }
+    const STND& target() const { return target_; }
+    BoardLink& link() { return link_; }
+    TransferBuffer& buffer() { return link_.buffer(); }
+
+    // Setup options that shape the frames.
+    bool Photo = false;
+    std::string ChipTitle;
+    ComFunChoice ComFun = ComFunChoice::Scale;
+    FunctionRegisterCopy ScaleCopy{};
+    FunctionRegisterCopy DmmCopy{};
+
+    uint8_t GetRegImage(int address) const;
+    void SetRegImage(int address, uint8_t value);
+
+    // Reads count bytes (1..255) into the transfer buffer from byte 0 on.
+    bool ReadChip(uint16_t address, int count);
+    // Writes count bytes (1..255) that the caller placed at WriteDataOffset of the buffer.
+    bool WriteChip(uint16_t address, int count);
+    // Writes one register and stores the read-back value into the image.
+    bool WriteRegister(uint16_t address, uint8_t value);
+    void UpdateRegister(int address, uint8_t value);
+    void RefreshPanels();
+
+    // Panels (or their bench-side publishers) subscribe here; RefreshPanels calls them in
+    // PanelOrder, whatever order they subscribed in.
+    using RefreshHandler = std::function<void()>;
+    void SubscribeRefresh(PanelOrder order, RefreshHandler handler);
+
+    FunctionRegisterCopy& SelectedCopy() { return ComFun == ComFunChoice::Dmm ? DmmCopy : ScaleCopy; }
+
+private:
+    bool ExchangeFrame(size_t sendCount, size_t receiveCount);
+    void WaitAfterFrame();
+    void RememberFunctionCopy(uint16_t address, uint8_t value);
+    FrameOptions Options() const;
+
+    STND& target_;
+    BoardLink& link_;
+    Clock& clock_;
+    std::vector<std::pair<PanelOrder, RefreshHandler>> refreshHandlers_;
+};
+
+}  // namespace dmm

@@ -1,0 +1,33 @@
+#include "core/link/clock.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace dmm {
+
+int64_t SystemClock::NowMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SystemClock::SleepMs(int64_t ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void DelayMs(Clock& clock, int64_t ms) {
+    const int64_t start = clock.NowMs();
+    for (int64_t elapsed = 0; elapsed < ms; elapsed = clock.NowMs() - start) {
+        clock.SleepMs(ms - elapsed);
+    }
+}
+
+void DelaySpan(Clock& clock, double spanDays) {
+    constexpr double kMsPerDay = 86400000.0;
+    if (!(spanDays >= 0.0)) return;
+    // "not greater than span": the wait ends once strictly more than span has passed.
+    const int64_t ms = static_cast<int64_t>(std::floor(spanDays * kMsPerDay)) + 1;
+    DelayMs(clock, ms);
+}
+
+}  // namespace dmm
