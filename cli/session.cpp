@@ -1,6 +1,9 @@
 #include "cli/session.h"
 
+#include <filesystem>
 #include <iostream>
+
+#include "core/app/bench_directory.h"
 
 #include "core/link/number_text.h"
 #include "platform/system_board_bus.h"
@@ -42,6 +45,12 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     core_ = std::make_unique<BenchCore>(*bus, *clock_);
     if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
     core_->chip().Photo = options.photo;
+    std::error_code ignored;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    const BenchDirectoryChoice dir = ResolveBenchDirectory(
+        QString::fromStdString(options.dir), QString::fromStdString(exe.parent_path().string()));
+    if (dir.error.isEmpty()) benchDir_ = dir.path.toStdString();
+    else err_ << "dmmctl: " << dir.error.toStdString() << '\n';
     if (options.trace) {
         tracePrinter_ = std::make_unique<TracePrinter>(out_);
         core_->link().SetTrace(tracePrinter_.get());

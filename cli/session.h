@@ -36,6 +36,8 @@ public:
     std::ostream& err() { return err_; }
     const GlobalOptions& options() const { return options_; }
     sim::SimBench* simBench() { return simBench_.get(); }
+    // The bench directory (settings, INCLUDE/, result files); empty when none could be made.
+    const std::string& benchDir() const { return benchDir_; }
 
     // Opens the board if it is not open yet; prints a clear message when there is none.
     bool EnsureBoard();
@@ -53,6 +55,7 @@ private:
     std::unique_ptr<BoardBus> systemBus_;
     std::unique_ptr<TracePrinter> tracePrinter_;
     std::unique_ptr<BenchCore> core_;
+    std::string benchDir_;
 };
 
 // Hex text of bytes separated by spaces: "C2 01 24".

@@ -1,0 +1,76 @@
+#include "core/app/bench_directory.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace dmm {
+namespace {
+
+bool CopyTree(const QString& from, const QString& to) {
+    QDir source(from);
+    if (!source.exists()) return false;
+    if (!QDir().mkpath(to)) return false;
+    for (const QFileInfo& entry : source.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        const QString target = to + "/" + entry.fileName();
+        if (entry.isDir()) {
+            if (!CopyTree(entry.absoluteFilePath(), target)) return false;
+        } else if (!QFileInfo::exists(target) && !QFile::copy(entry.absoluteFilePath(), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HoldsInclude(const QString& dir) {
+    return !FindFileCaseInsensitive(dir, "INCLUDE").isEmpty() &&
+           QFileInfo(FindFileCaseInsensitive(dir, "INCLUDE")).isDir();
+}
+
+}  // namespace
+
+QString ShippedDataDirectory() {
+#ifdef DMM_SOURCE_DATA_DIR
+    if (QFileInfo(QStringLiteral(DMM_SOURCE_DATA_DIR)).isDir()) return QStringLiteral(DMM_SOURCE_DATA_DIR);
+#endif
+#ifdef DMM_INSTALL_DATA_DIR
+    return QStringLiteral(DMM_INSTALL_DATA_DIR);
+#else
+    return {};
+#endif
+}
+
+QString FindFileCaseInsensitive(const QString& folder, const QString& name) {
+    QDir dir(folder);
+    if (name.isEmpty() || !dir.exists()) return {};
+    if (dir.exists(name)) return dir.absoluteFilePath(name);
+    for (const QString& entry : dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) return dir.absoluteFilePath(entry);
+    }
+    return {};
+}
+
+BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir) {
+    if (!requested.isEmpty()) {
+        QDir dir(requested);
+        if (!dir.exists() && !QDir().mkpath(requested)) {
+            return {{}, QStringLiteral("cannot create the bench directory %1").arg(requested)};
+        }
+        const QString path = QDir(requested).absolutePath();
+        // A new bench directory gets the shipped chip descriptions so that it works at once.
+        if (!HoldsInclude(path)) CopyTree(ShippedDataDirectory(), path);
+        return {path, {}};
+    }
+    if (!executableDir.isEmpty() && QFileInfo(executableDir).isWritable() && HoldsInclude(executableDir)) {
+        return {QDir(executableDir).absolutePath(), {}};
+    }
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    const QString path = user.isEmpty() ? QDir::homePath() + "/.local/share/dmmbench" : user;
+    if (!HoldsInclude(path) && !CopyTree(ShippedDataDirectory(), path)) {
+        if (!QDir().mkpath(path)) return {{}, QStringLiteral("cannot create %1").arg(path)};
+    }
+    return {QDir(path).absolutePath(), {}};
+}
+
+}  // namespace dmm

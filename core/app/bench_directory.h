@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace dmm {
+
+// The bench directory holds what the program reads and writes besides the chip: the
+// settings file, step tables, INCLUDE/ with the chip descriptions, and result files.
+//
+// Chosen as: the --dir argument when given; else the executable's directory when it is
+// writable and holds INCLUDE/; else a per-user data directory, filled on first use with
+// a copy of the shipped data (the chip list and descriptions).
+struct BenchDirectoryChoice {
+    QString path;    // absolute, without trailing separator
+    QString error;   // empty on success
+};
+
+BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir);
+
+// Where the shipped data/ folder lives (the source tree for a build, or the install prefix).
+QString ShippedDataDirectory();
+
+// Joins the bench directory and a file name found in a file (chip list tokens are
+// upper-cased): an existing entry of the folder that matches case-insensitively wins.
+QString FindFileCaseInsensitive(const QString& folder, const QString& name);
+
+}  // namespace dmm
