@@ -32,7 +32,7 @@ public:
 };
 
 // Hooks that do nothing, for callers with no user interface.
-class NullUiHooks final : public UiHooks {
+class NullUiHooks : public UiHooks {
 public:
     void SetStatusText(int, const QString&) override {}
     void ShowGauge(bool) override {}

@@ -1,0 +1,47 @@
+#include "core/app/bench.h"
+
+#include <QTimer>
+
+namespace dmm {
+
+Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
+    : core_(bus, clock), hooks_(hooks), up_(core_.chip(), hooks, this) {
+    qRegisterMetaType<RegisterImageSnapshot>();
+    core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
+}
+
+Bench::~Bench() = default;
+
+void Bench::PublishRegisterImage() {
+    if (publishPending_) return;
+    publishPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        publishPending_ = false;
+        RegisterImageSnapshot snapshot;
+        snapshot.bytes = core_.target().RegisterImage;
+        emit RegisterImageChanged(snapshot);
+    });
+}
+
+BenchThread::BenchThread(Bench& bench) : bench_(bench) { thread_.setObjectName("bench"); }
+
+BenchThread::~BenchThread() { Stop(); }
+
+void BenchThread::Start() {
+    if (thread_.isRunning()) return;
+    bench_.moveToThread(&thread_);
+    thread_.start();
+}
+
+void BenchThread::Stop() {
+    if (!thread_.isRunning()) return;
+    QThread* caller = QThread::currentThread();
+    bench_.RunAndWait([caller](Bench& bench) {
+        bench.up().StopHeartbeat();
+        bench.moveToThread(caller);
+    });
+    thread_.quit();
+    thread_.wait();
+}
+
+}  // namespace dmm

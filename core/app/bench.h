@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+#include "core/app/bench_core.h"
+#include "core/app/ui_hooks.h"
+#include "core/link/processor_centre.h"
+
+namespace dmm {
+
+// A copy of the register image, published to the windows after it changed.
+struct RegisterImageSnapshot {
+    std::array<uint8_t, kRegisterImageSize> bytes{};
+};
+
+// The bench: the core objects of one evaluation bench, living on their own thread.
+//
+// Everything that exchanges bytes with the board or an instrument runs on the bench
+// thread, one action at a time, in the order the actions were posted. Windows never touch
+// the core directly; they use the pattern below and paint only what comes back:
+//
+//   bench.Call([address, value](Bench& b) { return b.chip().WriteRegister(address, value); },
+//              this, [this](bool ok) { ... runs on the window's (GUI) thread ... });
+//
+// Post/Call/RunAndWait are thread-safe. Signals of the bench and of TVz_UP reach GUI
+// objects through queued connections (Qt picks them automatically across threads).
+class Bench : public QObject {
+    Q_OBJECT
+public:
+    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks);
+    ~Bench() override;
+
+    // Bench-thread accessors: only inside posted work (or before the thread starts).
+    BenchCore& core() { return core_; }
+    ChipAccess& chip() { return core_.chip(); }
+    BoardLink& link() { return core_.link(); }
+    STND& target() { return core_.target(); }
+    TVz_UP& up() { return up_; }
+    UiHooks& hooks() { return hooks_; }
+
+    // Runs work(bench) on the bench thread, later.
+    template <typename Work>
+    void Post(Work work) {
+        QMetaObject::invokeMethod(
+            this, [this, work = std::move(work)]() mutable { work(*this); }, Qt::QueuedConnection);
+    }
+
+    // Runs work(bench) on the bench thread, then done(result) on the thread of context.
+    // Nothing is delivered once context is gone.
+    template <typename Work, typename Done>
+    void Call(Work work, QObject* context, Done done) {
+        QPointer<QObject> guard(context);
+        Post([work = std::move(work), guard, done = std::move(done)](Bench& bench) mutable {
+            using Result = std::invoke_result_t<Work&, Bench&>;
+            if constexpr (std::is_void_v<Result>) {
+                work(bench);
+                if (guard) QMetaObject::invokeMethod(guard.data(), std::move(done), Qt::QueuedConnection);
+            } else {
+                Result result = work(bench);
+                if (!guard) return;
+                QMetaObject::invokeMethod(
+                    guard.data(),
+                    [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); },
+                    Qt::QueuedConnection);
+            }
+        });
+    }
+
+    // Runs work(bench) on the bench thread and waits for it. For start-up and shut-down
+    // only: a window must never wait on the bench.
+    template <typename Work>
+    void RunAndWait(Work work) {
+        if (QThread::currentThread() == thread()) {
+            work(*this);
+            return;
+        }
+        QMetaObject::invokeMethod(this, [this, &work]() { work(*this); }, Qt::BlockingQueuedConnection);
+    }
+
+    // Publishes the register image to the windows; coalesced to once per event-loop pass.
+    void PublishRegisterImage();
+
+signals:
+    void RegisterImageChanged(const dmm::RegisterImageSnapshot& image);
+
+private:
+    BenchCore core_;
+    UiHooks& hooks_;
+    TVz_UP up_;
+    bool publishPending_ = false;
+};
+
+// Owns the bench thread: starts the bench's event loop on it and stops it at the end.
+class BenchThread {
+public:
+    explicit BenchThread(Bench& bench);
+    ~BenchThread();
+    BenchThread(const BenchThread&) = delete;
+    BenchThread& operator=(const BenchThread&) = delete;
+
+    void Start();
+    // Stops the heartbeat, lets queued work finish and joins the thread; the bench moves
+    // back to the calling thread so that it can be destroyed there.
+    void Stop();
+    QThread& thread() { return thread_; }
+
+private:
+    Bench& bench_;
+    QThread thread_;
+};
+
+}  // namespace dmm
+
+Q_DECLARE_METATYPE(dmm::RegisterImageSnapshot)

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "core/app/ui_hooks.h"
+#include "core/chip/reg_field.h"
+#include "core/link/chip_access.h"
+
+namespace dmm {
+
+// Bits of the accumulated interrupt flags.
+inline constexpr uint8_t kFlagAdc2Fast = 1u << 1;
+inline constexpr uint8_t kFlagAdc1 = 1u << 2;
+inline constexpr uint8_t kFlagLowPass = 1u << 3;
+inline constexpr uint8_t kFlagRms = 1u << 4;
+
+// Readers of the latest ADC1 and RMS values; each has its own new-value flag.
+enum class LiveConsumer : int { CalibrationSets = 0, Resistance = 1 };
+inline constexpr int kLiveConsumerCount = 2;
+
+// The live-reading switches a capture saves, clears and restores.
+struct LiveSwitches {
+    bool intfReading = false;
+    bool adc1Display = false;
+    bool adc2Display = false;
+    bool resistance = false;
+};
+
+// The uP Center: the program's heartbeat. Every 10 ms it counts link silence and
+// reconnects a silent board; with the DMM interface and INTF reading on it polls the
+// chip's interrupt flags, fetches fresh results and publishes the live displays.
+// Lives on the bench thread; the displays reach the windows through its signals.
+class TVz_UP : public QObject {
+    Q_OBJECT
+public:
+    TVz_UP(ChipAccess& chip, UiHooks& hooks, QObject* parent = nullptr);
+
+    static constexpr int kHeartbeatMs = 10;
+    static constexpr uint32_t kSilentTicksBeforeRecheck = 2999;
+
+    // The heartbeat timer (Timer1). Start/stop on the bench thread.
+    void StartHeartbeat();
+    void StopHeartbeat();
+    bool HeartbeatRunning() const { return Timer1.isActive(); }
+
+    // One heartbeat step; windows that wait for results call it themselves.
+    void Timer1Timer();
+
+    // The connect step of "USB Scan": open the board and check its signature.
+    bool USBConnect();
+
+    // Field positions come from the loaded chip description; until one defines them the
+    // flag poll does nothing.
+    std::function<const TRegField*(std::string_view)> FieldLookup;
+
+    LiveSwitches Switches() const;
+    void SetSwitches(const LiveSwitches& switches);
+    void SetIntfReading(bool on);
+    bool IntfReading() const { return intfReading_; }
+
+    // Live-display switches.
+    bool Adc1DisplayOn = false;
+    bool Adc2DisplayOn = false;
+    bool ResistanceOn = false;
+
+    // Program-wide output-bits divisors of the ADC1 and ADC2 panels (2^(24-b); "8" bits at start).
+    int64_t Adc1Divisor = 65536;
+    int64_t Adc2Divisor = 65536;
+
+    // Resistance display: the factor and number format of the selected display index.
+    double ResistanceFactor = 1.0;
+    int ResistanceDisplayIndex = 0;
+    void ResetResistance();
+    uint8_t ResistanceState() const { return resistanceState_; }
+    double ReferenceAverage() const { return referenceAverage_; }
+    double MeasurementAverage() const { return measurementAverage_; }
+
+    uint8_t InterruptFlags = 0;
+
+    // Results of the last fetches (least significant byte first).
+    std::array<uint8_t, 9> CounterValues{};
+    std::array<uint8_t, 3> Adc1Result{};
+    std::array<uint8_t, 3> Adc2FastResult{};
+    std::array<uint8_t, 3> LowPassResult{};
+    std::array<uint8_t, 5> RmsResult{};
+
+    double LatestAdc1 = 0.0;
+    double LatestRms = 0.0;
+    // Takes the new-value flag of a consumer: true once per fresh value.
+    bool TakeNewAdc1(LiveConsumer consumer);
+    bool TakeNewRms(LiveConsumer consumer);
+
+    // Channel indicators: which of each pair ("..01" or "..00") is visible.
+    bool Ad1Cho01Visible() const { return ad1Cho01Visible_; }
+    bool Ad2Cho01Visible() const { return ad2Cho01Visible_; }
+    bool AdpCho01Visible() const { return adpCho01Visible_; }
+
+    // Text of a resistance in the format of a display index (0 = "%.2f ohm").
+    static QString ResistanceText(double value, int displayIndex);
+
+signals:
+    void Connected();                            // run USBClient
+    void Adc1Display(qint64 value);              // SADCLCD
+    void Adc2Display(const QString& text);       // LADF
+    void LowPassDisplay(qint64 value);           // ADFLPF
+    void RmsDisplay(const QString& text);        // LRMS
+    void ResistanceDisplay(const QString& text); // PDMMRES
+    void ChannelIndicators(bool ad1Cho01, bool ad2Cho01, bool adpCho01);
+    void CountersFetched();
+    void IntfReadingChanged(bool on);
+
+private:
+    void RecheckLink();
+    void PollInterruptFlags();
+    bool FlagSet(std::string_view field) const;
+    void FetchInto(uint16_t address, uint8_t* into, int count);
+    void UpdateChannelIndicators();
+    void ShowAdc1();
+    void ShowAdc2AndLowPass();
+    void StepResistance(int32_t sample);
+    int FieldValue(std::string_view name) const;
+
+    ChipAccess& chip_;
+    UiHooks& hooks_;
+    QTimer Timer1;
+    bool intfReading_ = false;
+    uint32_t tickCount_ = 0;
+    std::array<bool, kLiveConsumerCount> adc1New_{};
+    std::array<bool, kLiveConsumerCount> rmsNew_{};
+    bool ad1Cho01Visible_ = false;
+    bool ad2Cho01Visible_ = false;
+    bool adpCho01Visible_ = false;
+    uint8_t resistanceState_ = 0;
+    double referenceAccumulator_ = 0.0;
+    double measurementAccumulator_ = 0.0;
+    double referenceAverage_ = 0.0;
+    double measurementAverage_ = 0.0;
+};
+
+}  // namespace dmm

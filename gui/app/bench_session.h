@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+#include "core/app/bench.h"
+#include "core/link/clock.h"
+#include "gui/app/gui_ui_hooks.h"
+
+namespace dmm::sim {
+class SimBench;
+}
+
+namespace dmm::gui {
+
+struct BenchOptions {
+    bool sim = false;
+    bool simHid = false;
+    QString dir;
+};
+
+// Everything one run of dmmbench works with: the bench directory, the clock, the board
+// bus (real or simulated), the bench and its thread.
+class BenchSession {
+public:
+    BenchSession(const BenchOptions& options, const QString& executableDir);
+    ~BenchSession();
+
+    Bench& bench() { return *bench_; }
+    GuiUiHooks& hooks() { return hooks_; }
+    const QString& benchDir() const { return benchDir_; }
+    const QString& error() const { return error_; }
+    sim::SimBench* simBench() { return simBench_.get(); }
+
+    void Start() { thread_->Start(); }
+    void Stop() { thread_->Stop(); }
+
+private:
+    QString benchDir_;
+    QString error_;
+    SystemClock clock_;
+    GuiUiHooks hooks_;
+    std::unique_ptr<sim::SimBench> simBench_;
+    std::unique_ptr<BoardBus> systemBus_;
+    std::unique_ptr<Bench> bench_;
+    std::unique_ptr<BenchThread> thread_;
+};
+
+}  // namespace dmm::gui

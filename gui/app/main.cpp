@@ -1,0 +1,55 @@
+// dmmbench: the desktop bench program.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+
+#include "gui/app/bench_session.h"
+#include "gui/app/screenshot.h"
+#include "gui/app/t_main_panel.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("dmmbench");
+    QApplication::setApplicationVersion("1.40");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Bench tool for DMM chip evaluation and calibration");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption simOption("sim", "Use the simulated board, chip and instruments.");
+    QCommandLineOption simHidOption("sim-hid", "Simulated board in its HID personality.");
+    QCommandLineOption dirOption("dir", "Bench directory (settings, INCLUDE/, result files).", "DIR");
+    // For documentation and demos: open windows, trigger menu items, then save a picture
+    // of the main window and quit.
+    QCommandLineOption screenshotOption("screenshot", "Save a picture of the main window to FILE and quit.", "FILE");
+    QCommandLineOption showOption("show", "Comma-separated tool windows to open (class names).", "WINDOWS");
+    QCommandLineOption triggerOption("trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
+    QCommandLineOption delayOption("delay-ms", "Wait before the picture is taken (default 1500).", "MS", "1500");
+    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption, triggerOption, delayOption});
+    parser.process(app);
+
+    dmm::gui::BenchOptions options;
+    options.sim = parser.isSet(simOption);
+    options.simHid = parser.isSet(simHidOption);
+    options.dir = parser.value(dirOption);
+
+    dmm::gui::BenchSession session(options, QApplication::applicationDirPath());
+    if (!session.error().isEmpty()) {
+        QMessageBox::critical(nullptr, "dmmbench", session.error());
+        return 1;
+    }
+    dmm::gui::TMainPanel mainPanel(session.bench());
+    session.hooks().SetMainPanel(&mainPanel);
+    session.Start();
+    mainPanel.show();
+    mainPanel.FormActivate();
+    if (parser.isSet(screenshotOption)) {
+        dmm::gui::ScheduleScreenshot(mainPanel, parser.value(screenshotOption),
+                                     parser.value(showOption).split(',', Qt::SkipEmptyParts),
+                                     parser.value(triggerOption).split(',', Qt::SkipEmptyParts),
+                                     parser.value(delayOption).toInt());
+    }
+    const int result = app.exec();
+    session.Stop();
+    return result;
+}

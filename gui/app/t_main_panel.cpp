@@ -1,0 +1,376 @@
+#include "gui/app/t_main_panel.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "core/app/window_placement.h"
+#include "core/link/number_text.h"
+
+namespace dmm::gui {
+namespace {
+
+constexpr char kMainCaption[] = "DMM V1.40";
+
+struct MenuItemInfo {
+    const char* menu;  // nullptr: an item of the menu bar itself
+    const char* name;
+    const char* caption;
+    bool visible;
+};
+
+// Every item of the main menu, in menu order.
+constexpr MenuItemInfo kMenuItems[] = {
+    {"File", "SaveFluke1", "Save Fluke", true},
+    {"File", "SaveReg1", "Save Reg", true},
+    {"File", "SavePower1", "Save Power", true},
+    {"File", "DownLoadFluke1", "DownLoad Fluke", true},
+    {"File", "DownloadReg1", "Download Reg", true},
+    {"File", "DownloadPower1", "Download Power", true},
+    {"Option", "SMenu_Option", "Setup", true},
+    {"Option", "SMenu_RAM", "RAM Panel", true},
+    {"Option", "SMenu_REG", "REG Panel", true},
+    {"Option", "SMenu_ADCCLK", "CLK Panel", true},
+    {"Option", "SMenu_LCDPANEL", "Resister", false},
+    {"Option", "SMenu_Procounter", "ProCounter Panel", true},
+    {"Option", "ResistorCAL1", "Resistor CAL.", false},
+    {"Option", "DMMAP", "MAP", true},
+    {"Option", "DMMADS", "ADS", true},
+    {"Option", "DMMADF", "ADF", true},
+    {"Option", "DMMOP", "OP and Power", true},
+    {nullptr, "USBScan", "USB Scan", true},
+    {nullptr, "Menu_ReadRAM", "Read RAM", true},
+    {nullptr, "SETDMM1", "SETDMM", true},
+    {nullptr, "Menu_ReadAdc", "ENOB Test", true},
+    {nullptr, "SLEEP1", "SLEEP", false},
+    {nullptr, "MCALW", "Switch Test", false},
+    {nullptr, "RestoreADC", "Restore ADC", false},
+    {nullptr, "Regist", "連續讀取", true},
+    {nullptr, "Fluke1", "Fluke", true},
+    {nullptr, "Power1", "Power", true},
+    {nullptr, "BryMenShow1", "BryMen Show", false},
+    {nullptr, "Menu_INTF", "INTF", true},
+};
+
+// Menu items that only place a tool window: item name -> window class.
+struct ToolItem {
+    const char* item;
+    const char* className;
+};
+constexpr ToolItem kToolItems[] = {
+    {"SMenu_RAM", "TVz_RAM"},        {"SMenu_REG", "TVz_Reg2"},  {"SMenu_ADCCLK", "TDMMADCCLKA"},
+    {"SMenu_Procounter", "TProCounterA"}, {"ResistorCAL1", "TRESCALA"}, {"DMMAP", "TMPN"},
+    {"DMMADS", "TADS"},              {"DMMADF", "TADF"},         {"DMMOP", "TOP"},
+    {"Menu_ReadAdc", "TAnxADC"},     {"MCALW", "TWeightCAL"},    {"Fluke1", "TFLUKE"},
+    {"Power1", "TFPower"},           {"BryMenShow1", "TMeter"},
+};
+
+int SlotOf(const QString& className) {
+    for (const ChildWindowInfo& info : ChildWindowTable()) {
+        if (className == QLatin1String(info.className)) return info.slot;
+    }
+    return -1;
+}
+
+}  // namespace
+
+TMainPanel::TMainPanel(Bench& bench, QWidget* parent) : QMainWindow(parent), bench_(bench) {
+    setObjectName("TMainPanel");
+    FormCreate();
+}
+
+TMainPanel::~TMainPanel() {
+    // Child windows that were never attached to the frame are owned here.
+    for (QWidget* w : children_) {
+        if (w && !w->parent()) delete w;
+    }
+}
+
+void TMainPanel::FormCreate() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    mdiArea_ = new QMdiArea(central);
+    mdiArea_->setObjectName("MDIClient");
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    layout->addWidget(mdiArea_, 1);
+    Gauge1 = new QProgressBar(central);
+    Gauge1->setObjectName("Gauge1");
+    Gauge1->setTextVisible(true);
+    Gauge1->hide();
+    layout->addWidget(Gauge1);
+    central->setMinimumSize(kMinimumClientWidth, kMinimumClientHeight);
+    setCentralWidget(central);
+
+    // Diagnostic buttons, kept out of sight.
+    Button1 = new QPushButton("Button1", this);
+    Button1->setObjectName("Button1");
+    Button1->hide();
+    connect(Button1, &QPushButton::clicked, this, &TMainPanel::Button1Click);
+    Button2 = new QPushButton("Button2", this);
+    Button2->setObjectName("Button2");
+    Button2->hide();
+    connect(Button2, &QPushButton::clicked, this, &TMainPanel::Button2Click);
+
+    BuildMenus();
+
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName("StatusBar1");
+    setStatusBar(bar);
+    for (size_t i = 0; i < statusPanels_.size(); ++i) {
+        statusPanels_[i] = new QLabel(bar);
+        statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels_[i]->setFrameShape(QFrame::Panel);
+        statusPanels_[i]->setFrameShadow(QFrame::Sunken);
+        bar->addWidget(statusPanels_[i], i == 2 ? 1 : 0);
+    }
+
+    // Initial size and the screen clamp.
+    QRect geometry(0, 0, 1280, 860);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        geometry = ClampToScreen(geometry, screen->availableGeometry().size());
+    }
+    setGeometry(geometry);
+    const int third = geometry.width() / 3;
+    statusPanels_[0]->setFixedWidth(third);
+    statusPanels_[1]->setFixedWidth(third);
+    statusPanels_[2]->setMinimumWidth(50);
+
+    setWindowTitle(QString::fromLatin1(kMainCaption));
+    connect(&bench_.up(), &TVz_UP::IntfReadingChanged, this, [this](bool on) {
+        menuItems_["Menu_INTF"]->setText(on ? "INTF-Reading" : "INTF-Wait");
+    });
+    connect(&bench_.up(), &TVz_UP::Connected, this, &TMainPanel::USBClient);
+    menuItems_["Menu_INTF"]->setText("INTF-Wait");
+
+    CreateChildWindows();
+}
+
+void TMainPanel::BuildMenus() {
+    QMap<QString, QMenu*> menus;
+    for (const MenuItemInfo& info : kMenuItems) {
+        QAction* action = nullptr;
+        if (info.menu) {
+            QMenu*& menu = menus[info.menu];
+            if (!menu) {
+                menu = menuBar()->addMenu(QString::fromUtf8(info.menu));
+                menu->setObjectName(QString::fromUtf8(info.menu));
+            }
+            action = menu->addAction(QString::fromUtf8(info.caption));
+        } else {
+            action = menuBar()->addAction(QString::fromUtf8(info.caption));
+        }
+        action->setObjectName(QString::fromLatin1(info.name));
+        action->setVisible(info.visible);
+        menuItems_[info.name] = action;
+    }
+    for (const ToolItem& tool : kToolItems) {
+        const char* className = tool.className;
+        connect(menuItems_[tool.item], &QAction::triggered, this, [this, className] { ShowTool(className); });
+    }
+    connect(menuItems_["USBScan"], &QAction::triggered, this, &TMainPanel::USBScanClick);
+    connect(menuItems_["Menu_ReadRAM"], &QAction::triggered, this, &TMainPanel::Menu_ReadRAMClick);
+    connect(menuItems_["Menu_INTF"], &QAction::triggered, this, &TMainPanel::Menu_INTFClick);
+    connect(menuItems_["SLEEP1"], &QAction::triggered, this, &TMainPanel::SLEEP1Click);
+    connect(menuItems_["SETDMM1"], &QAction::triggered, this, &TMainPanel::SETDMM1Click);
+    connect(menuItems_["SMenu_LCDPANEL"], &QAction::triggered, this, &TMainPanel::SMenu_LCDPANELClick);
+    connect(menuItems_["Regist"], &QAction::triggered, this, &TMainPanel::RegistClick);
+}
+
+void TMainPanel::CreateChildWindows() {
+    for (const ChildWindowInfo& info : ChildWindowTable()) {
+        SetChild(QString::fromLatin1(info.className), new PendingToolWindow(info));
+    }
+}
+
+QWidget* TMainPanel::Child(const QString& className) const { return children_.value(className); }
+
+void TMainPanel::SetChild(const QString& className, QWidget* window) {
+    QWidget* old = children_.value(className);
+    if (old == window) return;
+    if (old) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(old->parentWidget())) {
+            mdiArea_->removeSubWindow(sub);
+            sub->deleteLater();
+        }
+        old->deleteLater();
+    }
+    window->setObjectName(className);
+    children_[className] = window;
+}
+
+void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
+    if (!form) return;
+    auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    if (!show) {
+        if (sub) sub->hide();
+        else form->hide();
+        return;
+    }
+    // The window keeps the bounds it had before it was attached.
+    const QRect bounds = sub ? sub->geometry() : QRect(form->pos(), form->size());
+    if (slot >= 0 && slot < kPlacementSlotCount) slots_[static_cast<size_t>(slot)] = bounds;
+    if (!sub) {
+        sub = mdiArea_->addSubWindow(form);
+        sub->setAttribute(Qt::WA_DeleteOnClose, false);
+        sub->setWindowTitle(form->windowTitle());
+        connect(form, &QWidget::windowTitleChanged, sub, &QMdiSubWindow::setWindowTitle);
+        sub->resize(sub->sizeHint().expandedTo(form->size()));
+        sub->move(bounds.topLeft());
+    } else {
+        sub->setGeometry(bounds);
+    }
+    form->show();
+    sub->show();
+    sub->raise();
+    mdiArea_->setActiveSubWindow(sub);
+}
+
+void TMainPanel::ShowTool(const char* className) {
+    const QString name = QString::fromLatin1(className);
+    ShowChild(Child(name), SlotOf(name), true);
+}
+
+void TMainPanel::FormActivate() {
+    for (const char* name : {"TVz_RAM", "TVz_Reg2", "TOption", "TAnxADC", "TWeightCAL", "TFLUKE",
+                             "TFPower", "TTMP", "TDMMADCCLKA", "TProCounterA", "TDMMResister",
+                             "TSETDMM", "TRESCALA", "TMPN", "TADS", "TADF", "TOP", "TMeter"}) {
+        ShowChild(Child(QString::fromLatin1(name)), -1, false);
+    }
+    bench_.Post([](Bench& bench) {
+        bench.link().IdleTicks = 0;
+        bench.up().SetIntfReading(false);
+        bench.up().InterruptFlags = 0;
+        // Look for the board at once instead of after the first 30 s of silence: an
+        // engineer expects "USB On Line" as soon as the program is up.
+        bench.link().IdleTicks = TVz_UP::kSilentTicksBeforeRecheck;
+        bench.up().StartHeartbeat();
+    });
+}
+
+void TMainPanel::SetStatusText(int panel, const QString& text) {
+    if (panel >= 0 && panel < static_cast<int>(statusPanels_.size())) {
+        statusPanels_[static_cast<size_t>(panel)]->setText(text);
+    }
+}
+
+QString TMainPanel::StatusText(int panel) const {
+    if (panel < 0 || panel >= static_cast<int>(statusPanels_.size())) return {};
+    return statusPanels_[static_cast<size_t>(panel)]->text();
+}
+
+void TMainPanel::ShowGauge(bool visible) { Gauge1->setVisible(visible); }
+
+void TMainPanel::SetGauge(int position, int maximum) {
+    Gauge1->setMaximum(maximum);
+    Gauge1->setValue(position);
+}
+
+void TMainPanel::USBClient() {
+    const QString name = SelectedChipName ? SelectedChipName() : QString();
+    if (QWidget* ram = Child("TVz_RAM")) ram->setWindowTitle(QStringLiteral("記憶體 - ") + name);
+    if (QWidget* reg = Child("TVz_Reg2")) reg->setWindowTitle(QStringLiteral("暫存器 - ") + name);
+    if (QWidget* adc = Child("TAnxADC")) adc->setWindowTitle(QStringLiteral("Analyse ADC - ") + name);
+    setWindowTitle(ChipTitle + QStringLiteral(" ---- Now Chip is  ") + name);
+    bench_.PublishRegisterImage();
+}
+
+void TMainPanel::USBScanClick() {
+    bench_.Post([](Bench& bench) {
+        if (UsesBoard(bench.target().interfaceKind)) bench.up().USBConnect();
+    });
+}
+
+void TMainPanel::Menu_ReadRAMClick() {
+    bench_.Post([](Bench& bench) {
+        ChipAccess& chip = bench.chip();
+        if (!chip.ReadChip(0, 64)) return;
+        for (int i = 0; i < 64; ++i) chip.SetRegImage(i, chip.buffer()[static_cast<size_t>(i)]);
+        chip.RefreshPanels();
+    });
+}
+
+void TMainPanel::Menu_INTFClick() {
+    bench_.Post([](Bench& bench) { bench.up().SetIntfReading(!bench.up().IntfReading()); });
+}
+
+void TMainPanel::SLEEP1Click() {
+    bench_.Post([](Bench& bench) {
+        ChipAccess& chip = bench.chip();
+        chip.buffer()[WriteDataOffset(chip.target().interfaceKind)] = 0xA5;
+        chip.WriteChip(0xFD, 1);
+    });
+}
+
+void TMainPanel::SETDMM1Click() {
+    bench_.Post([](Bench& bench) {
+        TVz_UP& up = bench.up();
+        up.Adc1DisplayOn = true;
+        up.Adc2DisplayOn = true;
+        up.ResistanceOn = true;
+        up.SetIntfReading(true);
+    });
+    ShowTool("TSETDMM");
+}
+
+void TMainPanel::SMenu_LCDPANELClick() {
+    ShowTool("TDMMResister");
+    bench_.Post([](Bench& bench) {
+        bench.up().SetIntfReading(false);
+        bench.up().SetIntfReading(!bench.up().IntfReading());
+    });
+}
+
+void TMainPanel::RegistClick() { ShowTool("TTMP"); }
+
+void TMainPanel::Button1Click() {
+    bench_.Post([](Bench& bench) { bench.link().AdcStreamControl(bench.chip().Photo, true, 4); });
+}
+
+void TMainPanel::Button2Click() {
+    // Three internal words of the link, for diagnosis: idle ticks, interrupt flags, packet size.
+    bench_.Call(
+        [](Bench& bench) {
+            return std::array<uint16_t, 3>{static_cast<uint16_t>(bench.link().IdleTicks),
+                                           bench.up().InterruptFlags,
+                                           bench.target().devc.maximumPacketSize};
+        },
+        this,
+        [this](std::array<uint16_t, 3> words) {
+            for (int i = 0; i < 3; ++i) {
+                SetStatusText(i, QString::fromStdString(HexStr(words[static_cast<size_t>(i)], 4)));
+            }
+        });
+}
+
+void TMainPanel::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    bench_.RunAndWait([](Bench& bench) {
+        bench.up().SetIntfReading(false);
+        bench.up().StopHeartbeat();
+    });
+    for (const ChildWindowInfo& info : ChildWindowTable()) {
+        ShowChild(Child(QString::fromLatin1(info.className)), -1, false);
+    }
+    bench_.RunAndWait([](Bench& bench) {
+        // DMM mode is left before the connection is given up: afterwards the board
+        // would no longer hear it.
+        if (bench.target().interfaceKind == InterfaceKind::DMM && bench.target().devc.connected) {
+            bench.link().SetDmmMode(false);
+        }
+        if (bench.target().devc.HandleValid() && bench.target().devc.connected) bench.link().ReleaseBoard();
+    });
+}
+
+void TMainPanel::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+}  // namespace dmm::gui

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMap>
+#include <QMdiArea>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRect>
+#include <QStatusBar>
+
+#include <array>
+#include <functional>
+
+#include "core/app/bench.h"
+#include "gui/app/child_windows.h"
+
+namespace dmm::gui {
+
+// The multiple-document main window: menus, the three-panel status bar, the progress
+// gauge, and the placement of every tool window. It renders and forwards; the work of
+// each command runs on the bench thread.
+class TMainPanel : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainPanel(Bench& bench, QWidget* parent = nullptr);
+    ~TMainPanel() override;
+
+    // Places a child window in the main frame (show) or detaches and hides it.
+    void ShowChild(QWidget* form, int slot, bool show);
+    // The child window of a class name ("TADS"), or nullptr.
+    QWidget* Child(const QString& className) const;
+    // Replaces the window of a class (tools arrive as their windows are built).
+    void SetChild(const QString& className, QWidget* window);
+
+    // The activation step: hide every child window and load the bench's files.
+    void FormActivate();
+
+    // Status bar and gauge (GUI thread).
+    void SetStatusText(int panel, const QString& text);
+    QString StatusText(int panel) const;
+    void ShowGauge(bool visible);
+    void SetGauge(int position, int maximum);
+
+    // Runs after a successful connection: names the chip in the window captions.
+    void USBClient();
+
+    // The chip's product title shown in front of the main caption, and the selected
+    // chip's name; both come from the settings and the chip list.
+    QString ChipTitle;
+    std::function<QString()> SelectedChipName;
+
+    QMdiArea* mdiArea() const { return mdiArea_; }
+    QAction* MenuItem(const QString& name) const { return menuItems_.value(name); }
+    const QMap<QString, QAction*>& MenuItems() const { return menuItems_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void BuildMenus();
+    void CreateChildWindows();
+    void ShowTool(const char* className);
+    void FormClose();
+
+    // Menu handlers.
+    void USBScanClick();
+    void Menu_ReadRAMClick();
+    void Menu_INTFClick();
+    void SLEEP1Click();
+    void SETDMM1Click();
+    void SMenu_LCDPANELClick();
+    void RegistClick();
+    void Button1Click();
+    void Button2Click();
+
+    Bench& bench_;
+    QMdiArea* mdiArea_ = nullptr;
+    QProgressBar* Gauge1 = nullptr;
+    std::array<QLabel*, 3> statusPanels_{};
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QMap<QString, QAction*> menuItems_;
+    QMap<QString, QWidget*> children_;
+    std::array<QRect, kPlacementSlotCount> slots_{};
+    bool closed_ = false;
+};
+
+}  // namespace dmm::gui
