@@ -1,0 +1,174 @@
+#include <QAction>
+#include <QMdiSubWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "gui/app/bench_session.h"
+#include "gui/app/t_main_panel.h"
+#include "sim/sim_bench.h"
+#include "support/qtest_registry.h"
+
+namespace dmm::test {
+
+// The whole program on the simulated board, driven through its menus.
+class MainPanelTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<gui::BenchSession> session_;
+    std::unique_ptr<gui::TMainPanel> panel_;
+
+    QAction* Item(const char* name) {
+        QAction* action = panel_->MenuItem(name);
+        if (!action) qFatal("no menu item %s", name);
+        return action;
+    }
+
+private slots:
+    void init() {
+        gui::BenchOptions options;
+        options.sim = true;
+        options.dir = dir_.path();
+        session_ = std::make_unique<gui::BenchSession>(options, QString());
+        panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
+        session_->hooks().SetMainPanel(panel_.get());
+        session_->Start();
+        panel_->show();
+        panel_->FormActivate();
+    }
+
+    void cleanup() {
+        panel_->close();
+        session_->Stop();
+        panel_.reset();
+        session_.reset();
+    }
+
+    void titleAndEveryMenuItem() {
+        QCOMPARE(panel_->windowTitle(), QString("DMM V1.40"));
+        struct Expected {
+            const char* name;
+            QString caption;
+            bool visible;
+        };
+        const Expected expected[] = {
+            {"SaveFluke1", "Save Fluke", true},       {"SaveReg1", "Save Reg", true},
+            {"SavePower1", "Save Power", true},       {"DownLoadFluke1", "DownLoad Fluke", true},
+            {"DownloadReg1", "Download Reg", true},   {"DownloadPower1", "Download Power", true},
+            {"SMenu_Option", "Setup", true},          {"SMenu_RAM", "RAM Panel", true},
+            {"SMenu_REG", "REG Panel", true},         {"SMenu_ADCCLK", "CLK Panel", true},
+            {"SMenu_LCDPANEL", "Resister", false},    {"SMenu_Procounter", "ProCounter Panel", true},
+            {"ResistorCAL1", "Resistor CAL.", false}, {"DMMAP", "MAP", true},
+            {"DMMADS", "ADS", true},                  {"DMMADF", "ADF", true},
+            {"DMMOP", "OP and Power", true},          {"USBScan", "USB Scan", true},
+            {"Menu_ReadRAM", "Read RAM", true},       {"SETDMM1", "SETDMM", true},
+            {"Menu_ReadAdc", "ENOB Test", true},      {"SLEEP1", "SLEEP", false},
+            {"MCALW", "Switch Test", false},          {"RestoreADC", "Restore ADC", false},
+            {"Regist", QString::fromUtf8("連續讀取"), true}, {"Fluke1", "Fluke", true},
+            {"Power1", "Power", true},                {"BryMenShow1", "BryMen Show", false},
+            {"Menu_INTF", "INTF-Wait", true},
+        };
+        QCOMPARE(panel_->MenuItems().size(), static_cast<qsizetype>(std::size(expected)));
+        for (const Expected& e : expected) {
+            QAction* action = Item(e.name);
+            QCOMPARE(action->text(), e.caption);
+            QCOMPARE(action->isVisible(), e.visible);
+        }
+    }
+
+    void everyToolWindowOpensFromItsItemAndKeepsItsPlace() {
+        const std::pair<const char*, const char*> items[] = {
+            {"SMenu_RAM", "TVz_RAM"},        {"SMenu_REG", "TVz_Reg2"},     {"SMenu_ADCCLK", "TDMMADCCLKA"},
+            {"SMenu_LCDPANEL", "TDMMResister"}, {"SMenu_Procounter", "TProCounterA"},
+            {"ResistorCAL1", "TRESCALA"},    {"DMMAP", "TMPN"},             {"DMMADS", "TADS"},
+            {"DMMADF", "TADF"},              {"DMMOP", "TOP"},              {"SETDMM1", "TSETDMM"},
+            {"Menu_ReadAdc", "TAnxADC"},     {"MCALW", "TWeightCAL"},       {"Regist", "TTMP"},
+            {"Fluke1", "TFLUKE"},            {"Power1", "TFPower"},         {"BryMenShow1", "TMeter"},
+        };
+        for (const auto& [item, className] : items) {
+            QWidget* window = panel_->Child(className);
+            QVERIFY2(window, className);
+            QCOMPARE(window->objectName(), QString(className));
+            Item(item)->trigger();
+            auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget());
+            QVERIFY2(sub && sub->isVisible(), className);
+            sub->setGeometry(30, 40, 420, 310);
+            const QRect placed = sub->geometry();
+            panel_->ShowChild(window, -1, false);
+            QVERIFY(!sub->isVisible());
+            Item(item)->trigger();
+            QVERIFY(sub->isVisible());
+            QCOMPARE(sub->geometry(), placed);
+            Item(item)->trigger();  // a second open of a shown window changes nothing
+            QCOMPARE(sub->geometry(), placed);
+        }
+    }
+
+    void usbScanAndReadRam() {
+        sim::SimBench* simBench = session_->simBench();
+        for (int i = 0; i < 64; ++i) simBench->chip().Write(static_cast<uint16_t>(i), static_cast<uint8_t>(i * 3));
+        QSignalSpy images(&session_->bench(), &Bench::RegisterImageChanged);
+        Item("USBScan")->trigger();
+        QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
+        Item("Menu_ReadRAM")->trigger();
+        QTRY_VERIFY(!images.isEmpty());
+        // The last published image holds the 64 bytes read.
+        QTRY_VERIFY(images.last().at(0).value<RegisterImageSnapshot>().bytes[63] == 63 * 3);
+        const auto image = images.last().at(0).value<RegisterImageSnapshot>();
+        for (int i = 0; i < 64; ++i) QCOMPARE(int(image.bytes[static_cast<size_t>(i)]), (i * 3) & 0xFF);
+    }
+
+    void usbScanDoesNothingForSerialAndParallelKinds() {
+        sim::SimBench* simBench = session_->simBench();
+        for (InterfaceKind kind : {InterfaceKind::RS232, InterfaceKind::Parallel}) {
+            int before = 0;
+            session_->bench().RunAndWait([&](Bench& b) {
+                b.target().interfaceKind = kind;
+                b.link().CloseBoard();
+                before = simBench->bus().bulkOpenAttempts();
+            });
+            Item("USBScan")->trigger();
+            QTest::qWait(100);
+            int after = 0;
+            session_->bench().RunAndWait([&](Bench& b) {
+                after = simBench->bus().bulkOpenAttempts();
+                QVERIFY(!b.target().devc.connected);
+            });
+            QCOMPARE(after, before);
+        }
+        session_->bench().RunAndWait([](Bench& b) { b.target().interfaceKind = InterfaceKind::DMM; });
+    }
+
+    void intfCaptionToggles() {
+        QAction* intf = Item("Menu_INTF");
+        QCOMPARE(intf->text(), QString("INTF-Wait"));
+        intf->trigger();
+        QTRY_COMPARE(intf->text(), QString("INTF-Reading"));
+        intf->trigger();
+        QTRY_COMPARE(intf->text(), QString("INTF-Wait"));
+    }
+
+    void closingLeavesDmmModeAndReleasesTheBoard() {
+        Item("USBScan")->trigger();
+        QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
+        session_->bench().RunAndWait([](Bench& b) { QVERIFY(b.link().SetDmmMode(true)); });
+        panel_->close();
+        sim::SimBench* simBench = session_->simBench();
+        QVERIFY(!simBench->board().dmmMode());
+        QCOMPARE(simBench->board().connectedIndex(), uint16_t(0xFFFF));
+        session_->bench().RunAndWait([](Bench& b) {
+            QVERIFY(!b.target().devc.HandleValid());
+            QVERIFY(!b.up().HeartbeatRunning());
+            QVERIFY(!b.up().IntfReading());
+        });
+    }
+};
+
+DMM_QTEST(MainPanelTest);
+
+}  // namespace dmm::test
+
+#include "main_panel_test.moc"
