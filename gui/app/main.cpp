@@ -6,6 +6,7 @@
 #include "gui/app/bench_session.h"
 #include "gui/app/screenshot.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/app/tool_windows.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     }
     dmm::gui::TMainPanel mainPanel(session.bench());
     session.hooks().SetMainPanel(&mainPanel);
+    dmm::gui::InstallToolWindows(mainPanel, session.bench());
     session.Start();
     mainPanel.show();
     mainPanel.FormActivate();

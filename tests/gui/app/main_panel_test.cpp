@@ -8,6 +8,7 @@
 
 #include "gui/app/bench_session.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/app/tool_windows.h"
 #include "sim/sim_bench.h"
 #include "support/qtest_registry.h"
 
@@ -35,6 +36,7 @@ private slots:
         session_ = std::make_unique<gui::BenchSession>(options, QString());
         panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
         session_->hooks().SetMainPanel(panel_.get());
+        gui::InstallToolWindows(*panel_, session_->bench());
         session_->Start();
         panel_->show();
         panel_->FormActivate();
