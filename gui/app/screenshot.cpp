@@ -1,7 +1,7 @@
 #include "gui/app/screenshot.h"
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QMdiSubWindow>
 #include <QPixmap>
 #include <QTimer>
@@ -13,12 +13,14 @@
 namespace dmm::gui {
 
 void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringList& windows,
-                        const QStringList& menuItems, int delayMs) {
+                        const QStringList& menuItems, int delayMs, bool windowOnly) {
     int at = 300;
     for (const QString& item : menuItems) {
         QTimer::singleShot(at, &panel, [&panel, item] {
-            if (QAction* action = panel.MenuItem(item)) action->trigger();
-            else std::fprintf(stderr, "no menu item %s\n", qPrintable(item));
+            if (QAction* action = panel.MenuItem(item))
+                action->trigger();
+            else
+                std::fprintf(stderr, "no menu item %s\n", qPrintable(item));
         });
         at += 400;
     }
@@ -37,8 +39,14 @@ void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringLis
             }
         }
     });
-    QTimer::singleShot(at + delayMs, &panel, [&panel, file] {
-        const bool saved = panel.grab().save(file);
+    QTimer::singleShot(at + delayMs, &panel, [&panel, file, windows, windowOnly] {
+        QWidget* target = &panel;
+        if (windowOnly && !windows.isEmpty()) {
+            if (QWidget* window = panel.Child(windows.front())) {
+                target = window->parentWidget() ? window->parentWidget() : window;
+            }
+        }
+        const bool saved = target->grab().save(file);
         if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
         QApplication::exit(saved ? 0 : 1);
     });

@@ -8,8 +8,9 @@ namespace dmm::gui {
 class TMainPanel;
 
 // Opens the given tool windows, triggers the given menu items (a short pause after each),
-// waits delayMs, saves a picture of the main window to file and quits the program.
+// waits delayMs, saves a picture of the main window (or, with windowOnly, of the first
+// tool window in its frame) to file and quits the program.
 void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringList& windows,
-                        const QStringList& menuItems, int delayMs);
+                        const QStringList& menuItems, int delayMs, bool windowOnly = false);
 
 }  // namespace dmm::gui

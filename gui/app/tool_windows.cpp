@@ -1,14 +1,14 @@
 #include "gui/app/tool_windows.h"
 
 #include "core/app/bench.h"
+#include "gui/analog/t_ads.h"
 #include "gui/app/t_main_panel.h"
 
 namespace dmm::gui {
 
 void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
-    (void)panel;
-    (void)bench;
+    panel.SetChild("TADS", new TADS(bench));
 }
 
 }  // namespace dmm::gui

@@ -1,0 +1,314 @@
+#include "gui/analog/block_panel.h"
+
+#include <QAbstractItemView>
+#include <QPainter>
+
+#include "core/analog/block_field_ops.h"
+
+namespace dmm::gui {
+namespace {
+
+int OptionsOf(const TRegField& field) {
+    if (!field.IsDefined()) return 0;
+    return 1 << std::min(field.width, 8);
+}
+
+}  // namespace
+
+BlockPanel::BlockPanel(Bench& bench, const QString& className, const QString& caption,
+                       QSize diagramSize, QWidget* parent)
+    : QWidget(parent), bench_(bench), fields_(std::make_shared<ChipFields>()) {
+    setObjectName(className);
+    setWindowTitle(caption);
+    setFixedSize(diagramSize);
+    setAutoFillBackground(false);
+    connect(&bench_, &Bench::RegisterImageChanged, this, &BlockPanel::SetRegisterImage);
+    // Until the bench publishes a new image the panel shows the one it holds now.
+    RunOnBench([](Bench&) {});
+}
+
+const ChipFields& BlockPanel::fields() const {
+    return *fields_;
+}
+
+int BlockPanel::StoredValue(std::string_view field) const {
+    const auto it = stored_.find(field);
+    return it == stored_.end() ? 0 : it->second;
+}
+
+const TRegField& BlockPanel::FieldRecord(std::string_view field) const {
+    return fields_->Info(field).field;
+}
+
+const std::vector<double>& BlockPanel::Gains(std::string_view field) const {
+    return fields_->Info(field).gains;
+}
+
+uint8_t BlockPanel::ImageByte(int address) const {
+    if (address < 0 || address >= kRegisterImageSize) return 0;
+    return image_.bytes[static_cast<size_t>(address)];
+}
+
+int BlockPanel::ReadField(std::string_view field) {
+    const TRegField& record = FieldRecord(field);
+    const int value = record.IsDefined() ? record.Extract(ImageByte(record.registerIndex)) : 0;
+    stored_[std::string(field)] = value;
+    return value;
+}
+
+void BlockPanel::SetRegisterImage(const RegisterImageSnapshot& image) {
+    image_ = image;
+    DataUpdate();
+    update();
+}
+
+void BlockPanel::SetChipFields(ChipFieldsSnapshot fields) {
+    fields_ = fields ? std::move(fields) : std::make_shared<ChipFields>();
+    for (auto& [field, control] : boundControls_) {
+        if (control) control->setEnabled(FieldRecord(field).IsDefined());
+    }
+    for (auto& [field, control] : captionControls_) {
+        const auto& caption = fields_->Info(field).caption;
+        if (control && caption) control->setText(*caption);
+    }
+    for (auto& [field, selector] : selectors_) ApplySelector(field, selector);
+    ChipFieldsChanged();
+    DataUpdate();
+    update();
+}
+
+void BlockPanel::ApplySelector(const std::string& field, Selector& selector) {
+    const PanelFieldInfo& info = fields_->Info(field);
+    const int options = OptionsOf(info.field);
+    auto applyRow = [&](std::vector<BoundLabel*>& labels, const std::vector<PanelOption>& given) {
+        for (size_t k = 0; k < labels.size(); ++k) {
+            const PanelOption* option = k < given.size() ? &given[k] : nullptr;
+            if (option && option->text) labels[k]->setText(*option->text);
+            // A label that is no option of this chip, or one the description hides, goes.
+            const bool exists = info.field.IsDefined() ? static_cast<int>(k) < options : true;
+            labels[k]->setVisible(exists && !(option && option->hidden));
+        }
+    };
+    applyRow(selector.labels, info.options);
+    applyRow(selector.secondLabels, info.secondOptions.empty() ? info.options : info.secondOptions);
+
+    QComboBox* combo = selector.combo;
+    if (info.comboItems) {
+        combo->clear();
+        for (const auto& [text, option] : *info.comboItems) combo->addItem(text, option);
+    } else if (combo->count() != selector.designItems.size()) {
+        combo->clear();
+        for (int k = 0; k < selector.designItems.size(); ++k)
+            combo->addItem(selector.designItems[k], k);
+    }
+}
+
+const BlockPanel::Selector* BlockPanel::FindSelector(std::string_view field) const {
+    const auto it = selectors_.find(field);
+    return it == selectors_.end() ? nullptr : &it->second;
+}
+
+void BlockPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), DefaultDiagramStyle().paper);
+    DiagramPainter diagram(painter);
+    PaintDiagram(diagram);
+}
+
+// ---- building
+
+BoundLabel* BlockPanel::AddSwitchPanel(const QString& name, const QString& caption, const QRect& r,
+                                       const char* field) {
+    auto* panel = new BoundLabel(name, caption, BoundLabel::Shape::Panel, this);
+    panel->setGeometry(r);
+    connect(panel, &BoundLabel::clicked, this, [this, field] { ENPanel(field); });
+    BindControl(field, panel);
+    BindCaption(field, panel);
+    return panel;
+}
+
+BoundLabel* BlockPanel::AddSwitchLabel(const QString& name, const QString& caption, const QRect& r,
+                                       const char* field) {
+    auto* label = new BoundLabel(name, caption, BoundLabel::Shape::Cell, this);
+    label->setGeometry(r);
+    connect(label, &BoundLabel::clicked, this, [this, field] { ENLabel(field); });
+    BindControl(field, label);
+    BindCaption(field, label);
+    return label;
+}
+
+BoundLabel* BlockPanel::AddReadout(const QString& name, const QString& text, const QRect& r,
+                                   Qt::Alignment align) {
+    auto* label = new BoundLabel(name, text, BoundLabel::Shape::Readout, this);
+    label->setGeometry(r);
+    label->setAlignment(align);
+    label->Paint(DefaultDiagramStyle().paper, DefaultDiagramStyle().ink);
+    return label;
+}
+
+QComboBox* BlockPanel::AddCombo(const QString& name, const QStringList& items, const QRect& r,
+                                int visibleRows) {
+    auto* combo = new QComboBox(this);
+    combo->setObjectName(name);
+    combo->setFont(DiagramFont(TextRole::Signal));
+    combo->setGeometry(r);
+    combo->setMaxVisibleItems(visibleRows);
+    for (int k = 0; k < items.size(); ++k) combo->addItem(items[k], k);
+    combo->setCurrentIndex(0);
+    return combo;
+}
+
+QComboBox* BlockPanel::AddValueCombo(const QString& name, const QStringList& items, const QRect& r,
+                                     const char* field) {
+    QComboBox* combo = AddCombo(name, items, r, std::max(8, static_cast<int>(items.size())));
+    // Only the user's choices write; the panel's own repaints set the index silently.
+    connect(combo, &QComboBox::activated, this,
+            [this, field, combo](int index) { ComboChange(field, combo, index); });
+    BindControl(field, combo);
+    return combo;
+}
+
+QComboBox* BlockPanel::AddSelector(const SelectorSpec& spec) {
+    Selector selector;
+    selector.designItems = spec.comboItems;
+    selector.combo = AddCombo(spec.comboName, spec.comboItems, spec.comboRect, spec.visibleRows);
+    const char* field = spec.field;
+    QComboBox* combo = selector.combo;
+    connect(combo, &QComboBox::activated, this,
+            [this, field, combo](int index) { ComboChange(field, combo, index); });
+    BindControl(field, combo);
+    auto addRow = [&](const QStringList& names, const QStringList& texts,
+                      const std::vector<QRect>& rects, std::vector<BoundLabel*>& row) {
+        for (int k = 0; k < names.size(); ++k) {
+            auto* label = new BoundLabel(names[k], k < texts.size() ? texts[k] : QString(),
+                                         BoundLabel::Shape::Cell, this);
+            label->setGeometry(rects.at(static_cast<size_t>(k)));
+            connect(label, &BoundLabel::clicked, this,
+                    [this, field, label] { OptionLabelClick(field, label); });
+            BindControl(field, label);
+            row.push_back(label);
+        }
+    };
+    addRow(spec.labelNames, spec.labelTexts, spec.labelRects, selector.labels);
+    addRow(spec.secondNames, spec.secondTexts, spec.secondRects, selector.secondLabels);
+    selectors_[field] = std::move(selector);
+    return combo;
+}
+
+DiagramPicture* BlockPanel::AddPicture(const QString& name, const QRect& r,
+                                       DiagramPicture::PaintFunction paint) {
+    return new DiagramPicture(name, r, std::move(paint), this);
+}
+
+void BlockPanel::ClickToggles(DiagramPicture* picture, const char* field) {
+    connect(picture, &DiagramPicture::clicked, this, [this, field] { ENPanel(field); });
+    BindControl(field, picture);
+}
+
+void BlockPanel::ClickChooses(DiagramPicture* picture, const char* field, int option) {
+    connect(picture, &DiagramPicture::clicked, this,
+            [this, field, option] { ChooseOption(field, option); });
+    BindControl(field, picture);
+}
+
+void BlockPanel::BindCaption(const char* field, QLabel* control) {
+    captionControls_.emplace(field, control);
+}
+
+void BlockPanel::BindControl(const char* field, QWidget* control) {
+    boundControls_.emplace(field, control);
+    control->setEnabled(FieldRecord(field).IsDefined());
+}
+
+// ---- painting state
+
+void BlockPanel::PanelSwitch(BoundLabel* panel, int value) {
+    panel->PaintChosen(value != 0, WindowColour());
+}
+
+void BlockPanel::LabelSwitch(BoundLabel* label, int value) {
+    label->PaintChosen(value != 0, WindowColour());
+}
+
+void BlockPanel::ShowPicturePair(int value, QWidget* on, QWidget* off) {
+    on->setVisible(value == 0);
+    off->setVisible(value != 0);
+}
+
+void BlockPanel::SetComboValue(QComboBox* combo, int value) {
+    combo->setCurrentIndex(combo->findData(value));
+}
+
+void BlockPanel::ShowOption(std::string_view field, int value) {
+    const Selector* selector = FindSelector(field);
+    if (!selector) return;
+    const int options =
+        std::max(OptionsOf(FieldRecord(field)), static_cast<int>(selector->labels.size()));
+    // A stored value at or beyond the option count shows option 0.
+    const int chosen = value < OptionsOf(FieldRecord(field)) ? value : 0;
+    for (const auto* row : {&selector->labels, &selector->secondLabels}) {
+        for (int k = 0; k < static_cast<int>(row->size()) && k < options; ++k) {
+            (*row)[static_cast<size_t>(k)]->PaintChosen(k == chosen, ButtonFaceColour());
+        }
+    }
+    SetComboValue(selector->combo, chosen);
+}
+
+// ---- user actions
+
+void BlockPanel::WriteField(std::string_view field, int value) {
+    const TRegField record = FieldRecord(field);
+    if (!record.IsDefined()) return;
+    RunOnBench([record, value](Bench& b) { WriteFieldValue(b.chip(), record, value); });
+}
+
+void BlockPanel::ENPanel(std::string_view field) {
+    const TRegField record = FieldRecord(field);
+    if (!record.IsDefined()) return;
+    // The bench toggles what its image holds, so quick double clicks toggle twice.
+    RunOnBench([record](Bench& b) { ToggleField(b.chip(), record); });
+}
+
+void BlockPanel::ComboChange(std::string_view field, QComboBox* combo, int index) {
+    const TRegField& record = FieldRecord(field);
+    if (!record.IsDefined() || index < 0) return;
+    const QVariant data = combo->itemData(index);
+    const int chosen = data.isValid() ? data.toInt() : index;
+    int& stored = stored_[std::string(field)];
+    // A choice beyond the field's options is put back; the stored value is written
+    // either way, so the chip and the combo box agree again.
+    if (chosen > OptionsOf(record) - 1)
+        SetComboValue(combo, stored);
+    else
+        stored = chosen;
+    ShowOption(field, stored);
+    // The image the write leaves behind comes back and repaints the rest.
+    WriteField(field, stored);
+}
+
+void BlockPanel::OptionLabelClick(std::string_view field, const QObject* label) {
+    const Selector* selector = FindSelector(field);
+    if (!selector) return;
+    const int options = OptionsOf(FieldRecord(field));
+    for (int k = 0; k < options; ++k) {
+        const bool first = k < static_cast<int>(selector->labels.size()) &&
+                           selector->labels[static_cast<size_t>(k)] == label;
+        const bool second = k < static_cast<int>(selector->secondLabels.size()) &&
+                            selector->secondLabels[static_cast<size_t>(k)] == label;
+        if (first || second) {
+            ChooseOption(field, k);
+            return;
+        }
+    }
+    // Not an option label of this field: nothing to write, only a repaint.
+    DataUpdate();
+}
+
+void BlockPanel::ChooseOption(std::string_view field, int option) {
+    if (!FieldRecord(field).IsDefined()) return;
+    stored_[std::string(field)] = option;
+    ShowOption(field, option);
+    WriteField(field, option);
+}
+
+}  // namespace dmm::gui
