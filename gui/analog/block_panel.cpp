@@ -146,6 +146,14 @@ BoundLabel* BlockPanel::AddReadout(const QString& name, const QString& text, con
     return label;
 }
 
+BoundLabel* BlockPanel::AddDisplay(const QString& name, const QString& text, const QRect& r) {
+    auto* display = new BoundLabel(name, text, BoundLabel::Shape::Display, this);
+    display->setGeometry(r);
+    display->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    display->setFont(DiagramFont(TextRole::Block));
+    return display;
+}
+
 QComboBox* BlockPanel::AddCombo(const QString& name, const QStringList& items, const QRect& r,
                                 int visibleRows) {
     auto* combo = new QComboBox(this);

@@ -63,6 +63,8 @@ class BlockPanel : public QWidget {
                                const char* field);
     BoundLabel* AddReadout(const QString& name, const QString& text, const QRect& r,
                            Qt::Alignment align = Qt::AlignCenter);
+    // A framed box for a live reading.
+    BoundLabel* AddDisplay(const QString& name, const QString& text, const QRect& r);
     QComboBox* AddCombo(const QString& name, const QStringList& items, const QRect& r,
                         int visibleRows = 8);
     // A combo box whose item index is the field's value.

@@ -18,7 +18,8 @@ BoundLabel::BoundLabel(const QString& name, const QString& caption, Shape shape,
     setObjectName(name);
     setAlignment(Qt::AlignCenter);
     setFont(DiagramFont(shape == Shape::Panel ? TextRole::Block : TextRole::Signal));
-    if (shape != Shape::Readout) setCursor(Qt::PointingHandCursor);
+    const bool clickable = shape == Shape::Panel || shape == Shape::Cell;
+    if (clickable) setCursor(Qt::PointingHandCursor);
     Paint(shape == Shape::Cell ? ButtonFaceColour() : WindowColour(), Qt::black);
 }
 
@@ -47,9 +48,14 @@ void BoundLabel::paintEvent(QPaintEvent*) {
     const DiagramStyle& style = DefaultDiagramStyle();
     QColor border = shape_ == Shape::Panel ? style.ink : style.frame;
     if (!isEnabled()) border = style.muted;
-    if (hover_ && isEnabled() && shape_ != Shape::Readout) border = style.active;
+    const bool clickable = shape_ == Shape::Panel || shape_ == Shape::Cell;
+    if (hover_ && isEnabled() && clickable) border = style.active;
     if (shape_ == Shape::Readout) {
         painter.fillRect(rect(), background_);
+    } else if (shape_ == Shape::Display) {
+        painter.setPen(QPen(style.frame, 1.0));
+        painter.setBrush(background_);
+        painter.drawRoundedRect(box, 2, 2);
     } else {
         painter.setPen(QPen(border, shape_ == Shape::Panel ? 1.2 : 1.0));
         painter.setBrush(isEnabled() ? background_ : ButtonFaceColour());
@@ -58,7 +64,8 @@ void BoundLabel::paintEvent(QPaintEvent*) {
     }
     painter.setFont(font());
     painter.setPen(isEnabled() ? foreground_ : style.muted);
-    painter.drawText(rect(), static_cast<int>(alignment()), text());
+    const QRect textArea = shape_ == Shape::Display ? rect().adjusted(6, 0, -6, 0) : rect();
+    painter.drawText(textArea, static_cast<int>(alignment()), text());
 }
 
 void BoundLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -77,6 +84,22 @@ void BoundLabel::leaveEvent(QEvent* event) {
     hover_ = false;
     update();
     QLabel::leaveEvent(event);
+}
+
+DiagramGroup::DiagramGroup(const QString& name, const QString& title, const QRect& geometry,
+                           QWidget* parent)
+    : QFrame(parent), title_(title) {
+    setObjectName(name);
+    setGeometry(geometry);
+}
+
+void DiagramGroup::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), DefaultDiagramStyle().paper);
+    DiagramPainter diagram(painter);
+    // The title sits on the top edge; the frame starts half a title line down.
+    const double top = 8;
+    diagram.Frame(QRectF(0.5, top, width() - 1.0, height() - top - 0.5), title_);
 }
 
 DiagramPicture::DiagramPicture(const QString& name, const QRect& geometry, PaintFunction paint,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFrame>
 #include <QLabel>
 #include <QRectF>
 #include <QWidget>
@@ -22,7 +23,9 @@ QColor ButtonFaceColour();
 class BoundLabel : public QLabel {
     Q_OBJECT
   public:
-    enum class Shape { Panel, Cell, Readout };
+    // Panel: an on/off key; Cell: an option or on/off label; Readout: text on the
+    // diagram; Display: a framed value box for live readings.
+    enum class Shape { Panel, Cell, Readout, Display };
 
     BoundLabel(const QString& name, const QString& caption, Shape shape, QWidget* parent);
 
@@ -47,6 +50,20 @@ class BoundLabel : public QLabel {
     QColor background_;
     QColor foreground_;
     bool hover_ = false;
+};
+
+// A titled group of controls on the diagram (a dashed frame, like the diagram's own
+// groups), painted on white so that it stands above anything drawn under it.
+class DiagramGroup : public QFrame {
+    Q_OBJECT
+  public:
+    DiagramGroup(const QString& name, const QString& title, const QRect& geometry, QWidget* parent);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString title_;
 };
 
 // A part of the diagram drawn in code that shows one state of a switch, a buffer or the

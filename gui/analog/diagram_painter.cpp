@@ -458,6 +458,14 @@ void DiagramPainter::TextAt(QPointF at, const QString& text, Side side, TextRole
             break;
         case Side::Centre:
             break;
+        case Side::AboveRight:
+            box.moveBottom(at.y() - 1);
+            box.moveLeft(at.x());
+            break;
+        case Side::BelowRight:
+            box.moveTop(at.y() + 1);
+            box.moveLeft(at.x());
+            break;
     }
     Text(box, text, role, Qt::AlignCenter);
 }

@@ -89,8 +89,9 @@ class DiagramPainter {
 
     void Text(const QRectF& r, const QString& text, TextRole role = TextRole::Signal,
               Qt::Alignment align = Qt::AlignCenter);
-    // Text placed beside a point, on the given side of it.
-    enum class Side { Right, Left, Above, Below, Centre };
+    // Text placed beside a point, on the given side of it (AboveRight: above the point,
+    // starting at it).
+    enum class Side { Right, Left, Above, Below, Centre, AboveRight, BelowRight };
     void TextAt(QPointF at, const QString& text, Side side = Side::Right,
                 TextRole role = TextRole::Signal);
 

@@ -2,6 +2,7 @@
 
 #include "core/analog/block_field_ops.h"
 #include "core/analog/block_texts.h"
+#include "gui/analog/diagram_layout.h"
 #include "gui/analog/diagram_parts.h"
 
 namespace dmm::gui {
@@ -16,9 +17,10 @@ constexpr int kNegativeLine = 218;
 constexpr int kRefHighLine = 310;
 constexpr int kRefLowLine = 386;
 
-constexpr int kLabelWidth = 50;
-constexpr int kLabelHeight = 13;
-constexpr int kLabelPitch = 14;
+using layout::kLabelHeight;
+using layout::kLabelPitch;
+using layout::kLabelWidth;
+using layout::LabelCentre;
 
 // Input multiplexers (left column).
 constexpr int kIpTop = 26;
@@ -78,42 +80,6 @@ constexpr QRect kRefGain(638, 296, 58, 104);
 constexpr int kRefTapP = 652;
 constexpr int kRefTapN = 676;
 
-QStringList Binary(int count, int digits, const QString& prefix = {}, const QString& suffix = {}) {
-    QStringList items;
-    for (int k = 0; k < count; ++k)
-        items << prefix + QString::number(k, 2).rightJustified(digits, u'0') + suffix;
-    return items;
-}
-
-QStringList Names(const QString& stem, int count) {
-    QStringList names;
-    for (int k = 0; k < count; ++k) names << stem + QString::number(k);
-    return names;
-}
-
-std::vector<QRect> Column(int x, int top, int count) {
-    std::vector<QRect> rects;
-    for (int k = 0; k < count; ++k)
-        rects.emplace_back(x, top + k * kLabelPitch, kLabelWidth, kLabelHeight);
-    return rects;
-}
-
-QRectF MuxRect(int left, int right, int top, int count) {
-    return QRectF(left, top - 1, right - left, count * kLabelPitch);
-}
-
-double LabelCentre(int top, int k) {
-    return top + k * kLabelPitch + kLabelHeight / 2.0;
-}
-
-// The wire stubs between a column of option labels and its multiplexer.
-void LabelStubs(DiagramPainter& d, int labelX, int muxLeft, int top, int count) {
-    for (int k = 0; k < count; ++k) {
-        const double y = LabelCentre(top, k);
-        d.Wire({{double(labelX + kLabelWidth), y}, {double(muxLeft), y}});
-    }
-}
-
 }  // namespace
 
 TADS::TADS(Bench& bench, QWidget* parent)
@@ -134,35 +100,35 @@ void TADS::BuildInputSelectors() {
     SelectorSpec ip;
     ip.field = "S_AD1IP";
     ip.comboName = "SAD1IP";
-    ip.comboItems = Binary(16, 4, "SAD1FP<", ">");
+    ip.comboItems = layout::BinaryItems(16, 4, "SAD1FP<", ">");
     ip.comboRect = QRect(84, kPositiveLine - 25, 106, 20);
     ip.visibleRows = 16;
-    ip.labelNames = Names("SAD1IP", 16);
+    ip.labelNames = layout::NumberedNames("SAD1IP", 16);
     ip.labelTexts = {"SENSE", "FB",    "RLU",   "OP1O",  "OP2P",  "VDD",   "REFO",  "VREF",
                      "PB<0>", "PB<1>", "PB<2>", "PB<3>", "PB<4>", "PB<5>", "PB<6>", "PB<7>"};
-    ip.labelRects = Column(8, kIpTop, 16);
+    ip.labelRects = layout::LabelColumn(8, kIpTop, 16);
     SAD1IP = AddSelector(ip);
 
     SelectorSpec in;
     in.field = "S_AD1IN";
     in.comboName = "SAD1IN";
-    in.comboItems = Binary(8, 3, "SAD1FN<", ">");
+    in.comboItems = layout::BinaryItems(8, 3, "SAD1FN<", ">");
     in.comboRect = QRect(84, kInTop + 4 * kLabelPitch - 26, 106, 20);
-    in.labelNames = Names("SAD1IN", 8);
+    in.labelNames = layout::NumberedNames("SAD1IN", 8);
     in.labelTexts = {"SENSE", "RLU", "VSS", "AGND", "PB<2>", "PB<3>", "PB<4>", "PB<5>"};
-    in.labelRects = Column(8, kInTop, 8);
+    in.labelRects = layout::LabelColumn(8, kInTop, 8);
     SAD1IN = AddSelector(in);
 
     SelectorSpec pair;
     pair.field = "ADSIP";
     pair.comboName = "SADSIP";
-    pair.comboItems = Binary(4, 2, "SAD1IP<", ">");
+    pair.comboItems = layout::BinaryItems(4, 2, "SAD1IP<", ">");
     pair.comboRect = QRect(kPairLabelX - 2, 168, 92, 20);
-    pair.labelNames = Names("ADSIP", 4);
+    pair.labelNames = layout::NumberedNames("ADSIP", 4);
     pair.labelTexts = {"FB", "REFO", "VREF", "PB<6>"};
     for (int k = 0; k < 4; ++k)
         pair.labelRects.emplace_back(kPairLabelX, kPairTopP + k * kLabelPitch, 44, kLabelHeight);
-    pair.secondNames = Names("ADSIN", 4);
+    pair.secondNames = layout::NumberedNames("ADSIN", 4);
     pair.secondTexts = pair.labelTexts;
     for (int k = 0; k < 4; ++k)
         pair.secondRects.emplace_back(kPairLabelX, kPairTopN + k * kLabelPitch, 44, kLabelHeight);
@@ -245,10 +211,10 @@ void TADS::BuildConverter() {
     TXCHOP = AddValueCombo("TXCHOP", {"00", "01", "1X"},
                            QRect(kChopper.x() + 5, kChopper.center().y() - 10, 44, 20), "AD1CHO");
 
-    TXDCSET = AddValueCombo("TXDCSET", Binary(8, 3),
+    TXDCSET = AddValueCombo("TXDCSET", layout::BinaryItems(8, 3),
                             QRect(kDcBlock.x() + 6, kDcBlock.y() + 28, 52, 20), "DCOS");
     LDCSET = AddReadout("LDCSET", "+0 * VR", QRect(kDcBlock.x() + 60, kDcBlock.y() + 30, 62, 16));
-    TXAD1GN = AddValueCombo("TXAD1GN", Binary(4, 2),
+    TXAD1GN = AddValueCombo("TXAD1GN", layout::BinaryItems(4, 2),
                             QRect(kGainBlock.x() + 6, kGainBlock.y() + 28, 46, 20), "AD1GN");
     TXAD1VRGN =
         AddReadout("TXAD1VRGN", "Gain = ", QRect(kGainBlock.x() + 54, kGainBlock.y() + 30, 84, 16));
@@ -259,7 +225,7 @@ void TADS::BuildConverter() {
     LAD1CLK = AddReadout("LAD1CLK", "CRY_OSC / 30",
                          QRect(kModulator.x() + 12, kModulator.y() - 21, 82, 14));
 
-    TXAD1OSR = AddValueCombo("TXAD1OSR", Binary(8, 3),
+    TXAD1OSR = AddValueCombo("TXAD1OSR", layout::BinaryItems(8, 3),
                              QRect(kDecimator.x() + 6, kDecimator.y() + 21, 52, 20), "AD1OSR");
     LAD1OSR =
         AddReadout("LAD1OSR", "ADCK1 / 256",
@@ -270,21 +236,21 @@ void TADS::BuildReference() {
     SelectorSpec rh;
     rh.field = "S_AD1RH";
     rh.comboName = "SAD1RH";
-    rh.comboItems = Binary(8, 3, "SAD1RP<", ">");
+    rh.comboItems = layout::BinaryItems(8, 3, "SAD1RP<", ">");
     rh.comboRect = QRect(kRhMuxRight + 6, kRefLowLine - 25, 94, 20);
-    rh.labelNames = Names("SAD1RH", 8);
+    rh.labelNames = layout::NumberedNames("SAD1RH", 8);
     rh.labelTexts = {"FB", "REFO", "VREF", "PB<6>", "RLU", "VDD", "AGND", "-"};
-    rh.labelRects = Column(kRhLabelX, kRefTop, 8);
+    rh.labelRects = layout::LabelColumn(kRhLabelX, kRefTop, 8);
     SAD1RH = AddSelector(rh);
 
     SelectorSpec rl;
     rl.field = "S_AD1RL";
     rl.comboName = "SAD1RL";
-    rl.comboItems = Binary(8, 3, "SAD1RN<", ">");
+    rl.comboItems = layout::BinaryItems(8, 3, "SAD1RN<", ">");
     rl.comboRect = QRect(kRlMuxRight + 5, kRefLowLine - 25, 96, 20);
-    rl.labelNames = Names("SAD1RL", 8);
+    rl.labelNames = layout::NumberedNames("SAD1RL", 8);
     rl.labelTexts = {"FB", "REFO", "VREF", "PB<6>", "PB<6>", "PB<6>", "PB<6>", "PB<6>"};
-    rl.labelRects = Column(kRlLabelX, kRefTop, 8);
+    rl.labelRects = layout::LabelColumn(kRlLabelX, kRefTop, 8);
     SAD1RL = AddSelector(rl);
 
     PAD1VRGN = AddSwitchPanel("PAD1VRGN", "SAD1RG",
@@ -416,10 +382,10 @@ void TADS::PaintDiagram(DiagramPainter& d) {
     const double n = kNegativeLine;
 
     // Input multiplexers.
-    const QRectF ipMux = MuxRect(kMuxLeft, kMuxRight, kIpTop, 16);
-    const QRectF inMux = MuxRect(kMuxLeft, kMuxRight, kInTop, 8);
-    LabelStubs(d, 8, kMuxLeft, kIpTop, 16);
-    LabelStubs(d, 8, kMuxLeft, kInTop, 8);
+    const QRectF ipMux = layout::MuxBesideLabels(kMuxLeft, kMuxRight, kIpTop, 16);
+    const QRectF inMux = layout::MuxBesideLabels(kMuxLeft, kMuxRight, kInTop, 8);
+    layout::LabelStubs(d, 8 + kLabelWidth, kMuxLeft, kIpTop, 16);
+    layout::LabelStubs(d, 8 + kLabelWidth, kMuxLeft, kInTop, 8);
     d.Mux(ipMux, 16, StoredValue("S_AD1IP"));
     d.Mux(inMux, 8, StoredValue("S_AD1IN"));
     d.TextAt({ipMux.center().x(), ipMux.top()}, "S_AD1IP", Side::Above, TextRole::Block);
@@ -545,10 +511,10 @@ void TADS::PaintDiagram(DiagramPainter& d) {
     d.Frame(QRectF(kOutput), "ADC1 result");
 
     // Reference multiplexers, buffers and gain.
-    const QRectF rhMux = MuxRect(kRhMuxLeft, kRhMuxRight, kRefTop, 8);
-    const QRectF rlMux = MuxRect(kRlMuxLeft, kRlMuxRight, kRefTop, 8);
-    LabelStubs(d, kRhLabelX, kRhMuxLeft, kRefTop, 8);
-    LabelStubs(d, kRlLabelX, kRlMuxLeft, kRefTop, 8);
+    const QRectF rhMux = layout::MuxBesideLabels(kRhMuxLeft, kRhMuxRight, kRefTop, 8);
+    const QRectF rlMux = layout::MuxBesideLabels(kRlMuxLeft, kRlMuxRight, kRefTop, 8);
+    layout::LabelStubs(d, kRhLabelX + kLabelWidth, kRhMuxLeft, kRefTop, 8);
+    layout::LabelStubs(d, kRlLabelX + kLabelWidth, kRlMuxLeft, kRefTop, 8);
     d.Mux(rhMux, 8, StoredValue("S_AD1RH"));
     d.Mux(rlMux, 8, StoredValue("S_AD1RL"));
     d.TextAt({rhMux.center().x(), rhMux.top()}, "S_AD1RH", Side::Above, TextRole::Block);

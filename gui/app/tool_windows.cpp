@@ -1,6 +1,7 @@
 #include "gui/app/tool_windows.h"
 
 #include "core/app/bench.h"
+#include "gui/analog/t_adf.h"
 #include "gui/analog/t_ads.h"
 #include "gui/app/t_main_panel.h"
 
@@ -9,6 +10,7 @@ namespace dmm::gui {
 void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
     panel.SetChild("TADS", new TADS(bench));
+    panel.SetChild("TADF", new TADF(bench));
 }
 
 }  // namespace dmm::gui
