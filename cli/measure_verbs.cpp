@@ -34,25 +34,28 @@ std::string EndText(CaptureEnd end) {
 }
 
 class CaptureVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App& app) override {
         app.add_option("--source", source_, "result register: adcs, adcf, avg or rms")
             ->check(CLI::IsMember({"adcs", "adcf", "avg", "rms"}, CLI::ignore_case));
-        app.add_option("--points", points_, "capture length: 64, 128, ... 65536")->check([](const std::string& t) {
-            int64_t v = 0;
-            return ParseCliNumber(t, v) && SamplePointItemOf(static_cast<int>(v)) >= 0
-                       ? std::string()
-                       : "must be a power of two from 64 to 65536";
-        });
+        app.add_option("--points", points_, "capture length: 64, 128, ... 65536")
+            ->check([](const std::string& t) {
+                int64_t v = 0;
+                return ParseCliNumber(t, v) && SamplePointItemOf(static_cast<int>(v)) >= 0
+                           ? std::string()
+                           : "must be a power of two from 64 to 65536";
+            });
         app.add_option("--scale", bits_, "result bits b (8..24): divisor 2^(24-b)")
             ->check(CLI::Range(kMinResultBits, kMaxResultBits));
-        app.add_flag("--interrupt", stream_, "read through the board's ADC stream instead of polling");
+        app.add_flag("--interrupt", stream_,
+                     "read through the board's ADC stream instead of polling");
         app.add_option("--vref", vref_, "reference voltage in volts (default 1.2)");
         app.add_option("--flag-reg", flagRegister_,
                        "address of the interrupt-flag register (the register of SADC_IF); needed "
                        "for polling")
             ->check(CliNumber());
-        app.add_option("--timeout", timeoutSeconds_, "give up after this many seconds without a sample")
+        app.add_option("--timeout", timeoutSeconds_,
+                       "give up after this many seconds without a sample")
             ->check(CLI::PositiveNumber);
         app.add_option("--csv", csv_,
                        "write the block and its figures to FILE, and the hex file VzADCHex.CSV "
@@ -64,9 +67,11 @@ public:
         ParseCliNumber(points_, points);
         if (!flagRegister_.empty()) ParseCliNumber(flagRegister_, flagRegister);
         if (!stream_ && flagRegister < 0) {
-            return s.Fail("polling needs --flag-reg ADDR (the register of SADC_IF), or use --interrupt");
+            return s.Fail(
+                "polling needs --flag-reg ADDR (the register of SADC_IF), or use --interrupt");
         }
-        if (flagRegister >= kRegisterImageSize) return s.Fail("--flag-reg lies outside the chip's 0x000..0x3FF");
+        if (flagRegister >= kRegisterImageSize)
+            return s.Fail("--flag-reg lies outside the chip's 0x000..0x3FF");
         if (!s.EnsureBoard()) return false;
 
         const CaptureSource source = *CaptureSourceFromName(source_);
@@ -89,7 +94,8 @@ public:
                 << EndText(analysis.lastEnd()) << ")\n";
         const auto figures = s.core().adc().results.InOrder();
         for (size_t i = 0; i < figures.size(); ++i) {
-            s.out() << std::left << std::setw(18) << kFigureNames[i] << FixedText(figures[i], 6) << '\n';
+            s.out() << std::left << std::setw(18) << kFigureNames[i] << FixedText(figures[i], 6)
+                    << '\n';
         }
         if (!csv_.empty() && !Save(s, analysis)) return false;
         if (analysis.lastEnd() != CaptureEnd::Complete) {
@@ -98,7 +104,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool Save(Session& s, const AdcAnalysis& analysis) const {
         const QString decimalPath = QString::fromStdString(csv_);
         // The hex file goes where the program keeps its result files.

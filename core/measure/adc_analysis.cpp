@@ -23,7 +23,7 @@ constexpr int64_t kWaitPassMs = 10;
 // Takes the chip away from the heartbeat and the live displays for the length of a
 // capture, and gives it back on every way out.
 class AdcAnalysis::HostGuard {
-public:
+  public:
     explicit HostGuard(CaptureHost& host)
         : host_(host), heartbeat_(host.HeartbeatRunning()), live_(host.SaveAndClearLiveFlags()) {
         host_.SetHeartbeatRunning(false);
@@ -35,7 +35,7 @@ public:
     HostGuard(const HostGuard&) = delete;
     HostGuard& operator=(const HostGuard&) = delete;
 
-private:
+  private:
     CaptureHost& host_;
     bool heartbeat_;
     LiveFlags live_;
@@ -61,7 +61,9 @@ void AdcAnalysis::SetSettings(const CaptureSettings& settings) {
     core_.chip().ComFun = settings_.ComFun;
 }
 
-void AdcAnalysis::NPointIndexChange() { data_.captureLength = settings_.CaptureLength(); }
+void AdcAnalysis::NPointIndexChange() {
+    data_.captureLength = settings_.CaptureLength();
+}
 
 void AdcAnalysis::TXScaleChange() {
     data_.scale = AnalysisScaleFor(settings_.ResultBits(), core_.target().interfaceKind);
@@ -206,13 +208,15 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
             if (!records.empty()) lastSampleMs = now;
 
             // In polling mode a pass reads at most one record: the field shows 1 once one came.
-            const int fetchCount = active_.ENInterrupt ? static_cast<int>(records.size())
-                                                         : std::max(shownCount, static_cast<int>(records.size()));
+            const int fetchCount = active_.ENInterrupt
+                                       ? static_cast<int>(records.size())
+                                       : std::max(shownCount, static_cast<int>(records.size()));
             if (fetchCount != shownCount) {
                 shownCount = fetchCount;
                 ui_.SetStatusText(kStatusPanelReplies, QString::number(fetchCount));
             }
-            const int gauge = static_cast<int>(int64_t{captureCount_} * kGaugeMaximum / targetCount_);
+            const int gauge =
+                static_cast<int>(int64_t{captureCount_} * kGaugeMaximum / targetCount_);
             if (gauge != shownGauge) {
                 shownGauge = gauge;
                 ui_.SetGauge(gauge, kGaugeMaximum);
@@ -271,7 +275,8 @@ void AdcAnalysis::RunSpectrum(int n) {
                    data_.levels().first(static_cast<size_t>(n)));
 }
 
-void AdcAnalysis::ComputeFigures(int count, CaptureSource gainSource, const QString& referenceText) {
+void AdcAnalysis::ComputeFigures(int count, CaptureSource gainSource,
+                                 const QString& referenceText) {
     count = std::clamp(count, 0, cellCount_);
     StatisticsInput input;
     input.cells = {cells_.get(), static_cast<size_t>(count)};
@@ -315,7 +320,8 @@ void AdcAnalysis::ReCalADC() {
     auto im = data_.spectrumImag();
     for (int j = 0; j < averaged; ++j) {
         double total = 0.0;
-        for (int i = j * factor; i < (j + 1) * factor; ++i) total += windowCopy_[static_cast<size_t>(i)];
+        for (int i = j * factor; i < (j + 1) * factor; ++i)
+            total += windowCopy_[static_cast<size_t>(i)];
         const double a = total / factor;
         const auto at = static_cast<size_t>(j);
         values[at] = a;
@@ -335,7 +341,8 @@ void AdcAnalysis::ReCalADC() {
     RunSpectrum(validCount_);
 }
 
-bool AdcAnalysis::SaveOut(const QString& decimalPath, const QString& hexPath, QString& error) const {
+bool AdcAnalysis::SaveOut(const QString& decimalPath, const QString& hexPath,
+                          QString& error) const {
     const AdcCsvFiles files =
         BuildAdcCsv({cells_.get(), static_cast<size_t>(cellCount_)}, cellFormat_, data_.results);
     return WriteAdcCsv(files, decimalPath, hexPath, error);
@@ -372,12 +379,14 @@ bool AdcAnalysis::ComFunChange() {
     chip.ComFun = settings_.ComFun;
     const FunctionRegisterCopy copy = chip.SelectedCopy();
     const size_t offset = WriteDataOffset(core_.target().interfaceKind);
-    for (int i = 0; i < kAdcSetupCount; ++i) chip.buffer()[offset + static_cast<size_t>(i)] = copy[static_cast<size_t>(i)];
+    for (int i = 0; i < kAdcSetupCount; ++i)
+        chip.buffer()[offset + static_cast<size_t>(i)] = copy[static_cast<size_t>(i)];
     if (!chip.WriteChip(kAdcSetupFirst, kAdcSetupCount)) return false;
     chip.buffer()[offset] = copy[kAdcSetupCount];
     if (!chip.WriteChip(kAdcSetupControl, 1)) return false;
     if (!chip.ReadChip(kAdcSetupFirst, kAdcSetupCount)) return false;
-    for (int i = 0; i < kAdcSetupCount; ++i) chip.SetRegImage(kAdcSetupFirst + i, chip.buffer()[static_cast<size_t>(i)]);
+    for (int i = 0; i < kAdcSetupCount; ++i)
+        chip.SetRegImage(kAdcSetupFirst + i, chip.buffer()[static_cast<size_t>(i)]);
     if (!chip.ReadChip(kAdcSetupControl, 1)) return false;
     chip.SetRegImage(kAdcSetupControl, chip.buffer()[0]);
     chip.RefreshPanels();

@@ -27,10 +27,10 @@ inline constexpr int kDiscardedSamples = 6;
 
 // How the last capture ended.
 enum class CaptureEnd {
-    Complete,   // the target count was reached
-    Stopped,    // RequestStop() was called
-    LinkLost,   // a transfer failed and closed the board link
-    TimedOut,   // no sample for CaptureSettings::idleTimeoutMs
+    Complete,  // the target count was reached
+    Stopped,   // RequestStop() was called
+    LinkLost,  // a transfer failed and closed the board link
+    TimedOut,  // no sample for CaptureSettings::idleTimeoutMs
 };
 
 // The ADC analysis behind the analysis window (TAnxADC) and the temperature drift test:
@@ -50,7 +50,7 @@ enum class CaptureEnd {
 //   ReCalADC()                          when CMAVR changes
 //   SaveOut(path, hexPath, error)       on "Save to CSV"
 class AdcAnalysis {
-public:
+  public:
     AdcAnalysis(BenchCore& core, CaptureHost& host, UiHooks& ui);
     AdcAnalysis(const AdcAnalysis&) = delete;
     AdcAnalysis& operator=(const AdcAnalysis&) = delete;
@@ -114,11 +114,12 @@ public:
     double elapsedMs() const { return elapsedMs_; }
     double lineSpacingHz() const { return lineSpacingHz_; }
 
-private:
+  private:
     class HostGuard;
 
     bool FetchRecords(CaptureSource source, std::vector<ResultRecord>& records);
-    void StoreSample(const DecodedSample& sample, CaptureSource source, std::vector<double>& published);
+    void StoreSample(const DecodedSample& sample, CaptureSource source,
+                     std::vector<double>& published);
     void RunSpectrum(int n);
     void ComputeFigures(int count, CaptureSource gainSource, const QString& referenceText);
     void ClearGrid(int from);

@@ -14,7 +14,8 @@ namespace {
 
 constexpr int kItemsPerRow = 16;
 constexpr char kLineEnd[] = "\r\n";
-constexpr char kHeaderTail[] = ", VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), Noise Free";
+constexpr char kHeaderTail[] =
+    ", VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), Noise Free";
 // The Big5 bytes of the header's first word, for a system whose Qt has no Big5 codec.
 constexpr char kAverageBig5[] = "\xA5\xAD\xA7\xA1\xAD\xC8";
 
@@ -67,7 +68,8 @@ QByteArray AdcCsvHeader() {
     return word + kHeaderTail;
 }
 
-AdcCsvFiles BuildAdcCsv(std::span<const double> cells, CellFormat format, const AnalysisResults& results) {
+AdcCsvFiles BuildAdcCsv(std::span<const double> cells, CellFormat format,
+                        const AnalysisResults& results) {
     AdcCsvFiles files;
     const size_t rows = cells.size() / kItemsPerRow;
     files.decimal.reserve(static_cast<qsizetype>(rows * kItemsPerRow * 12 + 200));

@@ -24,7 +24,8 @@ struct AdcCsvFiles {
 // line ending CR LF. Decimal items are the cell as the grid shows it followed by ", ";
 // hex items are the cell as an integer in upper-case hex (32-bit two's complement when
 // negative, "00" for 0) followed by "h", with ", " between items.
-AdcCsvFiles BuildAdcCsv(std::span<const double> cells, CellFormat format, const AnalysisResults& results);
+AdcCsvFiles BuildAdcCsv(std::span<const double> cells, CellFormat format,
+                        const AnalysisResults& results);
 
 // The header line without its line end, in Big5 ("平均值, VPP(nV), ...").
 QByteArray AdcCsvHeader();

@@ -14,7 +14,7 @@ namespace dmm {
 // switch test share, the chart mode and the figures of the last analysis, which the
 // temperature drift test reads. Thread: the bench thread.
 class AdcData {
-public:
+  public:
     AdcData();
     AdcData(const AdcData&) = delete;
     AdcData& operator=(const AdcData&) = delete;
@@ -37,7 +37,7 @@ public:
     bool spectrumView = false;  // chart mode: false time domain, true frequency domain
     AnalysisResults results;
 
-private:
+  private:
     std::unique_ptr<double[]> values_, real_, imag_, levels_;
 };
 

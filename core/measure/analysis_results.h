@@ -16,7 +16,8 @@ struct AnalysisResults {
     double noiseFreeBits = 0.0;      // "Noise Free"
 
     std::array<double, 7> InOrder() const {
-        return {mean, vppNanovolts, rmsNoiseNanovolts, enob, vppCounts, rmsNoiseCounts, noiseFreeBits};
+        return {mean,      vppNanovolts,   rmsNoiseNanovolts, enob,
+                vppCounts, rmsNoiseCounts, noiseFreeBits};
     }
 };
 

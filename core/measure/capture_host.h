@@ -22,7 +22,7 @@ struct LiveFlags {
 // returned. The restoring calls are made on every way out of a capture, failures
 // included.
 class CaptureHost {
-public:
+  public:
     virtual ~CaptureHost() = default;
 
     virtual bool HeartbeatRunning() const = 0;
@@ -38,7 +38,7 @@ public:
 // A host for benches without a heartbeat (dmmctl, tests, benchmarks): it only keeps
 // the values it is given.
 class StandaloneCaptureHost final : public CaptureHost {
-public:
+  public:
     bool HeartbeatRunning() const override { return heartbeat; }
     void SetHeartbeatRunning(bool running) override { heartbeat = running; }
     LiveFlags SaveAndClearLiveFlags() override {

@@ -12,7 +12,8 @@ CaptureSnapshot CaptureMonitor::Latest() const {
 std::shared_ptr<std::vector<double>> CaptureMonitor::Begin(CaptureSource source, int target,
                                                            int32_t divisor) {
     // A fresh array per capture: a chart still holding the previous one keeps it intact.
-    auto samples = std::make_shared<std::vector<double>>(static_cast<size_t>(std::max(target, 0)), 0.0);
+    auto samples =
+        std::make_shared<std::vector<double>>(static_cast<size_t>(std::max(target, 0)), 0.0);
     std::lock_guard lock(mutex_);
     ++snapshot_.generation;
     snapshot_.running = true;

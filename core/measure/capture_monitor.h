@@ -14,10 +14,10 @@ struct CaptureSnapshot {
     uint64_t generation = 0;  // counts captures; changes when a new one starts
     bool running = false;
     CaptureSource source = CaptureSource::ADCS;
-    int count = 0;            // samples stored so far; entries [0, count) of samples are final
+    int count = 0;  // samples stored so far; entries [0, count) of samples are final
     int target = 0;
-    int32_t divisor = 1;      // the analysis scale divisor of this capture
-    int64_t elapsedMs = 0;    // capture time up to the latest published sample
+    int32_t divisor = 1;    // the analysis scale divisor of this capture
+    int64_t elapsedMs = 0;  // capture time up to the latest published sample
     // The stored values (unscaled; roots for RMS) of this capture. Entries below count
     // never change, so a reader may use them without a lock while the capture goes on.
     std::shared_ptr<const std::vector<double>> samples;
@@ -28,7 +28,7 @@ struct CaptureSnapshot {
 // drawing never slows a capture. Latest() may be called from any thread; the other
 // calls come from the capturing thread.
 class CaptureMonitor {
-public:
+  public:
     CaptureSnapshot Latest() const;
 
     // Starts a new capture and returns the array its samples are written into (sized
@@ -37,7 +37,7 @@ public:
     void Publish(int count, int64_t elapsedMs);
     void Finish(int count, int64_t elapsedMs);
 
-private:
+  private:
     mutable std::mutex mutex_;
     CaptureSnapshot snapshot_;
 };

@@ -20,8 +20,7 @@ std::optional<CaptureSource> CaptureSourceFromName(std::string_view name) {
 }
 
 InterruptFlagLayout InterruptFlagLayout::FromFields(const TRegField& sadcIf,
-                                                    const TRegField& fadcIf,
-                                                    const TRegField& lpfIf,
+                                                    const TRegField& fadcIf, const TRegField& lpfIf,
                                                     const TRegField& rmsIf) {
     InterruptFlagLayout layout;
     layout.address = static_cast<uint16_t>(sadcIf.registerIndex);
@@ -47,7 +46,8 @@ AnalysisScale SwitchTestScaleFor(int resultBits) {
 }
 
 int CaptureLengthOfItem(int index) {
-    if (index < 0 || index >= static_cast<int>(kSamplePointItems.size())) return kDefaultCaptureLength;
+    if (index < 0 || index >= static_cast<int>(kSamplePointItems.size()))
+        return kDefaultCaptureLength;
     return kSamplePointItems[static_cast<size_t>(index)];
 }
 
@@ -56,7 +56,9 @@ int SamplePointItemOf(int length) {
     return at == kSamplePointItems.end() ? -1 : static_cast<int>(at - kSamplePointItems.begin());
 }
 
-int CaptureSettings::CaptureLength() const { return CaptureLengthOfItem(NPointIndex); }
+int CaptureSettings::CaptureLength() const {
+    return CaptureLengthOfItem(NPointIndex);
+}
 
 int CaptureSettings::ResultBits() const {
     return std::clamp(kMinResultBits + TXScale, kMinResultBits, kMaxResultBits);

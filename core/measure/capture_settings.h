@@ -18,8 +18,8 @@ inline constexpr std::array<int, 11> kSamplePointItems{64,   128,  256,   512,  
                                                        4096, 8192, 16384, 32768, 65536};
 inline constexpr int kDefaultSamplePointIndex = 2;  // "256"
 inline constexpr int kDefaultCaptureLength = 256;
-inline constexpr int kMinResultBits = 8;            // TXScale item 0 is "8" ...
-inline constexpr int kMaxResultBits = 24;           // ... item 16 is "24"
+inline constexpr int kMinResultBits = 8;   // TXScale item 0 is "8" ...
+inline constexpr int kMaxResultBits = 24;  // ... item 16 is "24"
 inline constexpr int kScaleItemCount = kMaxResultBits - kMinResultBits + 1;
 inline constexpr std::array<int, 6> kAverageItems{1, 2, 4, 8, 16, 32};
 inline constexpr std::array<std::string_view, 4> kCFunADCItems{"Free", "Cancel Pos Zero",

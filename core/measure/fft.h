@@ -10,7 +10,7 @@ namespace dmm {
 // bit-reversal permutation are computed once per length, each twiddle directly from
 // cos/sin, so 65536-point transforms keep full double precision.
 class Fft {
-public:
+  public:
     // n must be a power of two (1 is allowed).
     explicit Fft(int n);
 
@@ -22,7 +22,7 @@ public:
     // The largest power of two not above n (0 for n < 1).
     static int FloorPowerOfTwo(int n);
 
-private:
+  private:
     int n_;
     std::vector<double> cosTable_, sinTable_;  // e^(-2 pi i k/n) = cos - i sin, k < n/2
     std::vector<int> swaps_;                   // pairs (i, j), i < j, of the bit reversal
@@ -32,6 +32,7 @@ private:
 // with L0 = 20 log10(|X_0| / n) (0 when line 0 is empty), level[0] = 0. Each line's
 // magnitude is used, so a tone's level does not depend on its phase. The first empty line
 // ends the pass: it and the lines after it keep what levels already holds.
-void SpectrumLevels(std::span<const double> re, std::span<const double> im, std::span<double> levels);
+void SpectrumLevels(std::span<const double> re, std::span<const double> im,
+                    std::span<double> levels);
 
 }  // namespace dmm

@@ -10,8 +10,8 @@ namespace dmm {
 std::string FixedText(double value, int decimals) {
     // Large enough for any double in fixed notation (up to 309 integer digits).
     std::array<char, 400> text{};
-    const auto [end, error] =
-        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, decimals);
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value,
+                                            std::chars_format::fixed, decimals);
     if (error != std::errc{}) return {};
     return std::string(text.data(), end);
 }

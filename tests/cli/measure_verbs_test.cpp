@@ -13,7 +13,7 @@ namespace dmm::cli {
 namespace {
 
 class CaptureVerbTest : public ::testing::Test {
-protected:
+  protected:
     CaptureVerbTest() {
         GlobalOptions options;
         options.sim = true;
@@ -24,7 +24,8 @@ protected:
     // Parses and runs one verb as dmmctl does.
     bool Run(const std::string& name, std::vector<std::string> args) {
         const std::vector<VerbInfo> verbs = AllVerbs();
-        const auto info = std::find_if(verbs.begin(), verbs.end(), [&](const VerbInfo& v) { return v.name == name; });
+        const auto info = std::find_if(verbs.begin(), verbs.end(),
+                                       [&](const VerbInfo& v) { return v.name == name; });
         if (info == verbs.end()) return false;
         CLI::App parser(info->summary, name);
         auto verb = info->make();
@@ -50,8 +51,8 @@ TEST_F(CaptureVerbTest, PollingCapturePrintsTheFiguresAndWritesBothFiles) {
     ASSERT_TRUE(Run("write", {"0x0E", "0x04"}));
     ASSERT_TRUE(Run("write", {"0", "0xFD", "0xFF", "0xFF"}));
     const std::string csv = dir.filePath("block.csv").toStdString();
-    ASSERT_TRUE(Run("capture", {"--source", "adcs", "--points", "64", "--scale", "24", "--flag-reg", "0x0E",
-                                "--vref", "2.5", "--csv", csv}))
+    ASSERT_TRUE(Run("capture", {"--source", "adcs", "--points", "64", "--scale", "24", "--flag-reg",
+                                "0x0E", "--vref", "2.5", "--csv", csv}))
         << err.str();
     const std::string printed = out.str();
     EXPECT_NE(printed.find("captured 64 of 64 ADCS samples"), std::string::npos) << printed;
@@ -66,7 +67,8 @@ TEST_F(CaptureVerbTest, PollingCapturePrintsTheFiguresAndWritesBothFiles) {
     }
     row += "\r\n";
     const std::string tail =
-        "\xA5\xAD\xA7\xA1\xAD\xC8, VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), Noise Free\r\n"
+        "\xA5\xAD\xA7\xA1\xAD\xC8, VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), "
+        "Noise Free\r\n"
         "-3.000000,0.000000,0.000000,24.000000,0.000000,0.000000,24.000000\r\n";
     EXPECT_EQ(Read("block.csv").toStdString(), row + row + row + row + tail);
     EXPECT_EQ(Read("VzADCHex.CSV").toStdString(), hexRow + hexRow + hexRow + hexRow + tail);
@@ -80,7 +82,8 @@ TEST_F(CaptureVerbTest, ClearFailures) {
     err.str("");
     EXPECT_FALSE(Run("capture", {"--interrupt", "--timeout", "0.05"}));
     EXPECT_NE(out.str().find("captured 0 of 256 ADCS samples"), std::string::npos);
-    EXPECT_NE(err.str().find("capture ended early: no sample came within the time-out"), std::string::npos);
+    EXPECT_NE(err.str().find("capture ended early: no sample came within the time-out"),
+              std::string::npos);
 
     EXPECT_THROW(Run("capture", {"--points", "100"}), CLI::ValidationError);
     EXPECT_THROW(Run("capture", {"--scale", "25"}), CLI::ValidationError);

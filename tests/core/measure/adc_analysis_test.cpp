@@ -31,8 +31,8 @@ std::vector<uint64_t> Raw24(const std::vector<int32_t>& values) {
 }
 
 // Captures the given raw values in stream mode.
-void Capture(CaptureBench& b, const std::vector<int32_t>& values, CaptureSource source = CaptureSource::ADCS,
-             int scaleItem = kScale24) {
+void Capture(CaptureBench& b, const std::vector<int32_t>& values,
+             CaptureSource source = CaptureSource::ADCS, int scaleItem = kScale24) {
     b.Apply(b.Settings(k32Points, scaleItem, true));
     b.core.adc().captureLength = static_cast<int>(values.size());
     b.chip.Queue(WithSettlingResults(Raw24(values)));
@@ -153,7 +153,7 @@ TEST(AdcGain, AveragingUsesTheAdc1GainWhateverWasCaptured) {
 }
 
 class AdcExport : public ::testing::Test {
-protected:
+  protected:
     QString Path(const char* name) const { return dir.filePath(name); }
     QTemporaryDir dir;
 };
@@ -162,7 +162,8 @@ TEST_F(AdcExport, BothFilesByteForByte) {
     CaptureBench b(CaptureSource::ADCS);
     Capture(b, Sequence(32, -8));
     QString error;
-    ASSERT_TRUE(b.analysis.SaveOut(Path("VzADC.CSV"), Path(kHexCsvName), error)) << error.toStdString();
+    ASSERT_TRUE(b.analysis.SaveOut(Path("VzADC.CSV"), Path(kHexCsvName), error))
+        << error.toStdString();
 
     std::string decimal, hex;
     for (int row = 0; row < 2; ++row) {
@@ -170,8 +171,10 @@ TEST_F(AdcExport, BothFilesByteForByte) {
             const int v = -8 + row * 16 + i;
             decimal += std::to_string(v) + ", ";
             char item[16];
-            if (v == 0) std::snprintf(item, sizeof item, "00h");
-            else std::snprintf(item, sizeof item, "%Xh", static_cast<unsigned>(v));
+            if (v == 0)
+                std::snprintf(item, sizeof item, "00h");
+            else
+                std::snprintf(item, sizeof item, "%Xh", static_cast<unsigned>(v));
             hex += item;
             hex += i == 15 ? "\r\n" : ", ";
         }
@@ -180,11 +183,13 @@ TEST_F(AdcExport, BothFilesByteForByte) {
     // -8..23: mean 7.5, sigma^2 = (32^2 - 1) / 12, peaks 31 apart; B = 24, 1.2 V, gain 1.
     const double sigma = std::sqrt((32.0 * 32.0 - 1.0) / 12.0);
     const double perCount = 1.2e9 / 8388608.0;
-    const std::string figures = Figure(7.5) + "," + Figure(31 * perCount) + "," + Figure(sigma * perCount) +
-                                "," + Figure(24 - std::log2(sigma)) + "," + Figure(31) + "," + Figure(sigma) +
-                                "," + Figure(24 - std::log2(31.0)) + "\r\n";
+    const std::string figures = Figure(7.5) + "," + Figure(31 * perCount) + "," +
+                                Figure(sigma * perCount) + "," + Figure(24 - std::log2(sigma)) +
+                                "," + Figure(31) + "," + Figure(sigma) + "," +
+                                Figure(24 - std::log2(31.0)) + "\r\n";
     const std::string header =
-        "\xA5\xAD\xA7\xA1\xAD\xC8, VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), Noise Free\r\n";
+        "\xA5\xAD\xA7\xA1\xAD\xC8, VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), "
+        "Noise Free\r\n";
     EXPECT_EQ(ReadAll(Path("VzADC.CSV")).toStdString(), decimal + header + figures);
     EXPECT_EQ(ReadAll(Path(kHexCsvName)).toStdString(), hex + header + figures);
     EXPECT_NE(hex.find("FFFFFFF8h, FFFFFFF9h"), std::string::npos);
@@ -317,10 +322,11 @@ TEST(AdcWindowHelpers, ComFunChangeWritesTheChosenCopyBack) {
     b.Apply(s);
     b.trace.Clear();
     ASSERT_TRUE(b.analysis.ComFunChange());
-    EXPECT_EQ(b.trace.Sent(), (std::vector<Bytes>{{0xC2, 0x00, 0x78, 5, 0x11, 0x22, 0x33, 0x44, 0x55},
-                                                  {0xC2, 0x00, 0x60, 1, 0x66},
-                                                  {0xC2, 0x00, 0x79, 5},
-                                                  {0xC2, 0x00, 0x61, 1}}));
+    EXPECT_EQ(b.trace.Sent(),
+              (std::vector<Bytes>{{0xC2, 0x00, 0x78, 5, 0x11, 0x22, 0x33, 0x44, 0x55},
+                                  {0xC2, 0x00, 0x60, 1, 0x66},
+                                  {0xC2, 0x00, 0x79, 5},
+                                  {0xC2, 0x00, 0x61, 1}}));
     EXPECT_EQ(b.core.chip().GetRegImage(0x3E), 0x33);
     EXPECT_EQ(b.core.chip().GetRegImage(0x30), 0x66);
     EXPECT_EQ(refreshes, 1);

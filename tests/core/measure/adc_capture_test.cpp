@@ -81,16 +81,24 @@ TEST(AdcCapture, StreamModeDecodesEverySourceThroughTheBoard) {
     };
     const std::vector<Case> cases = {
         // 0x800000 stays positive, 0x800001 is the most negative but one.
-        {CaptureSource::ADCS, kScale24, {0x800000, 0x800001, 0xFFFFFF, 5}, {8388608, -8388607, -1, 5},
+        {CaptureSource::ADCS,
+         kScale24,
+         {0x800000, 0x800001, 0xFFFFFF, 5},
+         {8388608, -8388607, -1, 5},
          {8388608, -8388607, -1, 5}},
         // Scale 8 divides by 65536, truncating toward zero: -1 shows 0.
-        {CaptureSource::ADCS, kScale8, {0xFFFFFF, 0x030005, 0xFEFFFF, 0x7FFFFF}, {-1, 196613, -65537, 8388607},
+        {CaptureSource::ADCS,
+         kScale8,
+         {0xFFFFFF, 0x030005, 0xFEFFFF, 0x7FFFFF},
+         {-1, 196613, -65537, 8388607},
          {0, 3, -1, 127}},
         // The fast and averaged results are 64 times finer.
         {CaptureSource::ADCF, kScale24, {1, 0xFFFFFF, 0, 2}, {64, -64, 0, 128}, {64, -64, 0, 128}},
         {CaptureSource::AVG, 10, {1, 0xFFFFFF, 1000, 2}, {64, -64, 64000, 128}, {1, -1, 1000, 2}},
         // RMS: the root of a 40-bit accumulator, shown with two decimals.
-        {CaptureSource::RMS, kScale24, {0xFFFFFFFFFF, 2, 0, 123456789},
+        {CaptureSource::RMS,
+         kScale24,
+         {0xFFFFFFFFFF, 2, 0, 123456789},
          {std::sqrt(1099511627775.0), std::sqrt(2.0), 0, std::sqrt(123456789.0)},
          {1048576.00, 1.41, 0, 11111.11}},
     };
@@ -291,7 +299,8 @@ TEST(AdcCapture, SnapshotsShowTheSamplesSoFar) {
         ASSERT_EQ(snap.target, 128);
         counts.push_back(snap.count);
         for (int i = 0; i < snap.count; ++i) {
-            ASSERT_EQ((*snap.samples)[static_cast<size_t>(i)], static_cast<double>(Ramp(128)[static_cast<size_t>(i)]));
+            ASSERT_EQ((*snap.samples)[static_cast<size_t>(i)],
+                      static_cast<double>(Ramp(128)[static_cast<size_t>(i)]));
         }
     };
     const uint64_t before = b.analysis.monitor().Latest().generation;

@@ -11,7 +11,8 @@ namespace {
 
 struct Block {
     std::vector<double> cells, values;
-    StatisticsInput Input(int bits, int32_t divisor = 1, double gain = 1.0, double volts = 1.2) const {
+    StatisticsInput Input(int bits, int32_t divisor = 1, double gain = 1.0,
+                          double volts = 1.2) const {
         double mean = 0.0;
         for (double c : cells) mean += c;
         if (!cells.empty()) mean /= static_cast<double>(cells.size());
@@ -19,7 +20,9 @@ struct Block {
     }
 };
 
-Block Unscaled(std::vector<double> v) { return {v, v}; }
+Block Unscaled(std::vector<double> v) {
+    return {v, v};
+}
 
 TEST(AdcStatistics, AFlatBlockKeepsAllItsBits) {
     const AnalysisResults r = ComputeStatistics(Unscaled(std::vector<double>(64, 1234)).Input(23));
@@ -89,7 +92,8 @@ TEST(AdcStatistics, ReferenceTextsThatAreNoVoltageReadAsOnePointTwo) {
     EXPECT_DOUBLE_EQ(ParseReferenceVolts("1e-1"), 0.1);
     // The same noise block with "abc" and with "1.2" gives the same voltages.
     const Block b = Unscaled({1, 3, 1, 3});
-    const AnalysisResults typed = ComputeStatistics(b.Input(24, 1, 1.0, ParseReferenceVolts("abc")));
+    const AnalysisResults typed =
+        ComputeStatistics(b.Input(24, 1, 1.0, ParseReferenceVolts("abc")));
     const AnalysisResults standard = ComputeStatistics(b.Input(24, 1, 1.0, 1.2));
     EXPECT_EQ(typed.rmsNoiseNanovolts, standard.rmsNoiseNanovolts);
     EXPECT_EQ(typed.vppNanovolts, standard.vppNanovolts);
@@ -132,8 +136,8 @@ TEST(AnalysisScaleRules, FlagLayoutComesFromTheDescriptionFields) {
         f.defined = 1;
         return f;
     };
-    const InterruptFlagLayout layout =
-        InterruptFlagLayout::FromFields(field(0x2F, 5), field(0x2F, 0), TRegField{}, field(0x2F, 7));
+    const InterruptFlagLayout layout = InterruptFlagLayout::FromFields(
+        field(0x2F, 5), field(0x2F, 0), TRegField{}, field(0x2F, 7));
     EXPECT_EQ(layout.address, 0x2F);
     EXPECT_EQ(layout.sourceMasks[0], 0x20);
     EXPECT_EQ(layout.sourceMasks[1], 0x01);

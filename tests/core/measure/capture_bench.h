@@ -6,10 +6,10 @@
 
 #include "core/app/bench_core.h"
 #include "core/measure/adc_analysis.h"
+#include "scripted_adc_chip.h"
 #include "sim/sim_board.h"
 #include "sim/sim_bus.h"
 #include "support/sim_fixture.h"
-#include "scripted_adc_chip.h"
 
 namespace dmm::test {
 
@@ -17,8 +17,10 @@ inline constexpr uint16_t kFlagRegister = 0x0E;
 
 // UI hooks that record what a procedure showed and let a test act between passes.
 class RecordingUiHooks final : public UiHooks {
-public:
-    void SetStatusText(int panel, const QString& text) override { statuses.emplace_back(panel, text); }
+  public:
+    void SetStatusText(int panel, const QString& text) override {
+        statuses.emplace_back(panel, text);
+    }
     void ShowGauge(bool visible) override { gaugeVisible = visible; }
     void SetGauge(int position, int maximum) override {
         gaugePositions.push_back(position);
@@ -51,7 +53,9 @@ public:
 // analysis on top of it. The board is open and the interface kind is DMM.
 struct CaptureBench {
     explicit CaptureBench(CaptureSource source, InterfaceKind kind = InterfaceKind::DMM)
-        : chip(kFlagRegister, source), board(chip, clock), core(BusWith(bus, board), clock),
+        : chip(kFlagRegister, source),
+          board(chip, clock),
+          core(BusWith(bus, board), clock),
           analysis(core, host, ui) {
         core.target().interfaceKind = kind;
         uint8_t status = 0;

@@ -20,7 +20,8 @@ std::vector<Complex> ReferenceDft(const std::vector<double>& re, const std::vect
     for (size_t k = 0; k < n; ++k) {
         Complex sum = 0.0;
         for (size_t j = 0; j < n; ++j) {
-            const double angle = -2.0 * std::numbers::pi * static_cast<double>((j * k) % n) / static_cast<double>(n);
+            const double angle =
+                -2.0 * std::numbers::pi * static_cast<double>((j * k) % n) / static_cast<double>(n);
             sum += Complex(re[j], im[j]) * std::polar(1.0, angle);
         }
         out[k] = sum;
@@ -34,8 +35,9 @@ std::vector<double> TestSignal(int n) {
     std::normal_distribution<double> noise(0.0, 30.0);
     std::vector<double> v(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-        v[static_cast<size_t>(i)] = 250000.0 + 8000.0 * std::sin(2 * std::numbers::pi * 37 * i / n + 0.4) +
-                                    500.0 * std::cos(2 * std::numbers::pi * 101 * i / n) + noise(random);
+        v[static_cast<size_t>(i)] =
+            250000.0 + 8000.0 * std::sin(2 * std::numbers::pi * 37 * i / n + 0.4) +
+            500.0 * std::cos(2 * std::numbers::pi * 101 * i / n) + noise(random);
     }
     return v;
 }
@@ -86,7 +88,8 @@ TEST(SpectrumLevels, AToneHasTheSameLevelWhateverItsPhase) {
         SCOPED_TRACE(phase);
         std::vector<double> v(n);
         for (int i = 0; i < n; ++i) {
-            v[static_cast<size_t>(i)] = 1000.0 + 100.0 * std::cos(2 * std::numbers::pi * 5 * i / n + phase) +
+            v[static_cast<size_t>(i)] = 1000.0 +
+                                        100.0 * std::cos(2 * std::numbers::pi * 5 * i / n + phase) +
                                         whisper[static_cast<size_t>(i)];
         }
         const std::vector<double> levels = LevelsOf(v);

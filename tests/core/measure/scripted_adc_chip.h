@@ -19,8 +19,9 @@ namespace dmm::test {
 // loads the next one. Stream: once enabled with the source's channel mask, each
 // stream read takes up to recordsPerReply results.
 class ScriptedAdcChip final : public sim::SimChip {
-public:
-    ScriptedAdcChip(uint16_t flagAddress, CaptureSource source) : flagAddress_(flagAddress), source_(source) {}
+  public:
+    ScriptedAdcChip(uint16_t flagAddress, CaptureSource source)
+        : flagAddress_(flagAddress), source_(source) {}
 
     // Raw results still to come, in order.
     void Queue(const std::vector<uint64_t>& raws) {
@@ -59,7 +60,9 @@ public:
         int n = 0;
         while (n < std::min(max, recordsPerReply) && HasResult()) {
             const uint64_t raw = Consume();
-            for (int b = 0; b < 5; ++b) records[static_cast<size_t>(n)][static_cast<size_t>(b)] = static_cast<uint8_t>(raw >> (8 * b));
+            for (int b = 0; b < 5; ++b)
+                records[static_cast<size_t>(n)][static_cast<size_t>(b)] =
+                    static_cast<uint8_t>(raw >> (8 * b));
             ++n;
         }
         LoadHead();
@@ -77,7 +80,7 @@ public:
         return kFlags[static_cast<int>(source_)];
     }
 
-private:
+  private:
     bool HasResult() {
         if (pending_.empty() && generator) pending_.push_back(generator(taken_));
         return !pending_.empty();
@@ -92,7 +95,8 @@ private:
         if (!HasResult()) return;
         const auto& info = SourceInfo(source_);
         for (int b = 0; b < info.resultBytes; ++b) {
-            memory_[static_cast<size_t>(info.resultAddress + b)] = static_cast<uint8_t>(pending_.front() >> (8 * b));
+            memory_[static_cast<size_t>(info.resultAddress + b)] =
+                static_cast<uint8_t>(pending_.front() >> (8 * b));
         }
     }
 
