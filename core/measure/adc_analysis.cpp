@@ -100,13 +100,13 @@ bool AdcAnalysis::CatchACDCOM(const QString& referenceText, CaptureSource source
     mean_ = rootMeanSquare_ = 0.0;
     captureCount_ = 0;
     const bool complete = ReadADCALL(source);
-    if (complete) RunSpectrum(data_.captureLength);
+    if (complete) RunSpectrum(targetCount_);
     ui_.SetStatusText(kStatusPanelReplies, complete ? kReadCompleteText : kReadErrorText);
     ComputeFigures(validCount_, source, referenceText);
     return true;
 }
 
-bool AdcAnalysis::FetchRecords(CaptureSource source, std::vector<ResultRecord>& records) {
+void AdcAnalysis::FetchRecords(CaptureSource source, std::vector<ResultRecord>& records) {
     records.clear();
     BoardLink& link = core_.link();
     ChipAccess& chip = core_.chip();
@@ -114,12 +114,11 @@ bool AdcAnalysis::FetchRecords(CaptureSource source, std::vector<ResultRecord>& 
         AdcStreamRecords reply;
         const int count = link.AdcStreamRead(reply);
         for (int k = 0; k < count; ++k) records.push_back(reply.records[static_cast<size_t>(k)]);
-        return true;
+        return;
     }
-    if (!chip.ReadChip(active_.flags.address, 1)) return false;
+    if (!chip.ReadChip(active_.flags.address, 1)) return;
     uint8_t flags = host_.InterruptFlags() | chip.buffer()[0];
     const uint8_t mask = active_.flags.sourceMasks[static_cast<size_t>(source)];
-    bool ok = true;
     if (flags & mask) {
         flags = static_cast<uint8_t>(flags & ~mask);
         const CaptureSourceInfo& info = SourceInfo(source);
@@ -127,12 +126,9 @@ bool AdcAnalysis::FetchRecords(CaptureSource source, std::vector<ResultRecord>& 
             ResultRecord record{};
             std::copy_n(chip.buffer().begin(), info.resultBytes, record.begin());
             records.push_back(record);
-        } else {
-            ok = false;
         }
     }
     host_.SetInterruptFlags(flags);
-    return ok;
 }
 
 void AdcAnalysis::StoreSample(const DecodedSample& sample, CaptureSource source,
@@ -176,6 +172,11 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
     sumSquares_ = 0.0L;
     stopRequested_.store(false);
     running_.store(true);
+    // Whatever happens below, the analysis is idle again afterwards.
+    struct IdleOnExit {
+        std::atomic<bool>& running;
+        ~IdleOnExit() { running.store(false); }
+    } idleOnExit{running_};
     const int32_t divisor = data_.scale.divisor;
     std::shared_ptr<std::vector<double>> published = monitor_.Begin(source, targetCount_, divisor);
 
@@ -193,7 +194,7 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
         int shownGauge = 0;
         int64_t lastSampleMs = start;
         do {
-            const bool fetched = FetchRecords(source, records);
+            FetchRecords(source, records);
             for (const ResultRecord& record : records) {
                 // The first results of a capture come from an unsettled filter.
                 if (decoded < kDiscardedSamples) {
@@ -226,7 +227,7 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
 
             // A failed transfer closes the link, and nothing reopens it while the heartbeat
             // is off: waiting on would never bring another sample.
-            if (!fetched && !core_.target().devc.HandleValid()) {
+            if (!core_.target().devc.HandleValid()) {
                 end = CaptureEnd::LinkLost;
                 break;
             }
@@ -255,7 +256,6 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
     validCount_ = captureCount_;
     lastEnd_ = end;
     monitor_.Finish(captureCount_, static_cast<int64_t>(elapsedMs_));
-    running_.store(false);
     return end == CaptureEnd::Complete;
 }
 

@@ -117,7 +117,9 @@ class AdcAnalysis {
   private:
     class HostGuard;
 
-    bool FetchRecords(CaptureSource source, std::vector<ResultRecord>& records);
+    // One pass's records: a stream reply's, or in polling mode the source's result when
+    // its flag is up. A failed fetch yields none.
+    void FetchRecords(CaptureSource source, std::vector<ResultRecord>& records);
     void StoreSample(const DecodedSample& sample, CaptureSource source,
                      std::vector<double>& published);
     void RunSpectrum(int n);

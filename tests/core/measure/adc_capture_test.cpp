@@ -234,10 +234,12 @@ TEST(AdcCapture, AStopFromAnotherThreadIsHonoured) {
 }
 
 TEST(AdcCapture, HeartbeatAndLiveDisplaysAreRestoredAfterEveryCapture) {
-    for (bool failing : {false, true}) {
-        SCOPED_TRACE(failing);
+    for (auto [stream, failing] :
+         {std::pair{false, false}, {false, true}, {true, false}, {true, true}}) {
+        SCOPED_TRACE(::testing::Message() << "stream " << stream << " failing " << failing);
         CaptureBench b(CaptureSource::ADCS);
-        b.Apply(b.Settings(k64Points, kScale24, false));
+        b.Apply(b.Settings(k64Points, kScale24, stream));
+        b.chip.recordsPerReply = 1;
         b.host.heartbeat = true;
         b.host.live = {true, true};
         b.chip.generator = [](int) { return uint64_t{7}; };
