@@ -224,6 +224,7 @@ TEST_F(AdcExport, RmsCellsAreWrittenAsShownAndRoundedInHex) {
     raws[1] = 123456789;  // root 11111.11
     b.chip.Queue(WithSettlingResults(raws));
     ASSERT_TRUE(b.analysis.CatchACDCOM("1.2", CaptureSource::RMS));
+    EXPECT_EQ(b.analysis.CellText(1), "11111.11");
     QString error;
     ASSERT_TRUE(b.analysis.SaveOut(Path("rms.csv"), Path(kHexCsvName), error));
     EXPECT_TRUE(ReadAll(Path("rms.csv")).startsWith("1.41, 11111.11, 1.41, "));

@@ -127,21 +127,6 @@ TEST(AdcCapture, StreamModeDecodesEverySourceThroughTheBoard) {
     }
 }
 
-TEST(AdcCapture, GridTextsFollowTheSource) {
-    CaptureBench rms(CaptureSource::RMS);
-    rms.Apply(rms.Settings(k64Points, kScale24, true));
-    rms.chip.Queue(WithSettlingResults(std::vector<uint64_t>(64, 2)));
-    ASSERT_TRUE(rms.analysis.ReadADCALL(CaptureSource::RMS));
-    EXPECT_EQ(rms.analysis.CellText(0), "1.41");
-    EXPECT_EQ(rms.analysis.CellText(64), "");
-
-    CaptureBench adcs(CaptureSource::ADCS);
-    adcs.Apply(adcs.Settings(k64Points, kScale8, true));
-    adcs.chip.Queue(WithSettlingResults(std::vector<uint64_t>(64, 0xFEFFFF)));
-    ASSERT_TRUE(adcs.analysis.ReadADCALL(CaptureSource::ADCS));
-    EXPECT_EQ(adcs.analysis.CellText(63), "-1");
-}
-
 TEST(AdcCapture, AnOversizedStreamReplyGivesNoSample) {
     CaptureBench b(CaptureSource::ADCS);
     b.Apply(b.Settings(k64Points, kScale24, true));

@@ -59,15 +59,6 @@ TEST(Fft, MatchesTheDefinitionWithinOnePartIn10To12) {
     }
 }
 
-TEST(Fft, PowerOfTwoHelpers) {
-    EXPECT_EQ(Fft::FloorPowerOfTwo(0), 0);
-    EXPECT_EQ(Fft::FloorPowerOfTwo(1), 1);
-    EXPECT_EQ(Fft::FloorPowerOfTwo(100), 64);
-    EXPECT_EQ(Fft::FloorPowerOfTwo(65536), 65536);
-    EXPECT_TRUE(Fft::IsPowerOfTwo(8));
-    EXPECT_FALSE(Fft::IsPowerOfTwo(12));
-}
-
 std::vector<double> LevelsOf(std::vector<double> v) {
     std::vector<double> re = v, im(v.size()), levels(v.size());
     for (size_t i = 0; i < v.size(); ++i) im[i] = -v[i];
