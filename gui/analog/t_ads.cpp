@@ -51,8 +51,8 @@ constexpr int kCapCommonX = 500;
 constexpr QRect kBufferP(522, 108, 64, 44);
 constexpr QRect kBufferN(522, 204, 64, 44);
 constexpr QRect kChopper(602, 98, 54, 160);
-constexpr QRect kSum(668, 118, 28, 120);
-constexpr QRect kPga(706, 118, 58, 120);
+constexpr QRect kSum(736, 150, 26, 56);
+constexpr QRect kPga(666, 118, 58, 120);
 constexpr QRect kModulator(776, 112, 106, 150);
 constexpr int kPgaOutP = 166;
 constexpr int kPgaOutN = 190;
@@ -60,8 +60,8 @@ constexpr int kVrPinP = 794;
 constexpr int kVrPinN = 816;
 constexpr int kVrRunP = 278;
 constexpr int kVrRunN = 290;
-constexpr QRect kDcBlock(606, 20, 126, 52);
-constexpr QRect kGainBlock(742, 20, 140, 52);
+constexpr QRect kDcBlock(742, 20, 140, 52);
+constexpr QRect kGainBlock(604, 20, 130, 52);
 constexpr QRect kDecimator(776, 298, 106, 62);
 constexpr QRect kOutput(704, 372, 178, 100);
 
@@ -217,7 +217,7 @@ void TADS::BuildConverter() {
     TXAD1GN = AddValueCombo("TXAD1GN", layout::BinaryItems(4, 2),
                             QRect(kGainBlock.x() + 6, kGainBlock.y() + 28, 46, 20), "AD1GN");
     TXAD1VRGN =
-        AddReadout("TXAD1VRGN", "Gain = ", QRect(kGainBlock.x() + 54, kGainBlock.y() + 30, 84, 16));
+        AddReadout("TXAD1VRGN", "Gain = ", QRect(kGainBlock.x() + 52, kGainBlock.y() + 30, 76, 16));
 
     PENADC1 =
         AddSwitchPanel("PENADC1", "ENADC1",
@@ -460,8 +460,7 @@ void TADS::PaintDiagram(DiagramPainter& d) {
     // Buffers to the chopper, offset, gain and modulator.
     for (double line : {p, n}) {
         d.Wire({{double(kBufferP.right()) + 1, line}, {double(kChopper.left()), line}});
-        d.Wire({{double(kChopper.right()) + 1, line}, {double(kSum.left()), line}});
-        d.Wire({{double(kSum.right()) + 1, line}, {double(kPga.left()), line}});
+        d.Wire({{double(kChopper.right()) + 1, line}, {double(kPga.left()), line}});
     }
     d.TextAt({double(kChopper.center().x()), double(kChopper.top())}, "AD1CHO", Side::Above,
              TextRole::Block);
@@ -480,10 +479,12 @@ void TADS::PaintDiagram(DiagramPainter& d) {
         kPga.top() + (gainX - kPga.left()) * (kPga.height() * 0.36) / kPga.width();
     d.Arrow({{gainX, double(kGainBlock.bottom()) + 1}, {gainX, pgaEdge}});
     d.Amplifier(QRectF(kPga), "PGA", true);
-    d.Wire(
-        {{double(kPga.right()), double(kPgaOutP)}, {double(kModulator.left()), double(kPgaOutP)}});
-    d.Wire(
-        {{double(kPga.right()), double(kPgaOutN)}, {double(kModulator.left()), double(kPgaOutN)}});
+    d.Wire({{double(kPga.right()), double(kPgaOutP)}, {double(kSum.left()), double(kPgaOutP)}});
+    d.Wire({{double(kSum.right()) + 1, double(kPgaOutP)},
+            {double(kModulator.left()), double(kPgaOutP)}});
+    d.Wire({{double(kPga.right()), double(kPgaOutN)}, {double(kSum.left()), double(kPgaOutN)}});
+    d.Wire({{double(kSum.right()) + 1, double(kPgaOutN)},
+            {double(kModulator.left()), double(kPgaOutN)}});
 
     d.Block(QRectF(kModulator), QString());
     d.Text(QRectF(kModulator.x(), kModulator.y() + 20, kModulator.width(), 20),
