@@ -5,12 +5,26 @@
 namespace dmm {
 
 Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
-    : core_(bus, clock), hooks_(hooks), up_(core_.chip(), hooks, this) {
+    : core_(bus, clock),
+      hooks_(hooks),
+      up_(core_.chip(), hooks, this),
+      captureHost_(up_),
+      analysis_(core_, captureHost_, hooks) {
     qRegisterMetaType<RegisterImageSnapshot>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
 }
 
 Bench::~Bench() = default;
+
+CaptureSettings Bench::WithChipLayout(CaptureSettings settings) const {
+    auto field = [this](std::string_view name) {
+        const TRegField* f = up_.FieldLookup ? up_.FieldLookup(name) : nullptr;
+        return f ? *f : TRegField{};
+    };
+    settings.flags = InterruptFlagLayout::FromFields(field("SADC_IF"), field("FADC_IF"),
+                                                     field("LPF_IF"), field("RMS_IF"));
+    return settings;
+}
 
 void Bench::PublishRegisterImage() {
     if (publishPending_) return;
