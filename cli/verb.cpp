@@ -7,6 +7,7 @@ namespace dmm::cli {
 std::vector<VerbInfo> AllVerbs() {
     std::vector<VerbInfo> verbs;
     AddLinkVerbs(verbs);
+    AddChipVerbs(verbs);
     return verbs;
 }
 
