@@ -14,7 +14,9 @@
 namespace dmm::cli {
 namespace {
 
-QString IncludeOf(Session& s) { return IncludeDirectory(QString::fromStdString(s.benchDir())); }
+QString IncludeOf(Session& s) {
+    return IncludeDirectory(QString::fromStdString(s.benchDir()));
+}
 
 // Description files are text in the system code page of their author: plain ASCII for
 // the English sections, Big5 where Chinese crept in.
@@ -30,14 +32,18 @@ QString FileText(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-QString Text(std::string_view text) { return FileText(std::string(text)); }
+QString Text(std::string_view text) {
+    return FileText(std::string(text));
+}
 
 bool LoadChip(Session& s, int index) {
     s.core().target().chipIndex = static_cast<uint16_t>(index);
     if (GetSELUP(IncludeOf(s), s.core().chipModel(), s.core().chip()) == 1) return true;
-    return s.Fail("chip " + std::to_string(index) +
-                  ": nothing loaded (the chip list, its line for this chip or the description file is "
-                  "missing in " + IncludeOf(s).toStdString() + ")");
+    return s.Fail(
+        "chip " + std::to_string(index) +
+        ": nothing loaded (the chip list, its line for this chip or the description file is "
+        "missing in " +
+        IncludeOf(s).toStdString() + ")");
 }
 
 // Verbs that need a chip load the selected one (chip 0 unless "load" chose another)
@@ -48,23 +54,26 @@ bool EnsureChip(Session& s) {
 }
 
 class ChipsVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App&) override {}
     bool Run(Session& s) override {
         const ChipSelector selector = FillChipSelector(IncludeOf(s));
         if (!selector.fromFile) {
-            s.err() << "dmmctl: no chip list " << kChipListFileName << " in " << IncludeOf(s).toStdString()
-                    << "; these fallback entries cannot be loaded\n";
+            s.err() << "dmmctl: no chip list " << kChipListFileName << " in "
+                    << IncludeOf(s).toStdString() << "; these fallback entries cannot be loaded\n";
         }
-        for (size_t i = 0; i < selector.texts.size(); ++i) s.out() << i << "  " << selector.texts[i] << '\n';
+        for (size_t i = 0; i < selector.texts.size(); ++i)
+            s.out() << i << "  " << selector.texts[i] << '\n';
         return true;
     }
 };
 
 class LoadVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App& app) override {
-        app.add_option("INDEX", index_, "line of the chip list, from 0")->required()->check(CliNumber());
+        app.add_option("INDEX", index_, "line of the chip list, from 0")
+            ->required()
+            ->check(CliNumber());
     }
     bool Run(Session& s) override {
         int64_t index = 0;
@@ -82,7 +91,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string index_;
 };
 
@@ -109,7 +118,8 @@ QJsonObject FieldJson(const FieldSpec& spec, const TRegField& field, const Field
     if (!data.secondOptions.empty()) o["secondOptions"] = OptionsJson(data.secondOptions);
     if (data.comboRebuilt) {
         QJsonArray items;
-        for (const ComboEntry& e : data.comboItems) items.append(QJsonObject{{"text", Text(e.text)}, {"option", e.option}});
+        for (const ComboEntry& e : data.comboItems)
+            items.append(QJsonObject{{"text", Text(e.text)}, {"option", e.option}});
         o["comboItems"] = items;
         o["selectFirstItem"] = data.selectFirstItem;
     }
@@ -123,40 +133,53 @@ QJsonObject FieldJson(const FieldSpec& spec, const TRegField& field, const Field
 
 QJsonObject MapJson(const TChipModel& m) {
     QJsonArray areas;
-    for (const AddressRange& r : m.registerAreas) areas.append(QJsonObject{{"start", r.start}, {"end", r.end}});
+    for (const AddressRange& r : m.registerAreas)
+        areas.append(QJsonObject{{"start", r.start}, {"end", r.end}});
     QJsonArray banks;
     for (size_t b = 0; b < m.ramBanks.size(); ++b) {
         if (!m.ramBanks[b].Exists()) continue;
-        banks.append(QJsonObject{{"bank", static_cast<int>(b)}, {"start", m.ramBanks[b].start}, {"end", m.ramBanks[b].end}});
+        banks.append(QJsonObject{{"bank", static_cast<int>(b)},
+                                 {"start", m.ramBanks[b].start},
+                                 {"end", m.ramBanks[b].end}});
     }
     QJsonArray bits;
     for (int i = 0; i < m.bitRegisters.Count(); ++i) {
         const TBitRegEntry& e = *m.bitRegisters.Items(i);
         QJsonArray bitSlots;
         for (int bit = 7; bit >= 0; --bit) {
-            bitSlots.append(QJsonObject{{"bit", bit}, {"name", Text(e.Bit(bit).name)},
-                                     {"description", FileText(e.Bit(bit).description)}});
+            bitSlots.append(QJsonObject{{"bit", bit},
+                                        {"name", Text(e.Bit(bit).name)},
+                                        {"description", FileText(e.Bit(bit).description)}});
         }
-        bits.append(QJsonObject{{"page", e.page + 1}, {"name", Text(e.name)}, {"address", e.address},
-                                {"mask", m.RegMask[e.address]}, {"description", FileText(e.description)},
+        bits.append(QJsonObject{{"page", e.page + 1},
+                                {"name", Text(e.name)},
+                                {"address", e.address},
+                                {"mask", m.RegMask[e.address]},
+                                {"description", FileText(e.description)},
                                 {"bits", bitSlots}});
     }
     QJsonArray bytes;
     for (int i = 0; i < m.byteRegisters.Count(); ++i) {
         const TByteRegEntry& e = *m.byteRegisters.Items(i);
-        bytes.append(QJsonObject{{"name", Text(e.name)}, {"address", e.address}, {"mask", e.mask},
+        bytes.append(QJsonObject{{"name", Text(e.name)},
+                                 {"address", e.address},
+                                 {"mask", e.mask},
                                  {"description", FileText(e.description)}});
     }
     QJsonArray words;
     for (int i = 0; i < m.wordRegisters.Count(); ++i) {
         const TWordRegEntry& e = *m.wordRegisters.Items(i);
-        words.append(QJsonObject{{"name", Text(e.name)}, {"highAddress", e.highAddress},
-                                 {"lowAddress", e.lowAddress}, {"highMask", e.highMask},
-                                 {"lowMask", e.lowMask}, {"description", FileText(e.description)}});
+        words.append(QJsonObject{{"name", Text(e.name)},
+                                 {"highAddress", e.highAddress},
+                                 {"lowAddress", e.lowAddress},
+                                 {"highMask", e.highMask},
+                                 {"lowMask", e.lowMask},
+                                 {"description", FileText(e.description)}});
     }
     QJsonArray fields;
     for (size_t i = 0; i < kFieldDirectorySize; ++i) {
-        if (m.FieldAt(i).IsDefined()) fields.append(FieldJson(FieldDirectory()[i], m.FieldAt(i), m.PanelDataAt(i)));
+        if (m.FieldAt(i).IsDefined())
+            fields.append(FieldJson(FieldDirectory()[i], m.FieldAt(i), m.PanelDataAt(i)));
     }
     QJsonArray pages;
     for (uint16_t c : m.pageCounts) pages.append(c);
@@ -183,20 +206,23 @@ QJsonObject MapJson(const TChipModel& m) {
 }
 
 class MapVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App&) override {}
     bool Run(Session& s) override {
         if (!EnsureChip(s)) return false;
-        s.out() << QJsonDocument(MapJson(s.core().chipModel())).toJson(QJsonDocument::Indented).toStdString();
+        s.out() << QJsonDocument(MapJson(s.core().chipModel()))
+                       .toJson(QJsonDocument::Indented)
+                       .toStdString();
         return true;
     }
 };
 
 class FieldVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App& app) override {
         app.add_option("NAME", name_, "field name, as the chip description binds it")->required();
-        app.add_option("VALUE", value_, "value to write (read-modify-write of its register)")->check(CliNumber());
+        app.add_option("VALUE", value_, "value to write (read-modify-write of its register)")
+            ->check(CliNumber());
     }
     bool Run(Session& s) override {
         if (!EnsureChip(s)) return false;
@@ -205,13 +231,15 @@ public:
         TRegField* field = s.core().chipModel().Field(name);
         if (!field) return s.Fail("no field named " + name + " in the field directory");
         if (!field->IsDefined()) {
-            return s.Fail("the loaded chip (" + s.core().chipModel().productTitle + ") does not bind " + name);
+            return s.Fail("the loaded chip (" + s.core().chipModel().productTitle +
+                          ") does not bind " + name);
         }
         int64_t value = -1;
         if (!value_.empty()) {
             ParseCliNumber(value_, value);
             if (value < 0 || value >= field->OptionCount()) {
-                return s.Fail(name + " is " + std::to_string(field->width) + " bits wide: VALUE must be 0.." +
+                return s.Fail(name + " is " + std::to_string(field->width) +
+                              " bits wide: VALUE must be 0.." +
                               std::to_string(field->OptionCount() - 1));
             }
         }
@@ -229,13 +257,14 @@ public:
         }
         field->value = field->Extract(chip.GetRegImage(address));
         if (value >= 0 && field->value != value) {
-            s.err() << "dmmctl: " << name << " reads back " << field->value << ", not " << value << '\n';
+            s.err() << "dmmctl: " << name << " reads back " << field->value << ", not " << value
+                    << '\n';
         }
         s.out() << field->value << '\n';
         return true;
     }
 
-private:
+  private:
     std::string name_;
     std::string value_;
 };
@@ -249,7 +278,8 @@ void AddChipVerbs(std::vector<VerbInfo>& verbs) {
                      [] { return std::make_unique<LoadVerb>(); }});
     verbs.push_back({"map", "print the loaded register map and fields as JSON",
                      [] { return std::make_unique<MapVerb>(); }});
-    verbs.push_back({"field", "field NAME [VALUE]: read a named field, or write it and print the read-back",
+    verbs.push_back({"field",
+                     "field NAME [VALUE]: read a named field, or write it and print the read-back",
                      [] { return std::make_unique<FieldVerb>(); }});
 }
 

@@ -39,7 +39,8 @@ int64_t Quantise(double volts, double reference, int bits) {
 
 std::optional<uint16_t> ByteRegisterAddress(const TChipModel& model, std::string_view name) {
     for (int i = 0; i < model.byteRegisters.Count(); ++i) {
-        if (model.byteRegisters.Items(i)->name == name) return model.byteRegisters.Items(i)->address;
+        if (model.byteRegisters.Items(i)->name == name)
+            return model.byteRegisters.Items(i)->address;
     }
     return std::nullopt;
 }
@@ -48,10 +49,14 @@ std::optional<uint16_t> ByteRegisterAddress(const TChipModel& model, std::string
 
 int64_t SimDmmChip::ConversionPeriodMs(Converter converter) {
     switch (converter) {
-        case Converter::Adc1: return 100;
-        case Converter::Adc2Fast: return 4;
-        case Converter::LowPass: return 40;
-        case Converter::Rms: return 100;
+        case Converter::Adc1:
+            return 100;
+        case Converter::Adc2Fast:
+            return 4;
+        case Converter::LowPass:
+            return 40;
+        case Converter::Rms:
+            return 100;
     }
     return 100;
 }
@@ -68,7 +73,8 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::
     for (const PathSpec& spec : kPaths) {
         const TRegField* enable = model.Field(spec.enable);
         const TRegField* flag = model.Field(spec.flag);
-        if (!enable || !enable->IsDefined()) return fail(std::string("no ") + spec.enable + " field");
+        if (!enable || !enable->IsDefined())
+            return fail(std::string("no ") + spec.enable + " field");
         if (!flag || !flag->IsDefined()) return fail(std::string("no ") + spec.flag + " field");
         const auto result = ByteRegisterAddress(model, spec.firstResultRegister);
         if (!result || *result + spec.resultBytes > kChipMemorySize) {
@@ -77,7 +83,8 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::
         Path path{spec.converter, *enable, *flag, *result, spec.resultBytes};
         chip->paths_.push_back(path);
         chip->flagBits_[static_cast<size_t>(flag->registerIndex)] |= flag->Mask();
-        for (int i = 0; i < spec.resultBytes; ++i) chip->readOnly_[static_cast<size_t>(*result + i)] = true;
+        for (int i = 0; i < spec.resultBytes; ++i)
+            chip->readOnly_[static_cast<size_t>(*result + i)] = true;
         if (spec.converter == Converter::Adc2Fast) chip->adc2Enable_ = *enable;
     }
     // The counter's report flag is the chip's too, although the counters are not modelled yet.
@@ -87,7 +94,8 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::
     return chip;
 }
 
-std::unique_ptr<SimDmmChip> SimDmmChip::FromDescriptionFile(const QString& path, std::string* error) {
+std::unique_ptr<SimDmmChip> SimDmmChip::FromDescriptionFile(const QString& path,
+                                                            std::string* error) {
     TChipModel model;
     if (!LoadChipDescriptionFile(path, model)) {
         if (error) *error = "cannot read " + path.toStdString();
@@ -199,7 +207,8 @@ int SimDmmChip::TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& record
 
 std::unique_ptr<SimChip> MakeBenchChip(const QString& benchDir, std::string* error) {
     const QString path = FindFileCaseInsensitive(IncludeDirectory(benchDir), kDemoDmmDescription);
-    std::string why = "no " + std::string(kDemoDmmDescription) + " in the bench directory's INCLUDE folder";
+    std::string why =
+        "no " + std::string(kDemoDmmDescription) + " in the bench directory's INCLUDE folder";
     if (!benchDir.isEmpty() && !path.isEmpty()) {
         if (auto chip = SimDmmChip::FromDescriptionFile(path, &why)) return chip;
     }

@@ -41,7 +41,7 @@ struct AnalogNodes {
 //   and clears the ones it returned (so the host must remember what it read, which is why
 //   the heartbeat accumulates the flags), and writing a 1 to a flag bit clears it too.
 class SimDmmChip final : public SimChip {
-public:
+  public:
     enum class Converter { Adc1, Adc2Fast, LowPass, Rms };
 
     // Builds the chip from a loaded description; nullptr (and why in error) when the
@@ -66,7 +66,7 @@ public:
     // The code a converter produces for the present node voltages.
     int64_t ConversionCode(Converter converter) const;
 
-private:
+  private:
     struct Path {
         Converter converter;
         TRegField enable;

@@ -51,8 +51,27 @@ std::optional<double> ParseGain(std::string_view token) {
     return v;
 }
 
+std::optional<BindingSection> BindingSectionOf(uint8_t code) {
+    switch (code) {
+        case kOp:
+            return BindingSection::Op;
+        case kDmmAdcClk:
+            return BindingSection::DmmAdcClk;
+        case kProgramCounter:
+            return BindingSection::ProgramCounter;
+        case kMpn:
+            return BindingSection::Mpn;
+        case kAds:
+            return BindingSection::Ads;
+        case kAdf:
+            return BindingSection::Adf;
+        default:
+            return std::nullopt;
+    }
+}
+
 class DescriptionReader {
-public:
+  public:
     explicit DescriptionReader(TChipModel& model) : m_(model) {}
 
     void Run(std::string_view text) {
@@ -61,7 +80,7 @@ public:
         Finish();
     }
 
-private:
+  private:
     struct Cursor {
         int index = -1;  // list index of the register being described, -1 for none
         int slot = 0;    // bit registers: 0 register text, 1..8 bit 7..bit 0
@@ -87,25 +106,32 @@ private:
             return;
         }
         if (section_ == 0) return;  // lines before the first directive
+        if (const auto binding = BindingSectionOf(section_)) {
+            Binding(*binding, line);
+            return;
+        }
         const bool hasTokens = line.TokenCount() > 0;
         switch (section_) {
-            case kFluke: m_.instrumentUiHidden = true; return;
+            case kFluke:
+                m_.instrumentUiHidden = true;
+                return;
             case kAdcNum:
                 if (auto n = ParseNumber(line.Token(1))) m_.adcCount = *n;
                 return;
-            case kRegBitStr: case kRegByteStr: case kRegWordStr:
-                if (m_.language == DescriptionLanguage::English) Description(section_ - kRegBitStr, line, raw);
+            case kRegBitStr:
+            case kRegByteStr:
+            case kRegWordStr:
+                if (m_.language == DescriptionLanguage::English)
+                    Description(section_ - kRegBitStr, line, raw);
                 return;
-            case kRegBitStrCn: case kRegByteStrCn: case kRegWordStrCn:
-                if (m_.language == DescriptionLanguage::Chinese) Description(section_ - kRegBitStrCn, line, raw);
+            case kRegBitStrCn:
+            case kRegByteStrCn:
+            case kRegWordStrCn:
+                if (m_.language == DescriptionLanguage::Chinese)
+                    Description(section_ - kRegBitStrCn, line, raw);
                 return;
-            case kOp: Binding(BindingSection::Op, line); return;
-            case kDmmAdcClk: Binding(BindingSection::DmmAdcClk, line); return;
-            case kProgramCounter: Binding(BindingSection::ProgramCounter, line); return;
-            case kMpn: Binding(BindingSection::Mpn, line); return;
-            case kAds: Binding(BindingSection::Ads, line); return;
-            case kAdf: Binding(BindingSection::Adf, line); return;
-            default: break;
+            default:
+                break;
         }
         if (!hasTokens) return;
         switch (section_) {
@@ -114,7 +140,9 @@ private:
                 m_.registerPanelCaption = m_.productTitle + " Register";
                 m_.mainCaption = m_.productTitle + "-" + kProgramCaption;
                 return;
-            case kCompiler: m_.compilerName = std::string(line.Token(1)); return;
+            case kCompiler:
+                m_.compilerName = std::string(line.Token(1));
+                return;
             case kId:
                 if (auto n = ParseNumber(line.Token(1))) m_.chipId = static_cast<uint16_t>(*n);
                 return;
@@ -124,7 +152,8 @@ private:
                     m_.programMemorySize = size < 256 ? 4096 : size;
                 }
                 return;
-            case kReg0: case kReg1: {
+            case kReg0:
+            case kReg1: {
                 auto start = ParseNumber(line.Token(1)), end = ParseNumber(line.Token(2));
                 if (start && end) {
                     m_.registerAreas[section_ - kReg0] = {static_cast<uint16_t>(*start),
@@ -132,9 +161,15 @@ private:
                 }
                 return;
             }
-            case kRegByte: ByteRegister(line); return;
-            case kRegWord: WordRegister(line); return;
-            case kReg3Byte: ++m_.threeByteCount; return;
+            case kRegByte:
+                ByteRegister(line);
+                return;
+            case kRegWord:
+                WordRegister(line);
+                return;
+            case kReg3Byte:
+                ++m_.threeByteCount;
+                return;
             case kStack:
                 if (auto n = ParseNumber(line.Token(1))) {
                     m_.stackDepth = std::max<uint8_t>(4, static_cast<uint8_t>(*n & 0xFF));
@@ -143,13 +178,14 @@ private:
             case kSimic:
                 if (auto n = ParseNumber(line.Token(1))) m_.simicValue = static_cast<uint16_t>(*n);
                 return;
-            default: break;
+            default:
+                break;
         }
         if (section_ >= kRamBank0 && section_ < kRamBank0 + 5) {
             auto start = ParseNumber(line.Token(1)), end = ParseNumber(line.Token(2));
             if (start && end) {
-                m_.ramBanks[static_cast<size_t>(section_ - kRamBank0)] = {static_cast<uint16_t>(*start),
-                                                                          static_cast<uint16_t>(*end)};
+                m_.ramBanks[static_cast<size_t>(section_ - kRamBank0)] = {
+                    static_cast<uint16_t>(*start), static_cast<uint16_t>(*end)};
             }
         } else if (section_ >= kRegBit && section_ < kRegBit + 4) {
             BitRegister(section_ - kRegBit, line);
@@ -172,7 +208,8 @@ private:
         entry.page = static_cast<uint8_t>(page);
         entry.name = Cut(line.Token(2), kRegisterNameLength);
         for (size_t slot = 0; slot < 8; ++slot) {
-            entry.bits[slot].name = Cut(line.Token(3 + static_cast<int>(slot)), kRegisterNameLength);
+            entry.bits[slot].name =
+                Cut(line.Token(3 + static_cast<int>(slot)), kRegisterNameLength);
         }
         m_.bitRegisters.Add(entry);
     }
@@ -219,9 +256,11 @@ private:
         if (list == 0) {
             TBitRegEntry* entry = m_.bitRegisters.Items(cursor_.index);
             if (!entry) return;
-            if (cursor_.slot == 0) entry->description = Cut(text, kRegisterDescriptionLength);
+            if (cursor_.slot == 0)
+                entry->description = Cut(text, kRegisterDescriptionLength);
             else if (cursor_.slot <= 8) {
-                entry->bits[static_cast<size_t>(cursor_.slot - 1)].description = Cut(text, kBitDescriptionLength);
+                entry->bits[static_cast<size_t>(cursor_.slot - 1)].description =
+                    Cut(text, kBitDescriptionLength);
             }
             if (cursor_.slot <= 8) ++cursor_.slot;
         } else if (list == 1) {
@@ -338,8 +377,10 @@ private:
         data.comboRebuilt = true;
         const int n = 1 << width;
         for (int k = 0; k < n; ++k) {
-            if (static_cast<size_t>(k) < labels.size() && labels[static_cast<size_t>(k)].hidden) continue;
-            data.comboItems.push_back({prefix + "<" + BinStr(static_cast<uint16_t>(k), width) + ">", k});
+            if (static_cast<size_t>(k) < labels.size() && labels[static_cast<size_t>(k)].hidden)
+                continue;
+            data.comboItems.push_back(
+                {prefix + "<" + BinStr(static_cast<uint16_t>(k), width) + ">", k});
         }
     }
 

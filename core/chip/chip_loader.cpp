@@ -56,8 +56,8 @@ int GetSELUP(const QString& includeDir, TChipModel& model, ChipAccess& access, i
     const auto chips = ReadChipList(includeDir);
     const size_t index = access.target().chipIndex;
     if (!chips || index >= chips->size()) return 0;
-    const QString path =
-        FindFileCaseInsensitive(includeDir, QString::fromStdString((*chips)[index].descriptionFile));
+    const QString path = FindFileCaseInsensitive(
+        includeDir, QString::fromStdString((*chips)[index].descriptionFile));
     if (path.isEmpty() || !LoadChipDescriptionFile(path, model)) return 0;
     access.ChipTitle = model.productTitle;
     return 1;

@@ -21,7 +21,7 @@ inline constexpr size_t kRegisterDescriptionLength = 160;
 inline constexpr size_t kBitDescriptionLength = 250;
 
 struct TBitSlot {
-    std::string name;         // "-": the bit is not implemented
+    std::string name;  // "-": the bit is not implemented
     std::string description;
 };
 
@@ -35,7 +35,9 @@ struct TBitRegEntry {
     uint8_t page = 0;              // 0..3: the section that defined it
 
     int ListAddress() const { return address; }
-    const TBitSlot& Bit(int bitNumber) const { return bits[static_cast<size_t>(7 - (bitNumber & 7))]; }
+    const TBitSlot& Bit(int bitNumber) const {
+        return bits[static_cast<size_t>(7 - (bitNumber & 7))];
+    }
     // Bits whose name is not "-".
     uint8_t ImplementedMask() const;
 };
@@ -73,7 +75,7 @@ using TCRREGWordPtr = RegisterList<TWordRegEntry>;
 // in even rows and the values in the odd rows below them. Cells outside the grid read
 // empty and ignore writes.
 class RegisterGrid {
-public:
+  public:
     static constexpr int kColumns = 9;
 
     int RowCount() const { return rows_; }
@@ -86,7 +88,7 @@ public:
     static int ValueRow(int n) { return NameRow(n) + 1; }
     static int Column(int n) { return n % kColumns; }
 
-private:
+  private:
     int rows_ = 0;
     std::vector<std::string> cells_;
 };
@@ -142,12 +144,12 @@ struct TChipModel {
     // Window state a load sets; windows apply it when they see loadCount change.
     std::string registerPanelCaption;  // empty until a description names the product
     std::string mainCaption;
-    std::array<bool, 5> bankShown{};   // RAM panel bank tabs and menu items
-    std::array<bool, 4> pageShown{};   // register panel page tabs
-    bool instrumentUiHidden = false;   // the description holds a "#FLUKE" section
-    int currentRamBank = 0;            // RAM panel bank, 0..4 (program-wide)
-    int currentRegisterPage = 0;       // register panel page, 0..3 (program-wide)
-    uint32_t loadCount = 0;            // successful loads so far
+    std::array<bool, 5> bankShown{};  // RAM panel bank tabs and menu items
+    std::array<bool, 4> pageShown{};  // register panel page tabs
+    bool instrumentUiHidden = false;  // the description holds a "#FLUKE" section
+    int currentRamBank = 0;           // RAM panel bank, 0..4 (program-wide)
+    int currentRegisterPage = 0;      // register panel page, 0..3 (program-wide)
+    uint32_t loadCount = 0;           // successful loads so far
 
     uint16_t ByteCount() const { return static_cast<uint16_t>(byteRegisters.Count()); }
     uint16_t WordCount() const { return static_cast<uint16_t>(wordRegisters.Count()); }
@@ -165,7 +167,7 @@ struct TChipModel {
     const FieldPanelData& PanelDataAt(size_t index) const { return panelData_[index]; }
     FieldPanelData& PanelDataAt(size_t index) { return panelData_[index]; }
 
-private:
+  private:
     std::array<TRegField, kFieldDirectorySize> fields_{};
     std::array<FieldPanelData, kFieldDirectorySize> panelData_{};
 };

@@ -48,26 +48,46 @@ constexpr std::array<FieldSpec, kFieldDirectorySize> kDirectory{{
     {"S_CMPI", S::Mpn, K::LabelledSelector, "S_CMPI"},
     {"S_CMPRL", S::Mpn, K::LabelledSelector, "S_CMPRL"},
     {"S_CMPRH", S::Mpn, K::LabelledSelector, "S_CMPRH"},
-    {"PS0", S::Mpn, K::Plain, {}}, {"PS1", S::Mpn, K::Plain, {}},
-    {"PS2", S::Mpn, K::Plain, {}}, {"PS3", S::Mpn, K::Plain, {}},
-    {"PS4", S::Mpn, K::Plain, {}}, {"PS5", S::Mpn, K::Plain, {}},
-    {"PS6", S::Mpn, K::Plain, {}}, {"PS7", S::Mpn, K::Plain, {}},
-    {"PS8", S::Mpn, K::Plain, {}}, {"PS9", S::Mpn, K::Plain, {}},
-    {"DS0", S::Mpn, K::Plain, {}}, {"DS1", S::Mpn, K::Plain, {}},
-    {"DS2", S::Mpn, K::Plain, {}}, {"DS3", S::Mpn, K::Plain, {}},
-    {"DS4", S::Mpn, K::Plain, {}}, {"DS5", S::Mpn, K::Plain, {}},
-    {"DS6", S::Mpn, K::Plain, {}}, {"DS7", S::Mpn, K::Plain, {}},
-    {"DS8", S::Mpn, K::Plain, {}}, {"DS9", S::Mpn, K::Plain, {}},
-    {"FS0", S::Mpn, K::Plain, {}}, {"FS1", S::Mpn, K::Plain, {}},
-    {"FS2", S::Mpn, K::Plain, {}}, {"FS3", S::Mpn, K::Plain, {}},
-    {"FS4", S::Mpn, K::Plain, {}}, {"FS5", S::Mpn, K::Plain, {}},
-    {"FS6", S::Mpn, K::Plain, {}}, {"FS7", S::Mpn, K::Plain, {}},
-    {"FS8", S::Mpn, K::Plain, {}}, {"FS9", S::Mpn, K::Plain, {}},
-    {"SS0", S::Mpn, K::Plain, {}}, {"SS1", S::Mpn, K::Plain, {}},
-    {"SS2", S::Mpn, K::Plain, {}}, {"SS3", S::Mpn, K::Plain, {}},
-    {"SS4", S::Mpn, K::Plain, {}}, {"SS5", S::Mpn, K::Plain, {}},
-    {"SS6", S::Mpn, K::Plain, {}}, {"SS7", S::Mpn, K::Plain, {}},
-    {"SS8", S::Mpn, K::Plain, {}}, {"SS9", S::Mpn, K::Plain, {}},
+    {"PS0", S::Mpn, K::Plain, {}},
+    {"PS1", S::Mpn, K::Plain, {}},
+    {"PS2", S::Mpn, K::Plain, {}},
+    {"PS3", S::Mpn, K::Plain, {}},
+    {"PS4", S::Mpn, K::Plain, {}},
+    {"PS5", S::Mpn, K::Plain, {}},
+    {"PS6", S::Mpn, K::Plain, {}},
+    {"PS7", S::Mpn, K::Plain, {}},
+    {"PS8", S::Mpn, K::Plain, {}},
+    {"PS9", S::Mpn, K::Plain, {}},
+    {"DS0", S::Mpn, K::Plain, {}},
+    {"DS1", S::Mpn, K::Plain, {}},
+    {"DS2", S::Mpn, K::Plain, {}},
+    {"DS3", S::Mpn, K::Plain, {}},
+    {"DS4", S::Mpn, K::Plain, {}},
+    {"DS5", S::Mpn, K::Plain, {}},
+    {"DS6", S::Mpn, K::Plain, {}},
+    {"DS7", S::Mpn, K::Plain, {}},
+    {"DS8", S::Mpn, K::Plain, {}},
+    {"DS9", S::Mpn, K::Plain, {}},
+    {"FS0", S::Mpn, K::Plain, {}},
+    {"FS1", S::Mpn, K::Plain, {}},
+    {"FS2", S::Mpn, K::Plain, {}},
+    {"FS3", S::Mpn, K::Plain, {}},
+    {"FS4", S::Mpn, K::Plain, {}},
+    {"FS5", S::Mpn, K::Plain, {}},
+    {"FS6", S::Mpn, K::Plain, {}},
+    {"FS7", S::Mpn, K::Plain, {}},
+    {"FS8", S::Mpn, K::Plain, {}},
+    {"FS9", S::Mpn, K::Plain, {}},
+    {"SS0", S::Mpn, K::Plain, {}},
+    {"SS1", S::Mpn, K::Plain, {}},
+    {"SS2", S::Mpn, K::Plain, {}},
+    {"SS3", S::Mpn, K::Plain, {}},
+    {"SS4", S::Mpn, K::Plain, {}},
+    {"SS5", S::Mpn, K::Plain, {}},
+    {"SS6", S::Mpn, K::Plain, {}},
+    {"SS7", S::Mpn, K::Plain, {}},
+    {"SS8", S::Mpn, K::Plain, {}},
+    {"SS9", S::Mpn, K::Plain, {}},
     {"SMODE", S::Mpn, K::Plain, {}},
     {"SMODE4", S::Mpn, K::Plain, {}},
     {"SMODE5", S::Mpn, K::Plain, {}},
@@ -133,7 +153,9 @@ constexpr std::array<FieldSpec, kFieldDirectorySize> kDirectory{{
 
 }  // namespace
 
-std::span<const FieldSpec> FieldDirectory() { return kDirectory; }
+std::span<const FieldSpec> FieldDirectory() {
+    return kDirectory;
+}
 
 std::optional<size_t> FieldIndex(std::string_view name) {
     for (size_t i = 0; i < kDirectory.size(); ++i) {
@@ -151,26 +173,40 @@ std::optional<size_t> FieldIndexInSection(BindingSection section, std::string_vi
 
 std::string_view SectionDirective(BindingSection section) {
     switch (section) {
-        case S::Op: return "#OP";
-        case S::DmmAdcClk: return "#DMMADCCLK";
-        case S::ProgramCounter: return "#PROGRAMCOUNTER";
-        case S::Mpn: return "#MPN";
-        case S::Ads: return "#ADS";
-        case S::Adf: return "#ADF";
+        case S::Op:
+            return "#OP";
+        case S::DmmAdcClk:
+            return "#DMMADCCLK";
+        case S::ProgramCounter:
+            return "#PROGRAMCOUNTER";
+        case S::Mpn:
+            return "#MPN";
+        case S::Ads:
+            return "#ADS";
+        case S::Adf:
+            return "#ADF";
     }
     return {};
 }
 
 std::string_view FieldKindName(FieldKind kind) {
     switch (kind) {
-        case K::Plain: return "plain";
-        case K::Caption: return "caption";
-        case K::PrefixSelector: return "prefix selector";
-        case K::LabelledSelector: return "labelled selector";
-        case K::DualLabelledSelector: return "two-row labelled selector";
-        case K::GainList: return "gain list";
-        case K::GainPair: return "gain pair";
-        case K::AddressOnly: return "address only";
+        case K::Plain:
+            return "plain";
+        case K::Caption:
+            return "caption";
+        case K::PrefixSelector:
+            return "prefix selector";
+        case K::LabelledSelector:
+            return "labelled selector";
+        case K::DualLabelledSelector:
+            return "two-row labelled selector";
+        case K::GainList:
+            return "gain list";
+        case K::GainPair:
+            return "gain pair";
+        case K::AddressOnly:
+            return "address only";
     }
     return {};
 }

@@ -18,14 +18,14 @@ enum class BindingSection : uint8_t { Op, DmmAdcClk, ProgramCounter, Mpn, Ads, A
 
 // What the tokens after "address name width shift" mean for a field.
 enum class FieldKind : uint8_t {
-    Plain,             // nothing more
-    Caption,           // token 5: caption of the bound control
-    PrefixSelector,    // token 5: prefix of the combo-box entries
-    LabelledSelector,  // one label per option ("-" hides it), then the combo-box prefix
+    Plain,                 // nothing more
+    Caption,               // token 5: caption of the bound control
+    PrefixSelector,        // token 5: prefix of the combo-box entries
+    LabelledSelector,      // one label per option ("-" hides it), then the combo-box prefix
     DualLabelledSelector,  // two label rows (positive, negative inputs), then the prefix
-    GainList,          // four gains, one per field value 0..3
-    GainPair,          // two gains for values 0 and 1, then a caption
-    AddressOnly,       // the whole register; width and shift are not read
+    GainList,              // four gains, one per field value 0..3
+    GainPair,              // two gains for values 0 and 1, then a caption
+    AddressOnly,           // the whole register; width and shift are not read
 };
 
 struct FieldSpec {
@@ -61,13 +61,13 @@ struct ComboEntry {
 };
 
 struct FieldPanelData {
-    std::optional<std::string> caption;     // replaces the bound control's caption
-    std::vector<OptionLabel> options;       // labelled selectors: label of option k
-    std::vector<OptionLabel> secondOptions; // the negative-input row of a two-row selector
-    std::vector<ComboEntry> comboItems;     // the rebuilt combo box; hidden options left out
-    bool comboRebuilt = false;              // false: the window keeps its design-time items
-    bool selectFirstItem = false;           // a prefix selector selects entry 0 after the rebuild
-    std::vector<double> gains;              // gain lists: 4 values; gain pairs: 2 values
+    std::optional<std::string> caption;      // replaces the bound control's caption
+    std::vector<OptionLabel> options;        // labelled selectors: label of option k
+    std::vector<OptionLabel> secondOptions;  // the negative-input row of a two-row selector
+    std::vector<ComboEntry> comboItems;      // the rebuilt combo box; hidden options left out
+    bool comboRebuilt = false;               // false: the window keeps its design-time items
+    bool selectFirstItem = false;            // a prefix selector selects entry 0 after the rebuild
+    std::vector<double> gains;               // gain lists: 4 values; gain pairs: 2 values
 };
 
 }  // namespace dmm

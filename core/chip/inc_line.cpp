@@ -7,11 +7,17 @@
 namespace dmm {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 bool IsHexLetter(char c) {
     const char u = Upper(c);
@@ -151,9 +157,15 @@ std::optional<int32_t> ParseNumber(std::string_view token) {
 
     int64_t value = 0;
     switch (radix) {
-        case 16: value = HexText(digits); break;
-        case 2: value = BinText(digits); break;
-        default: value = DecText(digits); break;
+        case 16:
+            value = HexText(digits);
+            break;
+        case 2:
+            value = BinText(digits);
+            break;
+        default:
+            value = DecText(digits);
+            break;
     }
     return static_cast<int32_t>(value);
 }

@@ -30,7 +30,8 @@ struct TRegField {
     uint8_t Insert(uint8_t registerValue, int v) const {
         const uint8_t mask = Mask();
         if (mask == 0) return registerValue;
-        return static_cast<uint8_t>((registerValue & ~mask) | ((static_cast<unsigned>(v) << shift) & mask));
+        return static_cast<uint8_t>((registerValue & ~mask) |
+                                    ((static_cast<unsigned>(v) << shift) & mask));
     }
     // Number of values the field can take (2^width; 0 for an unbound field).
     int OptionCount() const { return width <= 0 ? 0 : 1 << (width > 8 ? 8 : width); }

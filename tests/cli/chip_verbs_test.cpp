@@ -16,7 +16,7 @@ namespace {
 
 // dmmctl --sim --dir <fresh bench directory>, with its output captured.
 class ChipVerbs : public ::testing::Test {
-protected:
+  protected:
     ChipVerbs() {
         GlobalOptions options;
         options.sim = true;
@@ -59,7 +59,8 @@ TEST_F(ChipVerbs, ChipsListsTheSelectorAndLoadSummarisesTheChip) {
 TEST_F(ChipVerbs, MapDescribesRegistersAndFieldsAsJson) {
     ASSERT_TRUE(Run("map"));  // loads chip 0 by itself
     QJsonParseError error;
-    const QJsonObject map = QJsonDocument::fromJson(QByteArray::fromStdString(out.str()), &error).object();
+    const QJsonObject map =
+        QJsonDocument::fromJson(QByteArray::fromStdString(out.str()), &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError);
     EXPECT_EQ(map["product"].toString(), "VZ6401");
 

@@ -13,13 +13,14 @@ namespace {
 using Converter = sim::SimDmmChip::Converter;
 
 QString DemoDescription() {
-    return FindFileCaseInsensitive(IncludeDirectory(ShippedDataDirectory()), sim::kDemoDmmDescription);
+    return FindFileCaseInsensitive(IncludeDirectory(ShippedDataDirectory()),
+                                   sim::kDemoDmmDescription);
 }
 
 // The demo DMM chip on the simulated board, and the program's own view of it: the
 // chip model the bench loads from the same shipped description.
 class SimDmmChipTest : public ::testing::Test {
-protected:
+  protected:
     SimDmmChipTest() : f(MakeChip()) {}
 
     static std::unique_ptr<sim::SimChip> MakeChip() {
@@ -32,7 +33,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(f.Open());
         f.core.target().chipIndex = 0;
-        ASSERT_EQ(GetSELUP(IncludeDirectory(ShippedDataDirectory()), f.core.chipModel(), f.core.chip()), 1);
+        ASSERT_EQ(
+            GetSELUP(IncludeDirectory(ShippedDataDirectory()), f.core.chipModel(), f.core.chip()),
+            1);
         chip().nodes().adc1Input = 0.3;   // a quarter of the 1.2 V reference
         chip().nodes().adc2Input = -0.6;  // minus half of it
     }
@@ -49,7 +52,8 @@ protected:
                                                 field.Insert(current, value)));
     }
     uint8_t ReadFlags() {
-        EXPECT_TRUE(f.core.chip().ReadChip(static_cast<uint16_t>(Field("SADC_IF").registerIndex), 1));
+        EXPECT_TRUE(
+            f.core.chip().ReadChip(static_cast<uint16_t>(Field("SADC_IF").registerIndex), 1));
         return f.core.chip().buffer()[0];
     }
     std::vector<uint8_t> ReadBytes(uint16_t address, int count) {

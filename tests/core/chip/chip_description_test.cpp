@@ -50,7 +50,8 @@ TEST(ChipDescription, ProgramMemoryBelow256ComparedWithoutSignBecomes4096) {
 }
 
 TEST(ChipDescription, EachLoadResetsIdentityButKeepsWhatTheFileDoesNotName) {
-    TChipModel m = Loaded("#PRODUCT\nONE\n#ID\n7\n#ROM\n1024\n#REG0\n1 2\n#RAMBANK0\n10H 20H\n#ADCNUM\n2\n");
+    TChipModel m =
+        Loaded("#PRODUCT\nONE\n#ID\n7\n#ROM\n1024\n#REG0\n1 2\n#RAMBANK0\n10H 20H\n#ADCNUM\n2\n");
     ReadChipDescription("#COMPILER\nC2\n", m);
     EXPECT_EQ(m.chipId, 0);
     EXPECT_EQ(m.programMemorySize, 4096u);
@@ -71,7 +72,7 @@ TEST(ChipDescription, ImplementedBitsComeFromBitNamesAndMasks) {
         "021H SHORT A B\n"  // missing trailing bit names count as implemented
         "#REGBYTE\n"
         "030H DATA 0FH\n"
-        "031H FULL\n"       // no mask: every bit
+        "031H FULL\n"  // no mask: every bit
         "#REGWORD\n"
         "041H CNT 040H 0 03H 0FFH\n");
     EXPECT_EQ(m.RegMask[0x20], 0x7E);
@@ -105,8 +106,8 @@ TEST(ChipDescription, RamBanksExistOnlyWithStartBelowEnd) {
     m.currentRamBank = 2;
     ReadChipDescription(
         "#RAMBANK0\n080H 08FH\n"
-        "#RAMBANK2\n100H 100H\n"     // equal bounds: no bank
-        "#RAMBANK3\n3F0H 500H\n",    // beyond the address space: marked up to 0x3FF only
+        "#RAMBANK2\n100H 100H\n"   // equal bounds: no bank
+        "#RAMBANK3\n3F0H 500H\n",  // beyond the address space: marked up to 0x3FF only
         m);
     EXPECT_TRUE(m.bankShown[0]);
     EXPECT_FALSE(m.bankShown[1]);
@@ -150,9 +151,9 @@ TEST(ChipDescription, ByteAndWordGridsHoldNamesInEvenRows) {
     EXPECT_EQ(m.byteGrid.Cell(0, 0), "R0");
     EXPECT_EQ(m.byteGrid.Cell(8, 0), "R8");
     EXPECT_EQ(m.byteGrid.Cell(0, 2), "R9");
-    EXPECT_EQ(m.byteGrid.Cell(0, 1), "");   // value rows are the panel's
+    EXPECT_EQ(m.byteGrid.Cell(0, 1), "");  // value rows are the panel's
     EXPECT_EQ(m.byteGrid.Cell(1, 2), "");
-    EXPECT_EQ(m.byteGrid.Cell(0, 4), "");   // outside the grid
+    EXPECT_EQ(m.byteGrid.Cell(0, 4), "");  // outside the grid
     EXPECT_EQ(m.byteGrid.Cell(9, 0), "");
     EXPECT_EQ(m.wordGrid.RowCount(), 2);
     EXPECT_EQ(m.wordGrid.Cell(0, 0), "W0");
@@ -217,7 +218,7 @@ TEST(ChipDescription, DescriptionLinesKeepTheirCaseAndTheClosingQuote) {
         "#REGBITSTR\n"
         "020H\n"
         "\"Converter control\"\n"
-        "not a description\n"       // no comment field: skipped
+        "not a description\n"  // no comment field: skipped
         "\"Bit 7 text\"\n"
         "   ;Bit 6, indented\n"
         "\"b5\"\n\"b4\"\n\"b3\"\n\"b2\"\n\"b1\"\n\"b0\"\n"
@@ -243,8 +244,8 @@ TEST(ChipDescription, TextAfterAKeyThatMatchesNoRegisterIsDropped) {
 
 TEST(ChipDescription, DescriptionsAreCutTo160And250Characters) {
     const std::string longText(400, 'x');
-    const TChipModel m = Loaded("#REGBIT\n020H R\n#REGBITSTR\n020H\n\"" + longText + "\n\"" +
-                                longText + "\n");
+    const TChipModel m =
+        Loaded("#REGBIT\n020H R\n#REGBITSTR\n020H\n\"" + longText + "\n\"" + longText + "\n");
     EXPECT_EQ(m.bitRegisters.Items(0)->description.size(), 160u);
     EXPECT_EQ(m.bitRegisters.Items(0)->Bit(7).description.size(), 250u);
 }
@@ -262,7 +263,7 @@ TEST(ChipDescription, OnlyTheSectionsOfTheChosenLanguageAreRead) {
 }
 
 TEST(ChipDescription, AnyLineOfTheFlukeSectionHidesTheInstrumentsForThatChipOnly) {
-    EXPECT_TRUE(Loaded("#FLUKE\n\n").instrumentUiHidden);  // an empty line counts
+    EXPECT_TRUE(Loaded("#FLUKE\n\n").instrumentUiHidden);       // an empty line counts
     EXPECT_FALSE(Loaded("#FLUKE\n#DMM\n").instrumentUiHidden);  // no line in the section
     TChipModel m = Loaded("#FLUKE\nX\n");
     ReadChipDescription("#PRODUCT\nOTHER\n", m);

@@ -23,7 +23,8 @@ struct BenchFolder {
     BenchFolder() {
         include = dir.path() + "/include";
         QDir().mkpath(include);
-        WriteFile(include + "/VzSel.inc", "first.inc FIRST CHIP\nSecond.Inc SECOND CHIP\nmissing.inc GONE X\n");
+        WriteFile(include + "/VzSel.inc",
+                  "first.inc FIRST CHIP\nSecond.Inc SECOND CHIP\nmissing.inc GONE X\n");
         WriteFile(include + "/First.INC", "#PRODUCT\nRX402\n#REGBYTE\n020H ONE 0FH\n");
         WriteFile(include + "/second.inc", "#PRODUCT\nTWO\n#REGBYTE\n021H TWO 03H\n");
     }
@@ -82,7 +83,7 @@ TEST(ChipLoader, SelectorComesFromTheChipListOrTheFallback) {
 
 // The shipped demo chips, as dmmbench and the simulated bench load them.
 class DemoChips : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { include = IncludeDirectory(ShippedDataDirectory()); }
     int Load(int index) {
         f.core.target().chipIndex = static_cast<uint16_t>(index);
@@ -140,15 +141,19 @@ TEST_F(DemoChips, TheDmmChipAgreesWithTheAddressesTheProgramFixes) {
     EXPECT_EQ(byteName(0x09), "RMSD0");
     EXPECT_EQ(byteName(0x0D), "RMSD4");
     EXPECT_EQ(byteName(0x0E), "PKMIN0");
-    const char* counters[] = {"CTC0", "CTC1", "CTC2", "CTB0", "CTB1", "CTB2", "CTA0", "CTA1", "CTA2"};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(Field(counters[i]).registerIndex, 0x15 + i) << counters[i];
-    for (const auto& [high, low] : {std::pair{"CPTH", "CPTL"}, {"CPBH", "CPBL"}, {"CPHH", "CPHL"}, {"CPLH", "CPLL"}}) {
+    const char* counters[] = {"CTC0", "CTC1", "CTC2", "CTB0", "CTB1",
+                              "CTB2", "CTA0", "CTA1", "CTA2"};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(Field(counters[i]).registerIndex, 0x15 + i) << counters[i];
+    for (const auto& [high, low] :
+         {std::pair{"CPTH", "CPTL"}, {"CPBH", "CPBL"}, {"CPHH", "CPHL"}, {"CPLH", "CPLL"}}) {
         EXPECT_EQ(Field(high).registerIndex, Field(low).registerIndex + 1) << high;
     }
     // Peak-hold scaling reads SELPKH's bits in 0x29; the ADC set-up lives in 0x3C..0x40 and 0x30.
     EXPECT_EQ(Field("SELPKH").registerIndex, 0x29);
     EXPECT_EQ(Field("SELPKH").Mask(), 0x03);
-    for (const char* name : {"ENAD_S", "AD1OSR", "AD1GN", "VRGNAD1", "ENAD_F", "AD2OSR", "AD2GN", "EN_AVG", "EN_RMS"}) {
+    for (const char* name : {"ENAD_S", "AD1OSR", "AD1GN", "VRGNAD1", "ENAD_F", "AD2OSR", "AD2GN",
+                             "EN_AVG", "EN_RMS"}) {
         const int r = Field(name).registerIndex;
         EXPECT_TRUE((r >= 0x3C && r <= 0x40) || r == 0x30) << name;
     }
@@ -168,10 +173,12 @@ TEST_F(DemoChips, EveryDmmRegisterAndBitIsDescribed) {
         EXPECT_EQ(e.description.back(), '"');
     }
     for (int i = 0; i < m.byteRegisters.Count(); ++i) {
-        EXPECT_FALSE(m.byteRegisters.Items(i)->description.empty()) << m.byteRegisters.Items(i)->name;
+        EXPECT_FALSE(m.byteRegisters.Items(i)->description.empty())
+            << m.byteRegisters.Items(i)->name;
     }
     for (int i = 0; i < m.wordRegisters.Count(); ++i) {
-        EXPECT_FALSE(m.wordRegisters.Items(i)->description.empty()) << m.wordRegisters.Items(i)->name;
+        EXPECT_FALSE(m.wordRegisters.Items(i)->description.empty())
+            << m.wordRegisters.Items(i)->name;
     }
 }
 

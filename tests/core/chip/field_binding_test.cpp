@@ -26,9 +26,9 @@ TEST(FieldDirectory, EveryNameIsUniqueAndBindsInItsOwnSectionOnly) {
 
     // One description naming every field in its section binds all 132.
     std::string text;
-    for (BindingSection section : {BindingSection::Op, BindingSection::DmmAdcClk,
-                                   BindingSection::ProgramCounter, BindingSection::Mpn,
-                                   BindingSection::Ads, BindingSection::Adf}) {
+    for (BindingSection section :
+         {BindingSection::Op, BindingSection::DmmAdcClk, BindingSection::ProgramCounter,
+          BindingSection::Mpn, BindingSection::Ads, BindingSection::Adf}) {
         text += std::string(SectionDirective(section)) + "\n";
         int address = 0x10;
         for (const FieldSpec& spec : FieldDirectory()) {
@@ -60,14 +60,14 @@ TEST(FieldBinding, ALineFillsRegisterWidthShiftAndClearsTheValue) {
 
 TEST(FieldBinding, KeywordsOfAnotherSectionAndFieldsThatDoNotFitHaveNoEffect) {
     const TChipModel m = Loaded(
-        "#OP\n03CH ENAD_S 1 7\n"    // an ADC1 field under the OP-amp section
+        "#OP\n03CH ENAD_S 1 7\n"  // an ADC1 field under the OP-amp section
         "#ADS\n"
-        "03DH AD1GN 0 5\n"          // no bits
-        "03DH DCOS 3 6\n"           // runs past bit 7
+        "03DH AD1GN 0 5\n"  // no bits
+        "03DH DCOS 3 6\n"   // runs past bit 7
         "03DH ADSIP 9 0\n"
-        "XYZ S_FT1 2 0\n"           // address not a number
-        "400H SADC_IF 1 2\n"        // beyond the chip
-        "03DH VRGNAD1 1\n");        // no shift
+        "XYZ S_FT1 2 0\n"     // address not a number
+        "400H SADC_IF 1 2\n"  // beyond the chip
+        "03DH VRGNAD1 1\n");  // no shift
     for (const char* name : {"ENAD_S", "AD1GN", "DCOS", "ADSIP", "S_FT1", "SADC_IF", "VRGNAD1"}) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(m.Field(name)->IsDefined());
@@ -96,7 +96,8 @@ TEST(FieldBinding, LabelledSelectorHidesDashOptionsAndUsesTheFixedPrefix) {
     const TChipModel m = Loaded("#ADF\n030H S_AD2IP 2 0 A - C D\n");
     const FieldPanelData& data = *m.PanelData("S_AD2IP");
     EXPECT_TRUE(data.comboRebuilt);
-    EXPECT_EQ(ComboTexts(data), (std::vector<std::string>{"SAD2IP<00>", "SAD2IP<10>", "SAD2IP<11>"}));
+    EXPECT_EQ(ComboTexts(data),
+              (std::vector<std::string>{"SAD2IP<00>", "SAD2IP<10>", "SAD2IP<11>"}));
     EXPECT_EQ(data.comboItems[1].option, 2);  // entries keep the field value they stand for
     ASSERT_EQ(data.options.size(), 4u);
     EXPECT_EQ(data.options[0].text, "A");
@@ -112,10 +113,10 @@ TEST(FieldBinding, FixedPrefixesOfTheConverterSelectors) {
         "#OP\n021H S_OP1P 1 0\n021H S_OP2P 1 1\n"
         "#MPN\n027H SFUVR 1 0\n027H S_CMPI 1 1\n027H S_CMPRL 1 2\n027H S_CMPRH 1 3\n");
     const std::pair<const char*, const char*> prefixes[] = {
-        {"S_AD1IP", "ADSIP<0>"}, {"S_AD1IN", "ADSIN<0>"}, {"S_AD1RL", "ADSRN<0>"},
-        {"S_AD1RH", "ADSRP<0>"}, {"S_AD2IN", "SAD2IN<0>"}, {"S_AD2RL", "ADFRN<0>"},
-        {"S_AD2RH", "ADFRP<0>"}, {"SADPIP", "ADPIP<0>"}, {"SADPIN", "ADPIN<0>"},
-        {"S_OP1P", "S_OP1P<0>"}, {"S_OP2P", "S_OP2P<0>"}, {"SFUVR", "S_FUVR<0>"},
+        {"S_AD1IP", "ADSIP<0>"}, {"S_AD1IN", "ADSIN<0>"},   {"S_AD1RL", "ADSRN<0>"},
+        {"S_AD1RH", "ADSRP<0>"}, {"S_AD2IN", "SAD2IN<0>"},  {"S_AD2RL", "ADFRN<0>"},
+        {"S_AD2RH", "ADFRP<0>"}, {"SADPIP", "ADPIP<0>"},    {"SADPIN", "ADPIN<0>"},
+        {"S_OP1P", "S_OP1P<0>"}, {"S_OP2P", "S_OP2P<0>"},   {"SFUVR", "S_FUVR<0>"},
         {"S_CMPI", "S_CMPI<0>"}, {"S_CMPRL", "S_CMPRL<0>"}, {"S_CMPRH", "S_CMPRH<0>"},
     };
     for (const auto& [field, first] : prefixes) {

@@ -12,28 +12,28 @@ struct NumberCase {
 
 TEST(ParseNumber, RadixLettersSignsAndWhatIsNoNumber) {
     const NumberCase cases[] = {
-        {"1F", std::nullopt},       // a hexadecimal number needs its H
+        {"1F", std::nullopt},  // a hexadecimal number needs its H
         {"1FH", 31},
         {"0FFH", 255},
-        {"1A2", 0x1A2},             // letters inside make it hexadecimal
-        {"12B", 0},                 // binary takes only 0 and 1
+        {"1A2", 0x1A2},  // letters inside make it hexadecimal
+        {"12B", 0},      // binary takes only 0 and 1
         {"1B", 1},
         {"101B", 5},
-        {"+5", 0},                  // a leading "+" converts to 0
+        {"+5", 0},  // a leading "+" converts to 0
         {"-5", -5},
         {"12D", 12},
-        {"12AD", std::nullopt},     // hexadecimal letters and a decimal suffix at once
+        {"12AD", std::nullopt},  // hexadecimal letters and a decimal suffix at once
         {"1DB", std::nullopt},
         {"1BH", 0x1B},
         {"12X", std::nullopt},
         {"H", std::nullopt},
-        {"ABH", std::nullopt},      // must start with a digit or a sign
+        {"ABH", std::nullopt},  // must start with a digit or a sign
         {"", std::nullopt},
         {"0", 0},
         {"1023", 1023},
-        {"-1FH", 0},                // only decimal takes a sign
-        {"1G2", 0},                 // a number, but not a valid decimal one
-        {"0FFFFFFFFH", -1},         // 32 bits
+        {"-1FH", 0},         // only decimal takes a sign
+        {"1G2", 0},          // a number, but not a valid decimal one
+        {"0FFFFFFFFH", -1},  // 32 bits
         {"1fh", 31},
     };
     for (const NumberCase& c : cases) {
@@ -91,14 +91,38 @@ TEST(CutLIPara, LongLinesAreCutAt160AndTokensBeyond28AreDropped) {
 
 TEST(IsPseudo, EveryDirectiveHasItsCodeAnd28IsUnused) {
     const std::pair<const char*, int> codes[] = {
-        {"#PRODUCT", 1},       {"#COMPILER", 2},     {"#ID", 3},           {"#ROM", 4},
-        {"#REG0", 5},          {"#REG1", 6},         {"#RAMBANK0", 7},     {"#RAMBANK4", 11},
-        {"#REGBIT", 12},       {"#REGBIT1", 13},     {"#REGBIT3", 15},     {"#REGBYTE", 16},
-        {"#REGWORD", 17},      {"#REG3BYTE", 18},    {"#STACK", 19},       {"#SBMADDR", 20},
-        {"#SIMIC", 21},        {"#REGBITSTR", 22},   {"#REGBYTESTR", 23},  {"#REGWORDSTR", 24},
-        {"#REGBITSTRCN", 25},  {"#REGBYTESTRCN", 26}, {"#REGWORDSTRCN", 27}, {"#OP", 29},
-        {"#CMP0S", 30},        {"#DMM", 31},         {"#DMMADCCLK", 32},   {"#PROGRAMCOUNTER", 33},
-        {"#MPN", 34},          {"#ADS", 35},         {"#ADF", 36},         {"#FLUKE", 37},
+        {"#PRODUCT", 1},
+        {"#COMPILER", 2},
+        {"#ID", 3},
+        {"#ROM", 4},
+        {"#REG0", 5},
+        {"#REG1", 6},
+        {"#RAMBANK0", 7},
+        {"#RAMBANK4", 11},
+        {"#REGBIT", 12},
+        {"#REGBIT1", 13},
+        {"#REGBIT3", 15},
+        {"#REGBYTE", 16},
+        {"#REGWORD", 17},
+        {"#REG3BYTE", 18},
+        {"#STACK", 19},
+        {"#SBMADDR", 20},
+        {"#SIMIC", 21},
+        {"#REGBITSTR", 22},
+        {"#REGBYTESTR", 23},
+        {"#REGWORDSTR", 24},
+        {"#REGBITSTRCN", 25},
+        {"#REGBYTESTRCN", 26},
+        {"#REGWORDSTRCN", 27},
+        {"#OP", 29},
+        {"#CMP0S", 30},
+        {"#DMM", 31},
+        {"#DMMADCCLK", 32},
+        {"#PROGRAMCOUNTER", 33},
+        {"#MPN", 34},
+        {"#ADS", 35},
+        {"#ADF", 36},
+        {"#FLUKE", 37},
         {"#ADCNUM", 38},
     };
     for (const auto& [name, code] : codes) {
