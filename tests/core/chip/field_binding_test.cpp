@@ -183,7 +183,7 @@ TEST(FieldBinding, GainPairTakesTwoGainsAndACaption) {
 }
 
 TEST(FieldBinding, AddressOnlyFieldsCoverTheWholeRegister) {
-    const TRegField& f = *Loaded("#ADF\n041H CPTL\n").Field("CPTL");
+    const TRegField f = *Loaded("#ADF\n041H CPTL\n").Field("CPTL");
     EXPECT_TRUE(f.IsDefined());
     EXPECT_EQ(f.registerIndex, 0x41);
     EXPECT_EQ(f.Mask(), 0xFF);
