@@ -105,10 +105,11 @@ QJsonArray OptionsJson(const std::vector<OptionLabel>& options) {
     return array;
 }
 
-QJsonObject FieldJson(const FieldSpec& spec, const TRegField& field, const FieldPanelData& data) {
-    QJsonObject o{{"name", Text(spec.name)},
-                  {"section", Text(SectionDirective(spec.section))},
-                  {"kind", Text(FieldKindName(spec.kind))},
+QJsonObject FieldJson(const DirectoryEntry& entry, const TRegField& field,
+                      const FieldPanelData& data) {
+    QJsonObject o{{"name", Text(entry.name)},
+                  {"section", Text(SectionDirective(entry.section))},
+                  {"kind", Text(FieldKindName(entry.kind))},
                   {"register", field.registerIndex},
                   {"width", field.width},
                   {"shift", field.shift},

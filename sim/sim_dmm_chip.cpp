@@ -14,7 +14,7 @@ constexpr size_t kStreamCapacity = 4096;
 // After a long pause (a debugger, a suspended laptop) only this many results are queued.
 constexpr int64_t kMaxCatchUpConversions = 64;
 
-struct PathSpec {
+struct ConverterWiring {
     SimDmmChip::Converter converter;
     const char* enable;
     const char* flag;
@@ -22,7 +22,7 @@ struct PathSpec {
     int resultBytes;
 };
 
-constexpr PathSpec kPaths[] = {
+constexpr ConverterWiring kPaths[] = {
     {SimDmmChip::Converter::Adc1, "ENAD_S", "SADC_IF", "AD1D0", 3},
     {SimDmmChip::Converter::Adc2Fast, "ENAD_F", "FADC_IF", "AD2D0", 3},
     {SimDmmChip::Converter::LowPass, "EN_AVG", "LPF_IF", "LPFD0", 3},
@@ -70,22 +70,22 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::
     chip->productTitle_ = model.productTitle;
     std::copy(model.RegMask.begin(), model.RegMask.end(), chip->implemented_.begin());
 
-    for (const PathSpec& spec : kPaths) {
-        const TRegField* enable = model.Field(spec.enable);
-        const TRegField* flag = model.Field(spec.flag);
+    for (const ConverterWiring& entry : kPaths) {
+        const TRegField* enable = model.Field(entry.enable);
+        const TRegField* flag = model.Field(entry.flag);
         if (!enable || !enable->IsDefined())
-            return fail(std::string("no ") + spec.enable + " field");
-        if (!flag || !flag->IsDefined()) return fail(std::string("no ") + spec.flag + " field");
-        const auto result = ByteRegisterAddress(model, spec.firstResultRegister);
-        if (!result || *result + spec.resultBytes > kChipMemorySize) {
-            return fail(std::string("no result register ") + spec.firstResultRegister);
+            return fail(std::string("no ") + entry.enable + " field");
+        if (!flag || !flag->IsDefined()) return fail(std::string("no ") + entry.flag + " field");
+        const auto result = ByteRegisterAddress(model, entry.firstResultRegister);
+        if (!result || *result + entry.resultBytes > kChipMemorySize) {
+            return fail(std::string("no result register ") + entry.firstResultRegister);
         }
-        Path path{spec.converter, *enable, *flag, *result, spec.resultBytes};
+        Path path{entry.converter, *enable, *flag, *result, entry.resultBytes};
         chip->paths_.push_back(path);
         chip->flagBits_[static_cast<size_t>(flag->registerIndex)] |= flag->Mask();
-        for (int i = 0; i < spec.resultBytes; ++i)
+        for (int i = 0; i < entry.resultBytes; ++i)
             chip->readOnly_[static_cast<size_t>(*result + i)] = true;
-        if (spec.converter == Converter::Adc2Fast) chip->adc2Enable_ = *enable;
+        if (entry.converter == Converter::Adc2Fast) chip->adc2Enable_ = *enable;
     }
     // The counter's report flag is the chip's too, although the counters are not modelled yet.
     if (const TRegField* ctif = model.Field("CTIF"); ctif && ctif->IsDefined()) {

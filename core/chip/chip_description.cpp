@@ -288,11 +288,11 @@ class DescriptionReader {
         const auto index = FieldIndexInSection(section, line.Token(2));
         const auto address = ChipAddress(line.Token(1));
         if (!index || !address) return;
-        const FieldSpec& spec = FieldDirectory()[*index];
+        const DirectoryEntry& entry = FieldDirectory()[*index];
 
         TRegField field;
         field.registerIndex = *address;
-        if (spec.kind == FieldKind::AddressOnly) {
+        if (entry.kind == FieldKind::AddressOnly) {
             // The panel reads and writes the whole register.
             field.width = 8;
             field.shift = 0;
@@ -307,13 +307,13 @@ class DescriptionReader {
         field.value = 0;
         field.defined = 1;
         m_.FieldAt(*index) = field;
-        PanelExtras(spec, field, line, m_.PanelDataAt(*index));
+        PanelExtras(entry, field, line, m_.PanelDataAt(*index));
     }
 
-    void PanelExtras(const FieldSpec& spec, const TRegField& field, const TIncLine& line,
+    void PanelExtras(const DirectoryEntry& entry, const TRegField& field, const TIncLine& line,
                      FieldPanelData& data) {
         const int n = field.OptionCount();
-        switch (spec.kind) {
+        switch (entry.kind) {
             case FieldKind::Caption:
                 if (!line.Token(5).empty()) data.caption = std::string(line.Token(5));
                 break;
@@ -326,12 +326,12 @@ class DescriptionReader {
                               Gain(line.Token(8))};
                 break;
             case FieldKind::PrefixSelector:
-                BuildCombo(data, Prefix(spec, line.Token(5)), field.width, {});
+                BuildCombo(data, Prefix(entry, line.Token(5)), field.width, {});
                 data.selectFirstItem = true;
                 break;
             case FieldKind::LabelledSelector:
                 data.options = Labels(line, 5, n);
-                BuildCombo(data, Prefix(spec, line.Token(5 + n)), field.width, data.options);
+                BuildCombo(data, Prefix(entry, line.Token(5 + n)), field.width, data.options);
                 data.selectFirstItem = false;
                 break;
             case FieldKind::DualLabelledSelector:
@@ -339,7 +339,7 @@ class DescriptionReader {
                 // two-bit field of the family this is tokens 9 to 12, prefix token 13.
                 data.options = Labels(line, 5, n);
                 data.secondOptions = Labels(line, 5 + n, n);
-                BuildCombo(data, Prefix(spec, line.Token(5 + 2 * n)), field.width, data.options);
+                BuildCombo(data, Prefix(entry, line.Token(5 + 2 * n)), field.width, data.options);
                 data.selectFirstItem = false;
                 break;
             case FieldKind::Plain:
@@ -355,8 +355,8 @@ class DescriptionReader {
         return lastGain_ > 0 ? lastGain_ : 1.0;
     }
 
-    static std::string Prefix(const FieldSpec& spec, std::string_view token) {
-        return token.empty() ? std::string(spec.fixedPrefix) : std::string(token);
+    static std::string Prefix(const DirectoryEntry& entry, std::string_view token) {
+        return token.empty() ? std::string(entry.fixedPrefix) : std::string(token);
     }
 
     // A missing label token leaves that option with the window's own label.

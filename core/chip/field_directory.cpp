@@ -10,7 +10,7 @@ using K = FieldKind;
 
 // Combo-box entries read prefix + "<" + option bits + ">", so the fixed prefixes are
 // stored without their "<".
-constexpr std::array<FieldSpec, kFieldDirectorySize> kDirectory{{
+constexpr std::array<DirectoryEntry, kFieldDirectorySize> kDirectory{{
     // OP-amp and power block
     {"ENVS", S::Op, K::Caption, {}},
     {"EN_REFO", S::Op, K::Caption, {}},
@@ -153,7 +153,7 @@ constexpr std::array<FieldSpec, kFieldDirectorySize> kDirectory{{
 
 }  // namespace
 
-std::span<const FieldSpec> FieldDirectory() {
+std::span<const DirectoryEntry> FieldDirectory() {
     return kDirectory;
 }
 

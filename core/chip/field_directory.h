@@ -28,7 +28,7 @@ enum class FieldKind : uint8_t {
     AddressOnly,           // the whole register; width and shift are not read
 };
 
-struct FieldSpec {
+struct DirectoryEntry {
     std::string_view name;
     BindingSection section;
     FieldKind kind;
@@ -36,7 +36,7 @@ struct FieldSpec {
 };
 
 // Every field of the directory, in directory order within each section.
-std::span<const FieldSpec> FieldDirectory();
+std::span<const DirectoryEntry> FieldDirectory();
 inline constexpr size_t kFieldDirectorySize = 132;
 
 // Index of the named field in FieldDirectory(), or nullopt.

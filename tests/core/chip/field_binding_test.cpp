@@ -21,7 +21,7 @@ std::vector<std::string> ComboTexts(const FieldPanelData& data) {
 
 TEST(FieldDirectory, EveryNameIsUniqueAndBindsInItsOwnSectionOnly) {
     std::set<std::string_view> names;
-    for (const FieldSpec& spec : FieldDirectory()) names.insert(spec.name);
+    for (const DirectoryEntry& entry : FieldDirectory()) names.insert(entry.name);
     EXPECT_EQ(names.size(), kFieldDirectorySize);
 
     // One description naming every field in its section binds all 132.
@@ -31,9 +31,9 @@ TEST(FieldDirectory, EveryNameIsUniqueAndBindsInItsOwnSectionOnly) {
           BindingSection::Mpn, BindingSection::Ads, BindingSection::Adf}) {
         text += std::string(SectionDirective(section)) + "\n";
         int address = 0x10;
-        for (const FieldSpec& spec : FieldDirectory()) {
-            if (spec.section == section) {
-                text += std::to_string(address++) + " " + std::string(spec.name) + " 1 3\n";
+        for (const DirectoryEntry& entry : FieldDirectory()) {
+            if (entry.section == section) {
+                text += std::to_string(address++) + " " + std::string(entry.name) + " 1 3\n";
             }
         }
     }
