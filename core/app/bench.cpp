@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "core/measure/capture_chip_layout.h"
+
 namespace dmm {
 
 Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
@@ -12,17 +14,13 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
       analysis_(core_, captureHost_, hooks) {
     qRegisterMetaType<RegisterImageSnapshot>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
+    up_.FieldLookup = [this](std::string_view name) { return core_.chipModel().Field(name); };
 }
 
 Bench::~Bench() = default;
 
-CaptureSettings Bench::WithChipLayout(CaptureSettings settings) const {
-    auto field = [this](std::string_view name) {
-        const TRegField* f = up_.FieldLookup ? up_.FieldLookup(name) : nullptr;
-        return f ? *f : TRegField{};
-    };
-    settings.flags = InterruptFlagLayout::FromFields(field("SADC_IF"), field("FADC_IF"),
-                                                     field("LPF_IF"), field("RMS_IF"));
+CaptureSettings Bench::WithChipLayout(CaptureSettings settings) {
+    ApplyChipLayout(core_.chipModel(), settings);
     return settings;
 }
 

@@ -79,7 +79,7 @@ public:
     // thread; everything else only inside posted work.
     AdcAnalysis& analysis() { return analysis_; }
     // The capture settings completed with where the loaded chip keeps its interrupt flags.
-    CaptureSettings WithChipLayout(CaptureSettings settings) const;
+    CaptureSettings WithChipLayout(CaptureSettings settings);
 
     // Runs work(bench) on the bench thread, later.
     template <typename Work>
