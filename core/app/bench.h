@@ -123,8 +123,20 @@ public:
     // Publishes the register image to the windows; coalesced to once per event-loop pass.
     void PublishRegisterImage();
 
+    // The bench directory (INCLUDE/ with the chip list and descriptions, result files).
+    QString benchDir;
+    // Loads the selected chip's description (the target's chip index) and publishes it.
+    // Returns what GetSELUP returned (1 when a description was read).
+    int LoadSelectedChip();
+    // The selector text of the selected chip ("" when the chip list has none).
+    QString SelectedChipName();
+    // Publishes a copy of the loaded chip model to the windows.
+    void PublishChipModel();
+
 signals:
     void RegisterImageChanged(const dmm::RegisterImageSnapshot& image);
+    // After every chip load: an immutable copy that windows read on their own thread.
+    void ChipModelChanged(std::shared_ptr<const dmm::TChipModel> model);
 
 private:
     BenchCore core_;
@@ -157,3 +169,4 @@ private:
 }  // namespace dmm
 
 Q_DECLARE_METATYPE(dmm::RegisterImageSnapshot)
+Q_DECLARE_METATYPE(std::shared_ptr<const dmm::TChipModel>)
