@@ -6,6 +6,7 @@
 #include <iomanip>
 
 #include "cli/verb.h"
+#include "core/measure/capture_chip_layout.h"
 #include "core/link/number_text.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/adc_csv.h"
@@ -66,10 +67,6 @@ class CaptureVerb final : public Verb {
         int64_t points = 0, flagRegister = -1;
         ParseCliNumber(points_, points);
         if (!flagRegister_.empty()) ParseCliNumber(flagRegister_, flagRegister);
-        if (!stream_ && flagRegister < 0) {
-            return s.Fail(
-                "polling needs --flag-reg ADDR (the register of SADC_IF), or use --interrupt");
-        }
         if (flagRegister >= kRegisterImageSize)
             return s.Fail("--flag-reg lies outside the chip's 0x000..0x3FF");
         if (!s.EnsureBoard()) return false;
@@ -80,7 +77,16 @@ class CaptureVerb final : public Verb {
         settings.TXScale = bits_ - kMinResultBits;
         settings.ENInterrupt = stream_;
         settings.EREFV = QString::fromStdString(vref_);
-        settings.flags.address = static_cast<uint16_t>(std::max<int64_t>(flagRegister, 0));
+        // The flag register and the gain tables come from the chip description; --flag-reg
+        // overrides the register for chips whose description lacks it.
+        if (flagRegister < 0 && !s.EnsureChip()) return false;
+        ApplyChipLayout(s.core().chipModel(), settings);
+        if (flagRegister >= 0) settings.flags.address = static_cast<uint16_t>(flagRegister);
+        const TRegField* flagField = s.core().chipModel().Field("SADC_IF");
+        if (!stream_ && flagRegister < 0 && !(flagField && flagField->IsDefined())) {
+            return s.Fail("the loaded chip does not say where its interrupt flags are: give "
+                          "--flag-reg ADDR or use --interrupt");
+        }
         settings.idleTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
 
         StandaloneCaptureHost host;

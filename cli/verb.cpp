@@ -8,6 +8,7 @@ std::vector<VerbInfo> AllVerbs() {
     std::vector<VerbInfo> verbs;
     AddLinkVerbs(verbs);
     AddMeasureVerbs(verbs);
+    AddChipVerbs(verbs);
     return verbs;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/chip/chip_model.h"
 #include "core/link/board_link.h"
 #include "core/link/chip_access.h"
 #include "core/link/stnd.h"
@@ -8,7 +9,8 @@
 namespace dmm {
 
 // The core objects of one bench: the target record, the board link, the chip
-// operations and the ADC sample buffers, wired together over a board bus and a clock that the caller owns.
+// operations, the loaded chip description and the ADC sample buffers, wired together
+// over a board bus and a clock that the caller owns.
 // One thread uses a BenchCore at a time: the bench thread in the GUI, the main thread
 // in the CLI and in tests.
 class BenchCore {
@@ -23,6 +25,7 @@ public:
     BoardLink& link() { return link_; }
     ChipAccess& chip() { return chip_; }
     AdcData& adc() { return adc_; }
+    TChipModel& chipModel() { return chipModel_; }
 
 private:
     Clock& clock_;
@@ -30,6 +33,7 @@ private:
     BoardLink link_;
     ChipAccess chip_;
     AdcData adc_;
+    TChipModel chipModel_;
 };
 
 }  // namespace dmm

@@ -75,16 +75,7 @@ double AdcAnalysis::Cell(int i) const {
 
 QString AdcAnalysis::CellText(int i) const {
     if (i < 0 || i >= cellCount_) return {};
-    const double cell = cells_[static_cast<size_t>(i)];
-    switch (cellFormat_) {
-        case CellFormat::TwoDecimals:
-            return QString::fromStdString(FixedText(cell, 2));
-        case CellFormat::SixDecimals:
-            return QString::fromStdString(FixedText(cell, 6));
-        case CellFormat::Integer:
-            break;
-    }
-    return QString::number(static_cast<qint64>(cell));
+    return FormatCell(cells_[static_cast<size_t>(i)], cellFormat_);
 }
 
 void AdcAnalysis::ClearGrid(int from) {

@@ -37,4 +37,16 @@ DecodedSample DecodeRecord(const ResultRecord& record, CaptureSource source, int
     return {static_cast<double>(v), static_cast<double>(scaled)};
 }
 
+QString FormatCell(double cell, CellFormat format) {
+    switch (format) {
+        case CellFormat::TwoDecimals:
+            return QString::fromStdString(FixedText(cell, 2));
+        case CellFormat::SixDecimals:
+            return QString::fromStdString(FixedText(cell, 6));
+        case CellFormat::Integer:
+            break;
+    }
+    return QString::number(static_cast<qint64>(cell));
+}
+
 }  // namespace dmm

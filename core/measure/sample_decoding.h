@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <array>
 #include <cstdint>
 
@@ -38,5 +40,8 @@ DecodedSample DecodeRecord(const ResultRecord& record, CaptureSource source, int
 inline CellFormat CellFormatOf(CaptureSource source) {
     return source == CaptureSource::RMS ? CellFormat::TwoDecimals : CellFormat::Integer;
 }
+
+// The text a grid cell shows for its number.
+QString FormatCell(double cell, CellFormat format);
 
 }  // namespace dmm
