@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "core/analog/block_field_ops.h"
+#include "gui/analog/chip_fields_from_model.h"
 
 namespace dmm::gui {
 namespace {
@@ -23,7 +24,13 @@ BlockPanel::BlockPanel(Bench& bench, const QString& className, const QString& ca
     setFixedSize(diagramSize);
     setAutoFillBackground(false);
     connect(&bench_, &Bench::RegisterImageChanged, this, &BlockPanel::SetRegisterImage);
-    // Until the bench publishes a new image the panel shows the one it holds now.
+    connect(&bench_, &Bench::ChipModelChanged, this,
+            [this](const std::shared_ptr<const TChipModel>& model) {
+                if (model) SetChipFields(ChipFieldsFromModel(*model));
+            });
+    // Until the bench publishes anything new the panel shows the chip and image it holds now.
+    bench_.Call([](Bench& b) { return ChipFieldsFromModel(b.core().chipModel()); }, this,
+                [this](ChipFieldsSnapshot fields) { SetChipFields(std::move(fields)); });
     RunOnBench([](Bench&) {});
 }
 
@@ -159,6 +166,8 @@ QComboBox* BlockPanel::AddCombo(const QString& name, const QStringList& items, c
     auto* combo = new QComboBox(this);
     combo->setObjectName(name);
     combo->setFont(DiagramFont(TextRole::Signal));
+    // Narrow margins: the entries ("SAD1RP<000>") fit the small boxes on the diagram.
+    combo->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 3px; }"));
     combo->setGeometry(r);
     combo->setMaxVisibleItems(visibleRows);
     for (int k = 0; k < items.size(); ++k) combo->addItem(items[k], k);
@@ -226,6 +235,18 @@ void BlockPanel::BindCaption(const char* field, QLabel* control) {
 void BlockPanel::BindControl(const char* field, QWidget* control) {
     boundControls_.emplace(field, control);
     control->setEnabled(FieldRecord(field).IsDefined());
+}
+
+void BlockPanel::OptionStubs(DiagramPainter& d, std::string_view field, double toX,
+                             bool secondRow) const {
+    const Selector* selector = FindSelector(field);
+    if (!selector) return;
+    for (const BoundLabel* label : secondRow ? selector->secondLabels : selector->labels) {
+        if (label->isHidden()) continue;
+        const QRect r = label->geometry();
+        const double y = r.top() + r.height() / 2.0;
+        d.Wire({QPointF(r.right() + 1, y), QPointF(toX, y)});
+    }
 }
 
 // ---- painting state

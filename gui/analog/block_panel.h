@@ -138,6 +138,10 @@ class BlockPanel : public QWidget {
             this, [this](const RegisterImageSnapshot& snapshot) { SetRegisterImage(snapshot); });
     }
 
+    // Wires from the visible option labels of a selector (or its second row) to x.
+    void OptionStubs(DiagramPainter& d, std::string_view field, double toX,
+                     bool secondRow = false) const;
+
     // The block diagram behind the controls, drawn from the stored values.
     virtual void PaintDiagram(DiagramPainter& d) = 0;
     // A new description arrived; the shared parts are applied already.

@@ -30,11 +30,4 @@ QRectF MuxBesideLabels(int left, int right, int top, int count) {
     return QRectF(left, top - 1, right - left, count * kLabelPitch);
 }
 
-void LabelStubs(DiagramPainter& d, int labelRight, int muxLeft, int top, int count) {
-    for (int k = 0; k < count; ++k) {
-        const double y = LabelCentre(top, k);
-        d.Wire({{double(labelRight), y}, {double(muxLeft), y}});
-    }
-}
-
 }  // namespace dmm::gui::layout

@@ -28,7 +28,5 @@ std::vector<QRect> LabelColumn(int x, int top, int count, int width = kLabelWidt
 double LabelCentre(int top, int k);
 // The multiplexer that takes a column of count labels, between x = left and right.
 QRectF MuxBesideLabels(int left, int right, int top, int count);
-// Wire stubs from the labels' right edges to the multiplexer.
-void LabelStubs(DiagramPainter& d, int labelRight, int muxLeft, int top, int count);
 
 }  // namespace dmm::gui::layout

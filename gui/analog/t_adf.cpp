@@ -529,7 +529,7 @@ void TADF::PaintDiagram(DiagramPainter& d) {
     };
     const auto drawMux = [&](const MuxRow& row) {
         const QRectF mux = layout::MuxBesideLabels(kMuxLeft, kMuxRight, row.top, 4);
-        layout::LabelStubs(d, kLabelX + kLabelWidth, kMuxLeft, row.top, 4);
+        OptionStubs(d, row.field, kMuxLeft);
         d.Mux(mux, 4, StoredValue(row.field));
         d.TextAt({mux.center().x(), mux.top()}, row.title, Side::Above, TextRole::Block);
         return mux;

@@ -70,13 +70,13 @@ constexpr int kRefTop = 330;
 constexpr int kRhLabelX = 212;
 constexpr int kRhMuxLeft = 266;
 constexpr int kRhMuxRight = 282;
-constexpr int kRlLabelX = 392;
-constexpr int kRlMuxLeft = 446;
-constexpr int kRlMuxRight = 462;
-constexpr int kRhRouteX = 386;
-constexpr QRect kRefBufferP(566, 280, 62, 44);
-constexpr QRect kRefBufferN(566, 372, 62, 44);
-constexpr QRect kRefGain(638, 296, 58, 104);
+constexpr int kRlLabelX = 398;
+constexpr int kRlMuxLeft = 452;
+constexpr int kRlMuxRight = 468;
+constexpr int kRhRouteX = 392;
+constexpr QRect kRefBufferP(572, 280, 60, 44);
+constexpr QRect kRefBufferN(572, 372, 60, 44);
+constexpr QRect kRefGain(642, 296, 56, 104);
 constexpr int kRefTapP = 652;
 constexpr int kRefTapN = 676;
 
@@ -237,7 +237,7 @@ void TADS::BuildReference() {
     rh.field = "S_AD1RH";
     rh.comboName = "SAD1RH";
     rh.comboItems = layout::BinaryItems(8, 3, "SAD1RP<", ">");
-    rh.comboRect = QRect(kRhMuxRight + 6, kRefLowLine - 25, 94, 20);
+    rh.comboRect = QRect(kRhMuxRight + 5, kRefLowLine - 25, 100, 20);
     rh.labelNames = layout::NumberedNames("SAD1RH", 8);
     rh.labelTexts = {"FB", "REFO", "VREF", "PB<6>", "RLU", "VDD", "AGND", "-"};
     rh.labelRects = layout::LabelColumn(kRhLabelX, kRefTop, 8);
@@ -384,8 +384,8 @@ void TADS::PaintDiagram(DiagramPainter& d) {
     // Input multiplexers.
     const QRectF ipMux = layout::MuxBesideLabels(kMuxLeft, kMuxRight, kIpTop, 16);
     const QRectF inMux = layout::MuxBesideLabels(kMuxLeft, kMuxRight, kInTop, 8);
-    layout::LabelStubs(d, 8 + kLabelWidth, kMuxLeft, kIpTop, 16);
-    layout::LabelStubs(d, 8 + kLabelWidth, kMuxLeft, kInTop, 8);
+    OptionStubs(d, "S_AD1IP", kMuxLeft);
+    OptionStubs(d, "S_AD1IN", kMuxLeft);
     d.Mux(ipMux, 16, StoredValue("S_AD1IP"));
     d.Mux(inMux, 8, StoredValue("S_AD1IN"));
     d.TextAt({ipMux.center().x(), ipMux.top()}, "S_AD1IP", Side::Above, TextRole::Block);
@@ -401,12 +401,8 @@ void TADS::PaintDiagram(DiagramPainter& d) {
     // ADSIP: the ganged pair.
     const QRectF pairP(kPairMuxLeft, kPairTopP - 1, kPairMuxRight - kPairMuxLeft, 4 * kLabelPitch);
     const QRectF pairN(kPairMuxLeft, kPairTopN - 1, kPairMuxRight - kPairMuxLeft, 4 * kLabelPitch);
-    for (int k = 0; k < 4; ++k) {
-        d.Wire({{kPairLabelX + 44.0, LabelCentre(kPairTopP, k)},
-                {double(kPairMuxLeft), LabelCentre(kPairTopP, k)}});
-        d.Wire({{kPairLabelX + 44.0, LabelCentre(kPairTopN, k)},
-                {double(kPairMuxLeft), LabelCentre(kPairTopN, k)}});
-    }
+    OptionStubs(d, "ADSIP", kPairMuxLeft);
+    OptionStubs(d, "ADSIP", kPairMuxLeft, true);
     const int pair = StoredValue("ADSIP");
     d.Mux(pairP, 4, pair);
     d.Mux(pairN, 4, pair);
@@ -514,8 +510,8 @@ void TADS::PaintDiagram(DiagramPainter& d) {
     // Reference multiplexers, buffers and gain.
     const QRectF rhMux = layout::MuxBesideLabels(kRhMuxLeft, kRhMuxRight, kRefTop, 8);
     const QRectF rlMux = layout::MuxBesideLabels(kRlMuxLeft, kRlMuxRight, kRefTop, 8);
-    layout::LabelStubs(d, kRhLabelX + kLabelWidth, kRhMuxLeft, kRefTop, 8);
-    layout::LabelStubs(d, kRlLabelX + kLabelWidth, kRlMuxLeft, kRefTop, 8);
+    OptionStubs(d, "S_AD1RH", kRhMuxLeft);
+    OptionStubs(d, "S_AD1RL", kRlMuxLeft);
     d.Mux(rhMux, 8, StoredValue("S_AD1RH"));
     d.Mux(rlMux, 8, StoredValue("S_AD1RL"));
     d.TextAt({rhMux.center().x(), rhMux.top()}, "S_AD1RH", Side::Above, TextRole::Block);
