@@ -11,24 +11,27 @@ namespace dmm::sim {
 // A simulated bench as --sim builds it: one board with its chip, on the bus as bulk
 // device 0 (or as HID device 0 when asked).
 class SimBench {
-public:
+  public:
     enum class Personality { Bulk, Hid };
 
     // The board carries a plain 1024-byte memory chip: what link and protocol tests want.
     explicit SimBench(Clock& clock, Personality personality = Personality::Bulk)
         : SimBench(clock, std::make_unique<SimChip>(), personality) {}
     // The board carries the given chip (--sim uses the demo DMM chip, see MakeBenchChip).
-    SimBench(Clock& clock, std::unique_ptr<SimChip> chip, Personality personality = Personality::Bulk)
+    SimBench(Clock& clock, std::unique_ptr<SimChip> chip,
+             Personality personality = Personality::Bulk)
         : chip_(chip ? std::move(chip) : std::make_unique<SimChip>()), board_(*chip_, clock) {
-        if (personality == Personality::Bulk) bus_.AddBulk(0, board_);
-        else bus_.AddHid(0, board_);
+        if (personality == Personality::Bulk)
+            bus_.AddBulk(0, board_);
+        else
+            bus_.AddHid(0, board_);
     }
 
     SimChip& chip() { return *chip_; }
     SimBoard& board() { return board_; }
     SimBus& bus() { return bus_; }
 
-private:
+  private:
     std::unique_ptr<SimChip> chip_;
     SimBoard board_;
     SimBus bus_;

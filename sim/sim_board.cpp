@@ -58,7 +58,8 @@ std::vector<uint8_t> SimBoard::ReadBlock(uint16_t address, size_t count) {
     return out;
 }
 
-void SimBoard::WriteBlock(uint16_t address, const std::vector<uint8_t>& p, size_t at, size_t count) {
+void SimBoard::WriteBlock(uint16_t address, const std::vector<uint8_t>& p, size_t at,
+                          size_t count) {
     for (size_t i = 0; i < count && at + i < p.size(); ++i) {
         chip_.Write(static_cast<uint16_t>(address + i), p[at + i]);
     }
@@ -199,7 +200,8 @@ std::vector<uint8_t> SimBoard::Answer(const std::vector<uint8_t>& p) {
         }
         case 0xBA:
         case 0xBE: {  // Special kind, or the ADC conversion read
-            if (IsConversionFrame(p)) return AnswerConversion(at(2), static_cast<uint16_t>(at(3) | (at(4) << 8)));
+            if (IsConversionFrame(p))
+                return AnswerConversion(at(2), static_cast<uint16_t>(at(3) | (at(4) << 8)));
             const uint8_t mode = at(1);
             const bool rxModel = mode == 0xC0 || mode == 0x40;
             const bool read = rxModel ? mode == 0xC0 : (mode & 0x80) != 0;

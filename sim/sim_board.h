@@ -13,12 +13,12 @@ namespace dmm::sim {
 
 // Faults the simulated board can be told to show.
 struct BoardFaults {
-    int dropReplies = 0;          // the next N replies never arrive (the read fails)
-    int shortReplies = 0;         // the next N replies are cut to half their length
-    bool wrongSignature = false;  // F9 AC answers something other than the signature
-    bool disconnected = false;    // every transfer fails, the device vanishes from the bus
-    int64_t replyDelayMs = 0;     // each reply costs this much (simulated) time
-    int oversizedStreamCount = 0; // announce this many records (13+) in the next stream reply
+    int dropReplies = 0;           // the next N replies never arrive (the read fails)
+    int shortReplies = 0;          // the next N replies are cut to half their length
+    bool wrongSignature = false;   // F9 AC answers something other than the signature
+    bool disconnected = false;     // every transfer fails, the device vanishes from the bus
+    int64_t replyDelayMs = 0;      // each reply costs this much (simulated) time
+    int oversizedStreamCount = 0;  // announce this many records (13+) in the next stream reply
     // Rewrites replies (request, reply) before they go out: corrupted acknowledgements etc.
     std::function<void(const std::vector<uint8_t>&, std::vector<uint8_t>&)> replyFilter;
 };
@@ -27,7 +27,7 @@ struct BoardFaults {
 // answers every board command and every chip frame of every interface kind, and keeps
 // the chip behind it. Thread-safe: device emulation calls it from its own thread.
 class SimBoard {
-public:
+  public:
     SimBoard(SimChip& chip, Clock& clock);
 
     // One request packet (for HID boards: the 64 payload bytes).
@@ -48,7 +48,7 @@ public:
     uint16_t connectedIndex() const { return connectedIndex_; }
     static constexpr char kInfoText[] = "VZSIM140";
 
-private:
+  private:
     std::vector<uint8_t> Answer(const std::vector<uint8_t>& packet);
     std::vector<uint8_t> AnswerBoardCommand(const std::vector<uint8_t>& p);
     std::vector<uint8_t> AnswerStream(const std::vector<uint8_t>& p);

@@ -7,7 +7,7 @@ namespace dmm::sim {
 namespace {
 
 class SimBulkDevice final : public BulkDevice {
-public:
+  public:
     SimBulkDevice(SimBoard& board, SlotIdentity identity) : board_(board), identity_(identity) {}
 
     bool ReadDeviceDescriptor(DeviceDescriptorBlock& out) override {
@@ -28,16 +28,16 @@ public:
     }
     int LastError() const override { return lastError_; }
 
-private:
-    static constexpr int kErrorTimeout = 121;     // "semaphore timeout"
-    static constexpr int kErrorDeviceGone = 1167; // "device not connected"
+  private:
+    static constexpr int kErrorTimeout = 121;      // "semaphore timeout"
+    static constexpr int kErrorDeviceGone = 1167;  // "device not connected"
     SimBoard& board_;
     SlotIdentity identity_;
     int lastError_ = 0;
 };
 
 class SimHidDevice final : public HidDevice {
-public:
+  public:
     SimHidDevice(SimBoard& board, SlotIdentity identity) : board_(board), identity_(identity) {}
 
     bool GetAttributes(HidAttributes& out) override {
@@ -58,7 +58,7 @@ public:
     }
     int LastError() const override { return lastError_; }
 
-private:
+  private:
     SimBoard& board_;
     SlotIdentity identity_;
     int lastError_ = 0;
@@ -66,13 +66,27 @@ private:
 
 }  // namespace
 
-DeviceDescriptorBlock MakeDeviceDescriptor(uint16_t vendorId, uint16_t productId, uint16_t release) {
+DeviceDescriptorBlock MakeDeviceDescriptor(uint16_t vendorId, uint16_t productId,
+                                           uint16_t release) {
     DeviceDescriptorBlock block{};
-    const uint8_t descriptor[18] = {18,   0x01, 0x00, 0x02, 0xFF, 0x00, 0x00, 64,
-                                    static_cast<uint8_t>(vendorId), static_cast<uint8_t>(vendorId >> 8),
-                                    static_cast<uint8_t>(productId), static_cast<uint8_t>(productId >> 8),
-                                    static_cast<uint8_t>(release), static_cast<uint8_t>(release >> 8),
-                                    1,    2,    0,    1};
+    const uint8_t descriptor[18] = {18,
+                                    0x01,
+                                    0x00,
+                                    0x02,
+                                    0xFF,
+                                    0x00,
+                                    0x00,
+                                    64,
+                                    static_cast<uint8_t>(vendorId),
+                                    static_cast<uint8_t>(vendorId >> 8),
+                                    static_cast<uint8_t>(productId),
+                                    static_cast<uint8_t>(productId >> 8),
+                                    static_cast<uint8_t>(release),
+                                    static_cast<uint8_t>(release >> 8),
+                                    1,
+                                    2,
+                                    0,
+                                    1};
     std::memcpy(block.data(), descriptor, sizeof descriptor);
     return block;
 }

@@ -18,7 +18,7 @@ struct SlotIdentity {
 // A BoardBus whose devices are simulated boards. A slot may hold a board in its bulk
 // personality (device numbers 0..31) or its HID personality (indexes 0..127).
 class SimBus final : public BoardBus {
-public:
+  public:
     // Puts the board on the bus as bulk device `number` (VID 0x0547 PID 0x1004 by default).
     void AddBulk(int number, SimBoard& board, SlotIdentity identity = {0x0547, 0x1004, 0x0100});
     // Puts the board on the bus as HID device `index` (VID 0x04D8 PID 0x2008 rel 0x0727).
@@ -31,7 +31,7 @@ public:
     int bulkOpenAttempts() const { return bulkOpenAttempts_; }
     int hidOpenAttempts() const { return hidOpenAttempts_; }
 
-private:
+  private:
     struct Slot {
         SimBoard* board;
         SlotIdentity identity;

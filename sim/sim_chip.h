@@ -11,7 +11,7 @@ inline constexpr int kChipMemorySize = 1024;
 // memory; behavioural models (the DMM chip) override the hooks.
 // Thread: called by the board with its lock held, one call at a time.
 class SimChip {
-public:
+  public:
     virtual ~SimChip() = default;
 
     virtual uint8_t Read(uint16_t address);
@@ -22,16 +22,18 @@ public:
     virtual void Reset() { memory_.fill(0); }
     // The ADC stream: fills up to max five-byte records (least significant byte first)
     // and returns how many. The base chip has no converter.
-    virtual int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& /*records*/, int /*max*/) {
+    virtual int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& /*records*/,
+                                  int /*max*/) {
         return 0;
     }
     virtual void SetStream(bool /*enabled*/, uint8_t /*value*/) {}
     // Two signed 24-bit conversion values for the analysis window's conversion read.
-    virtual void ReadConversion(uint8_t function, uint16_t address, int32_t& first, int32_t& second);
+    virtual void ReadConversion(uint8_t function, uint16_t address, int32_t& first,
+                                int32_t& second);
 
     const std::array<uint8_t, kChipMemorySize>& memory() const { return memory_; }
 
-protected:
+  protected:
     std::array<uint8_t, kChipMemorySize> memory_{};
 };
 

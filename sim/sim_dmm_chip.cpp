@@ -29,14 +29,6 @@ constexpr ConverterWiring kPaths[] = {
     {SimDmmChip::Converter::Rms, "EN_RMS", "RMS_IF", "RMSD0", 5},
 };
 
-// Signed full-scale code for volts against the reference, clamped to the converter's range.
-int64_t Quantise(double volts, double reference, int bits) {
-    const double fullScale = std::ldexp(1.0, bits - 1);
-    if (reference <= 0 || !std::isfinite(volts)) return 0;
-    const double code = std::round(volts / reference * fullScale);
-    return static_cast<int64_t>(std::clamp(code, -fullScale, fullScale - 1));
-}
-
 std::optional<uint16_t> ByteRegisterAddress(const TChipModel& model, std::string_view name) {
     for (int i = 0; i < model.byteRegisters.Count(); ++i) {
         if (model.byteRegisters.Items(i)->name == name)
@@ -47,26 +39,12 @@ std::optional<uint16_t> ByteRegisterAddress(const TChipModel& model, std::string
 
 }  // namespace
 
-int64_t SimDmmChip::ConversionPeriodMs(Converter converter) {
-    switch (converter) {
-        case Converter::Adc1:
-            return 100;
-        case Converter::Adc2Fast:
-            return 4;
-        case Converter::LowPass:
-            return 40;
-        case Converter::Rms:
-            return 100;
-    }
-    return 100;
-}
-
 std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::string* error) {
     auto fail = [&](const std::string& why) -> std::unique_ptr<SimDmmChip> {
         if (error) *error = why;
         return nullptr;
     };
-    std::unique_ptr<SimDmmChip> chip(new SimDmmChip);
+    std::unique_ptr<SimDmmChip> chip(new SimDmmChip(model));
     chip->productTitle_ = model.productTitle;
     std::copy(model.RegMask.begin(), model.RegMask.end(), chip->implemented_.begin());
 
@@ -86,6 +64,17 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::
         for (int i = 0; i < entry.resultBytes; ++i)
             chip->readOnly_[static_cast<size_t>(*result + i)] = true;
         if (entry.converter == Converter::Adc2Fast) chip->adc2Enable_ = *enable;
+    }
+    // The peak hold's minimum and maximum, three bytes each, are the chip's to write.
+    const auto peakMin = ByteRegisterAddress(model, "PKMIN0");
+    const auto peakMax = ByteRegisterAddress(model, "PKMAX0");
+    if (peakMin && peakMax && *peakMin + 3 <= kChipMemorySize && *peakMax + 3 <= kChipMemorySize) {
+        chip->peakMinAddress_ = *peakMin;
+        chip->peakMaxAddress_ = *peakMax;
+        for (int i = 0; i < 3; ++i) {
+            chip->readOnly_[static_cast<size_t>(*peakMin + i)] = true;
+            chip->readOnly_[static_cast<size_t>(*peakMax + i)] = true;
+        }
     }
     // The counter's report flag is the chip's too, although the counters are not modelled yet.
     if (const TRegField* ctif = model.Field("CTIF"); ctif && ctif->IsDefined()) {
@@ -134,61 +123,130 @@ bool SimDmmChip::Enabled(const Path& path) const {
 void SimDmmChip::SyncEnables() {
     for (Path& path : paths_) {
         const bool enabled = Enabled(path);
-        if (enabled && !path.running) path.nextDueMs = nowMs_ + ConversionPeriodMs(path.converter);
+        const double period = ConversionPeriodMs(path.converter);
+        // A converter that starts, or whose rate changes, delivers its next result one
+        // whole new period later: its filter starts over.
+        if (enabled && (!path.running || period != path.periodMs)) {
+            path.nextDueMs = static_cast<double>(nowMs_) + period;
+        }
+        path.periodMs = period;
         path.running = enabled;
     }
+    // The peak hold starts afresh each time it is switched on.
+    const bool peakHold = frontEnd_.Field("ENPKH", memory_) != 0;
+    if (peakHold && !peakHoldOn_) peakValid_ = false;
+    peakHoldOn_ = peakHold;
+}
+
+ConverterState SimDmmChip::State(Converter converter) const {
+    return converter == Converter::Adc1 ? frontEnd_.Adc1(memory_, nodes_)
+                                        : frontEnd_.Adc2(memory_, nodes_);
+}
+
+double SimDmmChip::ConversionPeriodMs(Converter converter) const {
+    double rate = State(converter).rateHz;
+    if (converter == Converter::LowPass || converter == Converter::Rms)
+        rate /= frontEnd_.FilterLength(memory_);
+    return rate > 0 ? 1000.0 / rate : 1e12;
 }
 
 void SimDmmChip::AdvanceTo(int64_t nowMs) {
     if (nowMs < nowMs_) return;
     nowMs_ = nowMs;
+    const double now = static_cast<double>(nowMs);
     for (Path& path : paths_) {
-        if (!path.running || nowMs < path.nextDueMs) continue;
-        const int64_t period = ConversionPeriodMs(path.converter);
-        const int64_t conversions = (nowMs - path.nextDueMs) / period + 1;
-        path.nextDueMs += conversions * period;
+        if (!path.running || now < path.nextDueMs) continue;
+        const double period = path.periodMs;
+        const auto conversions =
+            static_cast<int64_t>(std::floor((now - path.nextDueMs) / period)) + 1;
+        path.nextDueMs += static_cast<double>(conversions) * period;
         Produce(path, std::min(conversions, kMaxCatchUpConversions));
     }
 }
 
 int64_t SimDmmChip::ConversionCode(Converter converter) const {
+    const ConverterState state = State(converter);
+    const int64_t code = state.IdealCode();
+    // Mean square of the fast samples: the host shows its square root.
+    return converter == Converter::Rms ? code * code : code;
+}
+
+int64_t SimDmmChip::Sample(Converter converter, const ConverterState& state) {
+    const double sigma = nodes_.noise ? state.noiseCounts : 0.0;
+    ConverterState noisy = state;
+    const double fullScale = std::ldexp(1.0, state.bits - 1);
+    const int length = frontEnd_.FilterLength(memory_);
     switch (converter) {
         case Converter::Adc1:
-            return Quantise(nodes_.adc1Input, nodes_.reference, 24);
         case Converter::Adc2Fast:
+            // The noise enters before the result is rounded and clamped.
+            noisy.offsetFraction += noise_.Next(sigma) / fullScale;
+            return noisy.IdealCode();
         case Converter::LowPass:
-            // ADC2 resolves 18 bits; its results sit in the low bits of the 24-bit registers.
-            return Quantise(nodes_.adc2Input, nodes_.reference, 18);
+            noisy.offsetFraction += noise_.Next(sigma / std::sqrt(length)) / fullScale;
+            return noisy.IdealCode();
         case Converter::Rms: {
-            // Mean square of the fast samples: the host shows its square root.
-            const int64_t code = Quantise(nodes_.adc2Input, nodes_.reference, 18);
-            return code * code;
+            // The mean square of `length` samples around the ideal code, and how much it
+            // wanders from one result to the next.
+            const double mean = static_cast<double>(state.IdealCode());
+            const double expected = mean * mean + sigma * sigma;
+            const double spread =
+                std::sqrt((2 * std::pow(sigma, 4) + 4 * mean * mean * sigma * sigma) / length);
+            const double value = std::max(0.0, std::round(expected + noise_.Next(spread)));
+            return static_cast<int64_t>(std::min(value, std::ldexp(1.0, 40) - 1));
         }
     }
     return 0;
 }
 
-void SimDmmChip::Produce(Path& path, int64_t conversions) {
-    const auto code = static_cast<uint64_t>(ConversionCode(path.converter));
-    std::array<uint8_t, 5> record{};
-    for (int i = 0; i < path.resultBytes; ++i) {
-        record[static_cast<size_t>(i)] = static_cast<uint8_t>(code >> (8 * i));
-        memory_[static_cast<size_t>(path.resultAddress + i)] = record[static_cast<size_t>(i)];
-    }
-    const size_t flagAddress = static_cast<size_t>(path.flag.registerIndex) % kChipMemorySize;
-    memory_[flagAddress] = path.flag.Insert(memory_[flagAddress], 1);
+void SimDmmChip::StoreResult(uint16_t address, int bytes, uint64_t code) {
+    for (int i = 0; i < bytes; ++i)
+        memory_[static_cast<size_t>(address + i)] = static_cast<uint8_t>(code >> (8 * i));
+}
 
-    if ((streamMask_ & path.flag.Mask()) == 0) return;
+void SimDmmChip::HoldPeak(Converter converter, int64_t code) {
+    if (!peakHoldOn_ || peakMaxAddress_ == 0) return;
+    // SELPKH: 0 ADC2, 1 ADC1, 2 the low-pass filter.
+    static constexpr Converter kSources[] = {Converter::Adc2Fast, Converter::Adc1,
+                                             Converter::LowPass, Converter::Adc2Fast};
+    if (kSources[frontEnd_.Field("SELPKH", memory_) & 3] != converter) return;
+    // ADC1's peaks are kept with five bits less, so that they fit the same registers.
+    const int64_t held = converter == Converter::Adc1 ? (code >> 5) : code;
+    if (!peakValid_) {
+        peakMin_ = peakMax_ = held;
+        peakValid_ = true;
+    }
+    peakMin_ = std::min(peakMin_, held);
+    peakMax_ = std::max(peakMax_, held);
+    StoreResult(peakMinAddress_, 3, static_cast<uint64_t>(peakMin_));
+    StoreResult(peakMaxAddress_, 3, static_cast<uint64_t>(peakMax_));
+}
+
+void SimDmmChip::Produce(Path& path, int64_t conversions) {
+    const ConverterState state = State(path.converter);
+    const bool streamed = (streamMask_ & path.flag.Mask()) != 0;
     for (int64_t i = 0; i < conversions; ++i) {
+        const int64_t code = Sample(path.converter, state);
+        HoldPeak(path.converter, code);
+        const auto raw = static_cast<uint64_t>(code);
+        StoreResult(path.resultAddress, path.resultBytes, raw);
+        if (!streamed) continue;
+        std::array<uint8_t, 5> record{};
+        for (int b = 0; b < path.resultBytes; ++b)
+            record[static_cast<size_t>(b)] = static_cast<uint8_t>(raw >> (8 * b));
         if (stream_.size() >= kStreamCapacity) stream_.pop_front();
         stream_.push_back(record);
     }
+    const size_t flagAddress = static_cast<size_t>(path.flag.registerIndex) % kChipMemorySize;
+    memory_[flagAddress] = path.flag.Insert(memory_[flagAddress], 1);
 }
 
 void SimDmmChip::Reset() {
     SimChip::Reset();
     for (Path& path : paths_) path.running = false;
     stream_.clear();
+    peakHoldOn_ = false;
+    peakValid_ = false;
 }
 
 void SimDmmChip::SetStream(bool enabled, uint8_t channelMask) {

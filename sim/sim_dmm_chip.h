@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/chip/chip_model.h"
+#include "sim/dmm_front_end.h"
 #include "sim/sim_chip.h"
 
 namespace dmm::sim {
@@ -17,22 +18,19 @@ namespace dmm::sim {
 // The description file of the demo DMM front end, in the bench directory's INCLUDE/.
 inline constexpr char kDemoDmmDescription[] = "VZ6401.INC";
 
-// Voltages at the chip's analog nodes, in volts. Tests and the simulated instruments set
-// them; the converters read them.
-struct AnalogNodes {
-    double adc1Input = 0.25;  // differential voltage across ADC1's input pair
-    double adc2Input = 0.25;  // differential voltage across ADC2's input pair
-    double reference = 1.2;   // the converters' reference voltage VR
-};
-
 // A behavioural model of the demo DMM front end, laid out by its chip description: the
 // register addresses, implemented bits, enable fields, interrupt flags and result
 // registers all come from the description file, so the simulated chip and the program
 // can never disagree about them.
 //
-// Signal path: analog nodes -> converter (input volts to a code) -> result registers and
-// interrupt flag (and the board's ADC stream). Each converter runs at its own rate while
-// its enable field is 1; time comes from AdvanceTo.
+// Signal path: analog node voltages -> input and reference selectors -> gain stage and
+// DC offset -> converter with its noise -> result registers, interrupt flag, peak hold and
+// the board's ADC stream (DmmFrontEnd holds the analog part). Each converter runs while
+// its enable field is 1, at the rate its clock and oversampling fields give; the
+// low-pass filter and the RMS converter average 64 x 2^SELAVG results of ADC2. Time
+// comes from AdvanceTo. The peak hold keeps the minimum and maximum of the source
+// SELPKH chooses (ADC2, ADC1 with five bits less, or the low-pass filter) from the moment
+// ENPKH turns on.
 //
 // Register behaviour, as the chip designer would have it:
 // - unimplemented bits read 0 and addresses outside every register and RAM bank read 0;
@@ -60,11 +58,12 @@ class SimDmmChip final : public SimChip {
     AnalogNodes& nodes() { return nodes_; }
     const std::string& productTitle() const { return productTitle_; }
 
-    // Time between two results of a converter. Fixed rates for now: 10 ADC1 results per
-    // second as a DMM's slow converter gives, a fast ADC2, and the filters after it.
-    static int64_t ConversionPeriodMs(Converter converter);
-    // The code a converter produces for the present node voltages.
+    // Time between two results of a converter with the present register settings.
+    double ConversionPeriodMs(Converter converter) const;
+    // The code a converter produces for the present node voltages, without noise.
     int64_t ConversionCode(Converter converter) const;
+    // The analog state behind a converter (ADC1, or ADC2 for the other three).
+    ConverterState State(Converter converter) const;
 
   private:
     struct Path {
@@ -74,14 +73,21 @@ class SimDmmChip final : public SimChip {
         uint16_t resultAddress = 0;
         int resultBytes = 3;
         bool running = false;
-        int64_t nextDueMs = 0;
+        double nextDueMs = 0;
+        double periodMs = 0;
     };
 
-    SimDmmChip() = default;
+    explicit SimDmmChip(const TChipModel& model) : frontEnd_(model) {}
     void SyncEnables();
     bool Enabled(const Path& path) const;
     void Produce(Path& path, int64_t conversions);
+    // One result of a converter, noise included.
+    int64_t Sample(Converter converter, const ConverterState& state);
+    void HoldPeak(Converter converter, int64_t code);
+    void StoreResult(uint16_t address, int bytes, uint64_t code);
 
+    DmmFrontEnd frontEnd_;
+    NoiseSource noise_;
     std::string productTitle_;
     std::array<uint8_t, kChipMemorySize> implemented_{};  // per address, from RegMask
     std::array<uint8_t, kChipMemorySize> flagBits_{};     // per address, chip-owned flags
@@ -90,6 +96,13 @@ class SimDmmChip final : public SimChip {
     std::vector<Path> paths_;
     AnalogNodes nodes_;
     int64_t nowMs_ = 0;
+    // Peak hold: where the two results go, and what it holds since ENPKH turned on.
+    uint16_t peakMinAddress_ = 0;
+    uint16_t peakMaxAddress_ = 0;
+    bool peakHoldOn_ = false;
+    bool peakValid_ = false;
+    int64_t peakMin_ = 0;
+    int64_t peakMax_ = 0;
     uint8_t streamMask_ = 0;
     std::deque<std::array<uint8_t, 5>> stream_;
 };

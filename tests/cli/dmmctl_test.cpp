@@ -115,16 +115,18 @@ size_t IndexOf(const std::vector<std::string>& lines, const std::string& line, s
     return ::testing::AssertionSuccess();
 }
 
+// The scratch registers 0x2A..0x2D are the demo chip's switch banks: every bit of them
+// can be written and read back (its result registers, 0x00..0x13, are read-only).
 TEST(DmmctlTrace, RegisterWriteShowsTheWriteFrameTheReadBackFrameAndTheValue) {
     const Outcome r =
-        Dmmctl().Run({"--sim", "--kind", "dmm", "--photo", "--trace", "reg", "0x12", "0x5A"});
+        Dmmctl().Run({"--sim", "--kind", "dmm", "--photo", "--trace", "reg", "0x2C", "0x5A"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const auto lines = r.OutLines();
-    const size_t write = IndexOf(lines, "> C2 01 24 01 5A");
+    const size_t write = IndexOf(lines, "> C2 01 58 01 5A");
     ASSERT_LT(write + 4, lines.size()) << r.out;
     EXPECT_EQ(lines[write + 1], "< 5A");
-    EXPECT_EQ(lines[write + 2], "> C2 01 25 01");
+    EXPECT_EQ(lines[write + 2], "> C2 01 59 01");
     EXPECT_EQ(lines[write + 3], "< 5A");
     EXPECT_EQ(lines[write + 4], "5A");
     // The connect sequence comes first; leaving DMM mode and giving up the board come last.
@@ -135,21 +137,21 @@ TEST(DmmctlTrace, RegisterWriteShowsTheWriteFrameTheReadBackFrameAndTheValue) {
 
 TEST(DmmctlVerbs, RunInOrderOnOneBoard) {
     const Dmmctl dmmctl;
-    Outcome r = dmmctl.Run({"--sim", "write", "0x12", "0x5A", "read", "0x12", "1"});
+    Outcome r = dmmctl.Run({"--sim", "write", "0x2C", "0x5A", "read", "0x2C", "1"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "5A\n");
     EXPECT_EQ(r.err, "");
 
     // Each verb sees what the ones before it did; numbers in every accepted spelling.
-    r = dmmctl.Run({"--sim", "read", "0x12", "1",    "write",    "18",    "5Ah",  "read",
-                    "0x12",  "1",    "reg",  "0x13", "0b110011", "write", "0x20", "1",
-                    "2",     "3",    "read", "0x10", "4",        "read",  "0x20", "3"});
+    r = dmmctl.Run({"--sim", "read", "0x2C", "1",    "write",    "44",    "5Ah",  "read",
+                    "0x2C",  "1",    "reg",  "0x2D", "0b110011", "write", "0x20", "1",
+                    "2",     "3",    "read", "0x2A", "4",        "read",  "0x20", "3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "00\n5A\n33\n00 00 5A 33\n01 02 03\n");
 
     // The first failing verb ends the run: what came before it has been printed, nothing
     // after it runs.
-    r = dmmctl.Run({"--sim", "read", "0x12", "1", "read", "0x3FF", "2", "read", "0x12", "1"});
+    r = dmmctl.Run({"--sim", "read", "0x2C", "1", "read", "0x3FF", "2", "read", "0x2C", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "00\n");
     EXPECT_NE(r.err.find("0x3FF"), std::string::npos) << r.err;
@@ -170,7 +172,7 @@ TEST(DmmctlScan, ReportsHowTheSimulatedBoardWasFound) {
               "board info: VZSIM140\n");
 
     // The HID board works for chip access too.
-    r = dmmctl.Run({"--sim-hid", "reg", "0x12", "0x5A", "read", "0x11", "3"});
+    r = dmmctl.Run({"--sim-hid", "reg", "0x2C", "0x5A", "read", "0x2B", "3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "5A\n00 5A 00\n");
 }

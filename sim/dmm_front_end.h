@@ -1,0 +1,102 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/chip/chip_model.h"
+#include "sim/sim_chip.h"
+
+namespace dmm::sim {
+
+// Voltages at the chip's analog nodes. The stimulus fields are what tests and the
+// simulated instruments drive; every other node sits at a level fixed by the chip, and
+// any node can be pinned to a voltage by name ("PB<3>").
+//
+// Nodes, relative to the analog ground AGND (which S_AGND sets between VSS and VDD):
+//   SENSE = AGND + adc1Input   the meter's input
+//   OP1O  = AGND + adc2Input   op-amp 1's output, the fast converter's usual input
+//   VREF, REFO = AGND + reference
+//   FB, RLU, OP2O, OP2P and the port pins PB<k> = AGND; VSS = 0; VDD = supply
+struct AnalogNodes {
+    double adc1Input = 0.25;
+    double adc2Input = 0.25;
+    double reference = 1.2;
+    double supply = 3.0;
+    // Converter noise; tests that check exact codes switch it off.
+    bool noise = true;
+    std::map<std::string, double, std::less<>> pinned;
+};
+
+// What the registers and nodes make of one converter at a moment.
+struct ConverterState {
+    double inputVolts = 0;      // differential input after the selectors
+    double offsetVolts = 0;     // input offset, left by a converter without chopper
+    double gain = 1;            // gain stage
+    double referenceVolts = 0;  // after the reference selectors and reference gain
+    double offsetFraction = 0;  // DC offset added after the gain, in references
+    double rateHz = 0;          // results per second
+    double noiseCounts = 0;     // rms noise of one result, in result counts
+    int bits = 24;              // resolution of the result
+    bool running = false;       // clocked and enabled
+
+    // The noiseless result code, clamped to the converter's range. A reference below a
+    // millivolt cannot balance the modulator: the result rails with the input's sign.
+    int64_t IdealCode() const;
+};
+
+// The analog front end of the demo DMM chip: input and reference selectors, gain
+// stages, DC offset, chopper, clock tree and converters, all set by the register fields
+// the chip description names. Node names come from the selectors' option labels in the
+// description, so a selector routes to the node its label names.
+class DmmFrontEnd {
+  public:
+    explicit DmmFrontEnd(const TChipModel& model);
+
+    using Memory = std::array<uint8_t, kChipMemorySize>;
+
+    double NodeVolts(std::string_view node, const Memory& memory, const AnalogNodes& nodes) const;
+    // The converter clock: the crystal, or the external clock when ENI_XI is 1.
+    double SystemClockHz(const Memory& memory) const;
+
+    ConverterState Adc1(const Memory& memory, const AnalogNodes& nodes) const;
+    ConverterState Adc2(const Memory& memory, const AnalogNodes& nodes) const;
+    // Samples of ADC2 that one low-pass (and RMS) result spans: 64 x 2^SELAVG.
+    int FilterLength(const Memory& memory) const;
+
+    int Field(std::string_view name, const Memory& memory) const;
+    bool Has(std::string_view name) const;
+
+    static constexpr double kCrystalHz = 4915200.0;
+    static constexpr double kExternalClockHz = 4000000.0;
+
+  private:
+    struct Selector {
+        TRegField field;
+        std::vector<std::string> nodes;  // option k -> node name ("" when hidden)
+    };
+    void AddSelector(const TChipModel& model, const char* name);
+    double SelectedVolts(std::string_view selector, const Memory& memory,
+                         const AnalogNodes& nodes) const;
+    double TableGain(std::string_view field, const Memory& memory) const;
+
+    std::map<std::string, TRegField, std::less<>> fields_;
+    std::map<std::string, Selector, std::less<>> selectors_;
+    std::map<std::string, std::vector<double>, std::less<>> gains_;
+};
+
+// Gaussian converter noise from a fixed seed, so that runs repeat.
+class NoiseSource {
+  public:
+    double Next(double sigma);
+
+  private:
+    std::mt19937_64 engine_{0x5EED0DAC};
+    std::normal_distribution<double> normal_{0.0, 1.0};
+};
+
+}  // namespace dmm::sim
