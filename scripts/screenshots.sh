@@ -16,4 +16,12 @@ shot() {  # shot FILE WINDOWS MENU-ITEMS
   echo "wrote $out/$1"
 }
 
+shot_window() {  # shot_window FILE WINDOW MENU-ITEMS: the one tool window in its frame
+  "$gui" --sim --dir "$bench_dir" --screenshot "$out/$1" --show "$2" --trigger "$3" --delay-ms 1500 \
+    --window-only 2>/dev/null
+  echo "wrote $out/$1"
+}
+
 shot main-window.png "TVz_RAM,TVz_Reg2,TADS" "USBScan,Menu_ReadRAM,Menu_INTF"
+shot_window ads-panel.png "TADS" "USBScan,Menu_ReadRAM"
+shot_window adf-panel.png "TADF" "USBScan,Menu_ReadRAM"

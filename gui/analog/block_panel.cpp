@@ -149,7 +149,8 @@ BoundLabel* BlockPanel::AddReadout(const QString& name, const QString& text, con
     auto* label = new BoundLabel(name, text, BoundLabel::Shape::Readout, this);
     label->setGeometry(r);
     label->setAlignment(align);
-    label->Paint(DefaultDiagramStyle().paper, DefaultDiagramStyle().ink);
+    // Text on the diagram: whatever lies under it shows through.
+    label->Paint(Qt::transparent, DefaultDiagramStyle().ink);
     return label;
 }
 

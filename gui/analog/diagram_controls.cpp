@@ -17,7 +17,9 @@ BoundLabel::BoundLabel(const QString& name, const QString& caption, Shape shape,
     : QLabel(caption, parent), shape_(shape) {
     setObjectName(name);
     setAlignment(Qt::AlignCenter);
-    setFont(DiagramFont(shape == Shape::Panel ? TextRole::Block : TextRole::Signal));
+    QFont font = DiagramFont(TextRole::Signal);
+    font.setBold(shape == Shape::Panel);
+    setFont(font);
     const bool clickable = shape == Shape::Panel || shape == Shape::Cell;
     if (clickable) setCursor(Qt::PointingHandCursor);
     Paint(shape == Shape::Cell ? ButtonFaceColour() : WindowColour(), Qt::black);

@@ -30,7 +30,7 @@ constexpr int kVrRunP = 236;
 constexpr int kVrRunN = 252;
 constexpr int kVrPinP = 380;
 constexpr int kVrPinN = 404;
-constexpr QRect kDecimator2(480, 61, 100, 84);
+constexpr QRect kDecimator2(480, 61, 106, 84);
 constexpr int kBusX = 600;
 constexpr int kResultY = 101;
 constexpr QRect kLowPass(616, 150, 130, 94);
@@ -334,7 +334,7 @@ void TADF::BuildCovers() {
     // The SVXI and SDO23 switches: their box, its link to the converter, and the keys.
     PADFV1COV = AddCover("PADFV1COV", kOptions3.adjusted(-2, -10, 2, 2), style.paper);
     PADFV1COV1 = AddCover(
-        "PADFV1COV1", QRect(kConverter3.right() + 2, kOptions3.bottom() - 16, 17, 16), style.paper);
+        "PADFV1COV1", QRect(kConverter3.right() + 3, kOptions3.bottom() - 16, 16, 16), style.paper);
     PADFV1COV2 =
         AddCover("PADFV1COV2", QRect(kOptions3.x() + 4, kOptions3.y() + 30, 48, 18), style.paper);
     PADFV1COV3 =
@@ -649,7 +649,7 @@ void TADF::PaintDiagram(DiagramPainter& d) {
     d.Block(QRectF(kOptions3), QString());
     d.Text(QRectF(kOptions3.x(), kOptions3.y() + 4, kOptions3.width(), 18), "Mode",
            TextRole::Block);
-    d.Wire({P(kConverter3.right() + 1, kOptions3.bottom() - 8.0),
+    d.Wire({P(kConverter3.right() + 3, kOptions3.bottom() - 8.0),
             P(kOptions3.left(), kOptions3.bottom() - 8.0)});
     const double dcY = kDcPath3.y() + 12;
     d.Arrow({P(kConverter3.right() + 1, kConverter3.center().y()),

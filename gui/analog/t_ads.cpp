@@ -524,7 +524,7 @@ void TADS::PaintDiagram(DiagramPainter& d) {
             {double(kRefBufferP.left()), refP}});
     d.Wire({DiagramPainter::MuxOutput(rlMux), {double(kRefBufferN.left()), refN}});
     d.TextAt({double(kRhRouteX) + 4, refP}, "VRP", Side::Above, TextRole::Note);
-    d.TextAt({double(kRlMuxRight) + 100, refN}, "VRN", Side::Below, TextRole::Note);
+    d.TextAt({double(kRlMuxRight) + 6, refN}, "VRN", Side::BelowRight, TextRole::Note);
     d.Wire({{double(kRefBufferP.right()) + 1, refP}, {double(kRefGain.left()), refP}});
     d.Wire({{double(kRefBufferN.right()) + 1, refN}, {double(kRefGain.left()), refN}});
     d.Block(QRectF(kRefGain), "VR", "gain");
