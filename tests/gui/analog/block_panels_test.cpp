@@ -326,6 +326,62 @@ class BlockPanelsTest : public QObject {
                 !adf_->findChild<QMessageBox*>("MessageBox")->isVisible());
     }
 
+    void aThresholdThatReadsBackDifferentlyReportsReadFail() {
+        static_cast<gui::TADF*>(adf_)->SetProductVariant(3);
+        const TRegField low = Field("CPBL");
+        // The board corrupts the high byte of every two-byte read.
+        session_->bench().RunAndWait([this](Bench&) {
+            session_->simBench()->board().faults().replyFilter =
+                [](const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
+                    const bool pairRead = request.size() > 3 && request[0] == 0xC2 &&
+                                          (request[2] & 1) && request[3] == 2;
+                    if (pairRead && reply.size() == 2) reply[1] ^= 0x40;
+                };
+        });
+        auto* entry = Control<QLineEdit>(adf_, "ECPB");
+        entry->setText("1234");
+        Click(Control(adf_, "INPCPB"));
+        QTRY_VERIFY(adf_->findChild<QMessageBox*>("MessageBox"));
+        QCOMPARE(adf_->findChild<QMessageBox*>("MessageBox")->text(), QString("Read Fail !!!"));
+        // The chip took the bytes; the image keeps its old ones.
+        QCOMPARE(ChipByte(low.registerIndex), uint8_t{0xD2});
+        QCOMPARE(Image(low.registerIndex), uint8_t{0x00});
+        session_->bench().RunAndWait(
+            [this](Bench&) { session_->simBench()->board().faults().replyFilter = nullptr; });
+    }
+
+    void aFailedWriteLeavesTheControlsShowingTheChip() {
+        auto* enable = Control<gui::BoundLabel>(ads_, "PENADC1");
+        auto* gain = Control<QComboBox>(ads_, "TXAD1GN");
+        session_->bench().RunAndWait(
+            [this](Bench&) { session_->simBench()->board().faults().disconnected = true; });
+        Click(enable);
+        Choose(gain, 3);
+        // The choice is shown at once and put back when the write has failed.
+        QTRY_COMPARE(gain->currentIndex(), 0);
+        QVERIFY(!Chosen(enable));
+        session_->bench().RunAndWait(
+            [this](Bench&) { session_->simBench()->board().faults().disconnected = false; });
+        QCOMPARE(ChipField("ENAD_S"), 0);
+        QCOMPARE(ChipField("AD1GN"), 0);
+    }
+
+    void outputBitsFromTheSettingsSetTheDivisors() {
+        static_cast<gui::TADS*>(ads_)->SetOutputBitsIndex(16 - 8);
+        static_cast<gui::TADF*>(adf_)->SetOutputBitsIndex(20 - 8);
+        static_cast<gui::TADF*>(adf_)->SetPeakHoldModeIndex(2);
+        QCOMPARE(Control<QComboBox>(ads_, "TXADCObit")->currentText(), QString("16"));
+        QCOMPARE(Control<QComboBox>(adf_, "TXPHSEL")->currentText(), QString("LPF"));
+        int64_t adc1 = 0, adc2 = 0;
+        session_->bench().RunAndWait([&](Bench& b) {
+            adc1 = b.up().Adc1Divisor;
+            adc2 = b.up().Adc2Divisor;
+        });
+        QCOMPARE(adc1, int64_t{256});
+        QCOMPARE(adc2, int64_t{16});
+        QCOMPARE(ChipField("SELPKH"), 0);  // selected, not written
+    }
+
     void variantsShowTheirParts() {
         auto* adf = static_cast<gui::TADF*>(adf_);
         QCOMPARE(adf->ProductVariant(), 0);
@@ -404,6 +460,22 @@ class BlockPanelsTest : public QObject {
         const int low = Control<QLabel>(adf_, "PPMIN")->text().toInt();
         QVERIFY2(low <= 0x8000 * 64 && 0x8000 * 64 <= high && high - low < 200 * 64,
                  qPrintable(QString("%1 %2").arg(low).arg(high)));
+
+        // ADC1 as the source: the chip holds its peaks with five bits less; the readout
+        // scales them back by 2^5 to ADC1's own scale.
+        Chip().nodes().adc1Input = 0.3;
+        Click(Control(ads_, "SAD1IN3"));
+        Click(Control(ads_, "SAD1RH2"));
+        Choose(Control<QComboBox>(ads_, "TXCHOP"), 1);
+        Choose(Control<QComboBox>(adf_, "TXPHSEL"), 1);
+        Click(Control(adf_, "PENPK"));
+        Click(Control(adf_, "PENPK"));  // off and on: the peak hold starts afresh
+        Click(Control(ads_, "PENADC1"));
+        QTRY_COMPARE(ChipField("ENAD_S"), 1);
+        QTest::qWait(100);
+        Click(Control(adf_, "PKRead"));
+        QTRY_VERIFY(std::abs(Control<QLabel>(adf_, "PPMAX")->text().toInt() - 0x200000) < 2000);
+        QVERIFY(std::abs(Control<QLabel>(adf_, "PPMIN")->text().toInt() - 0x200000) < 2000);
     }
 
     void choppersAnimateWhileOn() {
