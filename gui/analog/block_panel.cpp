@@ -186,11 +186,11 @@ QComboBox* BlockPanel::AddValueCombo(const QString& name, const QStringList& ite
     return combo;
 }
 
-QComboBox* BlockPanel::AddSelector(const SelectorSpec& spec) {
+QComboBox* BlockPanel::AddSelector(const SelectorLayout& plan) {
     Selector selector;
-    selector.designItems = spec.comboItems;
-    selector.combo = AddCombo(spec.comboName, spec.comboItems, spec.comboRect, spec.visibleRows);
-    const char* field = spec.field;
+    selector.designItems = plan.comboItems;
+    selector.combo = AddCombo(plan.comboName, plan.comboItems, plan.comboRect, plan.visibleRows);
+    const char* field = plan.field;
     QComboBox* combo = selector.combo;
     connect(combo, &QComboBox::activated, this,
             [this, field, combo](int index) { ComboChange(field, combo, index); });
@@ -207,8 +207,8 @@ QComboBox* BlockPanel::AddSelector(const SelectorSpec& spec) {
             row.push_back(label);
         }
     };
-    addRow(spec.labelNames, spec.labelTexts, spec.labelRects, selector.labels);
-    addRow(spec.secondNames, spec.secondTexts, spec.secondRects, selector.secondLabels);
+    addRow(plan.labelNames, plan.labelTexts, plan.labelRects, selector.labels);
+    addRow(plan.secondNames, plan.secondTexts, plan.secondRects, selector.secondLabels);
     selectors_[field] = std::move(selector);
     return combo;
 }

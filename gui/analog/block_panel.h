@@ -71,7 +71,7 @@ class BlockPanel : public QWidget {
     QComboBox* AddValueCombo(const QString& name, const QStringList& items, const QRect& r,
                              const char* field);
 
-    struct SelectorSpec {
+    struct SelectorLayout {
         const char* field = nullptr;
         QString comboName;
         QStringList comboItems;
@@ -87,7 +87,7 @@ class BlockPanel : public QWidget {
         std::vector<QRect> secondRects;
     };
     // A selector: its combo box and its option labels.
-    QComboBox* AddSelector(const SelectorSpec& spec);
+    QComboBox* AddSelector(const SelectorLayout& plan);
 
     DiagramPicture* AddPicture(const QString& name, const QRect& r,
                                DiagramPicture::PaintFunction paint);

@@ -88,15 +88,15 @@ TADF::TADF(Bench& bench, QWidget* parent)
 void TADF::BuildAdc2() {
     auto selector = [this](const char* field, const QString& combo, const QStringList& items,
                            const QString& stem, const QStringList& texts, int top) {
-        SelectorSpec spec;
-        spec.field = field;
-        spec.comboName = combo;
-        spec.comboItems = items;
-        spec.comboRect = QRect(kMuxRight + 6, int(Centre(top)) - 25, 104, 20);
-        spec.labelNames = layout::NumberedNames(stem, 4);
-        spec.labelTexts = texts;
-        spec.labelRects = layout::LabelColumn(kLabelX, top, 4);
-        return AddSelector(spec);
+        SelectorLayout plan;
+        plan.field = field;
+        plan.comboName = combo;
+        plan.comboItems = items;
+        plan.comboRect = QRect(kMuxRight + 6, int(Centre(top)) - 25, 104, 20);
+        plan.labelNames = layout::NumberedNames(stem, 4);
+        plan.labelTexts = texts;
+        plan.labelRects = layout::LabelColumn(kLabelX, top, 4);
+        return AddSelector(plan);
     };
     SAD2IP = selector("S_AD2IP", "SAD2IP", layout::BinaryItems(4, 2, "SAD2IP<", ">"), "SAD2IP",
                       {"OP1O", "OP2O", "PB<4>", "PB<7>"}, kIpTop);
@@ -165,17 +165,17 @@ void TADF::BuildAdc2() {
 void TADF::BuildAdp() {
     auto selector = [this](const char* field, const QString& combo, const QStringList& items,
                            const QString& stem, const QStringList& texts, int top) {
-        SelectorSpec spec;
-        spec.field = field;
-        spec.comboName = combo;
-        spec.comboItems = items;
-        spec.comboRect = QRect(kMuxRight + 6, int(Centre(top)) - 25, 104, 20);
-        spec.labelNames = layout::NumberedNames(stem, 4);
-        spec.labelTexts = texts;
-        spec.labelRects = layout::LabelColumn(kLabelX, top, 4);
-        QComboBox* box = AddSelector(spec);
+        SelectorLayout plan;
+        plan.field = field;
+        plan.comboName = combo;
+        plan.comboItems = items;
+        plan.comboRect = QRect(kMuxRight + 6, int(Centre(top)) - 25, 104, 20);
+        plan.labelNames = layout::NumberedNames(stem, 4);
+        plan.labelTexts = texts;
+        plan.labelRects = layout::LabelColumn(kLabelX, top, 4);
+        QComboBox* box = AddSelector(plan);
         adpControls_.push_back(box);
-        for (const QString& name : spec.labelNames)
+        for (const QString& name : plan.labelNames)
             adpControls_.push_back(findChild<QWidget*>(name));
         return box;
     };

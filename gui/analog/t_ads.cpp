@@ -97,7 +97,7 @@ TADS::TADS(Bench& bench, QWidget* parent)
 }
 
 void TADS::BuildInputSelectors() {
-    SelectorSpec ip;
+    SelectorLayout ip;
     ip.field = "S_AD1IP";
     ip.comboName = "SAD1IP";
     ip.comboItems = layout::BinaryItems(16, 4, "SAD1FP<", ">");
@@ -109,7 +109,7 @@ void TADS::BuildInputSelectors() {
     ip.labelRects = layout::LabelColumn(8, kIpTop, 16);
     SAD1IP = AddSelector(ip);
 
-    SelectorSpec in;
+    SelectorLayout in;
     in.field = "S_AD1IN";
     in.comboName = "SAD1IN";
     in.comboItems = layout::BinaryItems(8, 3, "SAD1FN<", ">");
@@ -119,7 +119,7 @@ void TADS::BuildInputSelectors() {
     in.labelRects = layout::LabelColumn(8, kInTop, 8);
     SAD1IN = AddSelector(in);
 
-    SelectorSpec pair;
+    SelectorLayout pair;
     pair.field = "ADSIP";
     pair.comboName = "SADSIP";
     pair.comboItems = layout::BinaryItems(4, 2, "SAD1IP<", ">");
@@ -233,7 +233,7 @@ void TADS::BuildConverter() {
 }
 
 void TADS::BuildReference() {
-    SelectorSpec rh;
+    SelectorLayout rh;
     rh.field = "S_AD1RH";
     rh.comboName = "SAD1RH";
     rh.comboItems = layout::BinaryItems(8, 3, "SAD1RP<", ">");
@@ -243,7 +243,7 @@ void TADS::BuildReference() {
     rh.labelRects = layout::LabelColumn(kRhLabelX, kRefTop, 8);
     SAD1RH = AddSelector(rh);
 
-    SelectorSpec rl;
+    SelectorLayout rl;
     rl.field = "S_AD1RL";
     rl.comboName = "SAD1RL";
     rl.comboItems = layout::BinaryItems(8, 3, "SAD1RN<", ">");
