@@ -2,13 +2,13 @@
 
 #include "core/app/bench.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/measure/t_anx_adc.h"
 
 namespace dmm::gui {
 
 void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
-    (void)panel;
-    (void)bench;
+    panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
 }
 
 }  // namespace dmm::gui
