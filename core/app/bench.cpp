@@ -11,7 +11,7 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
     : core_(bus, clock),
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
-      captureHost_(up_),
+      captureHost_(up_, shuttingDown_),
       analysis_(core_, captureHost_, hooks) {
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
@@ -24,6 +24,11 @@ Bench::~Bench() = default;
 CaptureSettings Bench::WithChipLayout(CaptureSettings settings) {
     ApplyChipLayout(core_.chipModel(), settings);
     return settings;
+}
+
+void Bench::RequestShutdown() {
+    shuttingDown_ = true;
+    analysis_.RequestStop();
 }
 
 int Bench::LoadSelectedChip() {
@@ -66,11 +71,9 @@ void BenchThread::Start() {
 
 void BenchThread::Stop() {
     if (!thread_.isRunning()) return;
-    QThread* caller = QThread::currentThread();
-    bench_.RunAndWait([caller](Bench& bench) {
-        bench.up().StopHeartbeat();
-        bench.moveToThread(caller);
-    });
+    bench_.RequestShutdown();
+    bench_.RunAndWait([](Bench& bench) { bench.up().StopHeartbeat(); });
+    // A procedure still unwinding (it saw the stop request) finishes before the loop ends.
     thread_.quit();
     thread_.wait();
 }

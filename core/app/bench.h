@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
@@ -23,11 +24,13 @@ namespace dmm {
 // results for itself, and gives both back afterwards.
 class HeartbeatCaptureHost final : public CaptureHost {
 public:
-    explicit HeartbeatCaptureHost(TVz_UP& up) : up_(up) {}
+    HeartbeatCaptureHost(TVz_UP& up, const std::atomic<bool>& shuttingDown)
+        : up_(up), shuttingDown_(shuttingDown) {}
     bool HeartbeatRunning() const override { return up_.HeartbeatRunning(); }
     void SetHeartbeatRunning(bool running) override {
-        if (running) up_.StartHeartbeat();
-        else up_.StopHeartbeat();
+        // A capture that ends because the program closes must not restart the heartbeat.
+        if (running && !shuttingDown_) up_.StartHeartbeat();
+        else if (!running) up_.StopHeartbeat();
     }
     LiveFlags SaveAndClearLiveFlags() override {
         const LiveFlags saved{up_.Adc1DisplayOn, up_.Adc2DisplayOn};
@@ -44,6 +47,7 @@ public:
 
 private:
     TVz_UP& up_;
+    const std::atomic<bool>& shuttingDown_;
 };
 
 // A copy of the register image, published to the windows after it changed.
@@ -113,12 +117,18 @@ public:
     // only: a window must never wait on the bench.
     template <typename Work>
     void RunAndWait(Work work) {
-        if (QThread::currentThread() == thread()) {
+        // Once the bench thread has ended, its caller is the only one left to run the work.
+        if (QThread::currentThread() == thread() || !thread()->isRunning()) {
             work(*this);
             return;
         }
         QMetaObject::invokeMethod(this, [this, &work]() { work(*this); }, Qt::BlockingQueuedConnection);
     }
+
+    // Asks every running bench procedure to stop and keeps the heartbeat from restarting:
+    // the program is closing. Any thread.
+    void RequestShutdown();
+    bool ShuttingDown() const { return shuttingDown_.load(); }
 
     // Publishes the register image to the windows; coalesced to once per event-loop pass.
     void PublishRegisterImage();
@@ -142,6 +152,7 @@ private:
     BenchCore core_;
     UiHooks& hooks_;
     TVz_UP up_;
+    std::atomic<bool> shuttingDown_{false};
     HeartbeatCaptureHost captureHost_;
     AdcAnalysis analysis_;
     bool publishPending_ = false;
@@ -156,8 +167,8 @@ public:
     BenchThread& operator=(const BenchThread&) = delete;
 
     void Start();
-    // Stops the heartbeat, lets queued work finish and joins the thread; the bench moves
-    // back to the calling thread so that it can be destroyed there.
+    // Stops running procedures and the heartbeat, lets the event loop end and joins the
+    // thread. The bench may then be used and destroyed from the calling thread.
     void Stop();
     QThread& thread() { return thread_; }
 

@@ -19,22 +19,17 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     QCommandLineOption simOption("sim", "Use the simulated board, chip and instruments.");
     QCommandLineOption simHidOption("sim-hid", "Simulated board in its HID personality.");
-    QCommandLineOption dirOption("dir", "Bench directory (settings, INCLUDE/, result files).",
-                                 "DIR");
+    QCommandLineOption dirOption("dir", "Bench directory (settings, INCLUDE/, result files).", "DIR");
     // For documentation and demos: open windows, trigger menu items, then save a picture
     // of the main window and quit.
-    QCommandLineOption screenshotOption(
-        "screenshot", "Save a picture of the main window to FILE and quit.", "FILE");
-    QCommandLineOption showOption("show", "Comma-separated tool windows to open (class names).",
-                                  "WINDOWS");
-    QCommandLineOption triggerOption(
-        "trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
-    QCommandLineOption delayOption("delay-ms", "Wait before the picture is taken (default 1500).",
-                                   "MS", "1500");
-    QCommandLineOption windowOnlyOption("window-only",
-                                        "Picture only the first window of --show, in its frame.");
-    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption,
-                       triggerOption, delayOption, windowOnlyOption});
+    QCommandLineOption screenshotOption("screenshot", "Save a picture of the main window to FILE and quit.", "FILE");
+    QCommandLineOption showOption("show", "Comma-separated tool windows to open (class names).", "WINDOWS");
+    QCommandLineOption triggerOption("trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
+    QCommandLineOption clickOption("click", "Comma-separated buttons to click (WINDOW/BUTTON).", "BUTTONS");
+    QCommandLineOption delayOption("delay-ms", "Wait before the picture is taken (default 1500).", "MS", "1500");
+    QCommandLineOption windowOnlyOption("window-only", "Picture only the first window of --show, in its frame.");
+    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption, triggerOption, clickOption,
+                       delayOption, windowOnlyOption});
     parser.process(app);
 
     dmm::gui::BenchOptions options;
@@ -57,8 +52,8 @@ int main(int argc, char** argv) {
         dmm::gui::ScheduleScreenshot(mainPanel, parser.value(screenshotOption),
                                      parser.value(showOption).split(',', Qt::SkipEmptyParts),
                                      parser.value(triggerOption).split(',', Qt::SkipEmptyParts),
-                                     parser.value(delayOption).toInt(),
-                                     parser.isSet(windowOnlyOption));
+                                     parser.value(clickOption).split(',', Qt::SkipEmptyParts),
+                                     parser.value(delayOption).toInt(), parser.isSet(windowOnlyOption));
     }
     const int result = app.exec();
     session.Stop();

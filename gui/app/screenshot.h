@@ -7,10 +7,12 @@ namespace dmm::gui {
 
 class TMainPanel;
 
-// Opens the given tool windows, triggers the given menu items (a short pause after each),
+// Opens the given tool windows, triggers the given menu items, then clicks the given
+// buttons ("TAnxADC/CatchADC1": window class / button name), a short pause after each;
 // waits delayMs, saves a picture of the main window (or, with windowOnly, of the first
 // tool window in its frame) to file and quits the program.
 void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringList& windows,
-                        const QStringList& menuItems, int delayMs, bool windowOnly = false);
+                        const QStringList& menuItems, const QStringList& clicks, int delayMs,
+                        bool windowOnly = false);
 
 }  // namespace dmm::gui

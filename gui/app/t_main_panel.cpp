@@ -184,6 +184,9 @@ void TMainPanel::BuildMenus() {
     connect(menuItems_["SETDMM1"], &QAction::triggered, this, &TMainPanel::SETDMM1Click);
     connect(menuItems_["SMenu_LCDPANEL"], &QAction::triggered, this, &TMainPanel::SMenu_LCDPANELClick);
     connect(menuItems_["Regist"], &QAction::triggered, this, &TMainPanel::RegistClick);
+    connect(menuItems_["RestoreADC"], &QAction::triggered, this, [this] {
+        if (QWidget* analysis = Child("TAnxADC")) QMetaObject::invokeMethod(analysis, "ComFunChange");
+    });
 }
 
 void TMainPanel::CreateChildWindows() {
@@ -277,6 +280,14 @@ void TMainPanel::SetGauge(int position, int maximum) {
     Gauge1->setValue(position);
 }
 
+void TMainPanel::SetCaptureLock(bool locked) {
+    for (const char* menu : {"File", "Option"}) {
+        if (auto* m = menuBar()->findChild<QMenu*>(menu)) m->menuAction()->setEnabled(!locked);
+    }
+    menuItems_["Menu_ReadRAM"]->setEnabled(!locked);
+    menuItems_["Menu_ReadAdc"]->setEnabled(!locked);
+}
+
 void TMainPanel::ChipModelLoaded(const std::shared_ptr<const TChipModel>& model) {
     if (!model || model->loadCount == 0) return;
     if (ChipTitle.isEmpty()) ChipTitle = QString::fromStdString(model->productTitle);
@@ -362,6 +373,7 @@ void TMainPanel::Button2Click() {
 void TMainPanel::FormClose() {
     if (closed_) return;
     closed_ = true;
+    bench_.RequestShutdown();
     bench_.RunAndWait([](Bench& bench) {
         bench.up().SetIntfReading(false);
         bench.up().StopHeartbeat();

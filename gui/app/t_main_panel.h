@@ -43,6 +43,9 @@ public:
     void ShowGauge(bool visible);
     void SetGauge(int position, int maximum);
 
+    // While a capture runs, the menus that would disturb it are disabled.
+    void SetCaptureLock(bool locked);
+
     // Runs after a successful connection: names the chip in the window captions.
     void USBClient(const QString& chipName);
 

@@ -4,6 +4,7 @@
 #include "gui/analog/t_adf.h"
 #include "gui/analog/t_ads.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/measure/t_anx_adc.h"
 
 namespace dmm::gui {
 
@@ -11,6 +12,7 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
     panel.SetChild("TADS", new TADS(bench));
     panel.SetChild("TADF", new TADF(bench));
+    panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
 }
 
 }  // namespace dmm::gui

@@ -1,6 +1,7 @@
 #include "gui/measure/sample_grid_model.h"
 
 #include "core/link/number_text.h"
+#include "core/measure/adc_chart.h"
 
 namespace dmm::gui {
 
@@ -21,8 +22,17 @@ void SampleGridModel::SetCells(Cells cells, int count, CellFormat format) {
     beginResetModel();
     cells_ = std::move(cells);
     format_ = format;
+    divisor_ = 0;
     count_ = cells_ ? std::min<int>(count, static_cast<int>(cells_->size())) : 0;
     endResetModel();
+}
+
+void SampleGridModel::SetLiveSamples(Cells samples, int count, int32_t divisor, CellFormat format) {
+    if (samples != cells_ || divisor != divisor_ || format != format_) {
+        SetCells(std::move(samples), 0, format);
+        divisor_ = divisor;
+    }
+    SetShownCount(count);
 }
 
 void SampleGridModel::SetShownCount(int count) {
@@ -36,7 +46,9 @@ void SampleGridModel::SetShownCount(int count) {
 
 QString SampleGridModel::CellText(int i) const {
     if (!cells_ || i < 0 || i >= count_) return {};
-    return FormatCell((*cells_)[static_cast<size_t>(i)], format_);
+    const double value = (*cells_)[static_cast<size_t>(i)];
+    if (divisor_ > 0 && format_ == CellFormat::Integer) return FormatCell(TimeDomainValue(value, divisor_), format_);
+    return FormatCell(value, format_);
 }
 
 int SampleGridModel::rowCount(const QModelIndex& parent) const {

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -23,7 +24,10 @@ public:
     void SetCaptureLength(int length);
     // Shows the first count cells; cells beyond count are blank.
     void SetCells(Cells cells, int count, CellFormat format);
-    // Shows count more cells of the same array (during a capture); cheap when nothing changed.
+    // Shows the samples of a running capture: stored values, turned into what the grid
+    // shows (integer results divided by the scale divisor; RMS roots as they are).
+    void SetLiveSamples(Cells samples, int count, int32_t divisor, CellFormat format);
+    // Shows count cells of the same array; cheap when nothing changed.
     void SetShownCount(int count);
     int shownCount() const { return count_; }
     QString CellText(int index) const;
@@ -37,6 +41,7 @@ private:
     int length_ = 256;
     int count_ = 0;
     CellFormat format_ = CellFormat::Integer;
+    int32_t divisor_ = 0;  // 0: the cells are final grid values
     Cells cells_;
 };
 
