@@ -2,13 +2,15 @@
 
 #include "core/app/bench.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/views/t_vz_ram.h"
+#include "gui/views/t_vz_reg2.h"
 
 namespace dmm::gui {
 
 void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
-    (void)panel;
-    (void)bench;
+    panel.SetChild("TVz_RAM", new TVz_RAM(bench));
+    panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
 }
 
 }  // namespace dmm::gui
