@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
     app.prefix_command();
     app.footer(VerbList(verbs));
     app.add_flag("--sim", options.sim, "use the simulated board, chip and instruments");
-    app.add_flag("--sim-hid", options.hid, "put the simulated board on the bus as a HID device");
+    app.add_flag("--sim-hid", options.hid,
+                 "use the simulated bench with the board on the bus as a HID device");
     app.add_option("--dir", options.dir, "bench directory (settings, INCLUDE/, result files)");
     app.add_option("--kind", options.kind, "chip interface kind")
         ->check(CLI::IsMember({"rs232", "spi", "special", "parallel", "uart", "dmm"}));
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
     }
+    // A simulated HID board only exists on the simulated bench.
+    if (options.hid) options.sim = true;
 
     std::vector<VerbCall> calls;
     for (const std::string& token : app.remaining()) {

@@ -4,10 +4,12 @@
 #include <iostream>
 
 #include "core/app/bench_directory.h"
+#include "core/chip/chip_loader.h"
 
 #include "core/link/number_text.h"
 #include "platform/system_board_bus.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_dmm_chip.h"
 
 namespace dmm::cli {
 
@@ -33,10 +35,22 @@ private:
 
 Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& err)
     : options_(options), out_(out), err_(err), clock_(std::make_unique<SystemClock>()) {
+    std::error_code ignored;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    const BenchDirectoryChoice dir = ResolveBenchDirectory(
+        QString::fromStdString(options.dir), QString::fromStdString(exe.parent_path().string()));
+    if (dir.error.isEmpty()) benchDir_ = dir.path.toStdString();
+    else err_ << "dmmctl: " << dir.error.toStdString() << '\n';
+
     BoardBus* bus = nullptr;
     if (options.sim) {
+        // The simulated chip is laid out by the same description file the program loads.
+        std::string why;
+        auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), &why);
+        if (!why.empty()) err_ << "dmmctl: simulated chip is plain memory: " << why << '\n';
         simBench_ = std::make_unique<sim::SimBench>(
-            *clock_, options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
+            *clock_, std::move(chip),
+            options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         bus = &simBench_->bus();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
@@ -45,12 +59,6 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     core_ = std::make_unique<BenchCore>(*bus, *clock_);
     if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
     core_->chip().Photo = options.photo;
-    std::error_code ignored;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    const BenchDirectoryChoice dir = ResolveBenchDirectory(
-        QString::fromStdString(options.dir), QString::fromStdString(exe.parent_path().string()));
-    if (dir.error.isEmpty()) benchDir_ = dir.path.toStdString();
-    else err_ << "dmmctl: " << dir.error.toStdString() << '\n';
     if (options.trace) {
         tracePrinter_ = std::make_unique<TracePrinter>(out_);
         core_->link().SetTrace(tracePrinter_.get());
@@ -68,6 +76,21 @@ Session::~Session() {
 bool Session::Fail(const std::string& message) {
     err_ << "dmmctl: " << message << '\n';
     return false;
+}
+
+bool Session::LoadChip(int index) {
+    core_->target().chipIndex = static_cast<uint16_t>(index);
+    const QString include = IncludeDirectory(QString::fromStdString(benchDir_));
+    if (GetSELUP(include, core_->chipModel(), core_->chip()) == 1) return true;
+    return Fail("chip " + std::to_string(index) +
+                ": nothing loaded (the chip list, its line for this chip or the description file "
+                "is missing in " +
+                include.toStdString() + ")");
+}
+
+bool Session::EnsureChip() {
+    if (core_->chipModel().loadCount > 0) return true;
+    return LoadChip(core_->target().chipIndex);
 }
 
 bool Session::EnsureBoard() {

@@ -41,6 +41,11 @@ public:
 
     // Opens the board if it is not open yet; prints a clear message when there is none.
     bool EnsureBoard();
+    // Loads a chip of the chip list (and selects it); prints why when nothing loaded.
+    bool LoadChip(int index);
+    // Verbs that need a chip load the selected one (chip 0 unless "load" chose another)
+    // when nothing is loaded yet, so that "dmmctl --sim field ENAD_S 1" just works.
+    bool EnsureChip();
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
 

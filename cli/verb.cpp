@@ -7,6 +7,8 @@ namespace dmm::cli {
 std::vector<VerbInfo> AllVerbs() {
     std::vector<VerbInfo> verbs;
     AddLinkVerbs(verbs);
+    AddMeasureVerbs(verbs);
+    AddChipVerbs(verbs);
     return verbs;
 }
 

@@ -62,8 +62,9 @@ HidBoardBus::~HidBoardBus() {
 
 std::unique_ptr<HidDevice> HidBoardBus::OpenHid(int index) {
     if (!initialised_ || index < 0) return nullptr;
-    // Discovery asks for indexes 0, 1, 2, ... in turn: enumerate once per search.
-    if (index == 0 || boards_.empty()) Enumerate();
+    // Discovery asks for indexes 0, 1, 2, ... in turn: enumerate once per search, at index
+    // 0, and not again for every further index when no board is present.
+    if (index == 0 || !enumerated_) Enumerate();
     if (static_cast<size_t>(index) >= boards_.size()) return nullptr;
     const Found& found = boards_[static_cast<size_t>(index)];
     hid_device* device = hid_open_path(found.path.c_str());
@@ -72,6 +73,7 @@ std::unique_ptr<HidDevice> HidBoardBus::OpenHid(int index) {
 }
 
 void HidBoardBus::Enumerate() {
+    enumerated_ = true;
     boards_.clear();
     hid_device_info* devices = hid_enumerate(kHidVendorId, kHidProductId);
     for (hid_device_info* info = devices; info; info = info->next) {

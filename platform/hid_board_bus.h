@@ -27,6 +27,7 @@ private:
     void Enumerate();
 
     bool initialised_ = false;
+    bool enumerated_ = false;
     std::vector<Found> boards_;
 };
 

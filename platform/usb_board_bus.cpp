@@ -15,6 +15,7 @@ namespace {
 constexpr unsigned kWriteTimeoutMs = 1000;
 constexpr unsigned kReadTimeoutMs = 2000;
 constexpr int kBoardInterface = 0;
+constexpr int kDefaultPacketSize = 64;
 
 class UsbBulkDevice final : public BulkDevice {
 public:
@@ -85,11 +86,18 @@ public:
         return static_cast<size_t>(transferred) == n || Fail(LIBUSB_ERROR_IO);
     }
 
-    // The board may answer with a full packet even when fewer bytes were asked for; the
-    // reply is read whole and only what fits the caller's area is copied.
+    // The request covers whole packets: the board may answer with a full packet even when
+    // fewer bytes were asked for, and only what fits the caller's area is copied. It must
+    // not ask for more than that, though: a bulk read ends at a short packet or when its
+    // buffer is full, and a reply that ends on a full packet (the board sends no
+    // zero-length packet after it) would otherwise wait until the time-out.
     bool BulkRead(uint8_t endpoint, uint8_t* data, size_t capacity, size_t& received) override {
         received = 0;
-        std::vector<uint8_t> reply(std::max<size_t>(512, (capacity + 63) / 64 * 64));
+        int packet = libusb_get_max_packet_size(device_, endpoint);
+        if (packet <= 0) packet = kDefaultPacketSize;
+        const size_t packetSize = static_cast<size_t>(packet);
+        const size_t packets = std::max<size_t>(1, (capacity + packetSize - 1) / packetSize);
+        std::vector<uint8_t> reply(packets * packetSize);
         int transferred = 0;
         if (!Check(libusb_bulk_transfer(handle_, endpoint, reply.data(),
                                         static_cast<int>(reply.size()), &transferred,

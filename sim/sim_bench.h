@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "sim/sim_board.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_chip.h"
@@ -12,18 +14,22 @@ class SimBench {
 public:
     enum class Personality { Bulk, Hid };
 
-    SimBench(Clock& clock, Personality personality = Personality::Bulk)
-        : board_(chip_, clock) {
+    // The board carries a plain 1024-byte memory chip: what link and protocol tests want.
+    explicit SimBench(Clock& clock, Personality personality = Personality::Bulk)
+        : SimBench(clock, std::make_unique<SimChip>(), personality) {}
+    // The board carries the given chip (--sim uses the demo DMM chip, see MakeBenchChip).
+    SimBench(Clock& clock, std::unique_ptr<SimChip> chip, Personality personality = Personality::Bulk)
+        : chip_(chip ? std::move(chip) : std::make_unique<SimChip>()), board_(*chip_, clock) {
         if (personality == Personality::Bulk) bus_.AddBulk(0, board_);
         else bus_.AddHid(0, board_);
     }
 
-    SimChip& chip() { return chip_; }
+    SimChip& chip() { return *chip_; }
     SimBoard& board() { return board_; }
     SimBus& bus() { return bus_; }
 
 private:
-    SimChip chip_;
+    std::unique_ptr<SimChip> chip_;
     SimBoard board_;
     SimBus bus_;
 };

@@ -113,11 +113,13 @@ std::vector<uint8_t> SimBoard::AnswerStream(const std::vector<uint8_t>& p) {
         return reply;
     }
     std::array<std::array<uint8_t, 5>, 12> records{};
-    const int count = streamEnabled_ ? chip_.TakeStreamRecords(records, 12) : 0;
+    const int count = streamEnabled_ ? std::clamp(chip_.TakeStreamRecords(records, 12), 0, 12) : 0;
     reply[0] = static_cast<uint8_t>(count);
     reply[1] = streamEnabled_ ? 0x01 : 0x00;
+    // On the wire each record travels most significant byte first.
     for (int k = 0; k < count; ++k) {
-        std::memcpy(reply.data() + 2 + 5 * k, records[static_cast<size_t>(k)].data(), 5);
+        const auto& record = records[static_cast<size_t>(k)];
+        std::reverse_copy(record.begin(), record.end(), reply.begin() + 2 + 5 * k);
     }
     if (faults_.oversizedStreamCount > 0) {
         reply[0] = static_cast<uint8_t>(faults_.oversizedStreamCount);

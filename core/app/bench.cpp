@@ -2,15 +2,51 @@
 
 #include <QTimer>
 
+#include "core/chip/chip_loader.h"
+#include "core/measure/capture_chip_layout.h"
+
 namespace dmm {
 
 Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
-    : core_(bus, clock), hooks_(hooks), up_(core_.chip(), hooks, this) {
+    : core_(bus, clock),
+      hooks_(hooks),
+      up_(core_.chip(), hooks, this),
+      captureHost_(up_, shuttingDown_),
+      analysis_(core_, captureHost_, hooks) {
     qRegisterMetaType<RegisterImageSnapshot>();
+    qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
+    up_.FieldLookup = [this](std::string_view name) { return core_.chipModel().Field(name); };
 }
 
 Bench::~Bench() = default;
+
+CaptureSettings Bench::WithChipLayout(CaptureSettings settings) {
+    ApplyChipLayout(core_.chipModel(), settings);
+    return settings;
+}
+
+void Bench::RequestShutdown() {
+    shuttingDown_ = true;
+    analysis_.RequestStop();
+}
+
+int Bench::LoadSelectedChip() {
+    const int result = GetSELUP(IncludeDirectory(benchDir), core_.chipModel(), core_.chip());
+    PublishChipModel();
+    PublishRegisterImage();
+    return result;
+}
+
+QString Bench::SelectedChipName() {
+    const ChipSelector selector = FillChipSelector(IncludeDirectory(benchDir));
+    const size_t index = core_.target().chipIndex;
+    return index < selector.texts.size() ? QString::fromStdString(selector.texts[index]) : QString();
+}
+
+void Bench::PublishChipModel() {
+    emit ChipModelChanged(std::make_shared<const TChipModel>(core_.chipModel()));
+}
 
 void Bench::PublishRegisterImage() {
     if (publishPending_) return;
@@ -35,11 +71,9 @@ void BenchThread::Start() {
 
 void BenchThread::Stop() {
     if (!thread_.isRunning()) return;
-    QThread* caller = QThread::currentThread();
-    bench_.RunAndWait([caller](Bench& bench) {
-        bench.up().StopHeartbeat();
-        bench.moveToThread(caller);
-    });
+    bench_.RequestShutdown();
+    bench_.RunAndWait([](Bench& bench) { bench.up().StopHeartbeat(); });
+    // A procedure still unwinding (it saw the stop request) finishes before the loop ends.
     thread_.quit();
     thread_.wait();
 }

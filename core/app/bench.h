@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
@@ -14,8 +15,40 @@
 #include "core/app/bench_core.h"
 #include "core/app/ui_hooks.h"
 #include "core/link/processor_centre.h"
+#include "core/measure/adc_analysis.h"
+#include "core/measure/capture_host.h"
 
 namespace dmm {
+
+// The capture's view of the heartbeat: a capture stops it and takes the live displays'
+// results for itself, and gives both back afterwards.
+class HeartbeatCaptureHost final : public CaptureHost {
+public:
+    HeartbeatCaptureHost(TVz_UP& up, const std::atomic<bool>& shuttingDown)
+        : up_(up), shuttingDown_(shuttingDown) {}
+    bool HeartbeatRunning() const override { return up_.HeartbeatRunning(); }
+    void SetHeartbeatRunning(bool running) override {
+        // A capture that ends because the program closes must not restart the heartbeat.
+        if (running && !shuttingDown_) up_.StartHeartbeat();
+        else if (!running) up_.StopHeartbeat();
+    }
+    LiveFlags SaveAndClearLiveFlags() override {
+        const LiveFlags saved{up_.Adc1DisplayOn, up_.Adc2DisplayOn};
+        up_.Adc1DisplayOn = false;
+        up_.Adc2DisplayOn = false;
+        return saved;
+    }
+    void RestoreLiveFlags(const LiveFlags& flags) override {
+        up_.Adc1DisplayOn = flags.adc1Display;
+        up_.Adc2DisplayOn = flags.adc2Display;
+    }
+    uint8_t InterruptFlags() const override { return up_.InterruptFlags; }
+    void SetInterruptFlags(uint8_t flags) override { up_.InterruptFlags = flags; }
+
+private:
+    TVz_UP& up_;
+    const std::atomic<bool>& shuttingDown_;
+};
 
 // A copy of the register image, published to the windows after it changed.
 struct RegisterImageSnapshot {
@@ -46,6 +79,11 @@ public:
     STND& target() { return core_.target(); }
     TVz_UP& up() { return up_; }
     UiHooks& hooks() { return hooks_; }
+    // The ADC analysis. RequestStop(), IsRunning() and monitor() may be used from any
+    // thread; everything else only inside posted work.
+    AdcAnalysis& analysis() { return analysis_; }
+    // The capture settings completed with where the loaded chip keeps its interrupt flags.
+    CaptureSettings WithChipLayout(CaptureSettings settings);
 
     // Runs work(bench) on the bench thread, later.
     template <typename Work>
@@ -79,23 +117,44 @@ public:
     // only: a window must never wait on the bench.
     template <typename Work>
     void RunAndWait(Work work) {
-        if (QThread::currentThread() == thread()) {
+        // Once the bench thread has ended, its caller is the only one left to run the work.
+        if (QThread::currentThread() == thread() || !thread()->isRunning()) {
             work(*this);
             return;
         }
         QMetaObject::invokeMethod(this, [this, &work]() { work(*this); }, Qt::BlockingQueuedConnection);
     }
 
+    // Asks every running bench procedure to stop and keeps the heartbeat from restarting:
+    // the program is closing. Any thread.
+    void RequestShutdown();
+    bool ShuttingDown() const { return shuttingDown_.load(); }
+
     // Publishes the register image to the windows; coalesced to once per event-loop pass.
     void PublishRegisterImage();
 
+    // The bench directory (INCLUDE/ with the chip list and descriptions, result files).
+    QString benchDir;
+    // Loads the selected chip's description (the target's chip index) and publishes it.
+    // Returns what GetSELUP returned (1 when a description was read).
+    int LoadSelectedChip();
+    // The selector text of the selected chip ("" when the chip list has none).
+    QString SelectedChipName();
+    // Publishes a copy of the loaded chip model to the windows.
+    void PublishChipModel();
+
 signals:
     void RegisterImageChanged(const dmm::RegisterImageSnapshot& image);
+    // After every chip load: an immutable copy that windows read on their own thread.
+    void ChipModelChanged(std::shared_ptr<const dmm::TChipModel> model);
 
 private:
     BenchCore core_;
     UiHooks& hooks_;
     TVz_UP up_;
+    std::atomic<bool> shuttingDown_{false};
+    HeartbeatCaptureHost captureHost_;
+    AdcAnalysis analysis_;
     bool publishPending_ = false;
 };
 
@@ -108,8 +167,8 @@ public:
     BenchThread& operator=(const BenchThread&) = delete;
 
     void Start();
-    // Stops the heartbeat, lets queued work finish and joins the thread; the bench moves
-    // back to the calling thread so that it can be destroyed there.
+    // Stops running procedures and the heartbeat, lets the event loop end and joins the
+    // thread. The bench may then be used and destroyed from the calling thread.
     void Stop();
     QThread& thread() { return thread_; }
 
@@ -121,3 +180,4 @@ private:
 }  // namespace dmm
 
 Q_DECLARE_METATYPE(dmm::RegisterImageSnapshot)
+Q_DECLARE_METATYPE(std::shared_ptr<const dmm::TChipModel>)

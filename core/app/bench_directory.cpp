@@ -65,8 +65,10 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
     if (!executableDir.isEmpty() && QFileInfo(executableDir).isWritable() && HoldsInclude(executableDir)) {
         return {QDir(executableDir).absolutePath(), {}};
     }
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    const QString path = user.isEmpty() ? QDir::homePath() + "/.local/share/dmmbench" : user;
+    // Named explicitly: a program that never set its application name (dmmctl) would
+    // otherwise get the bare data folder and spread INCLUDE/ and result files over it.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString path = (data.isEmpty() ? QDir::homePath() + "/.local/share" : data) + "/dmmbench";
     if (!HoldsInclude(path) && !CopyTree(ShippedDataDirectory(), path)) {
         if (!QDir().mkpath(path)) return {{}, QStringLiteral("cannot create %1").arg(path)};
     }

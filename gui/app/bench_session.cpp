@@ -3,6 +3,7 @@
 #include "core/app/bench_directory.h"
 #include "platform/system_board_bus.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_dmm_chip.h"
 
 namespace dmm::gui {
 
@@ -13,14 +14,20 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
 
     BoardBus* bus = nullptr;
     if (options.sim || options.simHid) {
+        // The simulated chip is laid out by the same description file the program loads.
+        std::string why;
+        auto chip = sim::MakeBenchChip(benchDir_, &why);
+        if (!why.empty()) simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
         simBench_ = std::make_unique<sim::SimBench>(
-            clock_, options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
+            clock_, std::move(chip),
+            options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         bus = &simBench_->bus();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
     }
     bench_ = std::make_unique<Bench>(*bus, clock_, hooks_);
+    bench_->benchDir = benchDir_;
     thread_ = std::make_unique<BenchThread>(*bench_);
 }
 

@@ -31,6 +31,8 @@ public:
     GuiUiHooks& hooks() { return hooks_; }
     const QString& benchDir() const { return benchDir_; }
     const QString& error() const { return error_; }
+    // Why the simulated chip is a plain memory instead of the demo chip (empty when it is not).
+    const QString& simNote() const { return simNote_; }
     sim::SimBench* simBench() { return simBench_.get(); }
 
     void Start() { thread_->Start(); }
@@ -39,6 +41,7 @@ public:
 private:
     QString benchDir_;
     QString error_;
+    QString simNote_;
     SystemClock clock_;
     GuiUiHooks hooks_;
     std::unique_ptr<sim::SimBench> simBench_;

@@ -25,8 +25,9 @@ int main(int argc, char** argv) {
     QCommandLineOption screenshotOption("screenshot", "Save a picture of the main window to FILE and quit.", "FILE");
     QCommandLineOption showOption("show", "Comma-separated tool windows to open (class names).", "WINDOWS");
     QCommandLineOption triggerOption("trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
+    QCommandLineOption clickOption("click", "Comma-separated buttons to click (WINDOW/BUTTON).", "BUTTONS");
     QCommandLineOption delayOption("delay-ms", "Wait before the picture is taken (default 1500).", "MS", "1500");
-    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption, triggerOption, delayOption});
+    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption, triggerOption, clickOption, delayOption});
     parser.process(app);
 
     dmm::gui::BenchOptions options;
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
         dmm::gui::ScheduleScreenshot(mainPanel, parser.value(screenshotOption),
                                      parser.value(showOption).split(',', Qt::SkipEmptyParts),
                                      parser.value(triggerOption).split(',', Qt::SkipEmptyParts),
+                                     parser.value(clickOption).split(',', Qt::SkipEmptyParts),
                                      parser.value(delayOption).toInt());
     }
     const int result = app.exec();

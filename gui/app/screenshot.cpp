@@ -1,6 +1,7 @@
 #include "gui/app/screenshot.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QAction>
 #include <QMdiSubWindow>
 #include <QPixmap>
@@ -13,7 +14,9 @@
 namespace dmm::gui {
 
 void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringList& windows,
-                        const QStringList& menuItems, int delayMs) {
+                        const QStringList& menuItems, const QStringList& clicks, int delayMs) {
+    // A picture of a usual desktop size, whatever the screen of the platform plugin.
+    panel.resize(1280, 860);
     int at = 300;
     for (const QString& item : menuItems) {
         QTimer::singleShot(at, &panel, [&panel, item] {
@@ -37,6 +40,16 @@ void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringLis
             }
         }
     });
+    for (const QString& click : clicks) {
+        at += 400;
+        QTimer::singleShot(at, &panel, [&panel, click] {
+            const QStringList parts = click.split('/');
+            QWidget* window = parts.size() == 2 ? panel.Child(parts[0]) : nullptr;
+            auto* button = window ? window->findChild<QAbstractButton*>(parts[1]) : nullptr;
+            if (button) button->click();
+            else std::fprintf(stderr, "no button %s\n", qPrintable(click));
+        });
+    }
     QTimer::singleShot(at + delayMs, &panel, [&panel, file] {
         const bool saved = panel.grab().save(file);
         if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));

@@ -145,7 +145,11 @@ void TMainPanel::FormCreate() {
     connect(&bench_.up(), &TVz_UP::IntfReadingChanged, this, [this](bool on) {
         menuItems_["Menu_INTF"]->setText(on ? "INTF-Reading" : "INTF-Wait");
     });
-    connect(&bench_.up(), &TVz_UP::Connected, this, &TMainPanel::USBClient);
+    connect(&bench_.up(), &TVz_UP::Connected, this, [this] {
+        bench_.Call([](Bench& bench) { return bench.SelectedChipName(); }, this,
+                    [this](const QString& name) { USBClient(name); });
+    });
+    connect(&bench_, &Bench::ChipModelChanged, this, &TMainPanel::ChipModelLoaded);
     menuItems_["Menu_INTF"]->setText("INTF-Wait");
 
     CreateChildWindows();
@@ -180,6 +184,9 @@ void TMainPanel::BuildMenus() {
     connect(menuItems_["SETDMM1"], &QAction::triggered, this, &TMainPanel::SETDMM1Click);
     connect(menuItems_["SMenu_LCDPANEL"], &QAction::triggered, this, &TMainPanel::SMenu_LCDPANELClick);
     connect(menuItems_["Regist"], &QAction::triggered, this, &TMainPanel::RegistClick);
+    connect(menuItems_["RestoreADC"], &QAction::triggered, this, [this] {
+        if (QWidget* analysis = Child("TAnxADC")) QMetaObject::invokeMethod(analysis, "ComFunChange");
+    });
 }
 
 void TMainPanel::CreateChildWindows() {
@@ -243,6 +250,8 @@ void TMainPanel::FormActivate() {
         ShowChild(Child(QString::fromLatin1(name)), -1, false);
     }
     bench_.Post([](Bench& bench) {
+        // The selected chip's description; the settings file will choose the chip.
+        bench.LoadSelectedChip();
         bench.link().IdleTicks = 0;
         bench.up().SetIntfReading(false);
         bench.up().InterruptFlags = 0;
@@ -271,8 +280,21 @@ void TMainPanel::SetGauge(int position, int maximum) {
     Gauge1->setValue(position);
 }
 
-void TMainPanel::USBClient() {
-    const QString name = SelectedChipName ? SelectedChipName() : QString();
+void TMainPanel::SetCaptureLock(bool locked) {
+    for (const char* menu : {"File", "Option"}) {
+        if (auto* m = menuBar()->findChild<QMenu*>(menu)) m->menuAction()->setEnabled(!locked);
+    }
+    menuItems_["Menu_ReadRAM"]->setEnabled(!locked);
+    menuItems_["Menu_ReadAdc"]->setEnabled(!locked);
+}
+
+void TMainPanel::ChipModelLoaded(const std::shared_ptr<const TChipModel>& model) {
+    if (!model || model->loadCount == 0) return;
+    if (ChipTitle.isEmpty()) ChipTitle = QString::fromStdString(model->productTitle);
+    if (!model->mainCaption.empty()) setWindowTitle(QString::fromStdString(model->mainCaption));
+}
+
+void TMainPanel::USBClient(const QString& name) {
     if (QWidget* ram = Child("TVz_RAM")) ram->setWindowTitle(QStringLiteral("記憶體 - ") + name);
     if (QWidget* reg = Child("TVz_Reg2")) reg->setWindowTitle(QStringLiteral("暫存器 - ") + name);
     if (QWidget* adc = Child("TAnxADC")) adc->setWindowTitle(QStringLiteral("Analyse ADC - ") + name);
@@ -351,6 +373,7 @@ void TMainPanel::Button2Click() {
 void TMainPanel::FormClose() {
     if (closed_) return;
     closed_ = true;
+    bench_.RequestShutdown();
     bench_.RunAndWait([](Bench& bench) {
         bench.up().SetIntfReading(false);
         bench.up().StopHeartbeat();

@@ -43,13 +43,15 @@ public:
     void ShowGauge(bool visible);
     void SetGauge(int position, int maximum);
 
-    // Runs after a successful connection: names the chip in the window captions.
-    void USBClient();
+    // While a capture runs, the menus that would disturb it are disabled.
+    void SetCaptureLock(bool locked);
 
-    // The chip's product title shown in front of the main caption, and the selected
-    // chip's name; both come from the settings and the chip list.
+    // Runs after a successful connection: names the chip in the window captions.
+    void USBClient(const QString& chipName);
+
+    // The chip title shown in front of the main caption. The product variant of the
+    // settings sets it; until then the loaded chip's product title stands in.
     QString ChipTitle;
-    std::function<QString()> SelectedChipName;
 
     QMdiArea* mdiArea() const { return mdiArea_; }
     QAction* MenuItem(const QString& name) const { return menuItems_.value(name); }
@@ -64,6 +66,7 @@ private:
     void CreateChildWindows();
     void ShowTool(const char* className);
     void FormClose();
+    void ChipModelLoaded(const std::shared_ptr<const TChipModel>& model);
 
     // Menu handlers.
     void USBScanClick();

@@ -2,6 +2,7 @@
 
 #include "core/app/bench.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/measure/t_anx_adc.h"
 #include "gui/views/t_vz_ram.h"
 #include "gui/views/t_vz_reg2.h"
 
@@ -9,6 +10,7 @@ namespace dmm::gui {
 
 void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
+    panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
     panel.SetChild("TVz_RAM", new TVz_RAM(bench));
     panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ struct SimFixture {
     explicit SimFixture(sim::SimBench::Personality personality = sim::SimBench::Personality::Bulk,
                         InterfaceKind kind = InterfaceKind::DMM)
         : sim(clock, personality), core(sim.bus(), clock) {
+        core.target().interfaceKind = kind;
+        core.link().SetTrace(&trace);
+    }
+    // A bench whose board carries the given chip model.
+    explicit SimFixture(std::unique_ptr<sim::SimChip> chip, InterfaceKind kind = InterfaceKind::DMM)
+        : sim(clock, std::move(chip)), core(sim.bus(), clock) {
         core.target().interfaceKind = kind;
         core.link().SetTrace(&trace);
     }

@@ -258,8 +258,9 @@ TEST(BoardCommands, AdcConversionReadFramePerKindAndPhoto) {
     }
 }
 
-TEST(BoardCommands, StreamReadKeepsRecordsReversedAndRefusesOversizedCounts) {
-    // A chip that streams two known records.
+TEST(BoardCommands, StreamReadRestoresRecordByteOrderAndRefusesOversizedCounts) {
+    // A chip that streams two known records, least significant byte first; the board
+    // sends each one most significant byte first.
     class StreamingChip final : public sim::SimChip {
     public:
         int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& records, int) override {
@@ -279,8 +280,8 @@ TEST(BoardCommands, StreamReadKeepsRecordsReversedAndRefusesOversizedCounts) {
     ASSERT_TRUE(core.link().AdcStreamControl(false, true, 1));
     AdcStreamRecords records;
     ASSERT_EQ(core.link().AdcStreamRead(records), 2);
-    EXPECT_EQ(records.records[0], (std::array<uint8_t, 5>{5, 4, 3, 2, 1}));
-    EXPECT_EQ(records.records[1], (std::array<uint8_t, 5>{10, 9, 8, 7, 6}));
+    EXPECT_EQ(records.records[0], (std::array<uint8_t, 5>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(records.records[1], (std::array<uint8_t, 5>{6, 7, 8, 9, 10}));
 
     board.faults().oversizedStreamCount = 13;
     EXPECT_EQ(core.link().AdcStreamRead(records), 0);

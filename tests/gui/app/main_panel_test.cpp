@@ -111,16 +111,25 @@ private slots:
 
     void usbScanAndReadRam() {
         sim::SimBench* simBench = session_->simBench();
-        for (int i = 0; i < 64; ++i) simBench->chip().Write(static_cast<uint16_t>(i), static_cast<uint8_t>(i * 3));
+        // Distinctive values in writable setup registers of the demo chip.
+        simBench->chip().Write(0x3C, 0x5A);
+        simBench->chip().Write(0x3D, 0x21);
         QSignalSpy images(&session_->bench(), &Bench::RegisterImageChanged);
         Item("USBScan")->trigger();
         QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
+        QTRY_VERIFY(panel_->windowTitle().contains(" ---- Now Chip is  "));
+        images.clear();
         Item("Menu_ReadRAM")->trigger();
         QTRY_VERIFY(!images.isEmpty());
-        // The last published image holds the 64 bytes read.
-        QTRY_VERIFY(images.last().at(0).value<RegisterImageSnapshot>().bytes[63] == 63 * 3);
+        // The published image holds the 64 bytes the chip answered.
         const auto image = images.last().at(0).value<RegisterImageSnapshot>();
-        for (int i = 0; i < 64; ++i) QCOMPARE(int(image.bytes[static_cast<size_t>(i)]), (i * 3) & 0xFF);
+        int nonZero = 0;
+        for (int i = 0; i < 64; ++i) {
+            const int expected = simBench->chip().Read(static_cast<uint16_t>(i));
+            QCOMPARE(int(image.bytes[static_cast<size_t>(i)]), expected);
+            nonZero += expected != 0;
+        }
+        QVERIFY(nonZero >= 2);
     }
 
     void usbScanDoesNothingForSerialAndParallelKinds() {

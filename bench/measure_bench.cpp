@@ -1,0 +1,183 @@
+// Host-side costs of the ADC capture: link exchanges against the simulated board with
+// no added latency (so the figures are this program's overhead, not the board's), a whole
+// stream capture, and the analysis of a 65536-sample block.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "core/app/bench_core.h"
+#include "core/measure/adc_analysis.h"
+#include "core/measure/adc_statistics.h"
+#include "core/measure/fft.h"
+#include "sim/sim_bench.h"
+#include "sim/sim_board.h"
+#include "sim/sim_bus.h"
+
+namespace dmm {
+namespace {
+
+// A converter that always has 12 fresh results for the stream.
+class EndlessChip final : public sim::SimChip {
+  public:
+    int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& records, int max) override {
+        for (int k = 0; k < max; ++k) {
+            const uint32_t raw = 0x123400 + static_cast<uint32_t>(next_++ & 0xFF);
+            records[static_cast<size_t>(k)] = {static_cast<uint8_t>(raw),
+                                               static_cast<uint8_t>(raw >> 8),
+                                               static_cast<uint8_t>(raw >> 16), 0, 0};
+        }
+        return max;
+    }
+
+  private:
+    uint32_t next_ = 0;
+};
+
+// One exchange per iteration: the Time column is the time per exchange, items_per_second
+// the exchanges per second. A failed exchange would close the link and make later ones
+// cheap, so the run fails instead.
+void ReportExchanges(benchmark::State& state, int64_t failures) {
+    if (failures > 0) state.SkipWithError("an exchange failed");
+    state.SetItemsProcessed(state.iterations());
+}
+
+// One polling pass's first exchange: a one-byte chip read of the DMM kind.
+void BM_LinkChipReadExchange(benchmark::State& state) {
+    SystemClock clock;
+    const auto personality =
+        state.range(0) ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk;
+    sim::SimBench sim(clock, personality);
+    BenchCore core(sim.bus(), clock);
+    uint8_t status = 0;
+    if (!core.link().OpenBoard(status)) {
+        state.SkipWithError("the simulated board did not open");
+        return;
+    }
+    int64_t failures = 0;
+    for (auto _ : state) {
+        if (!core.chip().ReadChip(0x0E, 1)) ++failures;
+    }
+    ReportExchanges(state, failures);
+    state.SetLabel(personality == sim::SimBench::Personality::Hid ? "HID" : "bulk");
+}
+BENCHMARK(BM_LinkChipReadExchange)->Arg(0)->Arg(1);
+
+// One stream pass: C3 01 and a 64-byte reply of 12 records.
+void BM_LinkStreamReadExchange(benchmark::State& state) {
+    SystemClock clock;
+    EndlessChip chip;
+    sim::SimBoard board(chip, clock);
+    sim::SimBus bus;
+    bus.AddBulk(0, board);
+    BenchCore core(bus, clock);
+    uint8_t status = 0;
+    if (!core.link().OpenBoard(status) || !core.link().AdcStreamControl(false, true, 0x04)) {
+        state.SkipWithError("the simulated board did not stream");
+        return;
+    }
+    AdcStreamRecords records;
+    int64_t failures = 0;
+    for (auto _ : state) {
+        if (core.link().AdcStreamRead(records) != 12) ++failures;
+    }
+    ReportExchanges(state, failures);
+}
+BENCHMARK(BM_LinkStreamReadExchange);
+
+// A whole 65536-sample stream capture with its analysis (CatchACDCOM).
+void BM_StreamCapture65536(benchmark::State& state) {
+    SystemClock clock;
+    EndlessChip chip;
+    sim::SimBoard board(chip, clock);
+    sim::SimBus bus;
+    bus.AddBulk(0, board);
+    BenchCore core(bus, clock);
+    uint8_t status = 0;
+    if (!core.link().OpenBoard(status)) {
+        state.SkipWithError("the simulated board did not open");
+        return;
+    }
+    StandaloneCaptureHost host;
+    NullUiHooks ui;
+    AdcAnalysis analysis(core, host, ui);
+    CaptureSettings settings;
+    settings.NPointIndex = 10;  // 65536
+    settings.ENInterrupt = true;
+    analysis.SetSettings(settings);
+    for (auto _ : state) {
+        analysis.CatchACDCOM("1.2", CaptureSource::ADCS);
+        if (analysis.captureCount() != 65536) state.SkipWithError("the capture fell short");
+    }
+    state.SetItemsProcessed(state.iterations() * 65536);
+}
+BENCHMARK(BM_StreamCapture65536)->Unit(benchmark::kMillisecond);
+
+std::vector<double> NoisyBlock(int n) {
+    std::mt19937 random(1);
+    std::normal_distribution<double> noise(0.0, 12.0);
+    std::vector<double> v(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        v[static_cast<size_t>(i)] = std::round(
+            500000.0 + 3000.0 * std::sin(2 * std::numbers::pi * 50.0 * i / n) + noise(random));
+    }
+    return v;
+}
+
+// The statistics and the spectrum (load, FFT, levels) of a full 65536-sample block.
+void BM_StatisticsAndSpectrum65536(benchmark::State& state) {
+    constexpr int n = 65536;
+    const std::vector<double> block = NoisyBlock(n);
+    std::vector<double> re(n), im(n), levels(n);
+    const Fft fft(n);
+    for (auto _ : state) {
+        double sum = 0.0;
+        for (double v : block) sum += v;
+        StatisticsInput input{block, block, sum / n, 1, 24, 1.0, 1.2};
+        benchmark::DoNotOptimize(ComputeStatistics(input));
+        for (size_t k = 0; k < n; ++k) {
+            re[k] = block[k];
+            im[k] = -block[k];
+        }
+        fft.Transform(re, im);
+        SpectrumLevels(re, im, levels);
+        benchmark::DoNotOptimize(levels.data());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_StatisticsAndSpectrum65536)->Unit(benchmark::kMillisecond);
+
+// The transform alone.
+void BM_Fft65536(benchmark::State& state) {
+    constexpr int n = 65536;
+    const std::vector<double> block = NoisyBlock(n);
+    std::vector<double> re(n), im(n);
+    const Fft fft(n);
+    for (auto _ : state) {
+        // Fresh input each time: transforming the output again would overflow to infinities.
+        state.PauseTiming();
+        re = block;
+        std::fill(im.begin(), im.end(), 0.0);
+        state.ResumeTiming();
+        fft.Transform(re, im);
+        benchmark::DoNotOptimize(re.data());
+    }
+}
+BENCHMARK(BM_Fft65536)->Unit(benchmark::kMillisecond);
+
+// Building the 65536-point plan (twiddles and bit reversal), done once per length.
+void BM_FftPlan65536(benchmark::State& state) {
+    for (auto _ : state) {
+        Fft fft(65536);
+        benchmark::DoNotOptimize(&fft);
+    }
+}
+BENCHMARK(BM_FftPlan65536)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace dmm
+
+BENCHMARK_MAIN();

@@ -1,0 +1,223 @@
+// dmmctl run as a separate program on the simulated bench: what it prints, where, and
+// how it exits.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+
+    std::vector<std::string> OutLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs the built dmmctl with a home directory of its own, so that the per-user bench
+// directory it sets up lands in a scratch folder.
+class Dmmctl {
+  public:
+    Dmmctl() {
+        std::string pattern = (fs::temp_directory_path() / "dmmctl-test-XXXXXX").string();
+        if (mkdtemp(pattern.data())) home_ = pattern;
+    }
+    ~Dmmctl() {
+        std::error_code ignored;
+        if (!home_.empty()) fs::remove_all(home_, ignored);
+    }
+
+    Outcome Run(const std::vector<std::string>& args) const {
+        Outcome outcome;
+        if (home_.empty()) return outcome;
+        const fs::path outPath = home_ / "stdout", errPath = home_ / "stderr";
+
+        std::vector<std::string> words{DMMCTL_PATH};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+        argv.push_back(nullptr);
+
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_DATA_HOME=", 0) != 0)
+                env.push_back(entry);
+        }
+        env.push_back("HOME=" + home_.string());
+        env.push_back("XDG_DATA_HOME=" + (home_ / "data").string());
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = 0;
+        const int spawned =
+            posix_spawn(&pid, DMMCTL_PATH, &files, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&files);
+        if (spawned != 0) return outcome;
+        int status = 0;
+        if (waitpid(pid, &status, 0) != pid) return outcome;
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        outcome.out = ReadFile(outPath);
+        outcome.err = ReadFile(errPath);
+        return outcome;
+    }
+
+  private:
+    fs::path home_;
+};
+
+size_t IndexOf(const std::vector<std::string>& lines, const std::string& line, size_t from = 0) {
+    for (size_t i = from; i < lines.size(); ++i) {
+        if (lines[i] == line) return i;
+    }
+    return lines.size();
+}
+
+// A refusal is the program's own doing: not a crash, not a sanitizer report.
+::testing::AssertionResult RefusedCleanly(const Outcome& r) {
+    if (r.exitCode < 0 || r.exitCode >= 128) {
+        return ::testing::AssertionFailure() << "ended by signal or not run: " << r.exitCode;
+    }
+    for (const char* sign : {"Sanitizer", "runtime error:"}) {
+        if (r.err.find(sign) != std::string::npos) return ::testing::AssertionFailure() << r.err;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(DmmctlTrace, RegisterWriteShowsTheWriteFrameTheReadBackFrameAndTheValue) {
+    const Outcome r =
+        Dmmctl().Run({"--sim", "--kind", "dmm", "--photo", "--trace", "reg", "0x12", "0x5A"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = r.OutLines();
+    const size_t write = IndexOf(lines, "> C2 01 24 01 5A");
+    ASSERT_LT(write + 4, lines.size()) << r.out;
+    EXPECT_EQ(lines[write + 1], "< 5A");
+    EXPECT_EQ(lines[write + 2], "> C2 01 25 01");
+    EXPECT_EQ(lines[write + 3], "< 5A");
+    EXPECT_EQ(lines[write + 4], "5A");
+    // The connect sequence comes first; leaving DMM mode and giving up the board come last.
+    EXPECT_EQ(lines.front(), "> F9 02 00 00");
+    EXPECT_LT(IndexOf(lines, "> F9 10 00", write), lines.size());
+    EXPECT_EQ(lines[lines.size() - 2], "> F9 01 FF FF");
+}
+
+TEST(DmmctlVerbs, RunInOrderOnOneBoard) {
+    const Dmmctl dmmctl;
+    Outcome r = dmmctl.Run({"--sim", "write", "0x12", "0x5A", "read", "0x12", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "5A\n");
+    EXPECT_EQ(r.err, "");
+
+    // Each verb sees what the ones before it did; numbers in every accepted spelling.
+    r = dmmctl.Run({"--sim", "read", "0x12", "1",    "write",    "18",    "5Ah",  "read",
+                    "0x12",  "1",    "reg",  "0x13", "0b110011", "write", "0x20", "1",
+                    "2",     "3",    "read", "0x10", "4",        "read",  "0x20", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "00\n5A\n33\n00 00 5A 33\n01 02 03\n");
+
+    // The first failing verb ends the run: what came before it has been printed, nothing
+    // after it runs.
+    r = dmmctl.Run({"--sim", "read", "0x12", "1", "read", "0x3FF", "2", "read", "0x12", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "00\n");
+    EXPECT_NE(r.err.find("0x3FF"), std::string::npos) << r.err;
+}
+
+TEST(DmmctlScan, ReportsHowTheSimulatedBoardWasFound) {
+    const Dmmctl dmmctl;
+    Outcome r = dmmctl.Run({"--sim-hid", "scan"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "found HID board: VID 04D8 PID 2008 release 0727, report length 65\n"
+              "board info: VZSIM140\n");
+
+    r = dmmctl.Run({"--sim", "scan"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "found bulk board VzUSB-0: VID 0547 PID 1004, pipes IN 81 OUT 01, packet size 64\n"
+              "board info: VZSIM140\n");
+
+    // The HID board works for chip access too.
+    r = dmmctl.Run({"--sim-hid", "reg", "0x12", "0x5A", "read", "0x11", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "5A\n00 5A 00\n");
+}
+
+// Bad input: a message on stderr that names the problem, a non-zero exit, and nothing
+// done (with --trace, any packet sent would show on stdout).
+TEST(DmmctlErrors, BadInputIsRefusedWithAClearMessage) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"frob"}, "unknown verb 'frob'"},
+        {{"read", "0x3FF", "2"}, "address range 0x3FF + 2 lies outside the chip's 0x000..0x3FF"},
+        {{"read", "0x400", "1"}, "lies outside the chip"},
+        {{"write", "0x3FE", "1", "2", "3"}, "lies outside the chip"},
+        {{"write", "0x12", "0x100"}, "byte out of range: 0x100"},
+        {{"write", "0x12", "-1"}, "byte out of range: -1"},
+        {{"reg", "0x12", "0x100"}, "BYTE must be 0..255"},
+        {{"read", "0x10", "0"}, "COUNT must be 1..255"},
+        {{"read", "0x10", "256"}, "COUNT must be 1..255"},
+        {{"read", "0x12"}, "COUNT is required"},
+        {{"write", "0x12"}, "BYTE is required"},
+        {{"reg"}, "ADDR is required"},
+        {{"read", "zz", "1"}, "not a number: zz"},
+        {{"scan", "extra"}, "extra"},
+        // A mistake late on the line stops the run before the first verb.
+        {{"write", "0x12", "0x5A", "read", "0x12"}, "COUNT is required"},
+        {{"--kind", "i2c", "scan"}, "i2c"},
+    };
+    const Dmmctl dmmctl;
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"--sim", "--trace"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome r = dmmctl.Run(args);
+        std::string line;
+        for (const auto& a : c.args) line += a + " ";
+        SCOPED_TRACE(line);
+        EXPECT_NE(r.exitCode, 0);
+        EXPECT_TRUE(RefusedCleanly(r));
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+
+    const Outcome none = dmmctl.Run({"--sim"});
+    EXPECT_NE(none.exitCode, 0);
+    EXPECT_NE(none.err.find("scan"), std::string::npos) << "the usage lists the verbs";
+}
+
+}  // namespace

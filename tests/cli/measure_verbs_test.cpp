@@ -1,0 +1,99 @@
+// dmmctl capture on the simulated bench.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <sstream>
+
+#include "cli/verb.h"
+
+namespace dmm::cli {
+namespace {
+
+class CaptureVerbTest : public ::testing::Test {
+  protected:
+    CaptureVerbTest() {
+        GlobalOptions options;
+        options.sim = true;
+        options.dir = dir.path().toStdString();
+        session = std::make_unique<Session>(options, out, err);
+    }
+
+    // Parses and runs one verb as dmmctl does.
+    bool Run(const std::string& name, std::vector<std::string> args) {
+        const std::vector<VerbInfo> verbs = AllVerbs();
+        const auto info = std::find_if(verbs.begin(), verbs.end(),
+                                       [&](const VerbInfo& v) { return v.name == name; });
+        if (info == verbs.end()) return false;
+        CLI::App parser(info->summary, name);
+        auto verb = info->make();
+        verb->Define(parser);
+        std::reverse(args.begin(), args.end());
+        parser.parse(args);
+        return verb->Run(*session);
+    }
+
+    QByteArray Read(const QString& name) const {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    std::ostringstream out, err;
+    std::unique_ptr<Session> session;
+};
+
+// The lines of a result file.
+QStringList Lines(const QByteArray& bytes) {
+    QStringList lines = QString::fromLatin1(bytes).split("\r\n");
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
+    return lines;
+}
+
+TEST_F(CaptureVerbTest, PollingCaptureOfTheSimulatedAdc1PrintsTheFiguresAndWritesBothFiles) {
+    // The demo chip says where its flags are; ADC1 converts once it is enabled.
+    ASSERT_TRUE(Run("field", {"ENAD_S", "1"})) << err.str();
+    const std::string csv = dir.filePath("block.csv").toStdString();
+    ASSERT_TRUE(Run("capture", {"--source", "adcs", "--points", "64", "--scale", "20", "--vref",
+                                "2.5", "--csv", csv}))
+        << err.str();
+    const std::string printed = out.str();
+    EXPECT_NE(printed.find("captured 64 of 64 ADCS samples"), std::string::npos) << printed;
+    for (const char* figure : {"mean", "VPP(nV)", "RMS Noise(nV)", "Enob", "VPP(count)",
+                               "RMS Noise(count)", "Noise Free"}) {
+        EXPECT_NE(printed.find(std::string("\n") + figure + " "), std::string::npos) << figure;
+    }
+
+    const QStringList decimal = Lines(Read("block.csv"));
+    const QStringList hex = Lines(Read("VzADCHex.CSV"));
+    ASSERT_EQ(decimal.size(), 6);  // 4 rows of 16 samples, the header, the figures
+    ASSERT_EQ(hex.size(), 6);
+    EXPECT_EQ(decimal[0].count(", "), 16);
+    EXPECT_TRUE(hex[0].endsWith('h'));
+    EXPECT_EQ(Read("block.csv").mid(Read("block.csv").indexOf("\xA5\xAD\xA7\xA1\xAD\xC8")),
+              Read("VzADCHex.CSV").mid(Read("VzADCHex.CSV").indexOf("\xA5\xAD\xA7\xA1\xAD\xC8")));
+    EXPECT_EQ(decimal[5].split(',').size(), 7);
+}
+
+TEST_F(CaptureVerbTest, ClearFailures) {
+    // The microcontroller demo chip has no converter flags to poll.
+    ASSERT_TRUE(Run("load", {"1"})) << err.str();
+    EXPECT_FALSE(Run("capture", {"--source", "rms"}));
+    EXPECT_NE(err.str().find("does not say where its interrupt flags are"), std::string::npos)
+        << err.str();
+
+    // A stream that never brings a record ends at the time-out, after printing what it has.
+    err.str("");
+    EXPECT_FALSE(Run("capture", {"--interrupt", "--timeout", "0.05"}));
+    EXPECT_NE(out.str().find("captured 0 of 256 ADCS samples"), std::string::npos);
+    EXPECT_NE(err.str().find("capture ended early: no sample came within the time-out"),
+              std::string::npos);
+
+    EXPECT_THROW(Run("capture", {"--points", "100"}), CLI::ValidationError);
+    EXPECT_THROW(Run("capture", {"--scale", "25"}), CLI::ValidationError);
+}
+
+}  // namespace
+}  // namespace dmm::cli
