@@ -4,11 +4,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/link/stnd.h"
 
 namespace dmm {
+
+struct TChipModel;
 
 // What the register and RAM panels need to know of the loaded chip: its registers as the
 // panels lay them out, which bits each address implements and which RAM banks exist.
@@ -42,6 +45,7 @@ struct PanelChip {
     };
 
     QString productTitle;
+    QString registerCaption;  // the register panel's caption, once a description names the product
     std::vector<BitRegister> bitRegisters;  // pages one after the other
     std::array<int, kPages> pageCounts{};
     std::vector<ByteRegister> byteRegisters;
@@ -65,6 +69,11 @@ struct PanelChip {
         const int count = page >= 0 && page < kPages ? pageCounts[static_cast<size_t>(page)] : 0;
         return {first, first + count};
     }
+
+    // The panels' view of a loaded chip model. Byte and word registers are taken as the
+    // loader laid out their grids: a register whose grid cell does not exist (a list kept
+    // from an earlier chip) is not shown.
+    static std::shared_ptr<const PanelChip> FromModel(const TChipModel& model);
 };
 
 }  // namespace dmm

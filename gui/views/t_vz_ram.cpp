@@ -44,6 +44,10 @@ TVz_RAM::TVz_RAM(Bench& bench, QWidget* parent)
     setWindowTitle(QStringLiteral("記憶體"));
     FormCreate();
     connect(&bench_, &Bench::RegisterImageChanged, this, &TVz_RAM::OnRegisterImage);
+    connect(&bench_, &Bench::ChipModelChanged, this,
+            [this](const std::shared_ptr<const TChipModel>& model) {
+                if (model) SetChip(PanelChip::FromModel(*model));
+            });
 }
 
 void TVz_RAM::FormCreate() {

@@ -55,6 +55,12 @@ TVz_Reg2::TVz_Reg2(Bench& bench, QWidget* parent) : QWidget(parent), bench_(benc
     setWindowTitle(QStringLiteral("暫存器"));
     FormCreate();
     connect(&bench_, &Bench::RegisterImageChanged, this, &TVz_Reg2::OnRegisterImage);
+    connect(&bench_, &Bench::ChipModelChanged, this,
+            [this](const std::shared_ptr<const TChipModel>& model) {
+                if (!model) return;
+                SetChip(PanelChip::FromModel(*model));
+                loadImagePending_ = true;
+            });
 }
 
 void TVz_Reg2::FormCreate() {
@@ -251,6 +257,10 @@ void TVz_Reg2::RefreshRegisters(bool first) {
 }
 
 void TVz_Reg2::OnRegisterImage(const RegisterImageSnapshot& image) {
+    // A load sends the image after the model. When it is the image the load's redraw
+    // already used, it is no new reading: refreshing again would take away the highlights
+    // that show which registers are not 0 on the newly loaded chip.
+    if (std::exchange(loadImagePending_, false) && image.bytes == image_) return;
     image_ = image.bytes;
     // A committed typed value gives way to what the chip now holds.
     if (!byteEdit_.Active()) byteModel_->Repaint(byteEdit_.Clear());

@@ -118,6 +118,7 @@ class TVz_Reg2 : public QWidget {
     int indPair_ = 0;
     bool regMenuFromWork_ = true;
     bool placed_ = false;
+    bool loadImagePending_ = false;
 };
 
 }  // namespace dmm::gui

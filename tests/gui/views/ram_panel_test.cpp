@@ -8,12 +8,11 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
 #include "gui/views/panel_style.h"
 #include "support/qtest_registry.h"
-#include "test_chip.h"
 #include "views_fixture.h"
 
 namespace dmm::test {
@@ -24,14 +23,16 @@ namespace colour = gui::panel_colour;
 // the workbook export.
 class RamPanelTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<ViewsBench> b_;
     gui::TVz_RAM* ram_ = nullptr;
 
     QAbstractItemModel* Grid() { return ram_->SGD->model(); }
     QModelIndex Cell(int cell) { return Grid()->index(cell / 16, cell % 16); }
     QString Text(int cell) { return Cell(cell).data(Qt::DisplayRole).toString(); }
-    QColor Background(int cell) { return Cell(cell).data(Qt::BackgroundRole).value<QBrush>().color(); }
+    QColor Background(int cell) {
+        return Cell(cell).data(Qt::BackgroundRole).value<QBrush>().color();
+    }
     void DoubleClick(int cell) {
         const QPoint at = ram_->SGD->visualRect(Cell(cell)).center();
         QTest::mouseClick(ram_->SGD->viewport(), Qt::LeftButton, {}, at);
@@ -45,7 +46,8 @@ private:
     // Right click on a cell and choose a menu item.
     void Menu(int cell, QAction* item) {
         const QPoint at = ram_->SGD->visualRect(Cell(cell)).center();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, ram_->SGD->viewport()->mapToGlobal(at));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at,
+                                ram_->SGD->viewport()->mapToGlobal(at));
         QApplication::sendEvent(ram_->SGD->viewport(), &event);
         QTRY_VERIFY(ram_->PMenuRAM->isVisible());
         item->trigger();
@@ -55,8 +57,9 @@ private:
     template <typename Dialog>
     Dialog* OpenDialog() {
         Dialog* found = nullptr;
-        QTest::qWaitFor([&] { return (found = ram_->findChild<Dialog*>()) != nullptr && found->isVisible(); });
-        return found && found->isVisible() ? found : nullptr;
+        const bool shown = QTest::qWaitFor(
+            [&] { return (found = ram_->findChild<Dialog*>()) != nullptr && found->isVisible(); });
+        return shown ? found : nullptr;
     }
     void AnswerBox(QMessageBox::StandardButton answer, const QString& expectedText) {
         auto* box = OpenDialog<QMessageBox>();
@@ -70,20 +73,26 @@ private:
         b_->bench().RunAndWait([&](Bench& b) { image = b.target().RegisterImage; });
         return image;
     }
-    void Load(std::shared_ptr<const PanelChip> chip) {
-        ram_->SetChip(std::move(chip));
-        b_->Show(*ram_);
+    // A chip with RAM banks 0, 1 and 4 (bank 4 defined over 0x300..0x3FF).
+    int AddBanksChip() {
+        return b_->AddDescription(
+            "BANKS.INC",
+            "#PRODUCT\r\nBANKS\r\n#REG0\r\n000H 03FH\r\n#RAMBANK0\r\n080H 0FFH\r\n"
+            "#RAMBANK1\r\n100H 1FFH\r\n#RAMBANK4\r\n300H 3FFH\r\n"
+            "#REGBYTE\r\n030H BYTE0 0FFH\r\n");
     }
 
-private slots:
+  private slots:
     void init() {
+        // The SPI kind carries every address of the chip; the DMM kind only 0x00..0x7F.
         b_ = std::make_unique<ViewsBench>(InterfaceKind::SPI);
         ram_ = &b_->ram();
+        b_->Show(*ram_);
     }
     void cleanup() { b_.reset(); }
 
     void bankOneRowTwoColumnThreeIsAddress112() {
-        Load(TestChip());
+        b_->LoadChip(AddBanksChip(), "BANKS");
         QVERIFY(ram_->bankTabs[1]->isVisible());
         QTest::mouseClick(ram_->bankTabs[1], Qt::LeftButton);
         QCOMPARE(ram_->CurrentBank(), 1);
@@ -91,6 +100,7 @@ private slots:
         QCOMPARE(Grid()->headerData(15, Qt::Vertical).toString(), QString("1F0"));
         QCOMPARE(Grid()->headerData(10, Qt::Horizontal).toString(), QString("A"));
         QCOMPARE(ram_->bankTabs[1]->Background(), colour::kYellow);
+        QVERIFY(ram_->bankTabs[1]->Raised());
         QCOMPARE(ram_->bankTabs[0]->Background(), colour::kButtonFace);
 
         const int cell = (2 - 1) * 16 + (3 - 1);  // grid row 2, column 3
@@ -99,42 +109,75 @@ private slots:
         QCOMPARE(b_->lastHexCaption, QString("Ram0112=00"));
         b_->Settle();
         QCOMPARE(SpiWrites(b_->SentFrames()), (std::vector<std::pair<int, int>>{{0x112, 0x5C}}));
-        QCOMPARE(b_->ChipByte(0x112), 0x5C);
-        QCOMPARE(Text(cell), QString("5C"));
-        QCOMPARE(Background(cell), colour::kBlue);  // changed while shown
 
-        // Typing: the digits show at once and Enter writes them.
         b_->ClearTrace();
-        Type(cell + 1, "4b");
-        QCOMPARE(Text(cell + 1), QString("4B"));
+        Type(cell, "7");
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
         b_->Settle();
-        QCOMPARE(SpiWrites(b_->SentFrames()), (std::vector<std::pair<int, int>>{{0x113, 0x4B}}));
+        QCOMPARE(SpiWrites(b_->SentFrames()), (std::vector<std::pair<int, int>>{{0x112, 0x07}}));
+    }
+
+    void typedDigitsShowAtOnceAndChangesStayHighlightedForOneRefresh() {
+        // The demo chip's user RAM, 0x80..0xFF, in bank 0.
+        const int cell = 0x81;
+        Type(cell, "4b");
+        QCOMPARE(Text(cell), QString("4B"));
+        QTest::keyClick(ram_->SGD, Qt::Key_Return);
+        b_->Settle();
+        QCOMPARE(SpiWrites(b_->SentFrames()), (std::vector<std::pair<int, int>>{{0x81, 0x4B}}));
+        QCOMPARE(b_->ChipByte(0x81), 0x4B);
+        QCOMPARE(Text(cell), QString("4B"));
+        QCOMPARE(Background(cell), colour::kBlue);
+        QCOMPARE(Cell(cell).data(Qt::ForegroundRole).value<QBrush>().color(), colour::kWhite);
+
+        b_->AnswerNextHex("C3");
+        DoubleClick(0x82);
+        QCOMPARE(b_->lastHexCaption, QString("Ram0082=00"));
+        b_->Settle();
+        QCOMPARE(Text(0x82), QString("C3"));
+        QCOMPARE(Background(0x82), colour::kBlue);
         QCOMPARE(Background(cell), colour::kWhite);  // unchanged by this refresh
-        QCOMPARE(Background(cell + 1), colour::kBlue);
+        // Showing the window again draws afresh.
+        b_->panel().ShowChild(ram_, -1, false);
+        b_->Show(*ram_);
+        QCOMPARE(Background(0x82), colour::kWhite);
+    }
+
+    void theDmmInterfaceCannotCarryRamAddresses() {
+        b_ = std::make_unique<ViewsBench>(InterfaceKind::DMM);
+        ram_ = &b_->ram();
+        b_->Show(*ram_);
+        Type(0x80, "12");
+        QTest::keyClick(ram_->SGD, Qt::Key_Return);
+        b_->Settle();
+        // 0x80 doubled does not fit the frame's address byte: it would land on 0x00.
+        QVERIFY(DmmWrites(b_->SentFrames()).empty());
+        QTRY_COMPARE(b_->panel().StatusText(1),
+                     QString("Address 080 cannot be written over the DMM interface"));
+        QCOMPARE(Text(0x80), QString("00"));
     }
 
     void cellsTheChipLacksShowADashAndTakeNoEdits() {
-        Load(TestChip());
-        QCOMPARE(Text(0x05), QString("-"));
-        Type(0x05, "12");
-        QCOMPARE(Text(0x05), QString("-"));
+        QCOMPARE(Text(0x50), QString("-"));  // between the registers and the user RAM
+        Type(0x50, "12");
+        QCOMPARE(Text(0x50), QString("-"));
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
-        DoubleClick(0x05);
+        DoubleClick(0x50);
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         b_->Settle();
         QVERIFY(SpiWrites(b_->SentFrames()).empty());
 
-        // Only defined banks have tabs and menu items.
-        QVERIFY(!ram_->bankTabs[2]->isVisible());
-        QVERIFY(ram_->bankItems[1]->isVisible());
-        QVERIFY(!ram_->bankItems[4]->isVisible());
+        // Only defined banks have tabs and menu items: the demo chip has bank 0 only.
+        QVERIFY(ram_->bankTabs[0]->isVisible());
+        QVERIFY(!ram_->bankTabs[1]->isVisible());
+        QVERIFY(ram_->bankItems[0]->isVisible());
+        QVERIFY(!ram_->bankItems[1]->isVisible());
 
-        // Bank 4 lies beyond the chip's 1024 addresses: nothing there, whatever the masks.
-        auto chip = TestChip();
-        chip->ramBanks[4] = {0x300, 0x3FF};
-        chip->mask.fill(0xFF);
-        ram_->SetChip(chip);
+        // Bank 4 lies beyond the chip's 1024 addresses: nothing there, even when a
+        // description defines it.
+        b_->LoadChip(AddBanksChip(), "BANKS");
+        QVERIFY(ram_->bankTabs[4]->isVisible());
+        QVERIFY(!ram_->bankTabs[2]->isVisible());
         ram_->bankItems[4]->trigger();
         QCOMPARE(ram_->CurrentBank(), 4);
         QCOMPARE(Grid()->headerData(0, Qt::Vertical).toString(), QString("400"));
@@ -147,71 +190,70 @@ private slots:
         QVERIFY(SpiWrites(b_->SentFrames()).empty());
 
         // A chip without the bank shown falls back to bank 0.
-        ram_->SetChip(TestChip());
+        b_->LoadChip(0, "VZ6401");
         QCOMPARE(ram_->CurrentBank(), 0);
+        QCOMPARE(Grid()->headerData(0, Qt::Vertical).toString(), QString("000"));
     }
 
     void marksAndHints() {
-        Load(TestChip());
-        Menu(0x55, ram_->SetMark);
-        QCOMPARE(Background(0x55), QColor(0x80, 0x80, 0x80));  // the dialog starts gray
-        QCOMPARE(Cell(0x55).data(Qt::ForegroundRole).value<QBrush>().color(), colour::kWhite);
+        Menu(0x85, ram_->SetMark);
+        QCOMPARE(Background(0x85), QColor(0x80, 0x80, 0x80));  // the dialog starts gray
+        QCOMPARE(Cell(0x85).data(Qt::ForegroundRole).value<QBrush>().color(), colour::kWhite);
 
-        Menu(0x56, ram_->SetMarkNewColor);
+        Menu(0x86, ram_->SetMarkNewColor);
         auto* dialog = OpenDialog<QColorDialog>();
         QVERIFY(dialog);
-        dialog->setCurrentColor(QColor(0x12, 0x34, 0x56));
+        dialog->setCurrentColor(QColor(0x12, 0x34, 0x86));
         dialog->accept();
-        QCOMPARE(Background(0x56), QColor(0x12, 0x34, 0x56));
-        Menu(0x57, ram_->SetMark);  // the dialog keeps the colour chosen last
-        QCOMPARE(Background(0x57), QColor(0x12, 0x34, 0x56));
-        Menu(0x57, ram_->ResetMark);
-        QCOMPARE(Background(0x57), colour::kWhite);
+        QCOMPARE(Background(0x86), QColor(0x12, 0x34, 0x86));
+        Menu(0x87, ram_->SetMark);  // the dialog keeps the colour chosen last
+        QCOMPARE(Background(0x87), QColor(0x12, 0x34, 0x86));
+        Menu(0x87, ram_->ResetMark);
+        QCOMPARE(Background(0x87), colour::kWhite);
 
-        Menu(0x58, ram_->SetHint);
+        Menu(0x88, ram_->SetHint);
         auto* hint = OpenDialog<QInputDialog>();
         QVERIFY(hint);
         hint->setTextValue(QStringLiteral("電壓 pin 3"));
         hint->accept();
-        QVERIFY(Cell(0x58).data(Qt::FontRole).value<QFont>().underline());
-        QCOMPARE(Cell(0x58).data(Qt::ToolTipRole).toString(), QStringLiteral("電壓 pin 3"));
-        QVERIFY(!Cell(0x59).data(Qt::FontRole).value<QFont>().underline());
+        QVERIFY(Cell(0x88).data(Qt::FontRole).value<QFont>().underline());
+        QCOMPARE(Cell(0x88).data(Qt::ToolTipRole).toString(), QStringLiteral("電壓 pin 3"));
+        QVERIFY(!Cell(0x89).data(Qt::FontRole).value<QFont>().underline());
 
-        Menu(0x55, ram_->ResetAllMark);
+        Menu(0x85, ram_->ResetAllMark);
         AnswerBox(QMessageBox::No, "Are you sure to reset all mark?");
-        QCOMPARE(Background(0x55), QColor(0x80, 0x80, 0x80));
-        Menu(0x55, ram_->ResetAllMark);
+        QCOMPARE(Background(0x85), QColor(0x80, 0x80, 0x80));
+        Menu(0x85, ram_->ResetAllMark);
         AnswerBox(QMessageBox::Yes, "Are you sure to reset all mark?");
-        QCOMPARE(Background(0x55), colour::kWhite);
-        QCOMPARE(Background(0x56), colour::kWhite);
+        QCOMPARE(Background(0x85), colour::kWhite);
+        QCOMPARE(Background(0x86), colour::kWhite);
 
-        Menu(0x58, ram_->ResetAllHint);
+        Menu(0x88, ram_->ResetAllHint);
         AnswerBox(QMessageBox::Yes, "Are you sure to reset all Hint?");
-        QVERIFY(!Cell(0x58).data(Qt::FontRole).value<QFont>().underline());
+        QVERIFY(!Cell(0x88).data(Qt::FontRole).value<QFont>().underline());
     }
 
     void saveAndLoadRestoreValuesMarksColoursAndHints() {
-        Load(TestChip());
         // Values in the image: a few writes through the panel.
-        for (auto [cell, keys] : {std::pair{0x50, "A1"}, std::pair{0x7F, "B2"}}) {
+        for (auto [cell, keys] : {std::pair{0x80, "A1"}, std::pair{0xFF, "B2"}}) {
             Type(cell, keys);
             QTest::keyClick(ram_->SGD, Qt::Key_Return);
         }
         b_->Settle();
-        Menu(0x50, ram_->SetMark);
-        Menu(0x51, ram_->SetMarkNewColor);
+        Menu(0x80, ram_->SetMark);
+        Menu(0x91, ram_->SetMarkNewColor);
         auto* dialog = OpenDialog<QColorDialog>();
         QVERIFY(dialog);
         dialog->setCurrentColor(QColor(0xFF, 0x80, 0x00));
         dialog->accept();
-        Menu(0x52, ram_->SetHint);
+        Menu(0x92, ram_->SetHint);
         auto* hint = OpenDialog<QInputDialog>();
         QVERIFY(hint);
         hint->setTextValue("trim");
         hint->accept();
         const RamFileContents saved = ram_->FileContents();
-        QCOMPARE(saved.values[0x50], std::optional<uint8_t>(0xA1));
-        QVERIFY(!saved.values[0x05].has_value());
+        QCOMPARE(saved.values[0x80], std::optional<uint8_t>(0xA1));
+        QVERIFY(!saved.values[0x50].has_value());
 
         const QString path = b_->benchDir() + "/bench.ram";
         QSignalSpy done(ram_, &gui::TVz_RAM::FileOperationDone);
@@ -220,24 +262,24 @@ private slots:
         QCOMPARE(done.takeFirst().at(0).toBool(), true);
 
         // Everything changes...
-        Menu(0x50, ram_->ResetAllMark);
+        Menu(0x80, ram_->ResetAllMark);
         AnswerBox(QMessageBox::Yes, "Are you sure to reset all mark?");
-        Menu(0x52, ram_->ResetHint);
-        Type(0x50, "00");
+        Menu(0x92, ram_->ResetHint);
+        Type(0x80, "00");
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
         b_->Settle();
-        QCOMPARE(Text(0x50), QString("00"));
+        QCOMPARE(Text(0x80), QString("00"));
 
         // ... and the file brings it back: the image (not the chip), marks, colours, hints.
         QVERIFY(ram_->LoadRamData(path));
         b_->Settle();
-        QCOMPARE(Text(0x50), QString("A1"));
-        QCOMPARE(Background(0x50), QColor(0x80, 0x80, 0x80));  // drawn afresh: no change highlight
-        QCOMPARE(Text(0x7F), QString("B2"));
-        QCOMPARE(BenchImage()[0x50], 0xA1);
-        QCOMPARE(b_->ChipByte(0x50), 0x00);
-        QCOMPARE(Background(0x51), QColor(0xFF, 0x80, 0x00));
-        QCOMPARE(Cell(0x52).data(Qt::ToolTipRole).toString(), QString("trim"));
+        QCOMPARE(Text(0x80), QString("A1"));
+        QCOMPARE(Background(0x80), QColor(0x80, 0x80, 0x80));  // drawn afresh: no change highlight
+        QCOMPARE(Text(0xFF), QString("B2"));
+        QCOMPARE(BenchImage()[0x80], 0xA1);
+        QCOMPARE(b_->ChipByte(0x80), 0x00);
+        QCOMPARE(Background(0x91), QColor(0xFF, 0x80, 0x00));
+        QCOMPARE(Cell(0x92).data(Qt::ToolTipRole).toString(), QString("trim"));
         QCOMPARE(ram_->FileContents().notes, saved.notes);
         QCOMPARE(ram_->FileContents().values, saved.values);
 
@@ -261,9 +303,8 @@ private slots:
     }
 
     void aBadFileChangesNothing() {
-        Load(TestChip());
-        Menu(0x60, ram_->SetMark);
-        Type(0x61, "3C");
+        Menu(0xA0, ram_->SetMark);
+        Type(0xA1, "3C");
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
         b_->Settle();
         const RamFileContents before = ram_->FileContents();
@@ -305,10 +346,11 @@ private slots:
     }
 
     void workbookHoldsTheValuesAndTextsInTheirCells() {
-        for (int a = 0; a < 64; ++a) b_->SetChipByte(a, static_cast<uint8_t>(0xC0 + a));
-        Load(TestChip());
-        b_->panel().MenuItem("Menu_ReadRAM")->trigger();
-        QTRY_COMPARE(Text(0x29), QString("E9"));
+        b_->SetChipByte(0x22, 0xE9);  // VRTRIM
+        b_->SetChipByte(0x80, 0x5A);  // user RAM, beyond what Read RAM reads
+        b_->ReadRam();
+        QCOMPARE(Text(0x22), QString("E9"));
+        const RegisterImageBytes image = BenchImage();
         const QString path = b_->benchDir() + "/ram.xlsx";
         QVERIFY(ram_->SaveToExcel(path));
 
@@ -323,7 +365,8 @@ private slots:
         QStringList strings;
         QXmlStreamReader shared(unzip("xl/sharedStrings.xml"));
         while (!shared.atEnd()) {
-            if (shared.readNext() == QXmlStreamReader::StartElement && shared.name() == QLatin1String("t")) {
+            if (shared.readNext() == QXmlStreamReader::StartElement &&
+                shared.name() == QLatin1String("t")) {
                 strings << shared.readElementText();
             }
         }
@@ -343,13 +386,14 @@ private slots:
             }
         }
         QCOMPARE(cells.size(), 1024);
-        QCOMPARE(cells["C3"], QString("text:-"));    // address 0: not on this chip
-        QCOMPARE(cells["T3"], QString("text:-"));
-        QCOMPARE(cells["L5"], QString("number:233"));  // address 0x29 = 0xE9, row 2 + 3, column 9 + 3
-        QCOMPARE(cells["AC5"], QString("text:E9h"));   // column 9 + 20
-        QCOMPARE(cells["C8"], QString("number:0"));    // address 0x50: RAM bank 0
-        QCOMPARE(cells["R34"], QString("number:0"));   // address 511 (last row, last column)
-        QCOMPARE(cells["AI34"], QString("text:00h"));
+        QCOMPARE(cells["E5"], QString("number:233"));  // address 0x22: row 2 + 3, column 2 + 3
+        QCOMPARE(cells["V5"], QString("text:E9h"));    // column 2 + 20
+        QCOMPARE(cells["C3"], QString("number:%1").arg(image[0]));  // address 0, a result register
+        QCOMPARE(cells["L7"], QString("text:-"));  // address 0x49: not on this chip
+        QCOMPARE(cells["AC7"], QString("text:-"));
+        QCOMPARE(cells["C11"], QString("number:0"));  // 0x80: the image, not the chip, is exported
+        QCOMPARE(cells["R34"], QString("text:-"));    // address 511 (last row, last column)
+        QCOMPARE(cells["AI34"], QString("text:-"));
         QVERIFY(!cells.contains("C35"));
 
         // A failed export leaves an earlier workbook as it was.

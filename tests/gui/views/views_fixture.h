@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +25,7 @@ namespace dmm::test {
 // The program on the simulated board with the register and RAM panels installed, the
 // board connected and every packet recorded.
 class ViewsBench {
-public:
+  public:
     explicit ViewsBench(InterfaceKind kind = InterfaceKind::DMM) {
         gui::BenchOptions options;
         options.sim = true;
@@ -41,6 +42,8 @@ public:
             b.link().SetTrace(&trace_);
             b.up().USBConnect();
         });
+        // The activation step loads the selected chip (the demo DMM chip, VZ6401).
+        WaitForChip(QStringLiteral("VZ6401"));
         ClearTrace();
     }
     ~ViewsBench() {
@@ -57,6 +60,51 @@ public:
     QString benchDir() const { return dir_.path(); }
 
     void Show(QWidget& window) { panel_->ShowChild(&window, -1, true); }
+
+    // Adds a chip description to the bench's INCLUDE folder and chip list; returns the
+    // chip's index in the list.
+    int AddDescription(const QString& fileName, const QByteArray& text) {
+        QFile file(dir_.filePath("INCLUDE/" + fileName));
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        file.close();
+        QFile list(dir_.filePath("INCLUDE/VzSel.INC"));
+        list.open(QIODevice::ReadOnly);
+        QList<QByteArray> lines;
+        for (const QByteArray& line : list.readAll().split('\n')) {
+            if (line.trimmed().size() < 3 || line.trimmed().startsWith(';'))
+                break;  // where the list ends
+            lines << line;
+        }
+        list.close();
+        const int index = static_cast<int>(lines.size());
+        lines << fileName.toLatin1() + "  TEST  chip";
+        list.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        list.write(lines.join('\n') + '\n');
+        return index;
+    }
+    // Loads chip index of the chip list as the program does and waits for the panels.
+    void LoadChip(int index, const QString& title) {
+        bench().RunAndWait([index](Bench& b) {
+            b.target().chipIndex = static_cast<uint16_t>(index);
+            b.LoadSelectedChip();
+        });
+        WaitForChip(title);
+    }
+    void WaitForChip(const QString& title) {
+        const bool loaded = QTest::qWaitFor([&] {
+            const PanelChip* r = reg().state().chip();
+            const PanelChip* m = ram().state().chip();
+            return r && m && r->productTitle == title && m->productTitle == title;
+        });
+        if (!loaded) qWarning("chip %s did not reach the panels", qPrintable(title));
+        Settle();
+    }
+    // "Read RAM": the first 64 chip bytes into the image.
+    void ReadRam() {
+        panel_->MenuItem("Menu_ReadRAM")->trigger();
+        Settle();
+    }
 
     // What the simulated chip holds now.
     uint8_t ChipByte(int address) {
@@ -94,15 +142,18 @@ public:
             lastHexCaption = popup->windowTitle();
             for (QChar c : keys) {
                 if (!popup->isVisible()) break;
-                if (c == QLatin1Char('\n')) QTest::keyClick(popup->ENum, Qt::Key_Return);
-                else if (c == QChar(0x1B)) QTest::keyClick(popup->ENum, Qt::Key_Escape);
-                else QTest::keyClicks(popup->ENum, QString(c));
+                if (c == QLatin1Char('\n'))
+                    QTest::keyClick(popup->ENum, Qt::Key_Return);
+                else if (c == QChar(0x1B))
+                    QTest::keyClick(popup->ENum, Qt::Key_Escape);
+                else
+                    QTest::keyClicks(popup->ENum, QString(c));
             }
         });
     }
     QString lastHexCaption;
 
-private:
+  private:
     QTemporaryDir dir_;
     std::unique_ptr<gui::BenchSession> session_;
     std::unique_ptr<gui::TMainPanel> panel_;
@@ -113,7 +164,8 @@ private:
 inline std::vector<std::pair<int, int>> DmmWrites(const std::vector<Bytes>& frames) {
     std::vector<std::pair<int, int>> writes;
     for (const Bytes& f : frames) {
-        if (f.size() == 5 && f[0] == 0xC2 && (f[2] & 1) == 0 && f[3] == 1) writes.push_back({f[2] >> 1, f[4]});
+        if (f.size() == 5 && f[0] == 0xC2 && (f[2] & 1) == 0 && f[3] == 1)
+            writes.push_back({f[2] >> 1, f[4]});
     }
     return writes;
 }
