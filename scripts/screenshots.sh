@@ -17,3 +17,5 @@ shot() {  # shot FILE WINDOWS MENU-ITEMS
 }
 
 shot main-window.png "TVz_RAM,TVz_Reg2,TADS" "USBScan,Menu_ReadRAM,Menu_INTF"
+shot register-panel.png "TVz_Reg2" "USBScan,Menu_ReadRAM"
+shot ram-panel.png "TVz_RAM" "USBScan,Menu_ReadRAM"

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -23,9 +24,17 @@
 namespace dmm::gui {
 namespace {
 
-constexpr int kColumnWidth = 22;
-constexpr int kRowHeight = 18;
-constexpr int kFirstColumnWidth = 28;
+// The Windows program's 22 x 18 cells and 28-pixel address column, unless the panel font
+// (a substitute where Courier New is missing) needs more room to stay legible.
+int ColumnWidth() {
+    return std::max(22, QFontMetrics(PanelFont()).horizontalAdvance(QStringLiteral("00")) + 6);
+}
+int RowHeight() {
+    return std::max(18, QFontMetrics(PanelFont()).height() + 2);
+}
+int FirstColumnWidth() {
+    return std::max(28, QFontMetrics(PanelFont()).horizontalAdvance(QStringLiteral("000")) + 6);
+}
 
 QString Hex(int value, int digits) {
     return QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
@@ -61,28 +70,32 @@ void TVz_RAM::FormCreate() {
     SGD = new HexGridView(this);
     SGD->setObjectName("SGD");
     SGD->setModel(model_);
-    SGD->SetCellSize(kColumnWidth, kRowHeight);
-    SGD->horizontalHeader()->setFixedHeight(kRowHeight);
-    SGD->verticalHeader()->setFixedWidth(kFirstColumnWidth);
+    SGD->SetCellSize(ColumnWidth(), RowHeight());
+    SGD->horizontalHeader()->setFixedHeight(RowHeight());
+    SGD->verticalHeader()->setFixedWidth(FirstColumnWidth());
     SGD->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    SGD->setFixedSize(kFirstColumnWidth + 16 * kColumnWidth + 2 * SGD->frameWidth(),
-                      kRowHeight + 16 * kRowHeight + 2 * SGD->frameWidth());
+    SGD->setFixedSize(FirstColumnWidth() + 16 * ColumnWidth() + 2 * SGD->frameWidth(),
+                      RowHeight() + 16 * RowHeight() + 2 * SGD->frameWidth());
     SGD->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(SGD);
 
-    auto* bar = new QHBoxLayout();
+    // The bank tool bar keeps its height when the chip has no banks to show.
+    auto* toolBar = new QWidget(this);
+    toolBar->setFixedHeight(RowHeight() + 6);
+    auto* bar = new QHBoxLayout(toolBar);
+    bar->setContentsMargins(0, 1, 0, 1);
     bar->setSpacing(2);
     for (int k = 0; k < RamPanelState::kBanks; ++k) {
-        auto* tab = new ClickPanel(QStringLiteral("Bank%1").arg(k), this);
+        auto* tab = new ClickPanel(QStringLiteral("Bank%1").arg(k), toolBar);
         tab->setObjectName(QStringLiteral("PBank%1").arg(k));
-        tab->setFixedSize(60, kRowHeight + 4);
+        tab->setFixedSize(64, RowHeight() + 4);
         tab->hide();
         connect(tab, &ClickPanel::Clicked, this, [this, k] { SelectBank(k); });
         bankTabs[static_cast<size_t>(k)] = tab;
         bar->addWidget(tab);
     }
     bar->addStretch(1);
-    layout->addLayout(bar);
+    layout->addWidget(toolBar);
 
     PMenuRAM = new QMenu(this);
     PMenuRAM->setObjectName("PMenuRAM");
@@ -134,6 +147,7 @@ void TVz_RAM::FormCreate() {
 
     ShowBanks();
     RefreshRam(true);
+    adjustSize();
 }
 
 void TVz_RAM::SetChip(std::shared_ptr<const PanelChip> chip) {

@@ -8,7 +8,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "gui/views/panel_writes.h"
@@ -43,8 +42,8 @@ HexGridView* MakeGrid(const char* name, QAbstractItemModel* model, QWidget* pare
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     grid->SetCellSize(kColumnWidth, RowHeight());
-    grid->setFixedWidth(PanelChip::kGridColumns * kColumnWidth + 2 * grid->frameWidth() +
-                        grid->verticalScrollBar()->sizeHint().width());
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // every grid is as tall as its rows
+    grid->setFixedWidth(PanelChip::kGridColumns * kColumnWidth + 2 * grid->frameWidth());
     return grid;
 }
 
@@ -230,6 +229,19 @@ void TVz_Reg2::SetChip(std::shared_ptr<const PanelChip> chip) {
 void TVz_Reg2::SWSREG() {
     const auto [first, end] = rkrr();
     bitModel_->SetRange(first, end);
+    // The name column is as wide as the longest "NAME<0xAA>" of the chip (on every page,
+    // so that it does not jump), never narrower than the bit columns.
+    int nameWidth = kColumnWidth;
+    if (const PanelChip* chip = state_.chip()) {
+        const QFontMetrics metrics(PanelFont());
+        for (const PanelChip::BitRegister& entry : chip->bitRegisters) {
+            nameWidth = std::max(
+                nameWidth, metrics.horizontalAdvance(entry.name + QStringLiteral("<0x00>")) + 8);
+        }
+    }
+    SREG->setColumnWidth(0, nameWidth);
+    SREG->setFixedWidth(nameWidth + (PanelChip::kGridColumns - 1) * kColumnWidth +
+                        2 * SREG->frameWidth());
     SREG->setFixedHeight(RowHeight() * (bitModel_->rowCount() + 3));
     ShowPageTabs();
     RefreshRegisters(true);
