@@ -56,10 +56,15 @@ void ClickFrame::mousePressEvent(QMouseEvent* event) {
 }
 
 void ShowStripValue(QLabel* panel, const QString& text, bool highlighted) {
-    panel->setText(text);
+    // Only what changed is set: every refresh passes here, and a repaint costs more.
+    if (panel->text() != text) panel->setText(text);
+    const QColor background = highlighted ? panel_colour::kBlue : panel_colour::kWhite;
+    const QColor foreground = highlighted ? panel_colour::kWhite : panel_colour::kBlue;
     QPalette p = panel->palette();
-    p.setColor(QPalette::Window, highlighted ? panel_colour::kBlue : panel_colour::kWhite);
-    p.setColor(QPalette::WindowText, highlighted ? panel_colour::kWhite : panel_colour::kBlue);
+    if (p.color(QPalette::Window) == background && p.color(QPalette::WindowText) == foreground)
+        return;
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::WindowText, foreground);
     panel->setPalette(p);
 }
 

@@ -324,6 +324,8 @@ void TVz_RAM::ResetAllMarkClick() {
     });
 }
 
+// "Set Hint" asks for the text (the current hint to edit); an empty text removes the
+// hint. Hints show as the cell's tool tip.
 void TVz_RAM::SetHintClick() {
     const int address = MenuAddress();
     if (address < 0) return;

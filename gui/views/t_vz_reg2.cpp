@@ -289,8 +289,10 @@ void TVz_Reg2::PaintStrip() {
     ShowStripValue(PnlIND1_2, Hex(s.target[1].value, 2), s.target[1].highlighted);
     // No link reports a program counter or a cycle count: the counter reads 0 and the
     // cycle panel says plainly that there is no count rather than show a made-up one.
-    PnlPC->setText(QStringLiteral(" Program Counter: 0"));
-    PnlCycle->setText(QStringLiteral(" Cycle: ----:----"));
+    static const QString kCounter = QStringLiteral(" Program Counter: 0");
+    static const QString kCycle = QStringLiteral(" Cycle: ----:----");
+    if (PnlPC->text() != kCounter) PnlPC->setText(kCounter);
+    if (PnlCycle->text() != kCycle) PnlCycle->setText(kCycle);
 }
 
 void TVz_Reg2::FitToContents() {
