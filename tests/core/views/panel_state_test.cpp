@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "core/views/ram_panel_state.h"
-#include "core/views/ram_sheet.h"
 #include "core/views/register_panel_state.h"
 
 namespace dmm {
@@ -161,35 +160,6 @@ TEST(RamPanelState, BankFourIsBeyondTheChipAndShowsNothing) {
     }
     ram.SetBank(7);  // no such bank
     EXPECT_EQ(ram.bank(), 0);
-}
-
-TEST(RamSheet, CellLayoutOfTheWorksheet) {
-    RegisterImageBytes image{};
-    std::array<uint8_t, kRegisterImageSize> mask{};
-    image[0] = 0x3F;
-    mask[0] = 0xFF;
-    image[511] = 0xA0;
-    mask[511] = 0x01;  // implemented, the value is written as it is in the image
-    image[17] = 0x12;  // not implemented
-    const std::vector<RamSheetCell> cells = RamSheetCells(image, mask);
-    ASSERT_EQ(cells.size(), 1024u);
-    auto find = [&](int row, int column) -> const RamSheetCell* {
-        for (const RamSheetCell& c : cells) {
-            if (c.row == row && c.column == column) return &c;
-        }
-        return nullptr;
-    };
-    const RamSheetCell* c3 = find(3, 3);
-    ASSERT_TRUE(c3);
-    EXPECT_TRUE(c3->isNumber);
-    EXPECT_EQ(c3->number, 0x3F);
-    EXPECT_EQ(find(3, 20)->text, QStringLiteral("3Fh"));
-    EXPECT_EQ(find(4, 4)->text, QStringLiteral("-"));  // address 17
-    EXPECT_FALSE(find(4, 4)->isNumber);
-    EXPECT_EQ(find(4, 21)->text, QStringLiteral("-"));
-    EXPECT_EQ(find(34, 18)->number, 0xA0);  // address 511
-    EXPECT_EQ(find(34, 35)->text, QStringLiteral("A0h"));
-    EXPECT_EQ(find(35, 3), nullptr);  // nothing beyond 511
 }
 
 }  // namespace
