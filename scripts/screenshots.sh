@@ -25,3 +25,5 @@ shot_window() {  # shot_window FILE WINDOW MENU-ITEMS: the one tool window in it
 shot main-window.png "TVz_RAM,TVz_Reg2,TADS" "USBScan,Menu_ReadRAM,Menu_INTF"
 shot_window ads-panel.png "TADS" "USBScan,Menu_ReadRAM"
 shot_window adf-panel.png "TADF" "USBScan,Menu_ReadRAM"
+shot_window register-panel.png "TVz_Reg2" "USBScan,Menu_ReadRAM"
+shot_window ram-panel.png "TVz_RAM" "USBScan,Menu_ReadRAM"

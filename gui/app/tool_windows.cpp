@@ -5,6 +5,8 @@
 #include "gui/analog/t_ads.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/measure/t_anx_adc.h"
+#include "gui/views/t_vz_ram.h"
+#include "gui/views/t_vz_reg2.h"
 
 namespace dmm::gui {
 
@@ -13,6 +15,8 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     panel.SetChild("TADS", new TADS(bench));
     panel.SetChild("TADF", new TADF(bench));
     panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
+    panel.SetChild("TVz_RAM", new TVz_RAM(bench));
+    panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
 }
 
 }  // namespace dmm::gui
