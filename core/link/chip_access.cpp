@@ -9,6 +9,13 @@ constexpr int64_t kFrameWaitMs = 50;
 constexpr int64_t kCalibrationSettleMs = 1000;
 constexpr uint16_t kPairLow = 0x1A;
 constexpr uint16_t kPairHigh = 0x1B;
+// The DMM frame carries the address doubled in one byte: only 0x00..0x7F can be reached.
+constexpr int kDmmAddressSpace = 0x80;
+
+// A DMM frame for an address beyond its reach would silently land on another register.
+bool OutOfDmmReach(InterfaceKind kind, uint16_t address, int count) {
+    return kind == InterfaceKind::DMM && address + count > kDmmAddressSpace;
+}
 
 }  // namespace
 
@@ -35,7 +42,7 @@ void ChipAccess::WaitAfterFrame() { DelayMs(clock_, kFrameWaitMs); }
 
 bool ChipAccess::ReadChip(uint16_t address, int count) {
     const InterfaceKind kind = target_.interfaceKind;
-    if (count < 1 || count > 255 || !UsesBoard(kind)) return false;
+    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count)) return false;
     TransferBuffer& buffer = link_.buffer();
     const FrameSizes sizes =
         BuildReadFrame(kind, Options(), address, static_cast<uint8_t>(count), buffer.data());
@@ -62,7 +69,7 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
 
 bool ChipAccess::WriteChip(uint16_t address, int count) {
     const InterfaceKind kind = target_.interfaceKind;
-    if (count < 1 || count > 255 || !UsesBoard(kind)) return false;
+    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count)) return false;
     TransferBuffer& buffer = link_.buffer();
     if (WriteDataOffset(kind) + static_cast<size_t>(count) > buffer.size()) return false;
     const FrameSizes sizes =

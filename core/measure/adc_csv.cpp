@@ -1,11 +1,11 @@
 #include "core/measure/adc_csv.h"
 
-#include <QSaveFile>
 #include <QStringEncoder>
 
 #include <cmath>
 #include <string>
 
+#include "core/app/atomic_write.h"
 #include "core/link/number_text.h"
 #include "core/measure/fixed_text.h"
 
@@ -41,21 +41,10 @@ std::string HexItem(double cell) {
 }
 
 bool WriteOne(const QByteArray& bytes, const QString& path, QString& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("Cannot create %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = QStringLiteral("Cannot save %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString why;
+    if (WriteFileAtomically(path, bytes, why)) return true;
+    error = QStringLiteral("Cannot write %1: %2").arg(path, why);
+    return false;
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ TEST(BoardLink, SuccessfulTransfersClearTheIdleCounter) {
 }
 
 TEST(BoardLink, RefusesCountsThatWouldNotFitTheBuffer) {
-    SimFixture f;
+    SimFixture f(Personality::Bulk, InterfaceKind::SPI);
     ASSERT_TRUE(f.Open());
     EXPECT_FALSE(f.core.link().SendPacket(261));
     EXPECT_FALSE(f.core.link().ReceivePacket(261));
@@ -159,9 +159,10 @@ TEST(BoardLink, RefusesCountsThatWouldNotFitTheBuffer) {
     EXPECT_FALSE(f.core.chip().ReadChip(0, 256));
     EXPECT_FALSE(f.core.chip().WriteChip(0, 256));
     EXPECT_TRUE(f.trace.packets.empty());
-    // The largest frames still fit: a 255-byte write is 259 bytes on the wire.
+    // The largest frames still fit: a 255-byte write is 260 bytes on the wire.
     EXPECT_TRUE(f.core.chip().WriteChip(0, 255));
-    EXPECT_EQ(f.trace.Sent().back().size(), 259u);
+    ASSERT_FALSE(f.trace.Sent().empty());
+    EXPECT_EQ(f.trace.Sent().back().size(), 260u);
 }
 
 TEST(BoardLink, BulkEndpointsMustPointTheRightWay) {

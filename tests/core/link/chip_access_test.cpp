@@ -13,7 +13,7 @@ struct FrameCase {
     InterfaceKind kind;
     bool photo;
     std::string title;
-    Bytes read;         // request of ReadChip(0x123, 2)
+    Bytes read;         // request of ReadChip(0x123, 2) (0x23 on the DMM kind)
     size_t readReply;   // bytes asked for
     Bytes write;        // request of WriteChip(0x123, 2) with data 0xAB 0xCD
     size_t writeReply;
@@ -30,7 +30,7 @@ std::vector<FrameCase> FrameCases() {
         {InterfaceKind::Special, true, "RX520", {0xBE, 0xC0, 0x23, 2, 2}, 2, {0xBE, 0x40, 0x23, 2, 2, 0xAB, 0xCD}, 1, 50},
         {InterfaceKind::UART, true, "", {0xC1, 0x80, 0x23, 0x01, 2}, 3, {0xC1, 0x00, 0x23, 0x01, 2, 0xAB, 0xCD}, 1, 50},
         {InterfaceKind::UART, false, "", {0xC1, 0x80, 0x23, 0x01, 2}, 3, {0xC1, 0x00, 0x23, 0x01, 2, 0xAB, 0xCD}, 1, 50},
-        // DMM: the address travels doubled (bit 0 set for a read), so only its low byte counts.
+        // DMM: the address travels doubled (bit 0 set for a read); the cases use 0x23.
         {InterfaceKind::DMM, true, "", {0xC2, 0x01, 0x47, 2}, 2, {0xC2, 0x01, 0x46, 2, 0xAB, 0xCD}, 2, 0},
         {InterfaceKind::DMM, false, "", {0xC2, 0x00, 0x47, 2}, 2, {0xC2, 0x00, 0x46, 2, 0xAB, 0xCD}, 2, 0},
     };
@@ -45,11 +45,12 @@ TEST(ChipFrames, EveryKindWithPhotoOnAndOffByteForByte) {
         chip.Photo = c.photo;
         chip.ChipTitle = c.title;
 
+        const uint16_t address = c.kind == InterfaceKind::DMM ? 0x23 : 0x123;
         const size_t at = WriteDataOffset(c.kind);
         chip.buffer()[at] = 0xAB;
         chip.buffer()[at + 1] = 0xCD;
         int64_t start = f.clock.NowMs();
-        ASSERT_TRUE(chip.WriteChip(0x123, 2));
+        ASSERT_TRUE(chip.WriteChip(address, 2));
         EXPECT_EQ(f.clock.NowMs() - start, c.waitMs);
         ASSERT_EQ(f.trace.packets.size(), 2u);
         EXPECT_EQ(f.trace.packets[0].bytes, c.write);
@@ -57,7 +58,7 @@ TEST(ChipFrames, EveryKindWithPhotoOnAndOffByteForByte) {
 
         f.trace.Clear();
         start = f.clock.NowMs();
-        ASSERT_TRUE(chip.ReadChip(0x123, 2));
+        ASSERT_TRUE(chip.ReadChip(address, 2));
         EXPECT_EQ(f.clock.NowMs() - start, c.waitMs);
         ASSERT_EQ(f.trace.packets.size(), 2u);
         EXPECT_EQ(f.trace.packets[0].bytes, c.read);
@@ -91,6 +92,20 @@ TEST(ChipFrames, UartSuccessDependsOnTheAcknowledgementBytes) {
     EXPECT_TRUE(f.core.target().devc.connected);     // a refusal is not a link failure
     f.sim.board().faults().replyFilter = nullptr;
     EXPECT_TRUE(f.core.chip().ReadChip(0x40, 2));
+}
+
+TEST(ChipFrames, DmmFramesRefuseAddressesTheirDoubledByteCannotCarry) {
+    SimFixture f;
+    ASSERT_TRUE(f.Open());
+    EXPECT_TRUE(f.core.chip().ReadChip(0x7F, 1));
+    f.trace.Clear();
+    EXPECT_FALSE(f.core.chip().ReadChip(0x80, 1));   // would read 0x00
+    EXPECT_FALSE(f.core.chip().ReadChip(0x70, 17));  // would run past 0x7F
+    f.core.chip().buffer()[4] = 1;
+    EXPECT_FALSE(f.core.chip().WriteChip(0x93, 1));  // would write 0x13
+    EXPECT_FALSE(f.core.chip().WriteRegister(0x93, 1));
+    EXPECT_TRUE(f.trace.packets.empty());
+    EXPECT_TRUE(f.core.target().devc.connected);
 }
 
 TEST(ChipFrames, Rs232AndParallelReportFailureUntilTheirPortsExist) {
