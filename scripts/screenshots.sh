@@ -11,19 +11,19 @@ bench_dir=$(mktemp -d)
 trap 'rm -rf "$bench_dir"' EXIT
 export QT_QPA_PLATFORM=offscreen QT_QPA_OFFSCREEN_NO_GLX=1
 
-shot() {  # shot FILE WINDOWS MENU-ITEMS
-  "$gui" --sim --dir "$bench_dir" --screenshot "$out/$1" --show "$2" --trigger "$3" --delay-ms 1500 2>/dev/null
-  echo "wrote $out/$1"
+# shot FILE [dmmbench picture options...]: one picture of the simulated bench.
+shot() {
+  local file=$1
+  shift
+  "$gui" --sim --dir "$bench_dir" --screenshot "$out/$file" "$@" 2>/dev/null
+  echo "wrote $out/$file"
 }
 
-shot_window() {  # shot_window FILE WINDOW MENU-ITEMS: the one tool window in its frame
-  "$gui" --sim --dir "$bench_dir" --screenshot "$out/$1" --show "$2" --trigger "$3" --delay-ms 1500 \
-    --window-only 2>/dev/null
-  echo "wrote $out/$1"
-}
-
-shot main-window.png "TVz_RAM,TVz_Reg2,TADS" "USBScan,Menu_ReadRAM,Menu_INTF"
-shot_window ads-panel.png "TADS" "USBScan,Menu_ReadRAM"
-shot_window adf-panel.png "TADF" "USBScan,Menu_ReadRAM"
-shot_window register-panel.png "TVz_Reg2" "USBScan,Menu_ReadRAM"
-shot_window ram-panel.png "TVz_RAM" "USBScan,Menu_ReadRAM"
+shot main-window.png --show TVz_RAM,TVz_Reg2,TADS --trigger USBScan,Menu_ReadRAM,Menu_INTF
+shot ads-panel.png --window-only --show TADS --trigger USBScan,Menu_ReadRAM
+shot adf-panel.png --window-only --show TADF --trigger USBScan,Menu_ReadRAM
+shot register-panel.png --window-only --show TVz_Reg2 --trigger USBScan,Menu_ReadRAM
+shot ram-panel.png --window-only --show TVz_RAM --trigger USBScan,Menu_ReadRAM
+# ADC1 converting (references apart, fastest oversampling), 256 samples, the chart shown.
+shot analysis-window.png --window-only --show TAnxADC --trigger USBScan \
+  --field ENAD_S=1,S_AD1RL=2,AD1OSR=0 --click TAnxADC/ShowChart,TAnxADC/CatchADC1 --delay-ms 4000

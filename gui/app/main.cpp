@@ -26,10 +26,11 @@ int main(int argc, char** argv) {
     QCommandLineOption showOption("show", "Comma-separated tool windows to open (class names).", "WINDOWS");
     QCommandLineOption triggerOption("trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
     QCommandLineOption clickOption("click", "Comma-separated buttons to click (WINDOW/BUTTON).", "BUTTONS");
+    QCommandLineOption fieldOption("field", "Comma-separated register fields to set (NAME=VALUE).", "FIELDS");
     QCommandLineOption delayOption("delay-ms", "Wait before the picture is taken (default 1500).", "MS", "1500");
     QCommandLineOption windowOnlyOption("window-only", "Picture only the first window of --show, in its frame.");
     parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption, triggerOption, clickOption,
-                       delayOption, windowOnlyOption});
+                       fieldOption, delayOption, windowOnlyOption});
     parser.process(app);
 
     dmm::gui::BenchOptions options;
@@ -49,11 +50,16 @@ int main(int argc, char** argv) {
     mainPanel.show();
     mainPanel.FormActivate();
     if (parser.isSet(screenshotOption)) {
-        dmm::gui::ScheduleScreenshot(mainPanel, parser.value(screenshotOption),
-                                     parser.value(showOption).split(',', Qt::SkipEmptyParts),
-                                     parser.value(triggerOption).split(',', Qt::SkipEmptyParts),
-                                     parser.value(clickOption).split(',', Qt::SkipEmptyParts),
-                                     parser.value(delayOption).toInt(), parser.isSet(windowOnlyOption));
+        auto list = [&](const QCommandLineOption& option) { return parser.value(option).split(',', Qt::SkipEmptyParts); };
+        dmm::gui::ScreenshotPlan plan;
+        plan.file = parser.value(screenshotOption);
+        plan.menuItems = list(triggerOption);
+        plan.fields = list(fieldOption);
+        plan.windows = list(showOption);
+        plan.clicks = list(clickOption);
+        plan.delayMs = parser.value(delayOption).toInt();
+        plan.windowOnly = parser.isSet(windowOnlyOption);
+        dmm::gui::ScheduleScreenshot(mainPanel, session.bench(), plan);
     }
     const int result = app.exec();
     session.Stop();

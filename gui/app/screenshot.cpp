@@ -9,61 +9,84 @@
 
 #include <cstdio>
 
+#include "core/analog/block_field_ops.h"
+#include "core/app/bench.h"
 #include "gui/app/t_main_panel.h"
 
 namespace dmm::gui {
+namespace {
 
-void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringList& windows,
-                        const QStringList& menuItems, const QStringList& clicks, int delayMs,
-                        bool windowOnly) {
+constexpr int kStepMs = 400;
+
+void TriggerMenuItem(TMainPanel& panel, const QString& item) {
+    if (QAction* action = panel.MenuItem(item)) action->trigger();
+    else std::fprintf(stderr, "no menu item %s\n", qPrintable(item));
+}
+
+void SetField(Bench& bench, const QString& assignment) {
+    const QStringList parts = assignment.split('=');
+    if (parts.size() != 2) {
+        std::fprintf(stderr, "not NAME=VALUE: %s\n", qPrintable(assignment));
+        return;
+    }
+    const std::string name = parts[0].toStdString();
+    const int value = parts[1].toInt(nullptr, 0);
+    bench.Post([name, value](Bench& b) {
+        const TRegField* field = b.core().chipModel().Field(name);
+        if (!field || !field->IsDefined() || !WriteFieldValue(b.chip(), *field, value)) {
+            std::fprintf(stderr, "cannot set %s\n", name.c_str());
+        }
+    });
+}
+
+void OpenWindows(TMainPanel& panel, const QStringList& windows) {
+    int offset = 0;
+    for (const QString& name : windows) {
+        QWidget* window = panel.Child(name);
+        if (!window) {
+            std::fprintf(stderr, "no window %s\n", qPrintable(name));
+            continue;
+        }
+        panel.ShowChild(window, -1, true);
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
+            sub->move(offset, offset);
+            offset += 40;
+        }
+    }
+}
+
+void Click(TMainPanel& panel, const QString& click) {
+    const QStringList parts = click.split('/');
+    QWidget* window = parts.size() == 2 ? panel.Child(parts[0]) : nullptr;
+    auto* button = window ? window->findChild<QAbstractButton*>(parts[1]) : nullptr;
+    if (button) button->click();
+    else std::fprintf(stderr, "no button %s\n", qPrintable(click));
+}
+
+}  // namespace
+
+void ScheduleScreenshot(TMainPanel& panel, Bench& bench, const ScreenshotPlan& plan) {
     // A picture of a usual desktop size, whatever the screen of the platform plugin.
     panel.resize(1280, 860);
     int at = 300;
-    for (const QString& item : menuItems) {
-        QTimer::singleShot(at, &panel, [&panel, item] {
-            if (QAction* action = panel.MenuItem(item))
-                action->trigger();
-            else
-                std::fprintf(stderr, "no menu item %s\n", qPrintable(item));
-        });
-        at += 400;
-    }
-    QTimer::singleShot(at, &panel, [&panel, windows] {
-        int offset = 0;
-        for (const QString& name : windows) {
-            QWidget* window = panel.Child(name);
-            if (!window) {
-                std::fprintf(stderr, "no window %s\n", qPrintable(name));
-                continue;
-            }
-            panel.ShowChild(window, -1, true);
-            if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
-                sub->move(offset, offset);
-                offset += 40;
-            }
-        }
-    });
-    for (const QString& click : clicks) {
-        at += 400;
-        QTimer::singleShot(at, &panel, [&panel, click] {
-            const QStringList parts = click.split('/');
-            QWidget* window = parts.size() == 2 ? panel.Child(parts[0]) : nullptr;
-            auto* button = window ? window->findChild<QAbstractButton*>(parts[1]) : nullptr;
-            if (button)
-                button->click();
-            else
-                std::fprintf(stderr, "no button %s\n", qPrintable(click));
-        });
-    }
-    QTimer::singleShot(at + delayMs, &panel, [&panel, file, windows, windowOnly] {
+    auto step = [&](auto action) {
+        QTimer::singleShot(at, &panel, action);
+        at += kStepMs;
+    };
+    for (const QString& item : plan.menuItems) step([&panel, item] { TriggerMenuItem(panel, item); });
+    for (const QString& field : plan.fields) step([&bench, field] { SetField(bench, field); });
+    step([&panel, windows = plan.windows] { OpenWindows(panel, windows); });
+    for (const QString& click : plan.clicks) step([&panel, click] { Click(panel, click); });
+
+    QTimer::singleShot(at + plan.delayMs, &panel, [&panel, plan] {
         QWidget* target = &panel;
-        if (windowOnly && !windows.isEmpty()) {
-            if (QWidget* window = panel.Child(windows.front())) {
+        if (plan.windowOnly && !plan.windows.isEmpty()) {
+            if (QWidget* window = panel.Child(plan.windows.front())) {
                 target = window->parentWidget() ? window->parentWidget() : window;
             }
         }
-        const bool saved = target->grab().save(file);
-        if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+        const bool saved = target->grab().save(plan.file);
+        if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(plan.file));
         QApplication::exit(saved ? 0 : 1);
     });
 }

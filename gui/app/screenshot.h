@@ -3,16 +3,28 @@
 #include <QString>
 #include <QStringList>
 
+namespace dmm {
+class Bench;
+}
+
 namespace dmm::gui {
 
 class TMainPanel;
 
-// Opens the given tool windows, triggers the given menu items, then clicks the given
-// buttons ("TAnxADC/CatchADC1": window class / button name), a short pause after each;
-// waits delayMs, saves a picture of the main window (or, with windowOnly, of the first
-// tool window in its frame) to file and quits the program.
-void ScheduleScreenshot(TMainPanel& panel, const QString& file, const QStringList& windows,
-                        const QStringList& menuItems, const QStringList& clicks, int delayMs,
-                        bool windowOnly = false);
+// What a documentation picture shows, step by step: menu items triggered, register
+// fields set ("ENAD_S=1"), tool windows opened, buttons clicked ("TAnxADC/CatchADC1":
+// window class / button name), a pause after each; then a wait and the picture.
+struct ScreenshotPlan {
+    QString file;
+    QStringList menuItems;
+    QStringList fields;
+    QStringList windows;
+    QStringList clicks;
+    int delayMs = 1500;
+    bool windowOnly = false;  // only the first window of `windows`, in its frame
+};
+
+// Runs the plan, saves the picture and quits the program.
+void ScheduleScreenshot(TMainPanel& panel, Bench& bench, const ScreenshotPlan& plan);
 
 }  // namespace dmm::gui
