@@ -21,18 +21,19 @@ namespace {
 
 // A converter that always has twelve fresh samples of noise around a level.
 class InstantStreamChip final : public dmm::sim::SimChip {
-public:
+  public:
     int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& records, int max) override {
         std::normal_distribution<double> noise(1000.0, 3.0);
         for (int k = 0; k < max; ++k) {
             const auto v = static_cast<int32_t>(noise(random_));
-            records[static_cast<size_t>(k)] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+            records[static_cast<size_t>(k)] = {static_cast<uint8_t>(v),
+                                               static_cast<uint8_t>(v >> 8),
                                                static_cast<uint8_t>(v >> 16), 0, 0};
         }
         return max;
     }
 
-private:
+  private:
     std::mt19937 random_{7};
 };
 
@@ -58,24 +59,36 @@ void CaptureWithChart(benchmark::State& state, bool chartShown) {
         });
         for (auto _ : state) {
             bool done = false;
-            QObject::connect(window, &dmm::gui::TAnxADC::CaptureFinished, window, [&] { done = true; },
-                             Qt::SingleShotConnection);
+            QObject::connect(
+                window, &dmm::gui::TAnxADC::CaptureFinished, window, [&] { done = true; },
+                Qt::SingleShotConnection);
             QElapsedTimer timer;
             timer.start();
             window->CatchADC1Click();
             while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
             state.SetIterationTime(timer.nsecsElapsed() / 1e9);
         }
-        state.counters["samples/s"] = benchmark::Counter(65536.0 * state.iterations(), benchmark::Counter::kIsRate);
+        state.counters["samples/s"] =
+            benchmark::Counter(65536.0 * state.iterations(), benchmark::Counter::kIsRate);
         panel.close();
     }
     thread.Stop();
 }
 
-void BM_StreamCapture65536_ChartShown(benchmark::State& state) { CaptureWithChart(state, true); }
-void BM_StreamCapture65536_GridShown(benchmark::State& state) { CaptureWithChart(state, false); }
-BENCHMARK(BM_StreamCapture65536_ChartShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_StreamCapture65536_GridShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+void BM_StreamCapture65536_ChartShown(benchmark::State& state) {
+    CaptureWithChart(state, true);
+}
+void BM_StreamCapture65536_GridShown(benchmark::State& state) {
+    CaptureWithChart(state, false);
+}
+BENCHMARK(BM_StreamCapture65536_ChartShown)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_StreamCapture65536_GridShown)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 

@@ -16,15 +16,15 @@ int64_t Number(const std::string& text) {
 bool CheckAddress(Session& s, int64_t address, int64_t count) {
     if (address < 0 || address + count > kRegisterImageSize) {
         std::ostringstream message;
-        message << "address range 0x" << HexText32(static_cast<uint32_t>(address)) << " + "
-                << count << " lies outside the chip's 0x000..0x3FF";
+        message << "address range 0x" << HexText32(static_cast<uint32_t>(address)) << " + " << count
+                << " lies outside the chip's 0x000..0x3FF";
         return s.Fail(message.str());
     }
     return true;
 }
 
 class ScanVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App&) override {}
     bool Run(Session& s) override {
         if (!s.EnsureBoard()) return false;
@@ -36,9 +36,9 @@ public:
                     << HexStr(a.productId, 4) << " release " << HexStr(a.versionNumber, 4)
                     << ", report length " << a.inputReportLength << '\n';
         } else {
-            s.out() << "found bulk board " << devc.deviceName << ": VID " << HexStr(devc.VendorId(), 4)
-                    << " PID " << HexStr(devc.ProductId(), 4) << ", pipes IN "
-                    << HexStr(devc.pipes[0].endpointAddress, 2) << " OUT "
+            s.out() << "found bulk board " << devc.deviceName << ": VID "
+                    << HexStr(devc.VendorId(), 4) << " PID " << HexStr(devc.ProductId(), 4)
+                    << ", pipes IN " << HexStr(devc.pipes[0].endpointAddress, 2) << " OUT "
                     << HexStr(devc.pipes[1].endpointAddress, 2) << ", packet size "
                     << devc.maximumPacketSize << '\n';
         }
@@ -50,7 +50,7 @@ public:
 };
 
 class ReadVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App& app) override {
         app.add_option("ADDR", address_, "first chip address")->required()->check(CliNumber());
         app.add_option("COUNT", count_, "number of bytes (1..255)")->required()->check(CliNumber());
@@ -66,12 +66,12 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string address_, count_;
 };
 
 class WriteVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App& app) override {
         app.add_option("ADDR", address_, "first chip address")->required()->check(CliNumber());
         app.add_option("BYTE", bytes_, "bytes to write")->required()->check(CliNumber());
@@ -97,13 +97,13 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string address_;
     std::vector<std::string> bytes_;
 };
 
 class RegVerb final : public Verb {
-public:
+  public:
     void Define(CLI::App& app) override {
         app.add_option("ADDR", address_, "register address")->required()->check(CliNumber());
         app.add_option("BYTE", value_, "value to write")->required()->check(CliNumber());
@@ -120,15 +120,15 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string address_, value_;
 };
 
 }  // namespace
 
 void AddLinkVerbs(std::vector<VerbInfo>& verbs) {
-    verbs.push_back({"scan", "find and identify the board",
-                     [] { return std::make_unique<ScanVerb>(); }});
+    verbs.push_back(
+        {"scan", "find and identify the board", [] { return std::make_unique<ScanVerb>(); }});
     verbs.push_back({"read", "read ADDR COUNT: print COUNT chip bytes in hex",
                      [] { return std::make_unique<ReadVerb>(); }});
     verbs.push_back({"write", "write ADDR BYTE...: write bytes to the chip",

@@ -17,7 +17,9 @@ struct VerbCall {
 
 std::string VerbList(const std::vector<dmm::cli::VerbInfo>& verbs) {
     std::string text = "Verbs (several may follow each other and run in order):\n";
-    for (const auto& v : verbs) text += "  " + v.name + std::string(10 - std::min<size_t>(9, v.name.size()), ' ') + v.summary + "\n";
+    for (const auto& v : verbs)
+        text += "  " + v.name + std::string(10 - std::min<size_t>(9, v.name.size()), ' ') +
+                v.summary + "\n";
     return text;
 }
 
@@ -49,12 +51,15 @@ int main(int argc, char** argv) {
 
     std::vector<VerbCall> calls;
     for (const std::string& token : app.remaining()) {
-        auto it = std::find_if(verbs.begin(), verbs.end(), [&](const VerbInfo& v) { return v.name == token; });
-        if (it != verbs.end()) calls.push_back({&*it, {}});
+        auto it = std::find_if(verbs.begin(), verbs.end(),
+                               [&](const VerbInfo& v) { return v.name == token; });
+        if (it != verbs.end())
+            calls.push_back({&*it, {}});
         else if (calls.empty()) {
             std::cerr << "dmmctl: unknown verb '" << token << "'\n" << VerbList(verbs);
             return 2;
-        } else calls.back().args.push_back(token);
+        } else
+            calls.back().args.push_back(token);
     }
     if (calls.empty()) {
         std::cerr << app.help() << '\n';

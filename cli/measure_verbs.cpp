@@ -6,10 +6,10 @@
 #include <iomanip>
 
 #include "cli/verb.h"
-#include "core/measure/capture_chip_layout.h"
 #include "core/link/number_text.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/adc_csv.h"
+#include "core/measure/capture_chip_layout.h"
 #include "core/measure/capture_host.h"
 #include "core/measure/fixed_text.h"
 
@@ -84,8 +84,9 @@ class CaptureVerb final : public Verb {
         if (flagRegister >= 0) settings.flags.address = static_cast<uint16_t>(flagRegister);
         const TRegField* flagField = s.core().chipModel().Field("SADC_IF");
         if (!stream_ && flagRegister < 0 && !(flagField && flagField->IsDefined())) {
-            return s.Fail("the loaded chip does not say where its interrupt flags are: give "
-                          "--flag-reg ADDR or use --interrupt");
+            return s.Fail(
+                "the loaded chip does not say where its interrupt flags are: give "
+                "--flag-reg ADDR or use --interrupt");
         }
         settings.idleTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
 

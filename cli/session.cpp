@@ -23,13 +23,13 @@ std::string HexBytes(const uint8_t* data, size_t n) {
 }
 
 class Session::TracePrinter final : public PacketTrace {
-public:
+  public:
     explicit TracePrinter(std::ostream& out) : out_(out) {}
     void OnPacket(bool outgoing, const uint8_t* data, size_t n) override {
         out_ << (outgoing ? "> " : "< ") << HexBytes(data, n) << '\n';
     }
 
-private:
+  private:
     std::ostream& out_;
 };
 
@@ -39,8 +39,10 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
     const BenchDirectoryChoice dir = ResolveBenchDirectory(
         QString::fromStdString(options.dir), QString::fromStdString(exe.parent_path().string()));
-    if (dir.error.isEmpty()) benchDir_ = dir.path.toStdString();
-    else err_ << "dmmctl: " << dir.error.toStdString() << '\n';
+    if (dir.error.isEmpty())
+        benchDir_ = dir.path.toStdString();
+    else
+        err_ << "dmmctl: " << dir.error.toStdString() << '\n';
 
     BoardBus* bus = nullptr;
     if (options.sim) {

@@ -27,7 +27,7 @@ struct GlobalOptions {
 // One dmmctl run: the bench core over the real or simulated board, and the streams the
 // verbs print to. Verbs run one after another on the same session.
 class Session {
-public:
+  public:
     Session(const GlobalOptions& options, std::ostream& out, std::ostream& err);
     ~Session();
 
@@ -49,7 +49,7 @@ public:
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
 
-private:
+  private:
     class TracePrinter;
 
     GlobalOptions options_;

@@ -34,9 +34,12 @@ bool ParseCliNumber(const std::string& text, int64_t& value) {
     int64_t v = 0;
     for (char c : digits) {
         int d;
-        if (std::isdigit(static_cast<unsigned char>(c))) d = c - '0';
-        else if (std::isxdigit(static_cast<unsigned char>(c))) d = std::toupper(c) - 'A' + 10;
-        else return false;
+        if (std::isdigit(static_cast<unsigned char>(c)))
+            d = c - '0';
+        else if (std::isxdigit(static_cast<unsigned char>(c)))
+            d = std::toupper(c) - 'A' + 10;
+        else
+            return false;
         if (d >= radix) return false;
         v = v * radix + d;
     }

@@ -15,7 +15,7 @@ namespace dmm::cli {
 // One dmmctl verb. A fresh object is made for each occurrence on the command line;
 // Define() declares its arguments, Run() does the work once they are parsed.
 class Verb {
-public:
+  public:
     virtual ~Verb() = default;
     virtual void Define(CLI::App& app) = 0;
     virtual bool Run(Session& session) = 0;

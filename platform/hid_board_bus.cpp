@@ -16,7 +16,7 @@ constexpr int kReadTimeoutMs = 2000;
 constexpr uint16_t kReportLength = 65;
 
 class HidapiDevice final : public HidDevice {
-public:
+  public:
     HidapiDevice(hid_device* device, HidAttributes attributes)
         : device_(device), attributes_(attributes) {}
     ~HidapiDevice() override { hid_close(device_); }
@@ -46,7 +46,7 @@ public:
     }
     int LastError() const override { return lastError_; }
 
-private:
+  private:
     hid_device* device_;
     HidAttributes attributes_;
     int lastError_ = 0;
@@ -54,7 +54,9 @@ private:
 
 }  // namespace
 
-HidBoardBus::HidBoardBus() { initialised_ = hid_init() == 0; }
+HidBoardBus::HidBoardBus() {
+    initialised_ = hid_init() == 0;
+}
 
 HidBoardBus::~HidBoardBus() {
     if (initialised_) hid_exit();

@@ -11,7 +11,7 @@ namespace dmm::platform {
 // The board's HID personality through hidapi (hidraw). Index i is the i-th device with
 // VID 0x04D8 PID 0x2008 in enumeration order; the release is checked by the link.
 class HidBoardBus {
-public:
+  public:
     HidBoardBus();
     ~HidBoardBus();
     HidBoardBus(const HidBoardBus&) = delete;
@@ -19,7 +19,7 @@ public:
 
     std::unique_ptr<HidDevice> OpenHid(int index);
 
-private:
+  private:
     struct Found {
         std::string path;
         HidAttributes attributes;

@@ -18,7 +18,7 @@ constexpr int kBoardInterface = 0;
 constexpr int kDefaultPacketSize = 64;
 
 class UsbBulkDevice final : public BulkDevice {
-public:
+  public:
     UsbBulkDevice(libusb_device* device, libusb_device_handle* handle)
         : device_(libusb_ref_device(device)), handle_(handle) {}
     ~UsbBulkDevice() override {
@@ -63,9 +63,13 @@ public:
             const libusb_interface_descriptor& alt = config->interface[0].altsetting[0];
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
                 const libusb_endpoint_descriptor& ep = alt.endpoint[e];
-                PipeInfo pipe{ep.wMaxPacketSize, ep.bEndpointAddress, ep.bInterval,
+                PipeInfo pipe{ep.wMaxPacketSize,
+                              ep.bEndpointAddress,
+                              ep.bInterval,
                               static_cast<uint32_t>(ep.bmAttributes & 0x03),
-                              static_cast<uint32_t>(e), 4096, 0};
+                              static_cast<uint32_t>(e),
+                              4096,
+                              0};
                 (ep.bEndpointAddress & 0x80 ? in : outPipes).push_back(pipe);
             }
         }
@@ -111,7 +115,7 @@ public:
 
     int LastError() const override { return lastError_; }
 
-private:
+  private:
     bool Check(int result) {
         if (result >= 0) return true;
         lastError_ = -result;

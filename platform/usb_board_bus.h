@@ -11,7 +11,7 @@ namespace dmm::platform {
 // The board's bulk personality through libusb-1.0. Device number n is the n-th device
 // with VID 0x0547 PID 0x1004 in bus/address order.
 class UsbBoardBus {
-public:
+  public:
     UsbBoardBus();
     ~UsbBoardBus();
     UsbBoardBus(const UsbBoardBus&) = delete;
@@ -20,7 +20,7 @@ public:
     bool available() const { return context_ != nullptr; }
     std::unique_ptr<BulkDevice> OpenBulk(int deviceNumber);
 
-private:
+  private:
     libusb_context* context_ = nullptr;
 };
 

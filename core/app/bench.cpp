@@ -41,7 +41,8 @@ int Bench::LoadSelectedChip() {
 QString Bench::SelectedChipName() {
     const ChipSelector selector = FillChipSelector(IncludeDirectory(benchDir));
     const size_t index = core_.target().chipIndex;
-    return index < selector.texts.size() ? QString::fromStdString(selector.texts[index]) : QString();
+    return index < selector.texts.size() ? QString::fromStdString(selector.texts[index])
+                                         : QString();
 }
 
 void Bench::PublishChipModel() {
@@ -59,9 +60,13 @@ void Bench::PublishRegisterImage() {
     });
 }
 
-BenchThread::BenchThread(Bench& bench) : bench_(bench) { thread_.setObjectName("bench"); }
+BenchThread::BenchThread(Bench& bench) : bench_(bench) {
+    thread_.setObjectName("bench");
+}
 
-BenchThread::~BenchThread() { Stop(); }
+BenchThread::~BenchThread() {
+    Stop();
+}
 
 void BenchThread::Start() {
     if (thread_.isRunning()) return;

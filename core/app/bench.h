@@ -23,14 +23,16 @@ namespace dmm {
 // The capture's view of the heartbeat: a capture stops it and takes the live displays'
 // results for itself, and gives both back afterwards.
 class HeartbeatCaptureHost final : public CaptureHost {
-public:
+  public:
     HeartbeatCaptureHost(TVz_UP& up, const std::atomic<bool>& shuttingDown)
         : up_(up), shuttingDown_(shuttingDown) {}
     bool HeartbeatRunning() const override { return up_.HeartbeatRunning(); }
     void SetHeartbeatRunning(bool running) override {
         // A capture that ends because the program closes must not restart the heartbeat.
-        if (running && !shuttingDown_) up_.StartHeartbeat();
-        else if (!running) up_.StopHeartbeat();
+        if (running && !shuttingDown_)
+            up_.StartHeartbeat();
+        else if (!running)
+            up_.StopHeartbeat();
     }
     LiveFlags SaveAndClearLiveFlags() override {
         const LiveFlags saved{up_.Adc1DisplayOn, up_.Adc2DisplayOn};
@@ -45,7 +47,7 @@ public:
     uint8_t InterruptFlags() const override { return up_.InterruptFlags; }
     void SetInterruptFlags(uint8_t flags) override { up_.InterruptFlags = flags; }
 
-private:
+  private:
     TVz_UP& up_;
     const std::atomic<bool>& shuttingDown_;
 };
@@ -68,7 +70,7 @@ struct RegisterImageSnapshot {
 // objects through queued connections (Qt picks them automatically across threads).
 class Bench : public QObject {
     Q_OBJECT
-public:
+  public:
     Bench(BoardBus& bus, Clock& clock, UiHooks& hooks);
     ~Bench() override;
 
@@ -101,13 +103,16 @@ public:
             using Result = std::invoke_result_t<Work&, Bench&>;
             if constexpr (std::is_void_v<Result>) {
                 work(bench);
-                if (guard) QMetaObject::invokeMethod(guard.data(), std::move(done), Qt::QueuedConnection);
+                if (guard)
+                    QMetaObject::invokeMethod(guard.data(), std::move(done), Qt::QueuedConnection);
             } else {
                 Result result = work(bench);
                 if (!guard) return;
                 QMetaObject::invokeMethod(
                     guard.data(),
-                    [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); },
+                    [done = std::move(done), result = std::move(result)]() mutable {
+                        done(std::move(result));
+                    },
                     Qt::QueuedConnection);
             }
         });
@@ -122,7 +127,8 @@ public:
             work(*this);
             return;
         }
-        QMetaObject::invokeMethod(this, [this, &work]() { work(*this); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, &work]() { work(*this); }, Qt::BlockingQueuedConnection);
     }
 
     // Asks every running bench procedure to stop and keeps the heartbeat from restarting:
@@ -143,12 +149,12 @@ public:
     // Publishes a copy of the loaded chip model to the windows.
     void PublishChipModel();
 
-signals:
+  signals:
     void RegisterImageChanged(const dmm::RegisterImageSnapshot& image);
     // After every chip load: an immutable copy that windows read on their own thread.
     void ChipModelChanged(std::shared_ptr<const dmm::TChipModel> model);
 
-private:
+  private:
     BenchCore core_;
     UiHooks& hooks_;
     TVz_UP up_;
@@ -160,7 +166,7 @@ private:
 
 // Owns the bench thread: starts the bench's event loop on it and stops it at the end.
 class BenchThread {
-public:
+  public:
     explicit BenchThread(Bench& bench);
     ~BenchThread();
     BenchThread(const BenchThread&) = delete;
@@ -172,7 +178,7 @@ public:
     void Stop();
     QThread& thread() { return thread_; }
 
-private:
+  private:
     Bench& bench_;
     QThread thread_;
 };

@@ -14,7 +14,7 @@ namespace dmm {
 // One thread uses a BenchCore at a time: the bench thread in the GUI, the main thread
 // in the CLI and in tests.
 class BenchCore {
-public:
+  public:
     BenchCore(BoardBus& bus, Clock& clock)
         : clock_(clock), link_(target_.devc, bus, clock), chip_(target_, link_, clock) {}
     BenchCore(const BenchCore&) = delete;
@@ -27,7 +27,7 @@ public:
     AdcData& adc() { return adc_; }
     TChipModel& chipModel() { return chipModel_; }
 
-private:
+  private:
     Clock& clock_;
     STND target_;
     BoardLink link_;

@@ -32,7 +32,8 @@ bool HoldsInclude(const QString& dir) {
 
 QString ShippedDataDirectory() {
 #ifdef DMM_SOURCE_DATA_DIR
-    if (QFileInfo(QStringLiteral(DMM_SOURCE_DATA_DIR)).isDir()) return QStringLiteral(DMM_SOURCE_DATA_DIR);
+    if (QFileInfo(QStringLiteral(DMM_SOURCE_DATA_DIR)).isDir())
+        return QStringLiteral(DMM_SOURCE_DATA_DIR);
 #endif
 #ifdef DMM_INSTALL_DATA_DIR
     return QStringLiteral(DMM_INSTALL_DATA_DIR);
@@ -62,7 +63,8 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
         if (!HoldsInclude(path)) CopyTree(ShippedDataDirectory(), path);
         return {path, {}};
     }
-    if (!executableDir.isEmpty() && QFileInfo(executableDir).isWritable() && HoldsInclude(executableDir)) {
+    if (!executableDir.isEmpty() && QFileInfo(executableDir).isWritable() &&
+        HoldsInclude(executableDir)) {
         return {QDir(executableDir).absolutePath(), {}};
     }
     // Named explicitly: a program that never set its application name (dmmctl) would

@@ -11,8 +11,8 @@ namespace dmm {
 // writable and holds INCLUDE/; else a per-user data directory, filled on first use with
 // a copy of the shipped data (the chip list and descriptions).
 struct BenchDirectoryChoice {
-    QString path;    // absolute, without trailing separator
-    QString error;   // empty on success
+    QString path;   // absolute, without trailing separator
+    QString error;  // empty on success
 };
 
 BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir);

@@ -10,7 +10,7 @@ namespace dmm {
 // the CLI prints; tests record and answer from a script.
 // Thread: called on the thread that runs the procedure (the bench thread in the GUI).
 class UiHooks {
-public:
+  public:
     virtual ~UiHooks() = default;
 
     // Status bar panels: 0 board link, 1 serial errors and step messages, 2 progress/replies.
@@ -33,7 +33,7 @@ public:
 
 // Hooks that do nothing, for callers with no user interface.
 class NullUiHooks : public UiHooks {
-public:
+  public:
     void SetStatusText(int, const QString&) override {}
     void ShowGauge(bool) override {}
     void SetGauge(int, int) override {}

@@ -8,8 +8,10 @@ namespace {
 void ClampAxis(int& start, int& size, int screen) {
     constexpr int kVisibleMargin = 20;
     if (size > screen) size = screen;
-    if (start > screen) start = screen - size;
-    else if (start > screen - kVisibleMargin) start = screen - kVisibleMargin;
+    if (start > screen)
+        start = screen - size;
+    else if (start > screen - kVisibleMargin)
+        start = screen - kVisibleMargin;
 }
 
 }  // namespace

@@ -98,8 +98,10 @@ bool BoardLink::ReceivePacket(size_t n) {
 }
 
 void BoardLink::CloseBoard() {
-    if (devc_.bulk) lastError_ = devc_.bulk->LastError();
-    else if (devc_.hid) lastError_ = devc_.hid->LastError();
+    if (devc_.bulk)
+        lastError_ = devc_.bulk->LastError();
+    else if (devc_.hid)
+        lastError_ = devc_.hid->LastError();
     devc_.bulk.reset();
     devc_.hid.reset();
     devc_.deviceName.clear();
@@ -201,8 +203,9 @@ bool BoardLink::TryHidDevice(int index, uint8_t& status) {
     BoardCommand(kCommandConfirm, reply);
     BoardCommand(kCommandHidConfirm, reply);
     status = kOpenStatusNewlyOpened;
-    const uint16_t packetSize =
-        attributes.inputReportLength > 0 ? static_cast<uint16_t>(attributes.inputReportLength - 1) : 0;
+    const uint16_t packetSize = attributes.inputReportLength > 0
+                                    ? static_cast<uint16_t>(attributes.inputReportLength - 1)
+                                    : 0;
     for (auto& pipe : devc_.pipes) pipe.maximumPacketSize = packetSize;
     devc_.maximumPacketSize = packetSize;
     StartLink();
@@ -313,8 +316,10 @@ int BoardLink::AdcStreamRead(AdcStreamRecords& out) {
 bool BoardLink::ReadAdcConversion(InterfaceKind kind, bool photo, uint8_t function,
                                   uint16_t address, int32_t& first, int32_t& second) {
     uint8_t prefix;
-    if (kind == InterfaceKind::SPI) prefix = photo ? 0xBD : 0xBB;
-    else prefix = photo ? 0xBE : 0xBA;
+    if (kind == InterfaceKind::SPI)
+        prefix = photo ? 0xBD : 0xBB;
+    else
+        prefix = photo ? 0xBE : 0xBA;
     const uint8_t frame[] = {prefix,
                              static_cast<uint8_t>(kind == InterfaceKind::Special ? 1 : 0),
                              function,

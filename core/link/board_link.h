@@ -13,9 +13,9 @@
 namespace dmm {
 
 // Result of OpenBoard's status output.
-inline constexpr uint8_t kOpenStatusNone = 0xFF;       // no board
-inline constexpr uint8_t kOpenStatusAnswered = 0;      // already open, signature answered
-inline constexpr uint8_t kOpenStatusNewlyOpened = 1;   // newly connected
+inline constexpr uint8_t kOpenStatusNone = 0xFF;      // no board
+inline constexpr uint8_t kOpenStatusAnswered = 0;     // already open, signature answered
+inline constexpr uint8_t kOpenStatusNewlyOpened = 1;  // newly connected
 
 inline constexpr uint16_t kBulkVendorId = 0x0547;
 inline constexpr uint16_t kBulkProductId = 0x1004;
@@ -42,7 +42,7 @@ struct AdcStreamRecords {
 // and the board-level commands. Owns the TransferBuffer; the Devc record is the one in
 // the target record. Thread: used by one thread at a time (the bench thread).
 class BoardLink {
-public:
+  public:
     BoardLink(Devc& devc, BoardBus& bus, Clock& clock);
 
     Devc& devc() { return devc_; }
@@ -84,7 +84,7 @@ public:
     bool ReadAdcConversion(InterfaceKind kind, bool photo, uint8_t function, uint16_t address,
                            int32_t& first, int32_t& second);
 
-private:
+  private:
     bool ExchangeCommand(size_t sendCount, size_t receiveCount);
     bool TryBulkDevice(int number, uint8_t& status);
     bool TryHidDevice(int index, uint8_t& status);

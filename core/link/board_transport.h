@@ -32,7 +32,7 @@ struct PipeInfo {
 
 // A device of the board's bulk personality (VID 0x0547 PID 0x1004).
 class BulkDevice {
-public:
+  public:
     virtual ~BulkDevice() = default;
     // The device descriptor block: the standard 18-byte USB device descriptor, zero-padded.
     virtual bool ReadDeviceDescriptor(DeviceDescriptorBlock& out) = 0;
@@ -56,7 +56,7 @@ struct HidAttributes {
 
 // A device of the board's HID personality (VID 0x04D8 PID 0x2008 release 0x0727).
 class HidDevice {
-public:
+  public:
     virtual ~HidDevice() = default;
     virtual bool GetAttributes(HidAttributes& out) = 0;
     // Writes one output report; report[0] is the report id.
@@ -69,7 +69,7 @@ public:
 // Device discovery. Bulk devices are numbered 0..31, HID devices 0..127; an index that
 // has no device (or cannot be opened) gives nullptr.
 class BoardBus {
-public:
+  public:
     virtual ~BoardBus() = default;
     virtual std::unique_ptr<BulkDevice> OpenBulk(int deviceNumber) = 0;
     virtual std::unique_ptr<HidDevice> OpenHid(int index) = 0;
@@ -77,7 +77,7 @@ public:
 
 // Packet trace: every packet sent (outgoing = true) and every reply received, as moved.
 class PacketTrace {
-public:
+  public:
     virtual ~PacketTrace() = default;
     virtual void OnPacket(bool outgoing, const uint8_t* data, size_t n) = 0;
 };

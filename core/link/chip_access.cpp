@@ -22,7 +22,9 @@ bool OutOfDmmReach(InterfaceKind kind, uint16_t address, int count) {
 ChipAccess::ChipAccess(STND& target, BoardLink& link, Clock& clock)
     : target_(target), link_(link), clock_(clock) {}
 
-FrameOptions ChipAccess::Options() const { return {Photo, IsRxModel(ChipTitle)}; }
+FrameOptions ChipAccess::Options() const {
+    return {Photo, IsRxModel(ChipTitle)};
+}
 
 uint8_t ChipAccess::GetRegImage(int address) const {
     if (address < 0 || address >= kRegisterImageSize) return 0;
@@ -38,11 +40,14 @@ bool ChipAccess::ExchangeFrame(size_t sendCount, size_t receiveCount) {
     return link_.SendPacket(sendCount) && link_.ReceivePacket(receiveCount);
 }
 
-void ChipAccess::WaitAfterFrame() { DelayMs(clock_, kFrameWaitMs); }
+void ChipAccess::WaitAfterFrame() {
+    DelayMs(clock_, kFrameWaitMs);
+}
 
 bool ChipAccess::ReadChip(uint16_t address, int count) {
     const InterfaceKind kind = target_.interfaceKind;
-    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count)) return false;
+    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count))
+        return false;
     TransferBuffer& buffer = link_.buffer();
     const FrameSizes sizes =
         BuildReadFrame(kind, Options(), address, static_cast<uint8_t>(count), buffer.data());
@@ -69,7 +74,8 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
 
 bool ChipAccess::WriteChip(uint16_t address, int count) {
     const InterfaceKind kind = target_.interfaceKind;
-    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count)) return false;
+    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count))
+        return false;
     TransferBuffer& buffer = link_.buffer();
     if (WriteDataOffset(kind) + static_cast<size_t>(count) > buffer.size()) return false;
     const FrameSizes sizes =
@@ -95,8 +101,10 @@ bool ChipAccess::WriteChip(uint16_t address, int count) {
 
 void ChipAccess::RememberFunctionCopy(uint16_t address, uint8_t value) {
     FunctionRegisterCopy& copy = SelectedCopy();
-    if (address >= 0x3C && address <= 0x40) copy[address - 0x3C] = value;
-    else if (address == 0x30) copy[5] = value;
+    if (address >= 0x3C && address <= 0x40)
+        copy[address - 0x3C] = value;
+    else if (address == 0x30)
+        copy[5] = value;
 }
 
 bool ChipAccess::WriteRegister(uint16_t address, uint8_t value) {

@@ -34,7 +34,7 @@ enum class PanelOrder : int {
 // over the selected interface kind, single-register writes with read-back, and the
 // redraw notification. Thread: the bench thread (or the CLI's/test's own thread).
 class ChipAccess {
-public:
+  public:
     ChipAccess(STND& target, BoardLink& link, Clock& clock);
 
     STND& target() { return target_; }
@@ -66,9 +66,11 @@ public:
     using RefreshHandler = std::function<void()>;
     void SubscribeRefresh(PanelOrder order, RefreshHandler handler);
 
-    FunctionRegisterCopy& SelectedCopy() { return ComFun == ComFunChoice::Dmm ? DmmCopy : ScaleCopy; }
+    FunctionRegisterCopy& SelectedCopy() {
+        return ComFun == ComFunChoice::Dmm ? DmmCopy : ScaleCopy;
+    }
 
-private:
+  private:
     bool ExchangeFrame(size_t sendCount, size_t receiveCount);
     void WaitAfterFrame();
     void RememberFunctionCopy(uint16_t address, uint8_t value);

@@ -3,13 +3,21 @@
 namespace dmm {
 namespace {
 
-uint8_t Low(uint16_t address) { return static_cast<uint8_t>(address & 0xFF); }
-uint8_t High(uint16_t address) { return static_cast<uint8_t>(address >> 8); }
-uint8_t SpecialPage(uint16_t address) { return static_cast<uint8_t>((High(address) << 2) & 0x7C); }
+uint8_t Low(uint16_t address) {
+    return static_cast<uint8_t>(address & 0xFF);
+}
+uint8_t High(uint16_t address) {
+    return static_cast<uint8_t>(address >> 8);
+}
+uint8_t SpecialPage(uint16_t address) {
+    return static_cast<uint8_t>((High(address) << 2) & 0x7C);
+}
 
 }  // namespace
 
-bool IsRxModel(std::string_view chipTitle) { return chipTitle == "RX402" || chipTitle == "RX520"; }
+bool IsRxModel(std::string_view chipTitle) {
+    return chipTitle == "RX402" || chipTitle == "RX520";
+}
 
 FrameSizes BuildReadFrame(InterfaceKind kind, const FrameOptions& options, uint16_t address,
                           uint8_t count, uint8_t* out) {

@@ -11,12 +11,14 @@
 namespace dmm {
 
 struct FrameOptions {
-    bool photo = false;          // opto-coupled board option of the setup dialog
-    bool rxModel = false;        // the RX402 / RX520 models use a fixed Special-kind mode byte
+    bool photo = false;    // opto-coupled board option of the setup dialog
+    bool rxModel = false;  // the RX402 / RX520 models use a fixed Special-kind mode byte
 };
 
 // Where a write frame expects its data bytes in the transfer buffer.
-inline size_t WriteDataOffset(InterfaceKind kind) { return kind == InterfaceKind::DMM ? 4 : 5; }
+inline size_t WriteDataOffset(InterfaceKind kind) {
+    return kind == InterfaceKind::DMM ? 4 : 5;
+}
 
 struct FrameSizes {
     size_t send = 0;

@@ -9,7 +9,7 @@ namespace dmm {
 // Waits never use the wall clock: changing the system time must not stretch or cut a wait.
 // Thread: a clock may be shared between threads; implementations are thread-safe.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds since an arbitrary, fixed origin; never goes backwards.
     virtual int64_t NowMs() const = 0;
@@ -19,21 +19,21 @@ public:
 
 // The real, steady clock of the machine.
 class SystemClock final : public Clock {
-public:
+  public:
     int64_t NowMs() const override;
     void SleepMs(int64_t ms) override;
 };
 
 // Simulated time: a sleep advances the clock at once, so a 20 s time-out costs nothing.
 class VirtualClock final : public Clock {
-public:
+  public:
     int64_t NowMs() const override { return now_.load(); }
     void SleepMs(int64_t ms) override { Advance(ms); }
     void Advance(int64_t ms) {
         if (ms > 0) now_ += ms;
     }
 
-private:
+  private:
     std::atomic<int64_t> now_{0};
 };
 

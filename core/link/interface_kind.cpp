@@ -4,8 +4,8 @@
 
 namespace dmm {
 namespace {
-constexpr std::array<std::string_view, kInterfaceKindCount> kNames = {
-    "rs232", "spi", "special", "parallel", "uart", "dmm"};
+constexpr std::array<std::string_view, kInterfaceKindCount> kNames = {"rs232",    "spi",  "special",
+                                                                      "parallel", "uart", "dmm"};
 }
 
 std::string_view InterfaceKindName(InterfaceKind kind) {

@@ -7,7 +7,14 @@
 namespace dmm {
 
 // How the board reaches the chip: the item index of the setup dialog's interface list.
-enum class InterfaceKind : uint16_t { RS232 = 0, SPI = 1, Special = 2, Parallel = 3, UART = 4, DMM = 5 };
+enum class InterfaceKind : uint16_t {
+    RS232 = 0,
+    SPI = 1,
+    Special = 2,
+    Parallel = 3,
+    UART = 4,
+    DMM = 5
+};
 
 inline constexpr int kInterfaceKindCount = 6;
 

@@ -13,9 +13,12 @@ int64_t Accumulate(uint64_t acc, int radix, int digit) {
 
 int DigitValue(char c, int radix) {
     int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        v = c - '0';
+    else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
+    else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
     return v < radix ? v : -1;
 }
 
@@ -59,19 +62,29 @@ int64_t DecText(std::string_view text) {
     return negative ? static_cast<int64_t>(0 - static_cast<uint64_t>(v)) : v;
 }
 
-int64_t HexText(std::string_view text) { return ParseDigits(text, 16); }
+int64_t HexText(std::string_view text) {
+    return ParseDigits(text, 16);
+}
 
-int64_t BinText(std::string_view text) { return ParseDigits(text, 2); }
+int64_t BinText(std::string_view text) {
+    return ParseDigits(text, 2);
+}
 
-std::string HexStr(uint16_t value, int width) { return Padded(Digits(value, 16), width); }
+std::string HexStr(uint16_t value, int width) {
+    return Padded(Digits(value, 16), width);
+}
 
-std::string DecStr(uint16_t value, int width) { return Padded(Digits(value, 10), width); }
+std::string DecStr(uint16_t value, int width) {
+    return Padded(Digits(value, 10), width);
+}
 
 std::string BinStr(uint16_t value, int width) {
     if (value == 0 && width <= 0) return {};
     return Padded(Digits(value, 2), width);
 }
 
-std::string HexText32(uint32_t value) { return Digits(value, 16); }
+std::string HexText32(uint32_t value) {
+    return Digits(value, 16);
+}
 
 }  // namespace dmm

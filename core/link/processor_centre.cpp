@@ -14,8 +14,8 @@ constexpr uint16_t kCounterAddress = 0x15;
 // Resistance measurement: the register that switches the divider between the reference
 // and the unknown, and the state byte's layout.
 constexpr uint16_t kDividerRegister = 0x24;
-constexpr uint8_t kDividerMeasure = 0x38;   // 0b00111000
-constexpr uint8_t kDividerReference = 0x11; // 0b00010001
+constexpr uint8_t kDividerMeasure = 0x38;    // 0b00111000
+constexpr uint8_t kDividerReference = 0x11;  // 0b00010001
 constexpr uint8_t kMeasurementPhase = 0x80;
 constexpr uint8_t kAccumulating = 0x40;
 constexpr uint8_t kCounterMask = 0x0F;
@@ -35,9 +35,13 @@ TVz_UP::TVz_UP(ChipAccess& chip, UiHooks& hooks, QObject* parent)
     connect(&Timer1, &QTimer::timeout, this, &TVz_UP::Timer1Timer);
 }
 
-void TVz_UP::StartHeartbeat() { Timer1.start(); }
+void TVz_UP::StartHeartbeat() {
+    Timer1.start();
+}
 
-void TVz_UP::StopHeartbeat() { Timer1.stop(); }
+void TVz_UP::StopHeartbeat() {
+    Timer1.stop();
+}
 
 LiveSwitches TVz_UP::Switches() const {
     return {intfReading_, Adc1DisplayOn, Adc2DisplayOn, ResistanceOn};
@@ -148,9 +152,12 @@ void TVz_UP::PollInterruptFlags() {
 
 void TVz_UP::UpdateChannelIndicators() {
     const int ad1 = FieldValue("AD1CHO");
-    if (ad1 == 1) ad1Cho01Visible_ = true;
-    else if (ad1 == 0) ad1Cho01Visible_ = false;
-    else ad1Cho01Visible_ = !ad1Cho01Visible_;  // a blinking indicator
+    if (ad1 == 1)
+        ad1Cho01Visible_ = true;
+    else if (ad1 == 0)
+        ad1Cho01Visible_ = false;
+    else
+        ad1Cho01Visible_ = !ad1Cho01Visible_;  // a blinking indicator
     ad2Cho01Visible_ = FieldValue("AD2CHO") == 1 ? !ad2Cho01Visible_ : false;
     adpCho01Visible_ = FieldValue("ADPCHO") == 1 ? !adpCho01Visible_ : false;
     emit ChannelIndicators(ad1Cho01Visible_, ad2Cho01Visible_, adpCho01Visible_);
@@ -196,12 +203,18 @@ void TVz_UP::ResetResistance() {
 // format only chooses the digits and the unit text.
 QString TVz_UP::ResistanceText(double value, int displayIndex) {
     switch (displayIndex) {
-        case 1: return QString::asprintf("%.4f K ohm", value);
-        case 2: return QString::asprintf("%.3f K ohm", value);
-        case 3: return QString::asprintf("%.2f K ohm", value);
-        case 4: return QString::asprintf("%.4f M ohm", value);
-        case 5: return QString::asprintf("%.3f M ohm", value);
-        default: return QString::asprintf("%.2f ohm", value);
+        case 1:
+            return QString::asprintf("%.4f K ohm", value);
+        case 2:
+            return QString::asprintf("%.3f K ohm", value);
+        case 3:
+            return QString::asprintf("%.2f K ohm", value);
+        case 4:
+            return QString::asprintf("%.4f M ohm", value);
+        case 5:
+            return QString::asprintf("%.3f M ohm", value);
+        default:
+            return QString::asprintf("%.2f ohm", value);
     }
 }
 
@@ -246,8 +259,8 @@ void TVz_UP::StepResistance(int32_t sample) {
         emit ResistanceDisplay(QStringLiteral("----"));
         return;
     }
-    emit ResistanceDisplay(
-        ResistanceText(ResistanceFactor * measurementAverage_ / referenceAverage_, ResistanceDisplayIndex));
+    emit ResistanceDisplay(ResistanceText(
+        ResistanceFactor * measurementAverage_ / referenceAverage_, ResistanceDisplayIndex));
 }
 
 }  // namespace dmm

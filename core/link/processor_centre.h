@@ -39,7 +39,7 @@ struct LiveSwitches {
 // Lives on the bench thread; the displays reach the windows through its signals.
 class TVz_UP : public QObject {
     Q_OBJECT
-public:
+  public:
     TVz_UP(ChipAccess& chip, UiHooks& hooks, QObject* parent = nullptr);
 
     static constexpr int kHeartbeatMs = 10;
@@ -105,18 +105,18 @@ public:
     // Text of a resistance in the format of a display index (0 = "%.2f ohm").
     static QString ResistanceText(double value, int displayIndex);
 
-signals:
-    void Connected();                            // run USBClient
-    void Adc1Display(qint64 value);              // SADCLCD
-    void Adc2Display(const QString& text);       // LADF
-    void LowPassDisplay(qint64 value);           // ADFLPF
-    void RmsDisplay(const QString& text);        // LRMS
-    void ResistanceDisplay(const QString& text); // PDMMRES
+  signals:
+    void Connected();                             // run USBClient
+    void Adc1Display(qint64 value);               // SADCLCD
+    void Adc2Display(const QString& text);        // LADF
+    void LowPassDisplay(qint64 value);            // ADFLPF
+    void RmsDisplay(const QString& text);         // LRMS
+    void ResistanceDisplay(const QString& text);  // PDMMRES
     void ChannelIndicators(bool ad1Cho01, bool ad2Cho01, bool adpCho01);
     void CountersFetched();
     void IntfReadingChanged(bool on);
 
-private:
+  private:
     void RecheckLink();
     void PollInterruptFlags();
     bool FlagSet(std::string_view field) const;

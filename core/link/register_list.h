@@ -11,7 +11,7 @@ namespace dmm {
 // Entry must provide ListAddress() (the register address the list reports for it).
 template <typename Entry>
 class RegisterList {
-public:
+  public:
     static constexpr int kBlockSize = 256;
     static constexpr int kCapacity = 2 * kBlockSize;
 
@@ -43,7 +43,8 @@ public:
     // The entry at index, or nullptr outside 0 .. Count()-1.
     const Entry* Items(int index) const {
         if (index < 0 || index >= count_) return nullptr;
-        return &(*blocks_[static_cast<size_t>(index / kBlockSize)])[static_cast<size_t>(index % kBlockSize)];
+        return &(*blocks_[static_cast<size_t>(index / kBlockSize)])[static_cast<size_t>(
+            index % kBlockSize)];
     }
     Entry* Items(int index) {
         return const_cast<Entry*>(static_cast<const RegisterList*>(this)->Items(index));
@@ -55,7 +56,7 @@ public:
     }
     int BlocksAllocated() const { return (blocks_[0] ? 1 : 0) + (blocks_[1] ? 1 : 0); }
 
-private:
+  private:
     using Block = std::array<Entry, kBlockSize>;
     std::array<std::unique_ptr<Block>, 2> blocks_;
     int count_ = 0;

@@ -23,8 +23,9 @@ GainField GainOf(const TChipModel& model, std::string_view name) {
 }  // namespace
 
 void ApplyChipLayout(const TChipModel& model, CaptureSettings& settings) {
-    settings.flags = InterruptFlagLayout::FromFields(FieldOf(model, "SADC_IF"), FieldOf(model, "FADC_IF"),
-                                                     FieldOf(model, "LPF_IF"), FieldOf(model, "RMS_IF"));
+    settings.flags =
+        InterruptFlagLayout::FromFields(FieldOf(model, "SADC_IF"), FieldOf(model, "FADC_IF"),
+                                        FieldOf(model, "LPF_IF"), FieldOf(model, "RMS_IF"));
     settings.gains.AD1GN = GainOf(model, "AD1GN");
     settings.gains.VRGNAD1 = GainOf(model, "VRGNAD1");
     settings.gains.AD2GN = GainOf(model, "AD2GN");

@@ -17,7 +17,8 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
         auto chip = sim::MakeBenchChip(benchDir_, &why);
-        if (!why.empty()) simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
+        if (!why.empty())
+            simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
         simBench_ = std::make_unique<sim::SimBench>(
             clock_, std::move(chip),
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
@@ -31,6 +32,8 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     thread_ = std::make_unique<BenchThread>(*bench_);
 }
 
-BenchSession::~BenchSession() { thread_->Stop(); }
+BenchSession::~BenchSession() {
+    thread_->Stop();
+}
 
 }  // namespace dmm::gui

@@ -23,7 +23,7 @@ struct BenchOptions {
 // Everything one run of dmmbench works with: the bench directory, the clock, the board
 // bus (real or simulated), the bench and its thread.
 class BenchSession {
-public:
+  public:
     BenchSession(const BenchOptions& options, const QString& executableDir);
     ~BenchSession();
 
@@ -38,7 +38,7 @@ public:
     void Start() { thread_->Start(); }
     void Stop() { thread_->Stop(); }
 
-private:
+  private:
     QString benchDir_;
     QString error_;
     QString simNote_;

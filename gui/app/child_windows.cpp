@@ -29,7 +29,8 @@ const std::vector<ChildWindowInfo>& ChildWindowTable() {
     return table;
 }
 
-PendingToolWindow::PendingToolWindow(const ChildWindowInfo& info, QWidget* parent) : QWidget(parent) {
+PendingToolWindow::PendingToolWindow(const ChildWindowInfo& info, QWidget* parent)
+    : QWidget(parent) {
     setObjectName(QString::fromLatin1(info.className));
     setWindowTitle(info.caption);
     auto* layout = new QVBoxLayout(this);

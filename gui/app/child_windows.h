@@ -24,7 +24,7 @@ inline constexpr int kPlacementSlotCount = 22;
 // can be shown and hidden like every other child window.
 class PendingToolWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     PendingToolWindow(const ChildWindowInfo& info, QWidget* parent = nullptr);
 };
 

@@ -8,14 +8,20 @@
 
 namespace dmm::gui {
 
-void GuiUiHooks::SetMainPanel(TMainPanel* panel) { panel_ = panel; }
+void GuiUiHooks::SetMainPanel(TMainPanel* panel) {
+    panel_ = panel;
+}
 
 template <typename F>
 void GuiUiHooks::OnGui(F f) {
     QPointer<TMainPanel> panel = panel_;
     if (!panel) return;
     QMetaObject::invokeMethod(
-        panel.data(), [panel, f = std::move(f)]() { if (panel) f(*panel); }, Qt::QueuedConnection);
+        panel.data(),
+        [panel, f = std::move(f)]() {
+            if (panel) f(*panel);
+        },
+        Qt::QueuedConnection);
 }
 
 void GuiUiHooks::SetStatusText(int panel, const QString& text) {
@@ -32,7 +38,8 @@ void GuiUiHooks::SetGauge(int position, int maximum) {
 
 void GuiUiHooks::ShowMessage(const QString& text) {
     OnGui([text](TMainPanel& p) {
-        auto* box = new QMessageBox(QMessageBox::Information, p.windowTitle(), text, QMessageBox::Ok, &p);
+        auto* box =
+            new QMessageBox(QMessageBox::Information, p.windowTitle(), text, QMessageBox::Ok, &p);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     });
@@ -43,13 +50,18 @@ bool GuiUiHooks::AskYesNo(const QString& text) {
     if (!panel) return false;
     bool answer = false;
     auto ask = [&] {
-        answer = QMessageBox::question(panel.data(), panel->windowTitle(), text) == QMessageBox::Yes;
+        answer =
+            QMessageBox::question(panel.data(), panel->windowTitle(), text) == QMessageBox::Yes;
     };
-    if (QThread::currentThread() == panel->thread()) ask();
-    else QMetaObject::invokeMethod(panel.data(), ask, Qt::BlockingQueuedConnection);
+    if (QThread::currentThread() == panel->thread())
+        ask();
+    else
+        QMetaObject::invokeMethod(panel.data(), ask, Qt::BlockingQueuedConnection);
     return answer;
 }
 
-void GuiUiHooks::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+void GuiUiHooks::ProcessPendingEvents() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace dmm::gui

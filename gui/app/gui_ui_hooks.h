@@ -11,7 +11,7 @@ class TMainPanel;
 // The UI hooks of the desktop program: called on the bench thread, carried out on the
 // GUI thread. Only AskYesNo waits, and it blocks the bench thread, never the GUI.
 class GuiUiHooks final : public UiHooks {
-public:
+  public:
     void SetMainPanel(TMainPanel* panel);
 
     void SetStatusText(int panel, const QString& text) override;
@@ -21,7 +21,7 @@ public:
     bool AskYesNo(const QString& text) override;
     void ProcessPendingEvents() override;
 
-private:
+  private:
     template <typename F>
     void OnGui(F f);
 

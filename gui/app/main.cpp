@@ -19,18 +19,26 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     QCommandLineOption simOption("sim", "Use the simulated board, chip and instruments.");
     QCommandLineOption simHidOption("sim-hid", "Simulated board in its HID personality.");
-    QCommandLineOption dirOption("dir", "Bench directory (settings, INCLUDE/, result files).", "DIR");
+    QCommandLineOption dirOption("dir", "Bench directory (settings, INCLUDE/, result files).",
+                                 "DIR");
     // For documentation and demos: open windows, trigger menu items, then save a picture
     // of the main window and quit.
-    QCommandLineOption screenshotOption("screenshot", "Save a picture of the main window to FILE and quit.", "FILE");
-    QCommandLineOption showOption("show", "Comma-separated tool windows to open (class names).", "WINDOWS");
-    QCommandLineOption triggerOption("trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
-    QCommandLineOption clickOption("click", "Comma-separated buttons to click (WINDOW/BUTTON).", "BUTTONS");
-    QCommandLineOption fieldOption("field", "Comma-separated register fields to set (NAME=VALUE).", "FIELDS");
-    QCommandLineOption delayOption("delay-ms", "Wait before the picture is taken (default 1500).", "MS", "1500");
-    QCommandLineOption windowOnlyOption("window-only", "Picture only the first window of --show, in its frame.");
-    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption, triggerOption, clickOption,
-                       fieldOption, delayOption, windowOnlyOption});
+    QCommandLineOption screenshotOption(
+        "screenshot", "Save a picture of the main window to FILE and quit.", "FILE");
+    QCommandLineOption showOption("show", "Comma-separated tool windows to open (class names).",
+                                  "WINDOWS");
+    QCommandLineOption triggerOption(
+        "trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
+    QCommandLineOption clickOption("click", "Comma-separated buttons to click (WINDOW/BUTTON).",
+                                   "BUTTONS");
+    QCommandLineOption fieldOption("field", "Comma-separated register fields to set (NAME=VALUE).",
+                                   "FIELDS");
+    QCommandLineOption delayOption("delay-ms", "Wait before the picture is taken (default 1500).",
+                                   "MS", "1500");
+    QCommandLineOption windowOnlyOption("window-only",
+                                        "Picture only the first window of --show, in its frame.");
+    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption,
+                       triggerOption, clickOption, fieldOption, delayOption, windowOnlyOption});
     parser.process(app);
 
     dmm::gui::BenchOptions options;
@@ -50,7 +58,9 @@ int main(int argc, char** argv) {
     mainPanel.show();
     mainPanel.FormActivate();
     if (parser.isSet(screenshotOption)) {
-        auto list = [&](const QCommandLineOption& option) { return parser.value(option).split(',', Qt::SkipEmptyParts); };
+        auto list = [&](const QCommandLineOption& option) {
+            return parser.value(option).split(',', Qt::SkipEmptyParts);
+        };
         dmm::gui::ScreenshotPlan plan;
         plan.file = parser.value(screenshotOption);
         plan.menuItems = list(triggerOption);

@@ -19,8 +19,10 @@ namespace {
 constexpr int kStepMs = 400;
 
 void TriggerMenuItem(TMainPanel& panel, const QString& item) {
-    if (QAction* action = panel.MenuItem(item)) action->trigger();
-    else std::fprintf(stderr, "no menu item %s\n", qPrintable(item));
+    if (QAction* action = panel.MenuItem(item))
+        action->trigger();
+    else
+        std::fprintf(stderr, "no menu item %s\n", qPrintable(item));
 }
 
 void SetField(Bench& bench, const QString& assignment) {
@@ -59,8 +61,10 @@ void Click(TMainPanel& panel, const QString& click) {
     const QStringList parts = click.split('/');
     QWidget* window = parts.size() == 2 ? panel.Child(parts[0]) : nullptr;
     auto* button = window ? window->findChild<QAbstractButton*>(parts[1]) : nullptr;
-    if (button) button->click();
-    else std::fprintf(stderr, "no button %s\n", qPrintable(click));
+    if (button)
+        button->click();
+    else
+        std::fprintf(stderr, "no button %s\n", qPrintable(click));
 }
 
 }  // namespace
@@ -73,7 +77,8 @@ void ScheduleScreenshot(TMainPanel& panel, Bench& bench, const ScreenshotPlan& p
         QTimer::singleShot(at, &panel, action);
         at += kStepMs;
     };
-    for (const QString& item : plan.menuItems) step([&panel, item] { TriggerMenuItem(panel, item); });
+    for (const QString& item : plan.menuItems)
+        step([&panel, item] { TriggerMenuItem(panel, item); });
     for (const QString& field : plan.fields) step([&bench, field] { SetField(bench, field); });
     step([&panel, windows = plan.windows] { OpenWindows(panel, windows); });
     for (const QString& click : plan.clicks) step([&panel, click] { Click(panel, click); });

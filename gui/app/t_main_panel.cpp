@@ -61,11 +61,20 @@ struct ToolItem {
     const char* className;
 };
 constexpr ToolItem kToolItems[] = {
-    {"SMenu_RAM", "TVz_RAM"},        {"SMenu_REG", "TVz_Reg2"},  {"SMenu_ADCCLK", "TDMMADCCLKA"},
-    {"SMenu_Procounter", "TProCounterA"}, {"ResistorCAL1", "TRESCALA"}, {"DMMAP", "TMPN"},
-    {"DMMADS", "TADS"},              {"DMMADF", "TADF"},         {"DMMOP", "TOP"},
-    {"Menu_ReadAdc", "TAnxADC"},     {"MCALW", "TWeightCAL"},    {"Fluke1", "TFLUKE"},
-    {"Power1", "TFPower"},           {"BryMenShow1", "TMeter"},
+    {"SMenu_RAM", "TVz_RAM"},
+    {"SMenu_REG", "TVz_Reg2"},
+    {"SMenu_ADCCLK", "TDMMADCCLKA"},
+    {"SMenu_Procounter", "TProCounterA"},
+    {"ResistorCAL1", "TRESCALA"},
+    {"DMMAP", "TMPN"},
+    {"DMMADS", "TADS"},
+    {"DMMADF", "TADF"},
+    {"DMMOP", "TOP"},
+    {"Menu_ReadAdc", "TAnxADC"},
+    {"MCALW", "TWeightCAL"},
+    {"Fluke1", "TFLUKE"},
+    {"Power1", "TFPower"},
+    {"BryMenShow1", "TMeter"},
 };
 
 int SlotOf(const QString& className) {
@@ -175,17 +184,20 @@ void TMainPanel::BuildMenus() {
     }
     for (const ToolItem& tool : kToolItems) {
         const char* className = tool.className;
-        connect(menuItems_[tool.item], &QAction::triggered, this, [this, className] { ShowTool(className); });
+        connect(menuItems_[tool.item], &QAction::triggered, this,
+                [this, className] { ShowTool(className); });
     }
     connect(menuItems_["USBScan"], &QAction::triggered, this, &TMainPanel::USBScanClick);
     connect(menuItems_["Menu_ReadRAM"], &QAction::triggered, this, &TMainPanel::Menu_ReadRAMClick);
     connect(menuItems_["Menu_INTF"], &QAction::triggered, this, &TMainPanel::Menu_INTFClick);
     connect(menuItems_["SLEEP1"], &QAction::triggered, this, &TMainPanel::SLEEP1Click);
     connect(menuItems_["SETDMM1"], &QAction::triggered, this, &TMainPanel::SETDMM1Click);
-    connect(menuItems_["SMenu_LCDPANEL"], &QAction::triggered, this, &TMainPanel::SMenu_LCDPANELClick);
+    connect(menuItems_["SMenu_LCDPANEL"], &QAction::triggered, this,
+            &TMainPanel::SMenu_LCDPANELClick);
     connect(menuItems_["Regist"], &QAction::triggered, this, &TMainPanel::RegistClick);
     connect(menuItems_["RestoreADC"], &QAction::triggered, this, [this] {
-        if (QWidget* analysis = Child("TAnxADC")) QMetaObject::invokeMethod(analysis, "ComFunChange");
+        if (QWidget* analysis = Child("TAnxADC"))
+            QMetaObject::invokeMethod(analysis, "ComFunChange");
     });
 }
 
@@ -195,7 +207,9 @@ void TMainPanel::CreateChildWindows() {
     }
 }
 
-QWidget* TMainPanel::Child(const QString& className) const { return children_.value(className); }
+QWidget* TMainPanel::Child(const QString& className) const {
+    return children_.value(className);
+}
 
 void TMainPanel::SetChild(const QString& className, QWidget* window) {
     QWidget* old = children_.value(className);
@@ -215,8 +229,10 @@ void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
     if (!form) return;
     auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
     if (!show) {
-        if (sub) sub->hide();
-        else form->hide();
+        if (sub)
+            sub->hide();
+        else
+            form->hide();
         return;
     }
     // The window keeps the bounds it had before it was attached.
@@ -273,7 +289,9 @@ QString TMainPanel::StatusText(int panel) const {
     return statusPanels_[static_cast<size_t>(panel)]->text();
 }
 
-void TMainPanel::ShowGauge(bool visible) { Gauge1->setVisible(visible); }
+void TMainPanel::ShowGauge(bool visible) {
+    Gauge1->setVisible(visible);
+}
 
 void TMainPanel::SetGauge(int position, int maximum) {
     Gauge1->setMaximum(maximum);
@@ -297,7 +315,8 @@ void TMainPanel::ChipModelLoaded(const std::shared_ptr<const TChipModel>& model)
 void TMainPanel::USBClient(const QString& name) {
     if (QWidget* ram = Child("TVz_RAM")) ram->setWindowTitle(QStringLiteral("記憶體 - ") + name);
     if (QWidget* reg = Child("TVz_Reg2")) reg->setWindowTitle(QStringLiteral("暫存器 - ") + name);
-    if (QWidget* adc = Child("TAnxADC")) adc->setWindowTitle(QStringLiteral("Analyse ADC - ") + name);
+    if (QWidget* adc = Child("TAnxADC"))
+        adc->setWindowTitle(QStringLiteral("Analyse ADC - ") + name);
     setWindowTitle(ChipTitle + QStringLiteral(" ---- Now Chip is  ") + name);
     bench_.PublishRegisterImage();
 }
@@ -348,7 +367,9 @@ void TMainPanel::SMenu_LCDPANELClick() {
     });
 }
 
-void TMainPanel::RegistClick() { ShowTool("TTMP"); }
+void TMainPanel::RegistClick() {
+    ShowTool("TTMP");
+}
 
 void TMainPanel::Button1Click() {
     bench_.Post([](Bench& bench) { bench.link().AdcStreamControl(bench.chip().Photo, true, 4); });
@@ -387,7 +408,8 @@ void TMainPanel::FormClose() {
         if (bench.target().interfaceKind == InterfaceKind::DMM && bench.target().devc.connected) {
             bench.link().SetDmmMode(false);
         }
-        if (bench.target().devc.HandleValid() && bench.target().devc.connected) bench.link().ReleaseBoard();
+        if (bench.target().devc.HandleValid() && bench.target().devc.connected)
+            bench.link().ReleaseBoard();
     });
 }
 

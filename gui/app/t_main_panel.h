@@ -23,7 +23,7 @@ namespace dmm::gui {
 // each command runs on the bench thread.
 class TMainPanel : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit TMainPanel(Bench& bench, QWidget* parent = nullptr);
     ~TMainPanel() override;
 
@@ -57,10 +57,10 @@ public:
     QAction* MenuItem(const QString& name) const { return menuItems_.value(name); }
     const QMap<QString, QAction*>& MenuItems() const { return menuItems_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void BuildMenus();
     void CreateChildWindows();

@@ -1,7 +1,7 @@
 #include "gui/measure/adc_chart_view.h"
 
-#include <QVBoxLayout>
 #include <qcustomplot.h>
+#include <QVBoxLayout>
 
 namespace dmm::gui {
 
@@ -11,7 +11,8 @@ AdcChartView::AdcChartView(QWidget* parent) : QWidget(parent), plot_(new QCustom
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
     plot_->plotLayout()->insertRow(0);
-    plot_->plotLayout()->addElement(0, 0, new QCPTextElement(plot_, QString(), QFont("sans", 10, QFont::Bold)));
+    plot_->plotLayout()->addElement(
+        0, 0, new QCPTextElement(plot_, QString(), QFont("sans", 10, QFont::Bold)));
     QCPGraph* graph = plot_->addGraph();
     graph->setPen(QPen(QColor(20, 70, 160), 1.0));
     graph->setAdaptiveSampling(true);
@@ -19,15 +20,17 @@ AdcChartView::AdcChartView(QWidget* parent) : QWidget(parent), plot_(new QCustom
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 }
 
-int AdcChartView::pointCount() const { return plot_->graph(0)->dataCount(); }
+int AdcChartView::pointCount() const {
+    return plot_->graph(0)->dataCount();
+}
 
 QString AdcChartView::title() const {
     auto* element = qobject_cast<QCPTextElement*>(plot_->plotLayout()->element(0, 0));
     return element ? element->text() : QString();
 }
 
-void AdcChartView::Replot(const QString& title, const QString& bottom, const QString& left, double from,
-                          double to) {
+void AdcChartView::Replot(const QString& title, const QString& bottom, const QString& left,
+                          double from, double to) {
     if (auto* element = qobject_cast<QCPTextElement*>(plot_->plotLayout()->element(0, 0))) {
         element->setText(title);
     }
@@ -55,7 +58,9 @@ void AdcChartView::Draw(const AdcChart& chart) {
 }
 
 void AdcChartView::DrawLive(const CaptureSnapshot& snapshot) {
-    const int count = snapshot.samples ? std::min<int>(snapshot.count, static_cast<int>(snapshot.samples->size())) : 0;
+    const int count =
+        snapshot.samples ? std::min<int>(snapshot.count, static_cast<int>(snapshot.samples->size()))
+                         : 0;
     keys_.resize(count);
     values_.resize(count);
     const double step = count > 0 ? static_cast<double>(snapshot.elapsedMs) / count : 0.0;

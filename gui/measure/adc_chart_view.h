@@ -14,7 +14,7 @@ namespace dmm::gui {
 // the samples of a running capture from a monitor snapshot (time domain).
 class AdcChartView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit AdcChartView(QWidget* parent = nullptr);
 
     void Draw(const AdcChart& chart);
@@ -26,8 +26,9 @@ public:
     int pointCount() const;
     QString title() const;
 
-private:
-    void Replot(const QString& title, const QString& bottom, const QString& left, double from, double to);
+  private:
+    void Replot(const QString& title, const QString& bottom, const QString& left, double from,
+                double to);
 
     QCustomPlot* plot_;
     QVector<double> keys_, values_;

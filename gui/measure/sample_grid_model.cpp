@@ -41,13 +41,15 @@ void SampleGridModel::SetShownCount(int count) {
     if (count == count_) return;
     const int first = std::min(count, count_), last = std::max(count, count_) - 1;
     count_ = count;
-    emit dataChanged(index(first / kColumns, 0), index(last / kColumns, kColumns - 1), {Qt::DisplayRole});
+    emit dataChanged(index(first / kColumns, 0), index(last / kColumns, kColumns - 1),
+                     {Qt::DisplayRole});
 }
 
 QString SampleGridModel::CellText(int i) const {
     if (!cells_ || i < 0 || i >= count_) return {};
     const double value = (*cells_)[static_cast<size_t>(i)];
-    if (divisor_ > 0 && format_ == CellFormat::Integer) return FormatCell(TimeDomainValue(value, divisor_), format_);
+    if (divisor_ > 0 && format_ == CellFormat::Integer)
+        return FormatCell(TimeDomainValue(value, divisor_), format_);
     return FormatCell(value, format_);
 }
 
@@ -55,7 +57,9 @@ int SampleGridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : length_ / kColumns;
 }
 
-int SampleGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+int SampleGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
 
 QVariant SampleGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};

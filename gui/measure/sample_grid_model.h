@@ -15,7 +15,7 @@ namespace dmm::gui {
 // shared array of cell values; no item exists per sample.
 class SampleGridModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     using Cells = std::shared_ptr<const std::vector<double>>;
 
     explicit SampleGridModel(QObject* parent = nullptr);
@@ -37,7 +37,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     int length_ = 256;
     int count_ = 0;
     CellFormat format_ = CellFormat::Integer;

@@ -178,12 +178,14 @@ QWidget* TAnxADC::BuildSettings() {
 
     CFunADC = new QComboBox(panel);
     CFunADC->setObjectName("CFunADC");
-    for (std::string_view item : kCFunADCItems) CFunADC->addItem(QString::fromLatin1(item.data(), item.size()));
+    for (std::string_view item : kCFunADCItems)
+        CFunADC->addItem(QString::fromLatin1(item.data(), item.size()));
     form->addRow("Function", CFunADC);
 
     ComFun = new QComboBox(panel);
     ComFun->setObjectName("ComFun");
-    for (std::string_view item : kComFunItems) ComFun->addItem(QString::fromLatin1(item.data(), item.size()));
+    for (std::string_view item : kComFunItems)
+        ComFun->addItem(QString::fromLatin1(item.data(), item.size()));
     form->addRow("Registers", ComFun);
 
     TXENOB = ResultPanel("TXENOB", panel);
@@ -224,7 +226,8 @@ CaptureSettings TAnxADC::CurrentSettings() const {
 
 void TAnxADC::SendSettings() {
     const CaptureSettings settings = CurrentSettings();
-    bench_.Post([settings](Bench& bench) { bench.analysis().SetSettings(bench.WithChipLayout(settings)); });
+    bench_.Post(
+        [settings](Bench& bench) { bench.analysis().SetSettings(bench.WithChipLayout(settings)); });
 }
 
 void TAnxADC::NPointIndexChange() {
@@ -232,10 +235,18 @@ void TAnxADC::NPointIndexChange() {
     SendSettings();
 }
 
-void TAnxADC::CatchADC1Click() { StartOrStop(CaptureSource::ADCS); }
-void TAnxADC::CatchADC2Click() { StartOrStop(CaptureSource::ADCF); }
-void TAnxADC::BADCClick() { StartOrStop(CaptureSource::AVG); }
-void TAnxADC::CatchDClick() { StartOrStop(CaptureSource::RMS); }
+void TAnxADC::CatchADC1Click() {
+    StartOrStop(CaptureSource::ADCS);
+}
+void TAnxADC::CatchADC2Click() {
+    StartOrStop(CaptureSource::ADCF);
+}
+void TAnxADC::BADCClick() {
+    StartOrStop(CaptureSource::AVG);
+}
+void TAnxADC::CatchDClick() {
+    StartOrStop(CaptureSource::RMS);
+}
 
 void TAnxADC::SetCaptureLock(bool locked) {
     mainPanel_.SetCaptureLock(locked);
@@ -263,7 +274,8 @@ void TAnxADC::StartOrStop(CaptureSource source) {
             analysis.CatchACDCOM(settings.EREFV, source);
             return ViewOf(bench, chartShown);
         },
-        this, [this](const AnalysisView& view) {
+        this,
+        [this](const AnalysisView& view) {
             monitorTimer_.stop();
             capturing_ = false;
             ShowAnalysis(view);
@@ -274,10 +286,13 @@ void TAnxADC::StartOrStop(CaptureSource source) {
 
 void TAnxADC::PollCapture() {
     const CaptureSnapshot snapshot = bench_.analysis().monitor().Latest();
-    if (!snapshot.samples || (snapshot.generation == shownGeneration_ && snapshot.count == shownCount_)) return;
+    if (!snapshot.samples ||
+        (snapshot.generation == shownGeneration_ && snapshot.count == shownCount_))
+        return;
     shownGeneration_ = snapshot.generation;
     shownCount_ = snapshot.count;
-    grid_->SetLiveSamples(snapshot.samples, snapshot.count, snapshot.divisor, CellFormatOf(snapshot.source));
+    grid_->SetLiveSamples(snapshot.samples, snapshot.count, snapshot.divisor,
+                          CellFormatOf(snapshot.source));
     // The chart follows the capture in time-domain mode only, from the snapshot.
     if (Chart1->isVisible() && FTChange->text() != "Change Freq.") Chart1->DrawLive(snapshot);
 }
@@ -299,8 +314,9 @@ void TAnxADC::ShowAnalysis(const AnalysisView& view) {
 }
 
 void TAnxADC::RedrawChart() {
-    bench_.Call([](Bench& bench) { return BuildAdcChart(bench.analysis(), bench.analysis().validCount()); },
-                this, [this](const AdcChart& chart) { Chart1->Draw(chart); });
+    bench_.Call(
+        [](Bench& bench) { return BuildAdcChart(bench.analysis(), bench.analysis().validCount()); },
+        this, [this](const AdcChart& chart) { Chart1->Draw(chart); });
 }
 
 void TAnxADC::FTChangeClick() {
@@ -310,7 +326,8 @@ void TAnxADC::FTChangeClick() {
             data.spectrumView = !data.spectrumView;
             return data.spectrumView;
         },
-        this, [this](bool spectrum) {
+        this,
+        [this](bool spectrum) {
             FTChange->setText(spectrum ? "Change Freq." : "Change FFT");
             RedrawChart();
         });
@@ -339,21 +356,23 @@ void TAnxADC::CMAVRChange() {
 }
 
 void TAnxADC::SaveDataClick() {
-    const QString path = QFileDialog::getSaveFileName(this, "Save to CSV", QDir(benchDir_).filePath("VzADC.CSV"),
-                                                      "*.CSV");
+    const QString path = QFileDialog::getSaveFileName(
+        this, "Save to CSV", QDir(benchDir_).filePath("VzADC.CSV"), "*.CSV");
     if (path.isEmpty()) return;  // cancelled: nothing written
     SaveTo(path);
 }
 
 void TAnxADC::SaveTo(const QString& path) {
-    const QString hexPath = QDir(benchDir_.isEmpty() ? QFileInfo(path).absolutePath() : benchDir_).filePath(kHexCsvName);
+    const QString hexPath = QDir(benchDir_.isEmpty() ? QFileInfo(path).absolutePath() : benchDir_)
+                                .filePath(kHexCsvName);
     bench_.Call(
         [path, hexPath](Bench& bench) {
             QString error;
             const bool ok = bench.analysis().SaveOut(path, hexPath, error);
             return std::pair<bool, QString>(ok, ok ? QString() : error);
         },
-        this, [this](const std::pair<bool, QString>& result) {
+        this,
+        [this](const std::pair<bool, QString>& result) {
             if (!result.first) QMessageBox::warning(this, windowTitle(), result.second);
             emit Saved(result.first, result.second);
         });

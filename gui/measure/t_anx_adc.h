@@ -46,7 +46,7 @@ struct AnalysisView {
 // the bench thread; this window polls its progress at display rate.
 class TAnxADC : public QWidget {
     Q_OBJECT
-public:
+  public:
     TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent = nullptr);
 
     bool capturing() const { return capturing_; }
@@ -88,11 +88,11 @@ public:
     // Saves to the given decimal file without asking (the hex file goes to the bench directory).
     void SaveTo(const QString& path);
 
-signals:
+  signals:
     void CaptureFinished();
     void Saved(bool ok, const QString& message);
 
-private:
+  private:
     QWidget* BuildControls();
     QWidget* BuildSettings();
     void StartOrStop(CaptureSource source);

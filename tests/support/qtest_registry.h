@@ -15,10 +15,13 @@ std::vector<QTestFactory>& RegisteredQTests();
 int RunRegisteredQTests(int argc, char** argv);
 
 struct QTestRegistration {
-    explicit QTestRegistration(QTestFactory factory) { RegisteredQTests().push_back(std::move(factory)); }
+    explicit QTestRegistration(QTestFactory factory) {
+        RegisteredQTests().push_back(std::move(factory));
+    }
 };
 
 }  // namespace dmm::test
 
-#define DMM_QTEST(Class) \
-    static const ::dmm::test::QTestRegistration Class##Registration([] { return std::make_unique<Class>(); })
+#define DMM_QTEST(Class)                                             \
+    static const ::dmm::test::QTestRegistration Class##Registration( \
+        [] { return std::make_unique<Class>(); })

@@ -15,7 +15,7 @@ using Bytes = std::vector<uint8_t>;
 
 // Records every packet the link moves, in order.
 class RecordingTrace final : public PacketTrace {
-public:
+  public:
     struct Packet {
         bool outgoing;
         Bytes bytes;

@@ -225,7 +225,8 @@ TEST(BoardCommands, ResetTargetPulsesTheLineWithItsWaits) {
     ASSERT_TRUE(f.Open());
     const int64_t start = f.clock.NowMs();
     ASSERT_TRUE(f.core.link().ResetTarget());
-    EXPECT_EQ(f.trace.Sent(), (std::vector<Bytes>{{0xB5, 0x01, 0x01}, {0xB5, 0x01, 0x00}, {0xB5, 0x01, 0x01}}));
+    EXPECT_EQ(f.trace.Sent(),
+              (std::vector<Bytes>{{0xB5, 0x01, 0x01}, {0xB5, 0x01, 0x00}, {0xB5, 0x01, 0x01}}));
     EXPECT_EQ(f.clock.NowMs() - start, 2200);
 
     // The sequence stops at the first failed transfer.
@@ -242,18 +243,25 @@ TEST(BoardCommands, AdcConversionReadFramePerKindAndPhoto) {
         uint8_t prefix;
         uint8_t special;
     };
-    for (const Case& c : {Case{InterfaceKind::SPI, true, 0xBD, 0}, Case{InterfaceKind::SPI, false, 0xBB, 0},
-                          Case{InterfaceKind::Special, true, 0xBE, 1}, Case{InterfaceKind::Special, false, 0xBA, 1},
-                          Case{InterfaceKind::DMM, true, 0xBE, 0}, Case{InterfaceKind::UART, false, 0xBA, 0}}) {
+    for (const Case& c :
+         {Case{InterfaceKind::SPI, true, 0xBD, 0}, Case{InterfaceKind::SPI, false, 0xBB, 0},
+          Case{InterfaceKind::Special, true, 0xBE, 1}, Case{InterfaceKind::Special, false, 0xBA, 1},
+          Case{InterfaceKind::DMM, true, 0xBE, 0}, Case{InterfaceKind::UART, false, 0xBA, 0}}) {
         SimFixture f;
         ASSERT_TRUE(f.Open());
         // Two 24-bit values in chip memory at 0xD4: -2 and 0x123456.
-        for (auto [at, v] : {std::pair{0xD4, 0xFE}, {0xD5, 0xFF}, {0xD6, 0xFF}, {0xD7, 0x56}, {0xD8, 0x34}, {0xD9, 0x12}}) {
+        for (auto [at, v] : {std::pair{0xD4, 0xFE},
+                             {0xD5, 0xFF},
+                             {0xD6, 0xFF},
+                             {0xD7, 0x56},
+                             {0xD8, 0x34},
+                             {0xD9, 0x12}}) {
             f.sim.chip().Write(static_cast<uint16_t>(at), static_cast<uint8_t>(v));
         }
         int32_t first = 0, second = 0;
         ASSERT_TRUE(f.core.link().ReadAdcConversion(c.kind, c.photo, 3, 0xD4, first, second));
-        EXPECT_EQ(f.trace.Sent().back(), (Bytes{c.prefix, c.special, 3, 0xD4, 0x00, 0xF0, 0x00, 0x08, 0x64}));
+        EXPECT_EQ(f.trace.Sent().back(),
+                  (Bytes{c.prefix, c.special, 3, 0xD4, 0x00, 0xF0, 0x00, 0x08, 0x64}));
         EXPECT_EQ(first, -2);
         EXPECT_EQ(second, 0x123456);
     }
@@ -263,7 +271,7 @@ TEST(BoardCommands, StreamReadRestoresRecordByteOrderAndRefusesOversizedCounts) 
     // A chip that streams two known records, least significant byte first; the board
     // sends each one most significant byte first.
     class StreamingChip final : public sim::SimChip {
-    public:
+      public:
         int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& records, int) override {
             records[0] = {1, 2, 3, 4, 5};
             records[1] = {6, 7, 8, 9, 10};
@@ -291,7 +299,7 @@ TEST(BoardCommands, StreamReadRestoresRecordByteOrderAndRefusesOversizedCounts) 
 
 // A HID device that records the raw reports and answers from the simulated board.
 class RecordingHid final : public HidDevice {
-public:
+  public:
     explicit RecordingHid(sim::SimBoard& board) : board_(board) {}
     bool GetAttributes(HidAttributes& out) override {
         out = {65, 65, 0x04D8, 0x2008, 0x0727};
@@ -309,12 +317,12 @@ public:
     int LastError() const override { return 0; }
     std::vector<Bytes> written;
 
-private:
+  private:
     sim::SimBoard& board_;
 };
 
 class RecordingHidBus final : public BoardBus {
-public:
+  public:
     explicit RecordingHidBus(sim::SimBoard& board) : board_(board) {}
     std::unique_ptr<BulkDevice> OpenBulk(int) override { return nullptr; }
     std::unique_ptr<HidDevice> OpenHid(int index) override {
@@ -325,7 +333,7 @@ public:
     }
     RecordingHid* last = nullptr;
 
-private:
+  private:
     sim::SimBoard& board_;
 };
 

@@ -13,32 +13,103 @@ struct FrameCase {
     InterfaceKind kind;
     bool photo;
     std::string title;
-    Bytes read;         // request of ReadChip(0x123, 2) (0x23 on the DMM kind)
-    size_t readReply;   // bytes asked for
-    Bytes write;        // request of WriteChip(0x123, 2) with data 0xAB 0xCD
+    Bytes read;        // request of ReadChip(0x123, 2) (0x23 on the DMM kind)
+    size_t readReply;  // bytes asked for
+    Bytes write;       // request of WriteChip(0x123, 2) with data 0xAB 0xCD
     size_t writeReply;
-    int64_t waitMs;     // wait after each successful frame
+    int64_t waitMs;  // wait after each successful frame
 };
 
 std::vector<FrameCase> FrameCases() {
     return {
-        {InterfaceKind::SPI, true, "", {0xBC, 0xC0, 0x23, 0x01, 2}, 2, {0xBC, 0x40, 0x23, 0x01, 2, 0xAB, 0xCD}, 1, 50},
-        {InterfaceKind::SPI, false, "", {0xB1, 0xC0, 0x23, 0x01, 2}, 2, {0xB1, 0x40, 0x23, 0x01, 2, 0xAB, 0xCD}, 1, 50},
-        {InterfaceKind::Special, true, "", {0xBE, 0x84, 0x23, 2, 2}, 2, {0xBE, 0x04, 0x23, 2, 2, 0xAB, 0xCD}, 1, 50},
-        {InterfaceKind::Special, false, "", {0xBA, 0x84, 0x23, 2, 2}, 2, {0xBA, 0x04, 0x23, 2, 2, 0xAB, 0xCD}, 1, 50},
-        {InterfaceKind::Special, false, "RX402", {0xBA, 0xC0, 0x23, 2, 2}, 2, {0xBA, 0x40, 0x23, 2, 2, 0xAB, 0xCD}, 1, 50},
-        {InterfaceKind::Special, true, "RX520", {0xBE, 0xC0, 0x23, 2, 2}, 2, {0xBE, 0x40, 0x23, 2, 2, 0xAB, 0xCD}, 1, 50},
-        {InterfaceKind::UART, true, "", {0xC1, 0x80, 0x23, 0x01, 2}, 3, {0xC1, 0x00, 0x23, 0x01, 2, 0xAB, 0xCD}, 1, 50},
-        {InterfaceKind::UART, false, "", {0xC1, 0x80, 0x23, 0x01, 2}, 3, {0xC1, 0x00, 0x23, 0x01, 2, 0xAB, 0xCD}, 1, 50},
+        {InterfaceKind::SPI,
+         true,
+         "",
+         {0xBC, 0xC0, 0x23, 0x01, 2},
+         2,
+         {0xBC, 0x40, 0x23, 0x01, 2, 0xAB, 0xCD},
+         1,
+         50},
+        {InterfaceKind::SPI,
+         false,
+         "",
+         {0xB1, 0xC0, 0x23, 0x01, 2},
+         2,
+         {0xB1, 0x40, 0x23, 0x01, 2, 0xAB, 0xCD},
+         1,
+         50},
+        {InterfaceKind::Special,
+         true,
+         "",
+         {0xBE, 0x84, 0x23, 2, 2},
+         2,
+         {0xBE, 0x04, 0x23, 2, 2, 0xAB, 0xCD},
+         1,
+         50},
+        {InterfaceKind::Special,
+         false,
+         "",
+         {0xBA, 0x84, 0x23, 2, 2},
+         2,
+         {0xBA, 0x04, 0x23, 2, 2, 0xAB, 0xCD},
+         1,
+         50},
+        {InterfaceKind::Special,
+         false,
+         "RX402",
+         {0xBA, 0xC0, 0x23, 2, 2},
+         2,
+         {0xBA, 0x40, 0x23, 2, 2, 0xAB, 0xCD},
+         1,
+         50},
+        {InterfaceKind::Special,
+         true,
+         "RX520",
+         {0xBE, 0xC0, 0x23, 2, 2},
+         2,
+         {0xBE, 0x40, 0x23, 2, 2, 0xAB, 0xCD},
+         1,
+         50},
+        {InterfaceKind::UART,
+         true,
+         "",
+         {0xC1, 0x80, 0x23, 0x01, 2},
+         3,
+         {0xC1, 0x00, 0x23, 0x01, 2, 0xAB, 0xCD},
+         1,
+         50},
+        {InterfaceKind::UART,
+         false,
+         "",
+         {0xC1, 0x80, 0x23, 0x01, 2},
+         3,
+         {0xC1, 0x00, 0x23, 0x01, 2, 0xAB, 0xCD},
+         1,
+         50},
         // DMM: the address travels doubled (bit 0 set for a read); the cases use 0x23.
-        {InterfaceKind::DMM, true, "", {0xC2, 0x01, 0x47, 2}, 2, {0xC2, 0x01, 0x46, 2, 0xAB, 0xCD}, 2, 0},
-        {InterfaceKind::DMM, false, "", {0xC2, 0x00, 0x47, 2}, 2, {0xC2, 0x00, 0x46, 2, 0xAB, 0xCD}, 2, 0},
+        {InterfaceKind::DMM,
+         true,
+         "",
+         {0xC2, 0x01, 0x47, 2},
+         2,
+         {0xC2, 0x01, 0x46, 2, 0xAB, 0xCD},
+         2,
+         0},
+        {InterfaceKind::DMM,
+         false,
+         "",
+         {0xC2, 0x00, 0x47, 2},
+         2,
+         {0xC2, 0x00, 0x46, 2, 0xAB, 0xCD},
+         2,
+         0},
     };
 }
 
 TEST(ChipFrames, EveryKindWithPhotoOnAndOffByteForByte) {
     for (const FrameCase& c : FrameCases()) {
-        SCOPED_TRACE(std::string(InterfaceKindName(c.kind)) + (c.photo ? " photo" : "") + " " + c.title);
+        SCOPED_TRACE(std::string(InterfaceKindName(c.kind)) + (c.photo ? " photo" : "") + " " +
+                     c.title);
         SimFixture f(Personality::Bulk, c.kind);
         ASSERT_TRUE(f.Open());
         ChipAccess& chip = f.core.chip();
@@ -139,7 +210,8 @@ TEST(WriteRegister, DmmKindWritesAtPosition4AndStoresTheReadBack) {
     int refreshes = 0;
     f.core.chip().SubscribeRefresh(PanelOrder::Register, [&] { ++refreshes; });
     ASSERT_TRUE(f.core.chip().WriteRegister(0x12, 0x5A));
-    EXPECT_EQ(f.trace.Sent(), (std::vector<Bytes>{{0xC2, 0x01, 0x24, 0x01, 0x5A}, {0xC2, 0x01, 0x25, 0x01}}));
+    EXPECT_EQ(f.trace.Sent(),
+              (std::vector<Bytes>{{0xC2, 0x01, 0x24, 0x01, 0x5A}, {0xC2, 0x01, 0x25, 0x01}}));
     EXPECT_EQ(f.core.chip().GetRegImage(0x12), 0x5A);
     EXPECT_EQ(refreshes, 1);
 }
@@ -147,8 +219,10 @@ TEST(WriteRegister, DmmKindWritesAtPosition4AndStoresTheReadBack) {
 TEST(WriteRegister, ImageKeepsTheValueReadBackNotTheValueWritten) {
     // A chip whose register 0x20 has read-only upper bits.
     class MaskingChip final : public sim::SimChip {
-    public:
-        void Write(uint16_t a, uint8_t v) override { SimChip::Write(a, a == 0x20 ? (v & 0x0F) : v); }
+      public:
+        void Write(uint16_t a, uint8_t v) override {
+            SimChip::Write(a, a == 0x20 ? (v & 0x0F) : v);
+        }
     };
     VirtualClock clock;
     MaskingChip chip;
@@ -244,8 +318,9 @@ TEST(RefreshPanels, VisitsPanelsInTheirFixedOrder) {
     SimFixture f;
     std::vector<int> order;
     ChipAccess& chip = f.core.chip();
-    for (PanelOrder p : {PanelOrder::Counter, PanelOrder::Ram, PanelOrder::Adc1, PanelOrder::Register,
-                         PanelOrder::OpAmp, PanelOrder::AdcClock, PanelOrder::Adc2, PanelOrder::SwitchNetwork}) {
+    for (PanelOrder p :
+         {PanelOrder::Counter, PanelOrder::Ram, PanelOrder::Adc1, PanelOrder::Register,
+          PanelOrder::OpAmp, PanelOrder::AdcClock, PanelOrder::Adc2, PanelOrder::SwitchNetwork}) {
         chip.SubscribeRefresh(p, [&order, p] { order.push_back(static_cast<int>(p)); });
     }
     chip.UpdateRegister(5, 1);

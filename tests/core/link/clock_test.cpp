@@ -7,7 +7,7 @@ namespace {
 
 // A clock that moves in coarse steps, as a real timer does: the waits must not stop early.
 class CoarseClock final : public Clock {
-public:
+  public:
     int64_t NowMs() const override { return now; }
     void SleepMs(int64_t ms) override { now += std::max<int64_t>(1, ms / 3); }
     int64_t now = 1000;

@@ -38,8 +38,10 @@ struct HeartbeatFixture {
         };
         QObject::connect(&up, &TVz_UP::Adc1Display, [this](qint64 v) { adc1.push_back(v); });
         QObject::connect(&up, &TVz_UP::RmsDisplay, [this](const QString& t) { rms.push_back(t); });
-        QObject::connect(&up, &TVz_UP::Adc2Display, [this](const QString& t) { adc2.push_back(t); });
-        QObject::connect(&up, &TVz_UP::ResistanceDisplay, [this](const QString& t) { resistance.push_back(t); });
+        QObject::connect(&up, &TVz_UP::Adc2Display,
+                         [this](const QString& t) { adc2.push_back(t); });
+        QObject::connect(&up, &TVz_UP::ResistanceDisplay,
+                         [this](const QString& t) { resistance.push_back(t); });
     }
     void SetChip(uint16_t address, std::initializer_list<uint8_t> bytes) {
         for (uint8_t b : bytes) f.sim.chip().Write(address++, b);
@@ -95,7 +97,8 @@ TEST(Heartbeat, PollsOnlyWithIntfReadingOnAndTheFlagFieldDefined) {
     h.fields["SADC_IF"] = {kFlagRegister, 1, 2, 0, 1};
     h.up.Timer1Timer();
     ASSERT_FALSE(h.f.trace.packets.empty());
-    EXPECT_EQ(h.f.trace.Sent()[0], (Bytes{0xC2, 0x00, static_cast<uint8_t>(2 * kFlagRegister + 1), 1}));
+    EXPECT_EQ(h.f.trace.Sent()[0],
+              (Bytes{0xC2, 0x00, static_cast<uint8_t>(2 * kFlagRegister + 1), 1}));
 }
 
 TEST(Heartbeat, FlagsAccumulateAndAreClearedPerConsumedResult) {
@@ -190,7 +193,8 @@ TEST(Heartbeat, ResistanceCycleTakes14ResultsAndSwitchesTheDividerTwice) {
     std::vector<Bytes> dividerWrites;
     for (size_t i = 0; i < std::size(samples); ++i) {
         const int32_t s = samples[i];
-        h.SetChip(0x00, {static_cast<uint8_t>(s), static_cast<uint8_t>(s >> 8), static_cast<uint8_t>(s >> 16)});
+        h.SetChip(0x00, {static_cast<uint8_t>(s), static_cast<uint8_t>(s >> 8),
+                         static_cast<uint8_t>(s >> 16)});
         h.f.trace.Clear();
         h.up.Timer1Timer();
         for (const Bytes& p : h.f.trace.Sent()) {
@@ -217,8 +221,9 @@ TEST(Heartbeat, ResistanceCycleTakes14ResultsAndSwitchesTheDividerTwice) {
 TEST(Heartbeat, ChannelIndicatorsFollowTheFieldsEveryTenthTick) {
     HeartbeatFixture h;
     std::vector<std::array<bool, 3>> shown;
-    QObject::connect(&h.up, &TVz_UP::ChannelIndicators,
-                     [&](bool a, bool b, bool c) { shown.push_back({a, b, c}); });
+    QObject::connect(&h.up, &TVz_UP::ChannelIndicators, [&](bool a, bool b, bool c) {
+        shown.push_back({a, b, c});
+    });
     h.f.core.chip().SetRegImage(0x3D, 3);  // AD1CHO = 3: blinking
     h.f.core.chip().SetRegImage(0x3E, 1);  // AD2CHO = 1 (blinking), ADPCHO = 0 (steady "00")
     for (int i = 0; i < 30; ++i) h.up.Timer1Timer();

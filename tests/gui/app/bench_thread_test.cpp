@@ -14,7 +14,7 @@ namespace dmm::test {
 // The GUI thread must stay responsive while the bench thread sits in a long board wait.
 class BenchThreadTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void guiThreadAnswersWithin50msDuringATwoSecondReset() {
         SystemClock clock;
         sim::SimBench simBench(clock);
@@ -42,7 +42,8 @@ private slots:
             QElapsedTimer posted;
             posted.start();
             bool ran = false;
-            QMetaObject::invokeMethod(this, [&] { ran = true; }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [&] { ran = true; }, Qt::QueuedConnection);
             while (!ran) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             worstLatency = std::max(worstLatency, posted.elapsed());
             ++handled;
@@ -65,8 +66,16 @@ private slots:
         QThread* benchThread = nullptr;
         QThread* doneThread = nullptr;
         int result = 0;
-        bench.Call([&](Bench&) { benchThread = QThread::currentThread(); return 42; }, this,
-                   [&](int value) { doneThread = QThread::currentThread(); result = value; });
+        bench.Call(
+            [&](Bench&) {
+                benchThread = QThread::currentThread();
+                return 42;
+            },
+            this,
+            [&](int value) {
+                doneThread = QThread::currentThread();
+                result = value;
+            });
         QTRY_COMPARE(result, 42);
         QCOMPARE(doneThread, QThread::currentThread());
         QVERIFY(benchThread != QThread::currentThread());

@@ -17,7 +17,7 @@ namespace dmm::test {
 // The whole program on the simulated board, driven through its menus.
 class MainPanelTest : public QObject {
     Q_OBJECT
-private:
+  private:
     QTemporaryDir dir_;
     std::unique_ptr<gui::BenchSession> session_;
     std::unique_ptr<gui::TMainPanel> panel_;
@@ -28,7 +28,7 @@ private:
         return action;
     }
 
-private slots:
+  private slots:
     void init() {
         gui::BenchOptions options;
         options.sim = true;
@@ -57,20 +57,34 @@ private slots:
             bool visible;
         };
         const Expected expected[] = {
-            {"SaveFluke1", "Save Fluke", true},       {"SaveReg1", "Save Reg", true},
-            {"SavePower1", "Save Power", true},       {"DownLoadFluke1", "DownLoad Fluke", true},
-            {"DownloadReg1", "Download Reg", true},   {"DownloadPower1", "Download Power", true},
-            {"SMenu_Option", "Setup", true},          {"SMenu_RAM", "RAM Panel", true},
-            {"SMenu_REG", "REG Panel", true},         {"SMenu_ADCCLK", "CLK Panel", true},
-            {"SMenu_LCDPANEL", "Resister", false},    {"SMenu_Procounter", "ProCounter Panel", true},
-            {"ResistorCAL1", "Resistor CAL.", false}, {"DMMAP", "MAP", true},
-            {"DMMADS", "ADS", true},                  {"DMMADF", "ADF", true},
-            {"DMMOP", "OP and Power", true},          {"USBScan", "USB Scan", true},
-            {"Menu_ReadRAM", "Read RAM", true},       {"SETDMM1", "SETDMM", true},
-            {"Menu_ReadAdc", "ENOB Test", true},      {"SLEEP1", "SLEEP", false},
-            {"MCALW", "Switch Test", false},          {"RestoreADC", "Restore ADC", false},
-            {"Regist", QString::fromUtf8("連續讀取"), true}, {"Fluke1", "Fluke", true},
-            {"Power1", "Power", true},                {"BryMenShow1", "BryMen Show", false},
+            {"SaveFluke1", "Save Fluke", true},
+            {"SaveReg1", "Save Reg", true},
+            {"SavePower1", "Save Power", true},
+            {"DownLoadFluke1", "DownLoad Fluke", true},
+            {"DownloadReg1", "Download Reg", true},
+            {"DownloadPower1", "Download Power", true},
+            {"SMenu_Option", "Setup", true},
+            {"SMenu_RAM", "RAM Panel", true},
+            {"SMenu_REG", "REG Panel", true},
+            {"SMenu_ADCCLK", "CLK Panel", true},
+            {"SMenu_LCDPANEL", "Resister", false},
+            {"SMenu_Procounter", "ProCounter Panel", true},
+            {"ResistorCAL1", "Resistor CAL.", false},
+            {"DMMAP", "MAP", true},
+            {"DMMADS", "ADS", true},
+            {"DMMADF", "ADF", true},
+            {"DMMOP", "OP and Power", true},
+            {"USBScan", "USB Scan", true},
+            {"Menu_ReadRAM", "Read RAM", true},
+            {"SETDMM1", "SETDMM", true},
+            {"Menu_ReadAdc", "ENOB Test", true},
+            {"SLEEP1", "SLEEP", false},
+            {"MCALW", "Switch Test", false},
+            {"RestoreADC", "Restore ADC", false},
+            {"Regist", QString::fromUtf8("連續讀取"), true},
+            {"Fluke1", "Fluke", true},
+            {"Power1", "Power", true},
+            {"BryMenShow1", "BryMen Show", false},
             {"Menu_INTF", "INTF-Wait", true},
         };
         QCOMPARE(panel_->MenuItems().size(), static_cast<qsizetype>(std::size(expected)));
@@ -83,12 +97,23 @@ private slots:
 
     void everyToolWindowOpensFromItsItemAndKeepsItsPlace() {
         const std::pair<const char*, const char*> items[] = {
-            {"SMenu_RAM", "TVz_RAM"},        {"SMenu_REG", "TVz_Reg2"},     {"SMenu_ADCCLK", "TDMMADCCLKA"},
-            {"SMenu_LCDPANEL", "TDMMResister"}, {"SMenu_Procounter", "TProCounterA"},
-            {"ResistorCAL1", "TRESCALA"},    {"DMMAP", "TMPN"},             {"DMMADS", "TADS"},
-            {"DMMADF", "TADF"},              {"DMMOP", "TOP"},              {"SETDMM1", "TSETDMM"},
-            {"Menu_ReadAdc", "TAnxADC"},     {"MCALW", "TWeightCAL"},       {"Regist", "TTMP"},
-            {"Fluke1", "TFLUKE"},            {"Power1", "TFPower"},         {"BryMenShow1", "TMeter"},
+            {"SMenu_RAM", "TVz_RAM"},
+            {"SMenu_REG", "TVz_Reg2"},
+            {"SMenu_ADCCLK", "TDMMADCCLKA"},
+            {"SMenu_LCDPANEL", "TDMMResister"},
+            {"SMenu_Procounter", "TProCounterA"},
+            {"ResistorCAL1", "TRESCALA"},
+            {"DMMAP", "TMPN"},
+            {"DMMADS", "TADS"},
+            {"DMMADF", "TADF"},
+            {"DMMOP", "TOP"},
+            {"SETDMM1", "TSETDMM"},
+            {"Menu_ReadAdc", "TAnxADC"},
+            {"MCALW", "TWeightCAL"},
+            {"Regist", "TTMP"},
+            {"Fluke1", "TFLUKE"},
+            {"Power1", "TFPower"},
+            {"BryMenShow1", "TMeter"},
         };
         for (const auto& [item, className] : items) {
             QWidget* window = panel_->Child(className);
@@ -150,7 +175,8 @@ private slots:
             });
             QCOMPARE(after, before);
         }
-        session_->bench().RunAndWait([](Bench& b) { b.target().interfaceKind = InterfaceKind::DMM; });
+        session_->bench().RunAndWait(
+            [](Bench& b) { b.target().interfaceKind = InterfaceKind::DMM; });
     }
 
     void intfCaptionToggles() {

@@ -19,7 +19,7 @@ namespace dmm::test {
 // The analysis window on the simulated DMM chip, through its own buttons.
 class AnalysisWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     QTemporaryDir dir_;
     std::unique_ptr<gui::BenchSession> session_;
     std::unique_ptr<gui::TMainPanel> panel_;
@@ -61,7 +61,7 @@ private:
         QVERIFY(!window_->TXOffset->text().isEmpty());
     }
 
-private slots:
+  private slots:
     void init() {
         gui::BenchOptions options;
         options.sim = true;
