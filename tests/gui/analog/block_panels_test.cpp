@@ -21,6 +21,7 @@
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
 #include "support/qtest_registry.h"
+#include "support/simulated_program.h"
 
 namespace dmm::test {
 
@@ -38,9 +39,8 @@ class SentPackets final : public PacketTrace {
 class BlockPanelsTest : public QObject {
     Q_OBJECT
   private:
-    QTemporaryDir dir_;
-    std::unique_ptr<gui::BenchSession> session_;
-    std::unique_ptr<gui::TMainPanel> panel_;
+    std::unique_ptr<SimulatedProgram> program_;
+    gui::TMainPanel* panel_ = nullptr;
     QWidget* ads_ = nullptr;
     QWidget* adf_ = nullptr;
 
@@ -50,16 +50,16 @@ class BlockPanelsTest : public QObject {
         if (!control) qFatal("no control %s", name);
         return control;
     }
-    sim::SimDmmChip& Chip() { return static_cast<sim::SimDmmChip&>(session_->simBench()->chip()); }
+    sim::SimDmmChip& Chip() { return static_cast<sim::SimDmmChip&>(program_->sim().chip()); }
     TRegField Field(const char* name) {
         TRegField field;
-        session_->bench().RunAndWait([&](Bench& b) { field = *b.core().chipModel().Field(name); });
+        program_->bench().RunAndWait([&](Bench& b) { field = *b.core().chipModel().Field(name); });
         return field;
     }
     uint8_t ChipByte(int address) {
         uint8_t value = 0;
-        session_->bench().RunAndWait([&](Bench&) {
-            std::lock_guard lock(session_->simBench()->board().mutex());
+        program_->bench().RunAndWait([&](Bench&) {
+            std::lock_guard lock(program_->sim().board().mutex());
             value = Chip().memory()[static_cast<size_t>(address)];
         });
         return value;
@@ -70,8 +70,8 @@ class BlockPanelsTest : public QObject {
     }
     // Changes the chip behind the program's back (the image keeps its old byte).
     void PokeChip(int address, uint8_t value) {
-        session_->bench().RunAndWait([&](Bench&) {
-            std::lock_guard lock(session_->simBench()->board().mutex());
+        program_->bench().RunAndWait([&](Bench&) {
+            std::lock_guard lock(program_->sim().board().mutex());
             Chip().Write(static_cast<uint16_t>(address), value);
         });
     }
@@ -79,14 +79,14 @@ class BlockPanelsTest : public QObject {
     void SetField(const char* name, int value) {
         const TRegField field = Field(name);
         bool written = false;
-        session_->bench().RunAndWait(
+        program_->bench().RunAndWait(
             [&](Bench& b) { written = WriteFieldValue(b.chip(), field, value); });
         QVERIFY(written);
         QTRY_COMPARE(field.Extract(Image(field.registerIndex)), value);
     }
     uint8_t Image(int address) {
         uint8_t value = 0;
-        session_->bench().RunAndWait([&](Bench& b) { value = b.chip().GetRegImage(address); });
+        program_->bench().RunAndWait([&](Bench& b) { value = b.chip().GetRegImage(address); });
         return value;
     }
     // A choice made by the user: the combo box shows the item and reports it.
@@ -102,16 +102,8 @@ class BlockPanelsTest : public QObject {
 
   private slots:
     void init() {
-        gui::BenchOptions options;
-        options.sim = true;
-        options.dir = dir_.path();
-        session_ = std::make_unique<gui::BenchSession>(options, QString());
-        panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
-        session_->hooks().SetMainPanel(panel_.get());
-        gui::InstallToolWindows(*panel_, session_->bench());
-        session_->Start();
-        panel_->show();
-        panel_->FormActivate();
+        program_ = std::make_unique<SimulatedProgram>();
+        panel_ = &program_->panel();
         panel_->MenuItem("USBScan")->trigger();
         QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
         panel_->MenuItem("DMMADS")->trigger();
@@ -123,12 +115,7 @@ class BlockPanelsTest : public QObject {
         QTRY_VERIFY(Control(ads_, "PENADC1")->isEnabled());
     }
 
-    void cleanup() {
-        panel_->close();
-        session_->Stop();
-        panel_.reset();
-        session_.reset();
-    }
+    void cleanup() { program_.reset(); }
 
     void clickingAnOnOffPanelTogglesItsFieldInTheChipAndRepaints() {
         auto* enable = Control<gui::BoundLabel>(ads_, "PENADC1");
@@ -171,7 +158,7 @@ class BlockPanelsTest : public QObject {
         Choose(dcset, 1);
         QTRY_COMPARE(ChipField("DCOS"), 1);
         // A chip whose DCOS has two bits: the combo box keeps its eight items.
-        session_->bench().RunAndWait([](Bench& b) {
+        program_->bench().RunAndWait([](Bench& b) {
             b.core().chipModel().Field("DCOS")->width = 2;
             b.PublishChipModel();
         });
@@ -206,7 +193,7 @@ class BlockPanelsTest : public QObject {
         QVERIFY(!Control(ads_, "SAD1RL4")->isVisible());
         QVERIFY(!Control(ads_, "SAD1RH7")->isVisible());
         // A combo box with a hidden option in the middle maps its entries to their options.
-        session_->bench().RunAndWait([](Bench& b) {
+        program_->bench().RunAndWait([](Bench& b) {
             FieldPanelData& data = b.core().chipModel().PanelDataAt(*FieldIndex("S_AD1IN"));
             data.options[1].hidden = true;
             data.comboItems.erase(data.comboItems.begin() + 1);
@@ -226,7 +213,7 @@ class BlockPanelsTest : public QObject {
 
     void controlsOfFieldsTheChipDoesNotBindAreDisabled() {
         QVERIFY(Control(ads_, "PVRNEN")->isEnabled());
-        session_->bench().RunAndWait([](Bench& b) {
+        program_->bench().RunAndWait([](Bench& b) {
             b.core().chipModel().Field("VRNBUF")->defined = 0;
             b.PublishChipModel();
         });
@@ -285,7 +272,7 @@ class BlockPanelsTest : public QObject {
         Click(Control(adf_, "LDCPO"));
         QTest::qWait(50);
         bool unchanged = false;
-        session_->bench().RunAndWait(
+        program_->bench().RunAndWait(
             [&](Bench& b) { unchanged = b.target().RegisterImage == image; });
         QVERIFY(unchanged);
     }
@@ -298,7 +285,7 @@ class BlockPanelsTest : public QObject {
         auto* entry = Control<QLineEdit>(adf_, "ECPT");
         QCOMPARE(entry->text(), QString("0"));  // from the image
         SentPackets packets;
-        session_->bench().RunAndWait([&](Bench& b) { b.link().SetTrace(&packets); });
+        program_->bench().RunAndWait([&](Bench& b) { b.link().SetTrace(&packets); });
 
         entry->setText("32768");
         Click(Control(adf_, "INPCPT"));
@@ -314,7 +301,7 @@ class BlockPanelsTest : public QObject {
         Click(Control(adf_, "INPCPT"));
         const TRegField low = Field("CPTL");
         QTRY_COMPARE(ChipByte(low.registerIndex + 1), uint8_t{0x80});
-        session_->bench().RunAndWait([&](Bench& b) { b.link().SetTrace(nullptr); });
+        program_->bench().RunAndWait([&](Bench& b) { b.link().SetTrace(nullptr); });
         // Nothing was sent for the refused entry; the accepted one went as one block, 0x00 first.
         QVERIFY(!packets.sent.empty());
         const std::vector<uint8_t> block{0xC2, 0x00, static_cast<uint8_t>(low.registerIndex * 2),
@@ -330,8 +317,8 @@ class BlockPanelsTest : public QObject {
         static_cast<gui::TADF*>(adf_)->SetProductVariant(3);
         const TRegField low = Field("CPBL");
         // The board corrupts the high byte of every two-byte read.
-        session_->bench().RunAndWait([this](Bench&) {
-            session_->simBench()->board().faults().replyFilter =
+        program_->bench().RunAndWait([this](Bench&) {
+            program_->sim().board().faults().replyFilter =
                 [](const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
                     const bool pairRead = request.size() > 3 && request[0] == 0xC2 &&
                                           (request[2] & 1) && request[3] == 2;
@@ -346,22 +333,22 @@ class BlockPanelsTest : public QObject {
         // The chip took the bytes; the image keeps its old ones.
         QCOMPARE(ChipByte(low.registerIndex), uint8_t{0xD2});
         QCOMPARE(Image(low.registerIndex), uint8_t{0x00});
-        session_->bench().RunAndWait(
-            [this](Bench&) { session_->simBench()->board().faults().replyFilter = nullptr; });
+        program_->bench().RunAndWait(
+            [this](Bench&) { program_->sim().board().faults().replyFilter = nullptr; });
     }
 
     void aFailedWriteLeavesTheControlsShowingTheChip() {
         auto* enable = Control<gui::BoundLabel>(ads_, "PENADC1");
         auto* gain = Control<QComboBox>(ads_, "TXAD1GN");
-        session_->bench().RunAndWait(
-            [this](Bench&) { session_->simBench()->board().faults().disconnected = true; });
+        program_->bench().RunAndWait(
+            [this](Bench&) { program_->sim().board().faults().disconnected = true; });
         Click(enable);
         Choose(gain, 3);
         // The choice is shown at once and put back when the write has failed.
         QTRY_COMPARE(gain->currentIndex(), 0);
         QVERIFY(!Chosen(enable));
-        session_->bench().RunAndWait(
-            [this](Bench&) { session_->simBench()->board().faults().disconnected = false; });
+        program_->bench().RunAndWait(
+            [this](Bench&) { program_->sim().board().faults().disconnected = false; });
         QCOMPARE(ChipField("ENAD_S"), 0);
         QCOMPARE(ChipField("AD1GN"), 0);
     }
@@ -373,7 +360,7 @@ class BlockPanelsTest : public QObject {
         QCOMPARE(Control<QComboBox>(ads_, "TXADCObit")->currentText(), QString("16"));
         QCOMPARE(Control<QComboBox>(adf_, "TXPHSEL")->currentText(), QString("LPF"));
         int64_t adc1 = 0, adc2 = 0;
-        session_->bench().RunAndWait([&](Bench& b) {
+        program_->bench().RunAndWait([&](Bench& b) {
             adc1 = b.up().Adc1Divisor;
             adc2 = b.up().Adc2Divisor;
         });
@@ -396,7 +383,7 @@ class BlockPanelsTest : public QObject {
         QVERIFY(!Control(adf_, "LTCOV")->isVisible());
         // The demo chip has two converters besides ADC1; a chip with one hides the ADP path.
         QVERIFY(adf->SecondConverterShown());
-        session_->bench().RunAndWait([](Bench& b) {
+        program_->bench().RunAndWait([](Bench& b) {
             b.core().chipModel().adcCount = 1;
             b.PublishChipModel();
         });

@@ -1,16 +1,12 @@
 #include <QAction>
 #include <QMdiSubWindow>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-#include "gui/app/bench_session.h"
-#include "gui/app/t_main_panel.h"
-#include "gui/app/tool_windows.h"
-#include "sim/sim_bench.h"
 #include "support/qtest_registry.h"
+#include "support/simulated_program.h"
 
 namespace dmm::test {
 
@@ -18,9 +14,9 @@ namespace dmm::test {
 class MainPanelTest : public QObject {
     Q_OBJECT
   private:
-    QTemporaryDir dir_;
-    std::unique_ptr<gui::BenchSession> session_;
-    std::unique_ptr<gui::TMainPanel> panel_;
+    std::unique_ptr<SimulatedProgram> program_;
+    gui::TMainPanel* panel_ = nullptr;
+    Bench* bench_ = nullptr;
 
     QAction* Item(const char* name) {
         QAction* action = panel_->MenuItem(name);
@@ -30,24 +26,12 @@ class MainPanelTest : public QObject {
 
   private slots:
     void init() {
-        gui::BenchOptions options;
-        options.sim = true;
-        options.dir = dir_.path();
-        session_ = std::make_unique<gui::BenchSession>(options, QString());
-        panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
-        session_->hooks().SetMainPanel(panel_.get());
-        gui::InstallToolWindows(*panel_, session_->bench());
-        session_->Start();
-        panel_->show();
-        panel_->FormActivate();
+        program_ = std::make_unique<SimulatedProgram>();
+        panel_ = &program_->panel();
+        bench_ = &program_->bench();
     }
 
-    void cleanup() {
-        panel_->close();
-        session_->Stop();
-        panel_.reset();
-        session_.reset();
-    }
+    void cleanup() { program_.reset(); }
 
     void titleAndEveryMenuItem() {
         QCOMPARE(panel_->windowTitle(), QString("DMM V1.40"));
@@ -135,11 +119,11 @@ class MainPanelTest : public QObject {
     }
 
     void usbScanAndReadRam() {
-        sim::SimBench* simBench = session_->simBench();
+        sim::SimBench* simBench = &program_->sim();
         // Distinctive values in writable setup registers of the demo chip.
         simBench->chip().Write(0x3C, 0x5A);
         simBench->chip().Write(0x3D, 0x21);
-        QSignalSpy images(&session_->bench(), &Bench::RegisterImageChanged);
+        QSignalSpy images(bench_, &Bench::RegisterImageChanged);
         Item("USBScan")->trigger();
         QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
         QTRY_VERIFY(panel_->windowTitle().contains(" ---- Now Chip is  "));
@@ -158,10 +142,10 @@ class MainPanelTest : public QObject {
     }
 
     void usbScanDoesNothingForSerialAndParallelKinds() {
-        sim::SimBench* simBench = session_->simBench();
+        sim::SimBench* simBench = &program_->sim();
         for (InterfaceKind kind : {InterfaceKind::RS232, InterfaceKind::Parallel}) {
             int before = 0;
-            session_->bench().RunAndWait([&](Bench& b) {
+            bench_->RunAndWait([&](Bench& b) {
                 b.target().interfaceKind = kind;
                 b.link().CloseBoard();
                 before = simBench->bus().bulkOpenAttempts();
@@ -169,13 +153,13 @@ class MainPanelTest : public QObject {
             Item("USBScan")->trigger();
             QTest::qWait(100);
             int after = 0;
-            session_->bench().RunAndWait([&](Bench& b) {
+            bench_->RunAndWait([&](Bench& b) {
                 after = simBench->bus().bulkOpenAttempts();
                 QVERIFY(!b.target().devc.connected);
             });
             QCOMPARE(after, before);
         }
-        session_->bench().RunAndWait(
+        bench_->RunAndWait(
             [](Bench& b) { b.target().interfaceKind = InterfaceKind::DMM; });
     }
 
@@ -191,12 +175,12 @@ class MainPanelTest : public QObject {
     void closingLeavesDmmModeAndReleasesTheBoard() {
         Item("USBScan")->trigger();
         QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
-        session_->bench().RunAndWait([](Bench& b) { QVERIFY(b.link().SetDmmMode(true)); });
+        bench_->RunAndWait([](Bench& b) { QVERIFY(b.link().SetDmmMode(true)); });
         panel_->close();
-        sim::SimBench* simBench = session_->simBench();
+        sim::SimBench* simBench = &program_->sim();
         QVERIFY(!simBench->board().dmmMode());
         QCOMPARE(simBench->board().connectedIndex(), uint16_t(0xFFFF));
-        session_->bench().RunAndWait([](Bench& b) {
+        bench_->RunAndWait([](Bench& b) {
             QVERIFY(!b.target().devc.HandleValid());
             QVERIFY(!b.up().HeartbeatRunning());
             QVERIFY(!b.up().IntfReading());

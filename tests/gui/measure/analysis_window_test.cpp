@@ -1,18 +1,16 @@
 #include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QDir>
 #include <QTest>
 
 #include <memory>
 
 #include "core/analog/block_field_ops.h"
-#include "gui/app/bench_session.h"
-#include "gui/app/t_main_panel.h"
-#include "gui/app/tool_windows.h"
 #include "gui/measure/adc_chart_view.h"
 #include "gui/measure/sample_grid_model.h"
 #include "gui/measure/t_anx_adc.h"
 #include "support/qtest_registry.h"
+#include "support/simulated_program.h"
 
 namespace dmm::test {
 
@@ -20,13 +18,12 @@ namespace dmm::test {
 class AnalysisWindowTest : public QObject {
     Q_OBJECT
   private:
-    QTemporaryDir dir_;
-    std::unique_ptr<gui::BenchSession> session_;
-    std::unique_ptr<gui::TMainPanel> panel_;
+    std::unique_ptr<SimulatedProgram> program_;
+    gui::TMainPanel* panel_ = nullptr;
     gui::TAnxADC* window_ = nullptr;
 
     void SetField(const char* name, int value) {
-        session_->bench().RunAndWait([&](Bench& b) {
+        program_->bench().RunAndWait([&](Bench& b) {
             const TRegField* field = b.core().chipModel().Field(name);
             QVERIFY2(field && field->IsDefined(), name);
             QVERIFY(WriteFieldValue(b.chip(), *field, value));
@@ -63,16 +60,8 @@ class AnalysisWindowTest : public QObject {
 
   private slots:
     void init() {
-        gui::BenchOptions options;
-        options.sim = true;
-        options.dir = dir_.path();
-        session_ = std::make_unique<gui::BenchSession>(options, QString());
-        panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
-        session_->hooks().SetMainPanel(panel_.get());
-        gui::InstallToolWindows(*panel_, session_->bench());
-        session_->Start();
-        panel_->show();
-        panel_->FormActivate();
+        program_ = std::make_unique<SimulatedProgram>();
+        panel_ = &program_->panel();
         panel_->MenuItem("USBScan")->trigger();
         QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
         window_ = qobject_cast<gui::TAnxADC*>(panel_->Child("TAnxADC"));
@@ -85,12 +74,7 @@ class AnalysisWindowTest : public QObject {
         window_->NPointIndex->setCurrentIndex(6);  // 4096
     }
 
-    void cleanup() {
-        panel_->close();
-        session_->Stop();
-        panel_.reset();
-        session_.reset();
-    }
+    void cleanup() { program_.reset(); }
 
     void captureInBothModesFillsGridChartAndFiguresAndSavesBothFiles() {
         window_->ShowChartClick();  // the chart follows the capture
@@ -100,11 +84,12 @@ class AnalysisWindowTest : public QObject {
         CaptureAndCheck();
 
         QSignalSpy saved(window_, &gui::TAnxADC::Saved);
-        const QString path = dir_.filePath("block.csv");
+        const QDir dir(program_->benchDir());
+        const QString path = dir.filePath("block.csv");
         window_->SaveTo(path);
         QVERIFY(saved.wait(10000));
         QCOMPARE(saved.first().at(0).toBool(), true);
-        for (const QString& name : {path, dir_.filePath("VzADCHex.CSV")}) {
+        for (const QString& name : {path, dir.filePath("VzADCHex.CSV")}) {
             QFile file(name);
             QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
             QCOMPARE(file.readAll().count("\r\n"), 4096 / 16 + 2);

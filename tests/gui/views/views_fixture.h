@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@
 #include "gui/views/t_vz_reg2.h"
 #include "sim/sim_bench.h"
 #include "support/sim_fixture.h"
+#include "support/simulated_program.h"
 
 namespace dmm::test {
 
@@ -27,16 +29,6 @@ namespace dmm::test {
 class ViewsBench {
   public:
     explicit ViewsBench(InterfaceKind kind = InterfaceKind::DMM) {
-        gui::BenchOptions options;
-        options.sim = true;
-        options.dir = dir_.path();
-        session_ = std::make_unique<gui::BenchSession>(options, QString());
-        panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
-        session_->hooks().SetMainPanel(panel_.get());
-        gui::InstallToolWindows(*panel_, session_->bench());
-        session_->Start();
-        panel_->show();
-        panel_->FormActivate();
         bench().RunAndWait([this, kind](Bench& b) {
             b.target().interfaceKind = kind;
             b.link().SetTrace(&trace_);
@@ -47,28 +39,27 @@ class ViewsBench {
         ClearTrace();
     }
     ~ViewsBench() {
-        panel_->close();
+        panel().close();
         bench().RunAndWait([](Bench& b) { b.link().SetTrace(nullptr); });
-        session_->Stop();
     }
 
-    Bench& bench() { return session_->bench(); }
-    sim::SimBench& sim() { return *session_->simBench(); }
-    gui::TMainPanel& panel() { return *panel_; }
-    gui::TVz_Reg2& reg() { return *qobject_cast<gui::TVz_Reg2*>(panel_->Child("TVz_Reg2")); }
-    gui::TVz_RAM& ram() { return *qobject_cast<gui::TVz_RAM*>(panel_->Child("TVz_RAM")); }
-    QString benchDir() const { return dir_.path(); }
+    Bench& bench() { return program_.bench(); }
+    sim::SimBench& sim() { return program_.sim(); }
+    gui::TMainPanel& panel() { return program_.panel(); }
+    gui::TVz_Reg2& reg() { return *qobject_cast<gui::TVz_Reg2*>(panel().Child("TVz_Reg2")); }
+    gui::TVz_RAM& ram() { return *qobject_cast<gui::TVz_RAM*>(panel().Child("TVz_RAM")); }
+    QString benchDir() const { return program_.benchDir(); }
 
-    void Show(QWidget& window) { panel_->ShowChild(&window, -1, true); }
+    void Show(QWidget& window) { panel().ShowChild(&window, -1, true); }
 
     // Adds a chip description to the bench's INCLUDE folder and chip list; returns the
     // chip's index in the list.
     int AddDescription(const QString& fileName, const QByteArray& text) {
-        QFile file(dir_.filePath("INCLUDE/" + fileName));
+        QFile file(QDir(benchDir()).filePath("INCLUDE/" + fileName));
         file.open(QIODevice::WriteOnly);
         file.write(text);
         file.close();
-        QFile list(dir_.filePath("INCLUDE/VzSel.INC"));
+        QFile list(QDir(benchDir()).filePath("INCLUDE/VzSel.INC"));
         list.open(QIODevice::ReadOnly);
         QList<QByteArray> lines;
         for (const QByteArray& line : list.readAll().split('\n')) {
@@ -102,7 +93,7 @@ class ViewsBench {
     }
     // "Read RAM": the first 64 chip bytes into the image.
     void ReadRam() {
-        panel_->MenuItem("Menu_ReadRAM")->trigger();
+        panel().MenuItem("Menu_ReadRAM")->trigger();
         Settle();
     }
 
@@ -154,9 +145,7 @@ class ViewsBench {
     QString lastHexCaption;
 
   private:
-    QTemporaryDir dir_;
-    std::unique_ptr<gui::BenchSession> session_;
-    std::unique_ptr<gui::TMainPanel> panel_;
+    SimulatedProgram program_;
     RecordingTrace trace_;
 };
 

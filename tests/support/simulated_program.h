@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "gui/app/bench_session.h"
+#include "gui/app/t_main_panel.h"
+#include "gui/app/tool_windows.h"
+#include "sim/sim_bench.h"
+
+namespace dmm::test {
+
+// The whole program on the simulated bench, as main() starts it: a fresh bench
+// directory, the main window with every tool window, the bench thread running and the
+// activation step done (the demo DMM chip loaded). Closed cleanly when destroyed.
+class SimulatedProgram {
+  public:
+    SimulatedProgram() {
+        gui::BenchOptions options;
+        options.sim = true;
+        options.dir = dir_.path();
+        session_ = std::make_unique<gui::BenchSession>(options, QString());
+        panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
+        session_->hooks().SetMainPanel(panel_.get());
+        gui::InstallToolWindows(*panel_, session_->bench());
+        session_->Start();
+        panel_->show();
+        panel_->FormActivate();
+    }
+    ~SimulatedProgram() {
+        panel_->close();
+        session_->Stop();
+    }
+    SimulatedProgram(const SimulatedProgram&) = delete;
+    SimulatedProgram& operator=(const SimulatedProgram&) = delete;
+
+    Bench& bench() { return session_->bench(); }
+    sim::SimBench& sim() { return *session_->simBench(); }
+    gui::TMainPanel& panel() { return *panel_; }
+    QString benchDir() const { return dir_.path(); }
+
+  private:
+    QTemporaryDir dir_;
+    std::unique_ptr<gui::BenchSession> session_;
+    std::unique_ptr<gui::TMainPanel> panel_;
+};
+
+}  // namespace dmm::test
