@@ -5,6 +5,7 @@
 
 #include "core/analog/block_field_ops.h"
 #include "gui/analog/chip_fields_from_model.h"
+#include "gui/analog/diagram_parts.h"
 
 namespace dmm::gui {
 namespace {
@@ -216,6 +217,22 @@ QComboBox* BlockPanel::AddSelector(const SelectorLayout& plan) {
 DiagramPicture* BlockPanel::AddPicture(const QString& name, const QRect& r,
                                        DiagramPicture::PaintFunction paint) {
     return new DiagramPicture(name, r, std::move(paint), this);
+}
+
+std::pair<DiagramPicture*, DiagramPicture*> BlockPanel::AddChopperIndicators(const QString& name00,
+                                                                             const QString& name01,
+                                                                             const QRect& r) {
+    auto picture = [&](const QString& name, bool crossed) {
+        DiagramPicture* p = AddPicture(name, r, [crossed](DiagramPainter& d, const QRectF& area) {
+            parts::ChopperPicture(d, area.adjusted(0.5, 0.5, -0.5, -0.5), crossed);
+        });
+        p->SetClickable(false);
+        return p;
+    };
+    DiagramPicture* straight = picture(name00, false);
+    DiagramPicture* crossed = picture(name01, true);
+    crossed->hide();
+    return {straight, crossed};
 }
 
 void BlockPanel::ClickToggles(DiagramPicture* picture, const char* field) {

@@ -91,6 +91,11 @@ class BlockPanel : public QWidget {
 
     DiagramPicture* AddPicture(const QString& name, const QRect& r,
                                DiagramPicture::PaintFunction paint);
+    // The chopper's two indicator pictures ("..00" straight, "..01" crossed) in one place;
+    // the heartbeat's channel indicators show one of them at a time, "..00" at start.
+    std::pair<DiagramPicture*, DiagramPicture*> AddChopperIndicators(const QString& name00,
+                                                                     const QString& name01,
+                                                                     const QRect& r);
     // A picture whose click toggles a one-bit field, or chooses an option of a field.
     void ClickToggles(DiagramPicture* picture, const char* field);
     void ClickChooses(DiagramPicture* picture, const char* field, int option);

@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include <tuple>
+
 #include "core/analog/block_field_ops.h"
 #include "core/analog/block_texts.h"
 #include "gui/analog/diagram_layout.h"
@@ -107,15 +109,7 @@ void TADF::BuildAdc2() {
     SAD2RL = selector("S_AD2RL", "SAD2RL", {"SAD2RN<00>", "SAD2RN<01>", "SAD2RN<10>", "ADFRN<11>"},
                       "SAD2RL", {"RLU", "AGND", "PB<3>", "PB<5>"}, kRlTop);
 
-    AD2CHO00 = AddPicture("AD2CHO00", kChopper2, [](DiagramPainter& d, const QRectF& r) {
-        parts::ChopperPicture(d, r.adjusted(0.5, 0.5, -0.5, -0.5), false);
-    });
-    AD2CHO01 = AddPicture("AD2CHO01", kChopper2, [](DiagramPainter& d, const QRectF& r) {
-        parts::ChopperPicture(d, r.adjusted(0.5, 0.5, -0.5, -0.5), true);
-    });
-    AD2CHO00->SetClickable(false);
-    AD2CHO01->SetClickable(false);
-    AD2CHO01->hide();
+    std::tie(AD2CHO00, AD2CHO01) = AddChopperIndicators("AD2CHO00", "AD2CHO01", kChopper2);
     PENCHOAD2 =
         AddSwitchPanel("PENCHOAD2", "ENCHPAD2",
                        QRect(kChopper2.x() - 6, kChopper2.center().y() - 9, 64, 18), "AD2CHO");
@@ -184,15 +178,7 @@ void TADF::BuildAdp() {
     SADPIN = selector("SADPIN", "SADPIN", layout::BinaryItems(4, 2, "ADPIN<", ">"), "LSADPIN",
                       {"RLU", "AGND", "PB<3>", "PB<5>"}, kAdpInTop);
 
-    ADPCHO00 = AddPicture("ADPCHO00", kChopper3, [](DiagramPainter& d, const QRectF& r) {
-        parts::ChopperPicture(d, r.adjusted(0.5, 0.5, -0.5, -0.5), false);
-    });
-    ADPCHO01 = AddPicture("ADPCHO01", kChopper3, [](DiagramPainter& d, const QRectF& r) {
-        parts::ChopperPicture(d, r.adjusted(0.5, 0.5, -0.5, -0.5), true);
-    });
-    ADPCHO00->SetClickable(false);
-    ADPCHO01->SetClickable(false);
-    ADPCHO01->hide();
+    std::tie(ADPCHO00, ADPCHO01) = AddChopperIndicators("ADPCHO00", "ADPCHO01", kChopper3);
     PENCHOADP =
         AddSwitchPanel("PENCHOADP", "ENCHPAD3",
                        QRect(kChopper3.x() - 6, kChopper3.center().y() - 9, 64, 18), "ADPCHO");

@@ -1,5 +1,7 @@
 #include "gui/analog/t_ads.h"
 
+#include <tuple>
+
 #include "core/analog/block_field_ops.h"
 #include "core/analog/block_texts.h"
 #include "gui/analog/diagram_layout.h"
@@ -199,15 +201,7 @@ void TADS::BuildBuffers() {
 }
 
 void TADS::BuildConverter() {
-    AD1CHO00 = AddPicture("AD1CHO00", kChopper, [](DiagramPainter& d, const QRectF& r) {
-        parts::ChopperPicture(d, r.adjusted(0.5, 0.5, -0.5, -0.5), false);
-    });
-    AD1CHO01 = AddPicture("AD1CHO01", kChopper, [](DiagramPainter& d, const QRectF& r) {
-        parts::ChopperPicture(d, r.adjusted(0.5, 0.5, -0.5, -0.5), true);
-    });
-    AD1CHO00->SetClickable(false);
-    AD1CHO01->SetClickable(false);
-    AD1CHO01->hide();
+    std::tie(AD1CHO00, AD1CHO01) = AddChopperIndicators("AD1CHO00", "AD1CHO01", kChopper);
     TXCHOP = AddValueCombo("TXCHOP", {"00", "01", "1X"},
                            QRect(kChopper.x() + 5, kChopper.center().y() - 10, 44, 20), "AD1CHO");
 
