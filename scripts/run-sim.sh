@@ -26,6 +26,7 @@ else
 fi
 echo
 set -x
-"$ctl" --sim scan
-"$ctl" --sim --trace reg 0x12 0x5A
-"$ctl" --sim write 0x20 0x11 0x22 0x33 read 0x20 3
+"$ctl" --sim --dir "$bench_dir" scan
+"$ctl" --sim --dir "$bench_dir" --trace reg 0x2A 0x5A
+"$ctl" --sim --dir "$bench_dir" chips load 0
+"$ctl" --sim --dir "$bench_dir" field ENAD_S 1 field S_AD1RL 2 capture --points 256 --scale 20
