@@ -87,18 +87,24 @@ TADF::TADF(Bench& bench, QWidget* parent)
     DataUpdate();
 }
 
+TADF::SelectorLayout TADF::FourWaySelector(const char* field, const QString& combo,
+                                           const QStringList& items, const QString& stem,
+                                           const QStringList& texts, int top) const {
+    SelectorLayout plan;
+    plan.field = field;
+    plan.comboName = combo;
+    plan.comboItems = items;
+    plan.comboRect = QRect(kMuxRight + 6, int(Centre(top)) - 25, 104, 20);
+    plan.labelNames = layout::NumberedNames(stem, 4);
+    plan.labelTexts = texts;
+    plan.labelRects = layout::LabelColumn(kLabelX, top, 4);
+    return plan;
+}
+
 void TADF::BuildAdc2() {
     auto selector = [this](const char* field, const QString& combo, const QStringList& items,
                            const QString& stem, const QStringList& texts, int top) {
-        SelectorLayout plan;
-        plan.field = field;
-        plan.comboName = combo;
-        plan.comboItems = items;
-        plan.comboRect = QRect(kMuxRight + 6, int(Centre(top)) - 25, 104, 20);
-        plan.labelNames = layout::NumberedNames(stem, 4);
-        plan.labelTexts = texts;
-        plan.labelRects = layout::LabelColumn(kLabelX, top, 4);
-        return AddSelector(plan);
+        return AddSelector(FourWaySelector(field, combo, items, stem, texts, top));
     };
     SAD2IP = selector("S_AD2IP", "SAD2IP", layout::BinaryItems(4, 2, "SAD2IP<", ">"), "SAD2IP",
                       {"OP1O", "OP2O", "PB<4>", "PB<7>"}, kIpTop);
@@ -159,14 +165,7 @@ void TADF::BuildAdc2() {
 void TADF::BuildAdp() {
     auto selector = [this](const char* field, const QString& combo, const QStringList& items,
                            const QString& stem, const QStringList& texts, int top) {
-        SelectorLayout plan;
-        plan.field = field;
-        plan.comboName = combo;
-        plan.comboItems = items;
-        plan.comboRect = QRect(kMuxRight + 6, int(Centre(top)) - 25, 104, 20);
-        plan.labelNames = layout::NumberedNames(stem, 4);
-        plan.labelTexts = texts;
-        plan.labelRects = layout::LabelColumn(kLabelX, top, 4);
+        const SelectorLayout plan = FourWaySelector(field, combo, items, stem, texts, top);
         QComboBox* box = AddSelector(plan);
         adpControls_.push_back(box);
         for (const QString& name : plan.labelNames)

@@ -51,6 +51,10 @@ class TADF : public BlockPanel {
         QPushButton* button = nullptr;
     };
 
+    // A four-way input selector of the diagram's left column: combo and option labels.
+    SelectorLayout FourWaySelector(const char* field, const QString& combo,
+                                   const QStringList& items, const QString& stem,
+                                   const QStringList& texts, int top) const;
     void BuildAdc2();
     void BuildAdp();
     void BuildReadings();
