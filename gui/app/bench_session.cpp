@@ -22,6 +22,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         simBench_ = std::make_unique<sim::SimBench>(
             clock_, std::move(chip),
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
+        simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
