@@ -91,9 +91,12 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
     const InterfaceKind kind = target_.interfaceKind;
     if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
+    // As for writes: nothing in the buffer changes until the request is known to fit.
+    uint8_t header[8] = {};
     const FrameSizes sizes = BuildReadFrame(
-        kind, Options(), address, static_cast<uint8_t>(std::clamp(count, 0, 255)), buffer.data());
+        kind, Options(), address, static_cast<uint8_t>(std::clamp(count, 0, 255)), header);
     if (!Acceptable(true, address, count, sizes)) return false;
+    std::copy(header, header + sizes.send, buffer.begin());
 
     switch (kind) {
         case InterfaceKind::SPI:
