@@ -7,8 +7,8 @@
 
 namespace dmm {
 
-Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
-    : core_(bus, clock),
+Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts)
+    : core_(bus, clock, parallelPorts),
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
       captureHost_(up_, shuttingDown_),
@@ -17,6 +17,9 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
     up_.FieldLookup = [this](std::string_view name) { return core_.chipModel().Field(name); };
+    core_.parallel().SetStatusHandler([this](const std::string& text, bool) {
+        hooks_.SetStatusText(0, QString::fromStdString(text));
+    });
 }
 
 Bench::~Bench() = default;

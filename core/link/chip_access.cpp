@@ -46,6 +46,7 @@ void ChipAccess::WaitAfterFrame() {
 
 bool ChipAccess::ReadChip(uint16_t address, int count) {
     const InterfaceKind kind = target_.interfaceKind;
+    if (kind == InterfaceKind::Parallel) return ReadChipParallel(address, count);
     if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count))
         return false;
     TransferBuffer& buffer = link_.buffer();
@@ -74,6 +75,7 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
 
 bool ChipAccess::WriteChip(uint16_t address, int count) {
     const InterfaceKind kind = target_.interfaceKind;
+    if (kind == InterfaceKind::Parallel) return WriteChipParallel(address, count);
     if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count))
         return false;
     TransferBuffer& buffer = link_.buffer();
