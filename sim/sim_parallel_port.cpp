@@ -48,7 +48,7 @@ class SimParallelPort::Handle final : public ParallelPort {
 };
 
 SimParallelPort::SimParallelPort(SimChip& chip, std::mutex& chipLock, Clock& clock)
-    : chip_(chip, chipLock, clock) {}
+    : twoWire_(chip, chipLock, clock) {}
 
 std::unique_ptr<ParallelPort> SimParallelPort::Open(uint16_t base, std::string& why) {
     std::lock_guard lock(mutex_);
@@ -93,7 +93,7 @@ uint8_t SimParallelPort::ReadLocked(PortRegister reg) const {
         case PortRegister::Data:
             return (control_ & kControlReverse) ? 0xFF : data_;
         case PortRegister::Status:
-            return static_cast<uint8_t>(kIdleStatus | (chip_.DataOut() ? kStatusDataIn : 0));
+            return static_cast<uint8_t>(kIdleStatus | (twoWire_.DataOut() ? kStatusDataIn : 0));
         case PortRegister::Control:
             return control_;
         case PortRegister::ExtendedControl:
@@ -112,7 +112,7 @@ void SimParallelPort::WriteLocked(PortRegister reg, uint8_t value) {
         case PortRegister::Control:
             control_ = value;
             if (logging_) controlLog_.push_back(value);
-            chip_.OnControl(value);
+            twoWire_.OnControl(value);
             break;
         case PortRegister::ExtendedControl:
             // The FIFO status bits are the port's own.
@@ -149,7 +149,7 @@ std::vector<uint8_t> SimParallelPort::ControlLog() const {
 
 TwoWireChip::Frame SimParallelPort::LastFrame() const {
     std::lock_guard lock(mutex_);
-    return chip_.LastFrame();
+    return twoWire_.LastFrame();
 }
 
 uint16_t SimParallelPort::OpenedBase() const {

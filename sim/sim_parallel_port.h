@@ -61,7 +61,7 @@ class SimParallelPort final : public ParallelPortBus {
     void WriteLocked(PortRegister reg, uint8_t value);
 
     mutable std::mutex mutex_;
-    TwoWireChip chip_;
+    TwoWireChip twoWire_;
     uint8_t data_ = 0;
     uint8_t control_ = 0x0C;          // as a PC leaves its port: initialise and select lines high
     uint8_t extendedControl_ = 0x15;  // standard mode, FIFO empty

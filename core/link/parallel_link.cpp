@@ -56,6 +56,8 @@ void ParallelLink::Close() {
 }
 
 bool ParallelLink::ParOpen() {
+    // An open port is a usable one: callers learn whether they can go on, not whether
+    // this call did the opening.
     if (port_ && openBase_ == PortBase) return true;
     port_.reset();
     if (!bus_) {
