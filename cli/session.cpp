@@ -56,6 +56,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         simBench_ = std::make_unique<sim::SimBench>(
             *clock_, std::move(chip),
             options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
+        simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
     } else {

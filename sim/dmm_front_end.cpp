@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace dmm::sim {
 namespace {
@@ -39,9 +40,32 @@ double Noise(double gain, double inputNoise, double reference, int bits, double 
 
 }  // namespace
 
+double Tone::VoltsAt(double seconds) const {
+    if (!Active()) return 0.0;
+    const double phase = 2 * std::numbers::pi * frequencyHz * seconds;
+    double v = std::sin(phase);
+    for (size_t k = 0; k < harmonicsDbc.size(); ++k)
+        v += std::pow(10.0, harmonicsDbc[k] / 20.0) * std::sin(static_cast<double>(k + 2) * phase);
+    return peakVolts * v;
+}
+
+double ConverterState::ToneVoltsAt(double seconds) const {
+    double v = 0;
+    for (const InputTone& t : tones) v += t.sign * t.tone.VoltsAt(seconds);
+    return v;
+}
+
+int64_t ConverterState::IdealCodeAt(double seconds) const {
+    return tones.empty() ? IdealCode() : CodeFor(inputVolts + ToneVoltsAt(seconds));
+}
+
 int64_t ConverterState::IdealCode() const {
+    return CodeFor(inputVolts);
+}
+
+int64_t ConverterState::CodeFor(double volts) const {
     const double fullScale = std::ldexp(1.0, bits - 1);
-    const double input = gain * (inputVolts + offsetVolts);
+    const double input = gain * (volts + offsetVolts);
     double x = 0;
     if (std::abs(referenceVolts) < kSmallestReference) {
         x = input >= 0 ? 1.0 : -1.0;
@@ -102,18 +126,36 @@ double DmmFrontEnd::NodeVolts(std::string_view node, const Memory& memory,
     return agnd;
 }
 
-double DmmFrontEnd::SelectedVolts(std::string_view selector, const Memory& memory,
-                                  const AnalogNodes& nodes) const {
+std::string DmmFrontEnd::SelectedNode(std::string_view selector, const Memory& memory) const {
     const auto it = selectors_.find(selector);
-    if (it == selectors_.end()) return NodeVolts("AGND", memory, nodes);
+    if (it == selectors_.end()) return "AGND";
     const Selector& s = it->second;
     const int option =
         s.field.Extract(memory[static_cast<size_t>(s.field.registerIndex) % memory.size()]);
-    const std::string node =
-        option < static_cast<int>(s.nodes.size()) ? s.nodes[static_cast<size_t>(option)] : "";
-    return NodeVolts(node, memory, nodes);
+    return option < static_cast<int>(s.nodes.size()) ? s.nodes[static_cast<size_t>(option)] : "";
 }
 
+double DmmFrontEnd::SelectedVolts(std::string_view selector, const Memory& memory,
+                                  const AnalogNodes& nodes) const {
+    return NodeVolts(SelectedNode(selector, memory), memory, nodes);
+}
+
+void DmmFrontEnd::AddInputTones(ConverterState& state, std::string_view positive,
+                                std::string_view negative, const Memory& memory,
+                                const AnalogNodes& nodes) const {
+    if (nodes.tones.empty()) return;
+    for (auto [selector, sign] : {std::pair{positive, 1.0}, std::pair{negative, -1.0}}) {
+        const std::string node = SelectedNode(selector, memory);
+        // A pinned node is held at its voltage: no tone reaches it.
+        if (nodes.pinned.count(node) != 0) continue;
+        if (const auto it = nodes.tones.find(node); it != nodes.tones.end() && it->second.Active())
+            state.tones.push_back({sign, it->second});
+    }
+}
+
+// The reference-gain tables hold what the gain is to the input: dividing the reference
+// by two doubles every count, as a PGA gain of two does. So input-referred noise divides
+// by the product of both tables, whichever path gives the gain.
 double DmmFrontEnd::TableGain(std::string_view field, const Memory& memory) const {
     const auto it = gains_.find(field);
     const int value = Field(field, memory);
@@ -131,7 +173,7 @@ ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes)
     s.inputVolts =
         SelectedVolts("S_AD1IP", memory, nodes) - SelectedVolts("S_AD1IN", memory, nodes);
     s.referenceVolts =
-        (SelectedVolts("S_AD1RH", memory, nodes) - SelectedVolts("S_AD1RL", memory, nodes)) *
+        (SelectedVolts("S_AD1RH", memory, nodes) - SelectedVolts("S_AD1RL", memory, nodes)) /
         TableGain("VRGNAD1", memory);
     s.gain = TableGain("AD1GN", memory);
     const int dcos = Field("DCOS", memory);
@@ -142,6 +184,7 @@ ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes)
     s.noiseCounts =
         Noise(s.gain, kAdc1InputNoiseVolts, s.referenceVolts, s.bits, kAdc1ModulatorNoise, osr);
     s.running = Field("ENAD_S", memory) != 0;
+    AddInputTones(s, "S_AD1IP", "S_AD1IN", memory, nodes);
     return s;
 }
 
@@ -151,7 +194,7 @@ ConverterState DmmFrontEnd::Adc2(const Memory& memory, const AnalogNodes& nodes)
     s.inputVolts =
         SelectedVolts("S_AD2IP", memory, nodes) - SelectedVolts("S_AD2IN", memory, nodes);
     s.referenceVolts =
-        (SelectedVolts("S_AD2RH", memory, nodes) - SelectedVolts("S_AD2RL", memory, nodes)) *
+        (SelectedVolts("S_AD2RH", memory, nodes) - SelectedVolts("S_AD2RL", memory, nodes)) /
         TableGain("VRGNAD2", memory);
     s.gain = TableGain("AD2GN", memory);
     s.offsetVolts = Field("AD2CHO", memory) != 0 ? 0.0 : kAdc2OffsetVolts;
@@ -162,6 +205,7 @@ ConverterState DmmFrontEnd::Adc2(const Memory& memory, const AnalogNodes& nodes)
     s.noiseCounts =
         Noise(s.gain, kAdc2InputNoiseVolts, s.referenceVolts, s.bits, kAdc2ModulatorNoise, osr);
     s.running = Field("ENAD_F", memory) != 0;
+    AddInputTones(s, "S_AD2IP", "S_AD2IN", memory, nodes);
     return s;
 }
 

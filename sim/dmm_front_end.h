@@ -13,9 +13,21 @@
 
 namespace dmm::sim {
 
+// An AC signal on top of a node's level: a sine of the given peak amplitude and
+// frequency, and its harmonics at levels relative to the fundamental (the second
+// harmonic first, in dBc). The simulated calibrator's AC output is one.
+struct Tone {
+    double peakVolts = 0;
+    double frequencyHz = 0;
+    std::vector<double> harmonicsDbc;
+    bool Active() const { return peakVolts != 0 && frequencyHz > 0; }
+    double VoltsAt(double seconds) const;
+};
+
 // Voltages at the chip's analog nodes. The stimulus fields are what tests and the
 // simulated instruments drive; every other node sits at a level fixed by the chip, and
-// any node can be pinned to a voltage by name ("PB<3>").
+// any node can be pinned to a voltage by name ("PB<3>"). A tone on a node adds to its
+// level at each conversion's own moment. Change the nodes with the board's mutex held.
 //
 // Nodes, relative to the analog ground AGND (which S_AGND sets between VSS and VDD):
 //   SENSE = AGND + adc1Input   the meter's input
@@ -30,23 +42,38 @@ struct AnalogNodes {
     // Converter noise; tests that check exact codes switch it off.
     bool noise = true;
     std::map<std::string, double, std::less<>> pinned;
+    std::map<std::string, Tone, std::less<>> tones;  // by node name ("SENSE", "OP1O")
+};
+
+// A tone as it reaches a converter's differential input: +1 on the positive input,
+// -1 on the negative one.
+struct InputTone {
+    double sign = 1;
+    Tone tone;
 };
 
 // What the registers and nodes make of one converter at a moment.
 struct ConverterState {
-    double inputVolts = 0;      // differential input after the selectors
-    double offsetVolts = 0;     // input offset, left by a converter without chopper
-    double gain = 1;            // gain stage
-    double referenceVolts = 0;  // after the reference selectors and reference gain
-    double offsetFraction = 0;  // DC offset added after the gain, in references
-    double rateHz = 0;          // results per second
-    double noiseCounts = 0;     // rms noise of one result, in result counts
-    int bits = 24;              // resolution of the result
-    bool running = false;       // clocked and enabled
+    double inputVolts = 0;         // differential input after the selectors
+    double offsetVolts = 0;        // input offset, left by a converter without chopper
+    double gain = 1;               // gain stage
+    double referenceVolts = 0;     // after the reference selectors and reference gain
+    double offsetFraction = 0;     // DC offset added after the gain, in references
+    double rateHz = 0;             // results per second
+    double noiseCounts = 0;        // rms noise of one result, in result counts
+    int bits = 24;                 // resolution of the result
+    bool running = false;          // clocked and enabled
+    std::vector<InputTone> tones;  // AC signals on the selected inputs
 
     // The noiseless result code, clamped to the converter's range. A reference below a
     // millivolt cannot balance the modulator: the result rails with the input's sign.
     int64_t IdealCode() const;
+    // The same at a moment, with the input tones' values then.
+    int64_t IdealCodeAt(double seconds) const;
+    double ToneVoltsAt(double seconds) const;
+
+  private:
+    int64_t CodeFor(double inputVolts) const;
 };
 
 // The analog front end of the demo DMM chip: input and reference selectors, gain
@@ -82,6 +109,9 @@ class DmmFrontEnd {
     void AddSelector(const TChipModel& model, const char* name);
     double SelectedVolts(std::string_view selector, const Memory& memory,
                          const AnalogNodes& nodes) const;
+    std::string SelectedNode(std::string_view selector, const Memory& memory) const;
+    void AddInputTones(ConverterState& state, std::string_view positive, std::string_view negative,
+                       const Memory& memory, const AnalogNodes& nodes) const;
     double TableGain(std::string_view field, const Memory& memory) const;
 
     std::map<std::string, TRegField, std::less<>> fields_;

@@ -31,6 +31,12 @@ class SimBench {
             bus_.AddHid(0, board_);
     }
 
+    // A full-speed USB board takes about a millisecond per exchange (one packet out, one
+    // reply in). The programs' --sim bench answers at that pace, so that polling loops
+    // wait on the board as they do on a real one instead of spinning a core.
+    static constexpr int64_t kUsbExchangeMs = 1;
+    void UseRealisticLatency() { board_.SetExchangeLatencyMs(kUsbExchangeMs); }
+
     SimChip& chip() { return *chip_; }
     SimBoard& board() { return board_; }
     SimBus& bus() { return bus_; }

@@ -43,7 +43,7 @@ bool SimBoard::Reply(uint8_t* data, size_t capacity, size_t& delivered) {
         std::lock_guard lock(mutex_);
         delivered = 0;
         if (faults_.disconnected || !replyWaiting_) return false;
-        delay = faults_.replyDelayMs;
+        delay = faults_.replyDelayMs + latencyMs_;
         delivered = std::min(capacity, pendingReply_.size());
         std::memcpy(data, pendingReply_.data(), delivered);
         replyWaiting_ = false;

@@ -37,6 +37,12 @@ class SimBoard {
     bool Reply(uint8_t* data, size_t capacity, size_t& delivered);
 
     BoardFaults& faults() { return faults_; }
+    // Time every exchange takes on the board's side (0: answers at once, as tests and the
+    // host-overhead benchmark want).
+    void SetExchangeLatencyMs(int64_t ms) {
+        std::lock_guard lock(mutex_);
+        latencyMs_ = ms;
+    }
     std::mutex& mutex() { return mutex_; }
     SimChip& chip() { return chip_; }
 
@@ -68,6 +74,7 @@ class SimBoard {
     int linkStarts_ = 0;
     uint16_t connectedIndex_ = 0xFFFF;
     uint8_t linkToken_ = 0x5A;
+    int64_t latencyMs_ = 0;
 };
 
 }  // namespace dmm::sim

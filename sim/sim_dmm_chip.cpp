@@ -11,8 +11,9 @@ namespace {
 
 // A stream reader that falls behind loses the oldest records, as the board's FIFO does.
 constexpr size_t kStreamCapacity = 4096;
-// After a long pause (a debugger, a suspended laptop) only this many results are queued.
-constexpr int64_t kMaxCatchUpConversions = 64;
+// After a long pause (a debugger, a suspended laptop) only the results of this last
+// stretch of time are produced; every conversion within it is delivered.
+constexpr double kMaxCatchUpMs = 1000.0;
 
 struct ConverterWiring {
     SimDmmChip::Converter converter;
@@ -76,6 +77,8 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::
             chip->readOnly_[static_cast<size_t>(*peakMax + i)] = true;
         }
     }
+    if (const auto key = ByteRegisterAddress(model, "SLEEP"); key && *key < kChipMemorySize)
+        chip->sleepKeyAddress_ = *key;
     // The counter's report flag is the chip's too, although the counters are not modelled yet.
     if (const TRegField* ctif = model.Field("CTIF"); ctif && ctif->IsDefined()) {
         chip->flagBits_[static_cast<size_t>(ctif->registerIndex)] |= ctif->Mask();
@@ -108,6 +111,7 @@ void SimDmmChip::Write(uint16_t address, uint8_t value) {
     }
     if (readOnly_[a]) return;
     memory_[a] = static_cast<uint8_t>(value & implemented_[a]);
+    if (sleepKeyAddress_ && a == *sleepKeyAddress_) asleep_ = value == kSleepKey;
     SyncEnables();
 }
 
@@ -117,7 +121,7 @@ bool SimDmmChip::Enabled(const Path& path) const {
     };
     // The low-pass filter and the RMS converter work on ADC2's samples.
     const bool needsAdc2 = path.converter == Converter::LowPass || path.converter == Converter::Rms;
-    return on(path.enable) && (!needsAdc2 || on(adc2Enable_));
+    return !asleep_ && on(path.enable) && (!needsAdc2 || on(adc2Enable_));
 }
 
 void SimDmmChip::SyncEnables() {
@@ -157,10 +161,12 @@ void SimDmmChip::AdvanceTo(int64_t nowMs) {
     for (Path& path : paths_) {
         if (!path.running || now < path.nextDueMs) continue;
         const double period = path.periodMs;
+        if (now - path.nextDueMs > kMaxCatchUpMs)
+            path.nextDueMs += std::floor((now - path.nextDueMs - kMaxCatchUpMs) / period) * period;
         const auto conversions =
             static_cast<int64_t>(std::floor((now - path.nextDueMs) / period)) + 1;
+        Produce(path, path.nextDueMs, conversions);
         path.nextDueMs += static_cast<double>(conversions) * period;
-        Produce(path, std::min(conversions, kMaxCatchUpConversions));
     }
 }
 
@@ -171,7 +177,26 @@ int64_t SimDmmChip::ConversionCode(Converter converter) const {
     return converter == Converter::Rms ? code * code : code;
 }
 
-int64_t SimDmmChip::Sample(Converter converter, const ConverterState& state) {
+// The mean and mean square of the noiseless ADC2 codes that a filter result ending at
+// atMs spans. Without a tone every code is the same.
+SimDmmChip::FilterWindow SimDmmChip::Window(const ConverterState& state, double atMs) const {
+    const int length = frontEnd_.FilterLength(memory_);
+    if (state.tones.empty()) {
+        const double code = static_cast<double>(state.IdealCode());
+        return {code, code * code};
+    }
+    const double samplePeriodMs = state.rateHz > 0 ? 1000.0 / state.rateHz : 0.0;
+    double sum = 0, sumSquares = 0;
+    for (int i = 0; i < length; ++i) {
+        const double t = (atMs - samplePeriodMs * (length - 1 - i)) / 1000.0;
+        const double code = static_cast<double>(state.IdealCodeAt(t));
+        sum += code;
+        sumSquares += code * code;
+    }
+    return {sum / length, sumSquares / length};
+}
+
+int64_t SimDmmChip::Sample(Converter converter, const ConverterState& state, double atMs) {
     const double sigma = nodes_.noise ? state.noiseCounts : 0.0;
     ConverterState noisy = state;
     const double fullScale = std::ldexp(1.0, state.bits - 1);
@@ -181,15 +206,17 @@ int64_t SimDmmChip::Sample(Converter converter, const ConverterState& state) {
         case Converter::Adc2Fast:
             // The noise enters before the result is rounded and clamped.
             noisy.offsetFraction += noise_.Next(sigma) / fullScale;
-            return noisy.IdealCode();
-        case Converter::LowPass:
-            noisy.offsetFraction += noise_.Next(sigma / std::sqrt(length)) / fullScale;
-            return noisy.IdealCode();
+            return noisy.IdealCodeAt(atMs / 1000.0);
+        case Converter::LowPass: {
+            const double mean = Window(state, atMs).mean + noise_.Next(sigma / std::sqrt(length));
+            return static_cast<int64_t>(std::clamp(std::round(mean), -fullScale, fullScale - 1));
+        }
         case Converter::Rms: {
-            // The mean square of `length` samples around the ideal code, and how much it
+            // The mean square of `length` samples around the ideal codes, and how much it
             // wanders from one result to the next.
-            const double mean = static_cast<double>(state.IdealCode());
-            const double expected = mean * mean + sigma * sigma;
+            const FilterWindow window = Window(state, atMs);
+            const double mean = window.mean;
+            const double expected = window.meanSquare + sigma * sigma;
             const double spread =
                 std::sqrt((2 * std::pow(sigma, 4) + 4 * mean * mean * sigma * sigma) / length);
             const double value = std::max(0.0, std::round(expected + noise_.Next(spread)));
@@ -222,11 +249,12 @@ void SimDmmChip::HoldPeak(Converter converter, int64_t code) {
     StoreResult(peakMaxAddress_, 3, static_cast<uint64_t>(peakMax_));
 }
 
-void SimDmmChip::Produce(Path& path, int64_t conversions) {
+void SimDmmChip::Produce(Path& path, double firstMs, int64_t conversions) {
     const ConverterState state = State(path.converter);
     const bool streamed = (streamMask_ & path.flag.Mask()) != 0;
     for (int64_t i = 0; i < conversions; ++i) {
-        const int64_t code = Sample(path.converter, state);
+        const double atMs = firstMs + static_cast<double>(i) * path.periodMs;
+        const int64_t code = Sample(path.converter, state, atMs);
         HoldPeak(path.converter, code);
         const auto raw = static_cast<uint64_t>(code);
         StoreResult(path.resultAddress, path.resultBytes, raw);
@@ -243,6 +271,7 @@ void SimDmmChip::Produce(Path& path, int64_t conversions) {
 
 void SimDmmChip::Reset() {
     SimChip::Reset();
+    asleep_ = false;
     for (Path& path : paths_) path.running = false;
     stream_.clear();
     peakHoldOn_ = false;

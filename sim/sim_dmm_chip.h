@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,8 @@ class SimDmmChip final : public SimChip {
     void SetStream(bool enabled, uint8_t channelMask) override;
 
     AnalogNodes& nodes() { return nodes_; }
+    bool Asleep() const { return asleep_; }
+    static constexpr uint8_t kSleepKey = 0xA5;
     const std::string& productTitle() const { return productTitle_; }
 
     // Time between two results of a converter with the present register settings.
@@ -80,9 +83,15 @@ class SimDmmChip final : public SimChip {
     explicit SimDmmChip(const TChipModel& model) : frontEnd_(model) {}
     void SyncEnables();
     bool Enabled(const Path& path) const;
-    void Produce(Path& path, int64_t conversions);
-    // One result of a converter, noise included.
-    int64_t Sample(Converter converter, const ConverterState& state);
+    // Delivers conversions due at firstMs and every period after it.
+    void Produce(Path& path, double firstMs, int64_t conversions);
+    // One result of a converter at a moment, noise included.
+    int64_t Sample(Converter converter, const ConverterState& state, double atMs);
+    struct FilterWindow {
+        double mean = 0;
+        double meanSquare = 0;
+    };
+    FilterWindow Window(const ConverterState& state, double atMs) const;
     void HoldPeak(Converter converter, int64_t code);
     void StoreResult(uint16_t address, int bytes, uint64_t code);
 
@@ -104,6 +113,8 @@ class SimDmmChip final : public SimChip {
     int64_t peakMin_ = 0;
     int64_t peakMax_ = 0;
     uint8_t streamMask_ = 0;
+    std::optional<size_t> sleepKeyAddress_;
+    bool asleep_ = false;
     std::deque<std::array<uint8_t, 5>> stream_;
 };
 

@@ -17,6 +17,10 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
     up_.FieldLookup = [this](std::string_view name) { return core_.chipModel().Field(name); };
+    // A request the link refused, or a reply cut short, says why in the status bar.
+    core_.chip().OnFailure = [this](const std::string& why) {
+        hooks_.SetStatusText(1, QString::fromStdString(why));
+    };
     core_.parallel().SetStatusHandler([this](const std::string& text, bool) {
         hooks_.SetStatusText(0, QString::fromStdString(text));
     });

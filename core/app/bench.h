@@ -138,6 +138,7 @@ class Bench : public QObject {
     bool ShuttingDown() const { return shuttingDown_.load(); }
 
     // Publishes the register image to the windows; coalesced to once per event-loop pass.
+    // Bench thread only (the image is the bench thread's).
     void PublishRegisterImage();
 
     // The bench directory (INCLUDE/ with the chip list and descriptions, result files).

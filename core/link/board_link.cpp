@@ -115,8 +115,16 @@ void BoardLink::CloseBoard() {
     devc_.connected = false;
 }
 
-bool BoardLink::ExchangeCommand(size_t sendCount, size_t receiveCount) {
-    return SendPacket(sendCount) && ReceivePacket(receiveCount);
+size_t BoardLink::PacketCapacity() const {
+    return hidMode_ ? kHidPacketBytes : buffer_.size();
+}
+
+bool BoardLink::Exchange(size_t sendCount, size_t receiveCount) {
+    return Exchange(sendCount, receiveCount, receiveCount);
+}
+
+bool BoardLink::Exchange(size_t sendCount, size_t receiveCount, size_t minimum) {
+    return SendPacket(sendCount) && ReceivePacket(receiveCount) && lastReceived_ >= minimum;
 }
 
 bool BoardLink::BoardCommand(uint8_t code, uint16_t& word) {
@@ -124,7 +132,7 @@ bool BoardLink::BoardCommand(uint8_t code, uint16_t& word) {
     buffer_[1] = code;
     buffer_[2] = static_cast<uint8_t>(word & 0xFF);
     buffer_[3] = static_cast<uint8_t>(word >> 8);
-    if (!ExchangeCommand(4, 8)) return false;
+    if (!Exchange(4, 8)) return false;
     word = static_cast<uint16_t>(buffer_[0] | (buffer_[1] << 8));
     return true;
 }
@@ -133,7 +141,7 @@ bool BoardLink::CheckBoard() {
     if (!devc_.connected) return false;
     buffer_[0] = kCommandPrefix;
     buffer_[1] = kCommandSignature;
-    if (!ExchangeCommand(2, 8)) return false;
+    if (!Exchange(2, 8)) return false;
     return std::memcmp(buffer_.data(), kBoardSignature, 8) == 0;
 }
 
@@ -143,17 +151,26 @@ void BoardLink::MarkConnected() {
     devc_.openMarker = 1;
 }
 
-void BoardLink::StartLink() {
+bool BoardLink::StartLink() {
+    // Only byte 3 of the first reply is used; the board may answer fewer than 64 bytes.
+    constexpr size_t kUsedReplyBytes = 4;
     buffer_[0] = 0xC5;
     buffer_[1] = 0xFF;
     buffer_[2] = 0x01;
     buffer_[3] = 0x00;
-    if (!ExchangeCommand(4, 64)) return;
+    if (!Exchange(4, 64, kUsedReplyBytes)) return false;
     // Byte 3 keeps what the first reply left there.
     buffer_[0] = 0xC5;
     buffer_[1] = 0xFF;
     buffer_[2] = 0x00;
-    ExchangeCommand(4, 64);
+    return Exchange(4, 64, 1);
+}
+
+bool BoardLink::StartNewConnection() {
+    if (!StartLink()) return false;
+    // A capture cut off by a lost link left the board streaming.
+    if (streamMayBeOn_) AdcStreamControl(streamPhoto_, false, 0);
+    return devc_.connected;
 }
 
 bool BoardLink::TryBulkDevice(int number, uint8_t& status) {
@@ -179,8 +196,7 @@ bool BoardLink::TryBulkDevice(int number, uint8_t& status) {
     BoardCommand(kCommandConnect, connectReply);
     BoardCommand(kCommandConfirm, connectReply);
     status = kOpenStatusNewlyOpened;
-    StartLink();
-    return true;
+    return StartNewConnection();
 }
 
 bool BoardLink::TryHidDevice(int index, uint8_t& status) {
@@ -208,8 +224,7 @@ bool BoardLink::TryHidDevice(int index, uint8_t& status) {
                                     : 0;
     for (auto& pipe : devc_.pipes) pipe.maximumPacketSize = packetSize;
     devc_.maximumPacketSize = packetSize;
-    StartLink();
-    return true;
+    return StartNewConnection();
 }
 
 bool BoardLink::OpenBoard(uint8_t& status) {
@@ -231,6 +246,7 @@ bool BoardLink::OpenBoard(uint8_t& status) {
         CloseBoard();
         hidMode_ = false;
     }
+    status = kOpenStatusNone;
     return false;
 }
 
@@ -246,7 +262,7 @@ bool BoardLink::ResetTarget() {
         buffer_[0] = 0xB5;
         buffer_[1] = 0x01;
         buffer_[2] = static_cast<uint8_t>(level);
-        if (!ExchangeCommand(3, 1)) return false;
+        if (!Exchange(3, 1)) return false;
         DelayMs(clock_, waitMs);
     }
     return true;
@@ -256,7 +272,7 @@ bool BoardLink::ReadBoardStatus(uint8_t& a, uint8_t& b, uint8_t& c) {
     buffer_[0] = 0xB5;
     buffer_[1] = 0x07;
     buffer_[2] = 0x00;
-    if (!ExchangeCommand(3, 4)) return false;
+    if (!Exchange(3, 4)) return false;
     a = buffer_[1];
     b = buffer_[2];
     c = buffer_[3];
@@ -267,7 +283,7 @@ bool BoardLink::ReadBoardInfo(std::string& text) {
     buffer_[0] = kCommandPrefix;
     buffer_[1] = kCommandInfo;
     std::fill(buffer_.begin() + 2, buffer_.begin() + 8, 0);
-    if (!ExchangeCommand(8, 8)) return false;
+    if (!Exchange(8, 8)) return false;
     text.assign(reinterpret_cast<const char*>(buffer_.data()), 8);
     return true;
 }
@@ -276,14 +292,14 @@ bool BoardLink::SetDmmMode(bool on) {
     buffer_[0] = kCommandPrefix;
     buffer_[1] = kCommandDmmMode;
     buffer_[2] = on ? 1 : 0;
-    return ExchangeCommand(3, 8);
+    return Exchange(3, 8);
 }
 
 bool BoardLink::SetupUartLink() {
     if (!devc_.HandleValid()) return false;
     static constexpr uint8_t kFrame[] = {0xC0, 0x00, 0x00, 0x06, 0x81, 0x02};
     std::copy(std::begin(kFrame), std::end(kFrame), buffer_.begin());
-    return ExchangeCommand(sizeof kFrame, 1);
+    return Exchange(sizeof kFrame, 1);
 }
 
 bool BoardLink::AdcStreamControl(bool photo, bool enable, uint8_t value) {
@@ -292,18 +308,27 @@ bool BoardLink::AdcStreamControl(bool photo, bool enable, uint8_t value) {
     buffer_[2] = photo ? 1 : 0;
     buffer_[3] = enable ? 1 : 0;
     buffer_[4] = enable ? value : 0;
-    if (!ExchangeCommand(5, 64)) return false;
-    return buffer_[0] == 0xFA && buffer_[1] == 0xAA;
+    if (enable) {
+        streamMayBeOn_ = true;
+        streamPhoto_ = photo;
+    }
+    if (!Exchange(5, 64, 2)) return false;
+    const bool acknowledged = buffer_[0] == 0xFA && buffer_[1] == 0xAA;
+    if (acknowledged && !enable) streamMayBeOn_ = false;
+    return acknowledged;
 }
 
 int BoardLink::AdcStreamRead(AdcStreamRecords& out) {
     out.count = 0;
     buffer_[0] = 0xC3;
     buffer_[1] = 0x01;
-    if (!ExchangeCommand(2, 64)) return 0;
+    if (!Exchange(2, 64, 2)) return 0;
     const int announced = buffer_[0];
     out.status = buffer_[1];
     out.count = announced > AdcStreamRecords::kMaxRecords ? 0 : announced;
+    // Records beyond the bytes that arrived would be the previous reply's.
+    if (lastReceived_ < 2 + AdcStreamRecords::kRecordSize * static_cast<size_t>(out.count))
+        out.count = 0;
     for (int k = 0; k < out.count; ++k) {
         const size_t first = 2 + AdcStreamRecords::kRecordSize * static_cast<size_t>(k);
         for (int j = 0; j < AdcStreamRecords::kRecordSize; ++j) {
@@ -330,7 +355,7 @@ bool BoardLink::ReadAdcConversion(InterfaceKind kind, bool photo, uint8_t functi
                              0x08,
                              0x64};
     std::copy(std::begin(frame), std::end(frame), buffer_.begin());
-    if (!ExchangeCommand(sizeof frame, 7)) return false;
+    if (!Exchange(sizeof frame, 7)) return false;
     first = SignExtend24(buffer_[1] | (buffer_[2] << 8) | (buffer_[3] << 16));
     second = SignExtend24(buffer_[4] | (buffer_[5] << 8) | (buffer_[6] << 16));
     return true;

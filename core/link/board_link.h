@@ -56,12 +56,24 @@ class BoardLink {
     int lastError() const { return lastError_; }
     // Bytes the last ReceivePacket actually delivered into the buffer.
     size_t lastReceivedCount() const { return lastReceived_; }
+    // A HID board carries this many bytes of a request and of a reply.
+    static constexpr size_t kHidPacketBytes = 64;
+    // The most bytes one request or reply can carry over the present connection.
+    size_t PacketCapacity() const;
+
+    // One request and its reply, which must carry at least `minimum` bytes (all n by
+    // default): a reply cut short holds stale buffer bytes and is a failure, not data.
+    // A short reply leaves the link open; the next exchange starts afresh.
+    bool Exchange(size_t sendCount, size_t receiveCount);
+    bool Exchange(size_t sendCount, size_t receiveCount, size_t minimum);
 
     // Link silence counter: cleared by every successful transfer, counted by the heartbeat.
     uint32_t IdleTicks = 0;
 
     void SetTrace(PacketTrace* trace) { trace_ = trace; }
 
+    // True only for a usable link: a board whose start sequence fails is closed and the
+    // search goes on.
     bool OpenBoard(uint8_t& status);
     bool CheckBoard();
     bool BoardCommand(uint8_t code, uint16_t& word);
@@ -78,18 +90,23 @@ class BoardLink {
     bool SetDmmMode(bool on);
     bool SetupUartLink();
     bool AdcStreamControl(bool photo, bool enable, uint8_t value);
-    // Returns the record count (0 on failure or for an announced count above 12).
+    // Returns the record count (0 on failure, for an announced count above 12, and for a
+    // reply too short to hold the records it announces).
     int AdcStreamRead(AdcStreamRecords& out);
+    // True from an enabling AdcStreamControl until a disabling one succeeds: a link lost
+    // in between leaves the board streaming, and the next connection switches it off.
+    bool StreamMayBeOn() const { return streamMayBeOn_; }
     // The ADC conversion read frame of the analysis window: two signed 24-bit values.
     bool ReadAdcConversion(InterfaceKind kind, bool photo, uint8_t function, uint16_t address,
                            int32_t& first, int32_t& second);
 
   private:
-    bool ExchangeCommand(size_t sendCount, size_t receiveCount);
     bool TryBulkDevice(int number, uint8_t& status);
     bool TryHidDevice(int index, uint8_t& status);
     void MarkConnected();
-    void StartLink();
+    bool StartLink();
+    // Runs after every new connection.
+    bool StartNewConnection();
     void Trace(bool outgoing, size_t n);
 
     Devc& devc_;
@@ -101,6 +118,8 @@ class BoardLink {
     int lastError_ = 0;
     size_t lastReceived_ = 0;
     PacketTrace* trace_ = nullptr;
+    bool streamMayBeOn_ = false;
+    bool streamPhoto_ = false;
 };
 
 // Decodes a little-endian signed 24-bit value.

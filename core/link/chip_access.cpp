@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/link/number_text.h"
+
 namespace dmm {
 namespace {
 
@@ -11,11 +13,13 @@ constexpr uint16_t kPairLow = 0x1A;
 constexpr uint16_t kPairHigh = 0x1B;
 // The DMM frame carries the address doubled in one byte: only 0x00..0x7F can be reached.
 constexpr int kDmmAddressSpace = 0x80;
-
-// A DMM frame for an address beyond its reach would silently land on another register.
-bool OutOfDmmReach(InterfaceKind kind, uint16_t address, int count) {
-    return kind == InterfaceKind::DMM && address + count > kDmmAddressSpace;
-}
+constexpr int kMaxFrameCount = 255;
+// The sleep register, and where the DMM frame reaches it. The DMM frame of 0xFD arrives
+// at 0x7D (its doubled address byte drops the top bit), so DMM chips keep their sleep
+// key at 0x7D; it is sent there by name rather than through the wrap.
+constexpr uint16_t kSleepAddress = 0xFD;
+constexpr uint16_t kDmmSleepAddress = 0x7D;
+constexpr uint8_t kSleepKey = 0xA5;
 
 }  // namespace
 
@@ -36,8 +40,46 @@ void ChipAccess::SetRegImage(int address, uint8_t value) {
     target_.RegisterImage[static_cast<size_t>(address)] = value;
 }
 
+bool ChipAccess::Fail(std::string reason) {
+    lastFailure_ = std::move(reason);
+    if (OnFailure) OnFailure(lastFailure_);
+    return false;
+}
+
 bool ChipAccess::ExchangeFrame(size_t sendCount, size_t receiveCount) {
-    return link_.SendPacket(sendCount) && link_.ReceivePacket(receiveCount);
+    if (!link_.SendPacket(sendCount) || !link_.ReceivePacket(receiveCount)) return false;
+    if (link_.lastReceivedCount() < receiveCount) {
+        return Fail("The board's reply was short: " + std::to_string(link_.lastReceivedCount()) +
+                    " of " + std::to_string(receiveCount) + " bytes");
+    }
+    return true;
+}
+
+bool ChipAccess::Acceptable(bool read, uint16_t address, int count, const FrameSizes& sizes) {
+    const InterfaceKind kind = target_.interfaceKind;
+    const char* verb = read ? "read" : "written";
+    if (count < 1 || count > kMaxFrameCount) {
+        return Fail("A count of " + std::to_string(count) + " cannot be " + verb +
+                    ": one frame carries 1 to 255 bytes");
+    }
+    if (kind == InterfaceKind::DMM && address + count > kDmmAddressSpace) {
+        // Its doubled address byte would silently land on another register.
+        const std::string where = count == 1
+                                      ? "Address " + HexStr(address, 3)
+                                      : "Addresses " + HexStr(address, 3) + " to " +
+                                            HexStr(static_cast<uint16_t>(address + count - 1), 3);
+        return Fail(where + " cannot be " + verb +
+                    " over the DMM interface: it reaches 000 to 07F");
+    }
+    const size_t capacity = link_.PacketCapacity();
+    if (sizes.send > capacity || sizes.receive > capacity) {
+        const bool hid = link_.HidMode();
+        const size_t n = std::max(sizes.send, sizes.receive);
+        return Fail(std::string(hid ? "A HID board carries " : "The transfer buffer holds ") +
+                    std::to_string(capacity) + " bytes a packet: a " + std::to_string(n) +
+                    "-byte " + (sizes.send > capacity ? "request" : "reply") + " is refused");
+    }
+    return true;
 }
 
 void ChipAccess::WaitAfterFrame() {
@@ -45,14 +87,14 @@ void ChipAccess::WaitAfterFrame() {
 }
 
 bool ChipAccess::ReadChip(uint16_t address, int count) {
+    lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
     if (kind == InterfaceKind::Parallel) return ReadChipParallel(address, count);
-    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count))
-        return false;
+    if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
-    const FrameSizes sizes =
-        BuildReadFrame(kind, Options(), address, static_cast<uint8_t>(count), buffer.data());
-    if (sizes.receive > buffer.size()) return false;
+    const FrameSizes sizes = BuildReadFrame(
+        kind, Options(), address, static_cast<uint8_t>(std::clamp(count, 0, 255)), buffer.data());
+    if (!Acceptable(true, address, count, sizes)) return false;
 
     switch (kind) {
         case InterfaceKind::SPI:
@@ -74,14 +116,20 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
 }
 
 bool ChipAccess::WriteChip(uint16_t address, int count) {
+    lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
     if (kind == InterfaceKind::Parallel) return WriteChipParallel(address, count);
-    if (count < 1 || count > 255 || !UsesBoard(kind) || OutOfDmmReach(kind, address, count))
-        return false;
+    if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
-    if (WriteDataOffset(kind) + static_cast<size_t>(count) > buffer.size()) return false;
-    const FrameSizes sizes =
-        BuildWriteFrame(kind, Options(), address, static_cast<uint8_t>(count), buffer.data());
+    const size_t dataEnd = WriteDataOffset(kind) + static_cast<size_t>(std::max(count, 0));
+    // The header goes to a scratch copy until the request is known to fit, so a refused
+    // request leaves the caller's data where it was.
+    uint8_t header[8] = {};
+    FrameSizes sizes = BuildWriteFrame(kind, Options(), address,
+                                       static_cast<uint8_t>(std::clamp(count, 0, 255)), header);
+    if (dataEnd > buffer.size()) sizes.send = dataEnd;
+    if (!Acceptable(false, address, count, sizes)) return false;
+    std::copy(header, header + WriteDataOffset(kind), buffer.begin());
 
     switch (kind) {
         case InterfaceKind::SPI:
@@ -99,6 +147,12 @@ bool ChipAccess::WriteChip(uint16_t address, int count) {
         default:
             return false;
     }
+}
+
+bool ChipAccess::SleepChip() {
+    const InterfaceKind kind = target_.interfaceKind;
+    link_.buffer()[WriteDataOffset(kind)] = kSleepKey;
+    return WriteChip(kind == InterfaceKind::DMM ? kDmmSleepAddress : kSleepAddress, 1);
 }
 
 void ChipAccess::RememberFunctionCopy(uint16_t address, uint8_t value) {

@@ -55,10 +55,21 @@ class ChipAccess {
     uint8_t GetRegImage(int address) const;
     void SetRegImage(int address, uint8_t value);
 
-    // Reads count bytes (1..255) into the transfer buffer from byte 0 on.
+    // Reads count bytes (1..255) into the transfer buffer from byte 0 on. Succeeds only
+    // when the reply carried every byte asked for.
     bool ReadChip(uint16_t address, int count);
     // Writes count bytes (1..255) that the caller placed at WriteDataOffset of the buffer.
     bool WriteChip(uint16_t address, int count);
+    // "SLEEP": the key byte A5h to the chip's sleep register.
+    bool SleepChip();
+
+    // Why the last ReadChip/WriteChip failed when the program knows more than "the board
+    // did not answer": a request refused before it was sent (an address beyond the
+    // interface's reach, a frame a HID report cannot carry) or a reply cut short. Empty
+    // after a success and after a plain transfer failure.
+    const std::string& LastFailure() const { return lastFailure_; }
+    // Told every such failure as it happens (the status bar, the CLI's stderr).
+    std::function<void(const std::string&)> OnFailure;
     // Writes one register and stores the read-back value into the image.
     bool WriteRegister(uint16_t address, uint8_t value);
     void UpdateRegister(int address, uint8_t value);
@@ -75,6 +86,10 @@ class ChipAccess {
 
   private:
     bool ExchangeFrame(size_t sendCount, size_t receiveCount);
+    // Checks a request before anything is sent; false (with the reason reported) when
+    // it cannot be carried.
+    bool Acceptable(bool read, uint16_t address, int count, const FrameSizes& sizes);
+    bool Fail(std::string reason);
     // The Parallel kind's frames (chip_access_parallel.cpp).
     bool ReadChipParallel(uint16_t address, int count);
     bool WriteChipParallel(uint16_t address, int count);
@@ -87,6 +102,7 @@ class ChipAccess {
     Clock& clock_;
     ParallelLink* parallel_ = nullptr;
     std::vector<std::pair<PanelOrder, RefreshHandler>> refreshHandlers_;
+    std::string lastFailure_;
 };
 
 }  // namespace dmm

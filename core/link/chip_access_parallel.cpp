@@ -4,15 +4,17 @@
 
 namespace dmm {
 
+// A port that cannot be had or is lost is the link's state, as a silent board is: the
+// parallel link reports it (status panel 0, the CLI's stderr) and LastFailure stays empty.
 bool ChipAccess::ReadChipParallel(uint16_t address, int count) {
-    if (!parallel_ || count < 1 || count > 255) return false;
+    if (!Acceptable(true, address, count, {}) || !parallel_) return false;
     if (!parallel_->ReadChipFrame(address, count, link_.buffer().data())) return false;
     WaitAfterFrame();
     return true;
 }
 
 bool ChipAccess::WriteChipParallel(uint16_t address, int count) {
-    if (!parallel_ || count < 1 || count > 255) return false;
+    if (!Acceptable(false, address, count, {}) || !parallel_) return false;
     const uint8_t* data = link_.buffer().data() + WriteDataOffset(InterfaceKind::Parallel);
     if (!parallel_->WriteChipFrame(address, count, data)) return false;
     WaitAfterFrame();

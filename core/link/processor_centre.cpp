@@ -105,14 +105,13 @@ void TVz_UP::Timer1Timer() {
     PollInterruptFlags();
     if (tickCount_ % 10 == 0) UpdateChannelIndicators();
 
-    // The resistance step consumes the same fresh ADC1 result as the ADC1 display; it is
-    // taken before the display clears the flag, so both can run together.
-    const bool freshAdc1 = (InterruptFlags & kFlagAdc1) != 0;
-    const int32_t adc1Sample = Signed24(Adc1Result);
-    if (Adc1DisplayOn && freshAdc1) ShowAdc1();
+    // The ADC1 display takes a fresh result first (and clears its flag), so the resistance
+    // step, which rewrites ADC1's input selector, runs only while the display is off and
+    // never flips the input under a live reading.
+    if (Adc1DisplayOn && (InterruptFlags & kFlagAdc1)) ShowAdc1();
     if (Adc2DisplayOn) ShowAdc2AndLowPass();
-    if (ResistanceOn && freshAdc1) {
-        StepResistance(adc1Sample);
+    if (ResistanceOn && (InterruptFlags & kFlagAdc1)) {
+        StepResistance(Signed24(Adc1Result));
         InterruptFlags &= static_cast<uint8_t>(~kFlagAdc1);
     }
 }

@@ -24,6 +24,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         simBench_ = std::make_unique<sim::SimBench>(
             clock_, std::move(chip),
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
+        simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
     } else {

@@ -318,7 +318,8 @@ void TMainPanel::USBClient(const QString& name) {
     if (QWidget* adc = Child("TAnxADC"))
         adc->setWindowTitle(QStringLiteral("Analyse ADC - ") + name);
     setWindowTitle(ChipTitle + QStringLiteral(" ---- Now Chip is  ") + name);
-    bench_.PublishRegisterImage();
+    // The image belongs to the bench thread: it publishes its own copy.
+    bench_.Post([](Bench& bench) { bench.PublishRegisterImage(); });
 }
 
 void TMainPanel::USBScanClick() {
@@ -341,11 +342,7 @@ void TMainPanel::Menu_INTFClick() {
 }
 
 void TMainPanel::SLEEP1Click() {
-    bench_.Post([](Bench& bench) {
-        ChipAccess& chip = bench.chip();
-        chip.buffer()[WriteDataOffset(chip.target().interfaceKind)] = 0xA5;
-        chip.WriteChip(0xFD, 1);
-    });
+    bench_.Post([](Bench& bench) { bench.chip().SleepChip(); });
 }
 
 void TMainPanel::SETDMM1Click() {

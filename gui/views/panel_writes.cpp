@@ -4,8 +4,7 @@ namespace dmm::gui {
 
 void WritePanelRegisters(Bench& bench, QObject* context, std::vector<RegisterWrite> writes,
                          std::function<void(bool)> done) {
-    bench.Call([writes = std::move(writes)](
-                   Bench& b) { return WriteRegisters(b.chip(), b.hooks(), writes); },
+    bench.Call([writes = std::move(writes)](Bench& b) { return WriteRegisters(b.chip(), writes); },
                context,
                [done = std::move(done)](bool ok) {
                    if (done) done(ok);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <tuple>
 
 #include "core/app/bench_directory.h"
@@ -163,10 +164,31 @@ TEST_F(SimDmmChipTest, UnimplementedBitsAndUnmappedAddressesReadZero) {
     EXPECT_EQ(f.core.chip().GetRegImage(0x24), 0x7F);
     ASSERT_TRUE(f.core.chip().WriteRegister(0x35, 0x5A));  // no register there
     EXPECT_EQ(f.core.chip().GetRegImage(0x35), 0);
-    // User RAM lies above 0x7F, which the DMM frames (seven address bits) cannot reach.
+    // User RAM lies where the DMM frames (seven address bits) reach it.
+    ASSERT_TRUE(f.core.chip().WriteRegister(0x60, 0x5A));
+    EXPECT_EQ(f.core.chip().GetRegImage(0x60), 0x5A);
     f.core.target().interfaceKind = InterfaceKind::SPI;
     ASSERT_TRUE(f.core.chip().WriteRegister(0x90, 0x5A));
-    EXPECT_EQ(f.core.chip().GetRegImage(0x90), 0x5A);
+    EXPECT_EQ(f.core.chip().GetRegImage(0x90), 0);
+}
+
+TEST_F(SimDmmChipTest, SleepStopsEveryConverterUntilTheChipIsWoken) {
+    WireAdc1();
+    SetField("AD1OSR", 0);
+    SetField("ENAD_S", 1);
+    f.trace.Clear();
+    ASSERT_TRUE(f.core.chip().SleepChip());
+    // The DMM frame carries the sleep register's address 0x7D doubled: 0xFA.
+    EXPECT_EQ(f.trace.Sent().front(), (test::Bytes{0xC2, 0x00, 0xFA, 0x01, 0xA5}));
+    EXPECT_TRUE(chip().Asleep());
+    ReadFlags();
+    f.clock.Advance(100);
+    EXPECT_EQ(ReadFlags(), 0);
+    f.core.chip().buffer()[4] = 0x00;
+    ASSERT_TRUE(f.core.chip().WriteChip(0x7D, 1));
+    EXPECT_FALSE(chip().Asleep());
+    f.clock.Advance(100);
+    EXPECT_EQ(ReadFlags(), Field("SADC_IF").Mask());
 }
 
 TEST_F(SimDmmChipTest, TheBoardStreamCarriesTheRecordsOfTheChosenChannels) {
@@ -359,6 +381,49 @@ TEST_F(SimDmmConverterTest, PeakHoldKeepsTheExtremesOfItsSourceSinceItWasSwitche
     std::tie(low, high) = peaks();
     EXPECT_EQ(low, *std::min_element(slow.begin(), slow.end()) >> 5);
     EXPECT_EQ(high, *std::max_element(slow.begin(), slow.end()) >> 5);
+}
+
+TEST_F(SimDmmConverterTest, TheFastConverterDeliversEveryConversionAtItsFullRate) {
+    WireAdc2();
+    SetField("AD2OSR", 0);  // 4.9152 MHz / 2 / 32: 76800 results per second
+    SetField("ENAD_F", 1);
+    EXPECT_NEAR(ResultsPerSecond("FADC_IF"), 76800, 2);
+}
+
+// The amplitude of one frequency in a block, by correlation.
+double Amplitude(const std::vector<int64_t>& values, double cyclesPerSample) {
+    double re = 0, im = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const double phase = 2 * std::numbers::pi * cyclesPerSample * static_cast<double>(i);
+        re += static_cast<double>(values[i]) * std::cos(phase);
+        im += static_cast<double>(values[i]) * std::sin(phase);
+    }
+    return 2 * std::hypot(re, im) / static_cast<double>(values.size());
+}
+
+TEST_F(SimDmmConverterTest, AToneOnTheInputNodeIsSampledAtEachConversionsMoment) {
+    WireAdc1();
+    SetField("AD1OSR", 0);  // 640 results per second
+    chip().nodes().adc1Input = 0.0;
+    // 50 Hz, 0.3 V peak (a quarter of the reference), second harmonic at -40 dBc.
+    chip().nodes().tones["SENSE"] = sim::Tone{0.3, 50.0, {-40.0}};
+    SetField("ENAD_S", 1);
+    const std::vector<int64_t> values = Collect("SADC_IF", 640, 5);
+    ASSERT_GE(values.size(), 640u);
+    const std::vector<int64_t> second(values.begin(), values.begin() + 640);
+    const double fundamental = Amplitude(second, 50.0 / 640);
+    EXPECT_NEAR(fundamental, 0x200000, 0x200000 * 1e-3);
+    EXPECT_NEAR(20 * std::log10(Amplitude(second, 100.0 / 640) / fundamental), -40.0, 0.1);
+    EXPECT_LT(Amplitude(second, 150.0 / 640), fundamental * 1e-5);  // no third harmonic given
+
+    // The same tone on the negative input inverts the result; a pinned node takes none.
+    SetField("S_AD1IP", 3);  // AGND
+    SetField("S_AD1IN", 0);  // SENSE
+    const std::vector<int64_t> inverted = Collect("SADC_IF", 64, 5);
+    EXPECT_LT(*std::min_element(inverted.begin(), inverted.end()), -0x100000);
+    chip().nodes().pinned["SENSE"] = 1.5;
+    EXPECT_EQ(chip().ConversionCode(Converter::Adc1),
+              chip().State(Converter::Adc1).IdealCodeAt(0.0123));
 }
 
 TEST(SimDmmChipLayout, ADescriptionWithoutTheConverterFieldsIsRefused) {

@@ -183,7 +183,6 @@ TEST(Heartbeat, ResistanceCycleTakes14ResultsAndSwitchesTheDividerTwice) {
     ASSERT_TRUE(h.f.Open());
     h.up.SetIntfReading(true);
     h.up.ResistanceOn = true;
-    h.up.Adc1DisplayOn = true;  // both consume the same fresh result
     h.up.ResistanceFactor = 1000.0;
     h.RaiseFlags(0x04);
 
@@ -215,7 +214,16 @@ TEST(Heartbeat, ResistanceCycleTakes14ResultsAndSwitchesTheDividerTwice) {
     EXPECT_DOUBLE_EQ(h.up.MeasurementAverage(), 250.0);
     EXPECT_EQ(h.resistance, (std::vector<QString>{"2500.00 ohm"}));
     EXPECT_EQ(h.up.ResistanceState(), 0);
-    EXPECT_EQ(h.adc1.size(), 14u);
+    EXPECT_TRUE(h.adc1.empty());
+
+    // With the ADC1 display on, the display takes every fresh result: the resistance
+    // step never runs, so it never rewrites ADC1's input selector under the reading.
+    h.up.Adc1DisplayOn = true;
+    h.f.trace.Clear();
+    for (int i = 0; i < 20; ++i) h.up.Timer1Timer();
+    for (const Bytes& p : h.f.trace.Sent()) EXPECT_FALSE(p.size() == 5 && p[2] == 2 * 0x24);
+    EXPECT_EQ(h.adc1.size(), 20u);
+    EXPECT_EQ(h.up.ResistanceState(), 0);
 }
 
 TEST(Heartbeat, ChannelIndicatorsFollowTheFieldsEveryTenthTick) {

@@ -149,7 +149,8 @@ class BlockPanelsTest : public QObject {
         QTRY_COMPARE(ChipField("AD1GN"), 2);
         QCOMPARE(ChipByte(gain.registerIndex), gain.Insert(before, 2));
         QTRY_COMPARE(Control<QLabel>(ads_, "TXAD1VRGN")->text(), QString("Gain = 4.0000"));
-        QCOMPARE(Control<QLabel>(ads_, "TXVRGain")->text(), QString("VRGain = 0.5000"));
+        // The reference halved doubles the counts: a gain of two to the input.
+        QCOMPARE(Control<QLabel>(ads_, "TXVRGain")->text(), QString("VRGain = 2.0000"));
         QCOMPARE(Control<QLabel>(ads_, "LDCSET")->text(), QString("-1/4 * VR"));
     }
 
@@ -318,12 +319,12 @@ class BlockPanelsTest : public QObject {
         const TRegField low = Field("CPBL");
         // The board corrupts the high byte of every two-byte read.
         program_->bench().RunAndWait([this](Bench&) {
-            program_->sim().board().faults().replyFilter =
-                [](const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
-                    const bool pairRead = request.size() > 3 && request[0] == 0xC2 &&
-                                          (request[2] & 1) && request[3] == 2;
-                    if (pairRead && reply.size() == 2) reply[1] ^= 0x40;
-                };
+            program_->sim().board().faults().replyFilter = [](const std::vector<uint8_t>& request,
+                                                              std::vector<uint8_t>& reply) {
+                const bool pairRead =
+                    request.size() > 3 && request[0] == 0xC2 && (request[2] & 1) && request[3] == 2;
+                if (pairRead && reply.size() == 2) reply[1] ^= 0x40;
+            };
         });
         auto* entry = Control<QLineEdit>(adf_, "ECPB");
         entry->setText("1234");

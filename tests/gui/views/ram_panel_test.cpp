@@ -118,51 +118,53 @@ class RamPanelTest : public QObject {
     }
 
     void typedDigitsShowAtOnceAndChangesStayHighlightedForOneRefresh() {
-        // The demo chip's user RAM, 0x80..0xFF, in bank 0.
-        const int cell = 0x81;
+        // The demo chip's user RAM, 0x50..0x6F, in bank 0.
+        const int cell = 0x51;
         Type(cell, "4b");
         QCOMPARE(Text(cell), QString("4B"));
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
         b_->Settle();
-        QCOMPARE(SpiWrites(b_->SentFrames()), (std::vector<std::pair<int, int>>{{0x81, 0x4B}}));
-        QCOMPARE(b_->ChipByte(0x81), 0x4B);
+        QCOMPARE(SpiWrites(b_->SentFrames()), (std::vector<std::pair<int, int>>{{0x51, 0x4B}}));
+        QCOMPARE(b_->ChipByte(0x51), 0x4B);
         QCOMPARE(Text(cell), QString("4B"));
         QCOMPARE(Background(cell), colour::kBlue);
         QCOMPARE(Cell(cell).data(Qt::ForegroundRole).value<QBrush>().color(), colour::kWhite);
 
         b_->AnswerNextHex("C3");
-        DoubleClick(0x82);
-        QCOMPARE(b_->lastHexCaption, QString("Ram0082=00"));
+        DoubleClick(0x52);
+        QCOMPARE(b_->lastHexCaption, QString("Ram0052=00"));
         b_->Settle();
-        QCOMPARE(Text(0x82), QString("C3"));
-        QCOMPARE(Background(0x82), colour::kBlue);
+        QCOMPARE(Text(0x52), QString("C3"));
+        QCOMPARE(Background(0x52), colour::kBlue);
         QCOMPARE(Background(cell), colour::kWhite);  // unchanged by this refresh
         // Showing the window again draws afresh.
         b_->panel().ShowChild(ram_, -1, false);
         b_->Show(*ram_);
-        QCOMPARE(Background(0x82), colour::kWhite);
+        QCOMPARE(Background(0x52), colour::kWhite);
     }
 
     void theDmmInterfaceCannotCarryRamAddresses() {
         b_ = std::make_unique<ViewsBench>(InterfaceKind::DMM);
         ram_ = &b_->ram();
         b_->Show(*ram_);
+        b_->LoadChip(AddBanksChip(), "BANKS");  // RAM from 0x80 on
         Type(0x80, "12");
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
         b_->Settle();
         // 0x80 doubled does not fit the frame's address byte: it would land on 0x00.
         QVERIFY(DmmWrites(b_->SentFrames()).empty());
-        QTRY_COMPARE(b_->panel().StatusText(1),
-                     QString("Address 080 cannot be written over the DMM interface"));
+        QTRY_COMPARE(
+            b_->panel().StatusText(1),
+            QString("Address 080 cannot be written over the DMM interface: it reaches 000 to 07F"));
         QCOMPARE(Text(0x80), QString("00"));
     }
 
     void cellsTheChipLacksShowADashAndTakeNoEdits() {
-        QCOMPARE(Text(0x50), QString("-"));  // between the registers and the user RAM
-        Type(0x50, "12");
-        QCOMPARE(Text(0x50), QString("-"));
+        QCOMPARE(Text(0x49), QString("-"));  // between the registers and the user RAM
+        Type(0x49, "12");
+        QCOMPARE(Text(0x49), QString("-"));
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
-        DoubleClick(0x50);
+        DoubleClick(0x49);
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         b_->Settle();
         QVERIFY(SpiWrites(b_->SentFrames()).empty());
@@ -196,64 +198,64 @@ class RamPanelTest : public QObject {
     }
 
     void marksAndHints() {
-        Menu(0x85, ram_->SetMark);
-        QCOMPARE(Background(0x85), QColor(0x80, 0x80, 0x80));  // the dialog starts gray
-        QCOMPARE(Cell(0x85).data(Qt::ForegroundRole).value<QBrush>().color(), colour::kWhite);
+        Menu(0x55, ram_->SetMark);
+        QCOMPARE(Background(0x55), QColor(0x80, 0x80, 0x80));  // the dialog starts gray
+        QCOMPARE(Cell(0x55).data(Qt::ForegroundRole).value<QBrush>().color(), colour::kWhite);
 
-        Menu(0x86, ram_->SetMarkNewColor);
+        Menu(0x56, ram_->SetMarkNewColor);
         auto* dialog = OpenDialog<QColorDialog>();
         QVERIFY(dialog);
         dialog->setCurrentColor(QColor(0x12, 0x34, 0x86));
         dialog->accept();
-        QCOMPARE(Background(0x86), QColor(0x12, 0x34, 0x86));
-        Menu(0x87, ram_->SetMark);  // the dialog keeps the colour chosen last
-        QCOMPARE(Background(0x87), QColor(0x12, 0x34, 0x86));
-        Menu(0x87, ram_->ResetMark);
-        QCOMPARE(Background(0x87), colour::kWhite);
+        QCOMPARE(Background(0x56), QColor(0x12, 0x34, 0x86));
+        Menu(0x57, ram_->SetMark);  // the dialog keeps the colour chosen last
+        QCOMPARE(Background(0x57), QColor(0x12, 0x34, 0x86));
+        Menu(0x57, ram_->ResetMark);
+        QCOMPARE(Background(0x57), colour::kWhite);
 
-        Menu(0x88, ram_->SetHint);
+        Menu(0x58, ram_->SetHint);
         auto* hint = OpenDialog<QInputDialog>();
         QVERIFY(hint);
         hint->setTextValue(QStringLiteral("電壓 pin 3"));
         hint->accept();
-        QVERIFY(Cell(0x88).data(Qt::FontRole).value<QFont>().underline());
-        QCOMPARE(Cell(0x88).data(Qt::ToolTipRole).toString(), QStringLiteral("電壓 pin 3"));
-        QVERIFY(!Cell(0x89).data(Qt::FontRole).value<QFont>().underline());
+        QVERIFY(Cell(0x58).data(Qt::FontRole).value<QFont>().underline());
+        QCOMPARE(Cell(0x58).data(Qt::ToolTipRole).toString(), QStringLiteral("電壓 pin 3"));
+        QVERIFY(!Cell(0x59).data(Qt::FontRole).value<QFont>().underline());
 
-        Menu(0x85, ram_->ResetAllMark);
+        Menu(0x55, ram_->ResetAllMark);
         AnswerBox(QMessageBox::No, "Are you sure to reset all mark?");
-        QCOMPARE(Background(0x85), QColor(0x80, 0x80, 0x80));
-        Menu(0x85, ram_->ResetAllMark);
+        QCOMPARE(Background(0x55), QColor(0x80, 0x80, 0x80));
+        Menu(0x55, ram_->ResetAllMark);
         AnswerBox(QMessageBox::Yes, "Are you sure to reset all mark?");
-        QCOMPARE(Background(0x85), colour::kWhite);
-        QCOMPARE(Background(0x86), colour::kWhite);
+        QCOMPARE(Background(0x55), colour::kWhite);
+        QCOMPARE(Background(0x56), colour::kWhite);
 
-        Menu(0x88, ram_->ResetAllHint);
+        Menu(0x58, ram_->ResetAllHint);
         AnswerBox(QMessageBox::Yes, "Are you sure to reset all Hint?");
-        QVERIFY(!Cell(0x88).data(Qt::FontRole).value<QFont>().underline());
+        QVERIFY(!Cell(0x58).data(Qt::FontRole).value<QFont>().underline());
     }
 
     void saveAndLoadRestoreValuesMarksColoursAndHints() {
         // Values in the image: a few writes through the panel.
-        for (auto [cell, keys] : {std::pair{0x80, "A1"}, std::pair{0xFF, "B2"}}) {
+        for (auto [cell, keys] : {std::pair{0x50, "A1"}, std::pair{0x6F, "B2"}}) {
             Type(cell, keys);
             QTest::keyClick(ram_->SGD, Qt::Key_Return);
         }
         b_->Settle();
-        Menu(0x80, ram_->SetMark);
-        Menu(0x91, ram_->SetMarkNewColor);
+        Menu(0x50, ram_->SetMark);
+        Menu(0x61, ram_->SetMarkNewColor);
         auto* dialog = OpenDialog<QColorDialog>();
         QVERIFY(dialog);
         dialog->setCurrentColor(QColor(0xFF, 0x80, 0x00));
         dialog->accept();
-        Menu(0x92, ram_->SetHint);
+        Menu(0x62, ram_->SetHint);
         auto* hint = OpenDialog<QInputDialog>();
         QVERIFY(hint);
         hint->setTextValue("trim");
         hint->accept();
         const RamFileContents saved = ram_->FileContents();
-        QCOMPARE(saved.values[0x80], std::optional<uint8_t>(0xA1));
-        QVERIFY(!saved.values[0x50].has_value());
+        QCOMPARE(saved.values[0x50], std::optional<uint8_t>(0xA1));
+        QVERIFY(!saved.values[0x49].has_value());
 
         const QString path = b_->benchDir() + "/bench.ram";
         QSignalSpy done(ram_, &gui::TVz_RAM::FileOperationDone);
@@ -262,24 +264,24 @@ class RamPanelTest : public QObject {
         QCOMPARE(done.takeFirst().at(0).toBool(), true);
 
         // Everything changes...
-        Menu(0x80, ram_->ResetAllMark);
+        Menu(0x50, ram_->ResetAllMark);
         AnswerBox(QMessageBox::Yes, "Are you sure to reset all mark?");
-        Menu(0x92, ram_->ResetHint);
-        Type(0x80, "00");
+        Menu(0x62, ram_->ResetHint);
+        Type(0x50, "00");
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
         b_->Settle();
-        QCOMPARE(Text(0x80), QString("00"));
+        QCOMPARE(Text(0x50), QString("00"));
 
         // ... and the file brings it back: the image (not the chip), marks, colours, hints.
         QVERIFY(ram_->LoadRamData(path));
         b_->Settle();
-        QCOMPARE(Text(0x80), QString("A1"));
-        QCOMPARE(Background(0x80), QColor(0x80, 0x80, 0x80));  // drawn afresh: no change highlight
-        QCOMPARE(Text(0xFF), QString("B2"));
-        QCOMPARE(BenchImage()[0x80], 0xA1);
-        QCOMPARE(b_->ChipByte(0x80), 0x00);
-        QCOMPARE(Background(0x91), QColor(0xFF, 0x80, 0x00));
-        QCOMPARE(Cell(0x92).data(Qt::ToolTipRole).toString(), QString("trim"));
+        QCOMPARE(Text(0x50), QString("A1"));
+        QCOMPARE(Background(0x50), QColor(0x80, 0x80, 0x80));  // drawn afresh: no change highlight
+        QCOMPARE(Text(0x6F), QString("B2"));
+        QCOMPARE(BenchImage()[0x50], 0xA1);
+        QCOMPARE(b_->ChipByte(0x50), 0x00);
+        QCOMPARE(Background(0x61), QColor(0xFF, 0x80, 0x00));
+        QCOMPARE(Cell(0x62).data(Qt::ToolTipRole).toString(), QString("trim"));
         QCOMPARE(ram_->FileContents().notes, saved.notes);
         QCOMPARE(ram_->FileContents().values, saved.values);
 
@@ -303,8 +305,8 @@ class RamPanelTest : public QObject {
     }
 
     void aBadFileChangesNothing() {
-        Menu(0xA0, ram_->SetMark);
-        Type(0xA1, "3C");
+        Menu(0x60, ram_->SetMark);
+        Type(0x61, "3C");
         QTest::keyClick(ram_->SGD, Qt::Key_Return);
         b_->Settle();
         const RamFileContents before = ram_->FileContents();
@@ -347,7 +349,7 @@ class RamPanelTest : public QObject {
 
     void workbookHoldsTheValuesAndTextsInTheirCells() {
         b_->SetChipByte(0x22, 0xE9);  // VRTRIM
-        b_->SetChipByte(0x80, 0x5A);  // user RAM, beyond what Read RAM reads
+        b_->SetChipByte(0x60, 0x5A);  // user RAM, beyond what Read RAM reads
         b_->ReadRam();
         QCOMPARE(Text(0x22), QString("E9"));
         const RegisterImageBytes image = BenchImage();
@@ -391,8 +393,8 @@ class RamPanelTest : public QObject {
         QCOMPARE(cells["C3"], QString("number:%1").arg(image[0]));  // address 0, a result register
         QCOMPARE(cells["L7"], QString("text:-"));  // address 0x49: not on this chip
         QCOMPARE(cells["AC7"], QString("text:-"));
-        QCOMPARE(cells["C11"], QString("number:0"));  // 0x80: the image, not the chip, is exported
-        QCOMPARE(cells["R34"], QString("text:-"));    // address 511 (last row, last column)
+        QCOMPARE(cells["C9"], QString("number:0"));  // 0x60: the image, not the chip, is exported
+        QCOMPARE(cells["R34"], QString("text:-"));   // address 511 (last row, last column)
         QCOMPARE(cells["AI34"], QString("text:-"));
         QVERIFY(!cells.contains("C35"));
 

@@ -92,7 +92,7 @@ class RegisterPanelTest : public QObject {
     void typedEditsEndOnEnterTabOrAnotherCellAndNowhereElse() {
         RegisterValueGridModel* bytes = ByteModel();
         const int count = bytes->Count();
-        QCOMPARE(count, 34);
+        QCOMPARE(count, 35);
         // Names and cells beyond the last register take no keys.
         TypeInto(reg_->SByteReg, bytes->NameIndex(Byte("VRTRIM")), "5");
         TypeInto(reg_->SByteReg, bytes->ValueIndex(count), "5");
