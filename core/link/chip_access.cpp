@@ -89,6 +89,7 @@ void ChipAccess::WaitAfterFrame() {
 bool ChipAccess::ReadChip(uint16_t address, int count) {
     lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
+    if (kind == InterfaceKind::Parallel) return ReadChipParallel(address, count);
     if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
     // As for writes: nothing in the buffer changes until the request is known to fit.
@@ -120,6 +121,7 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
 bool ChipAccess::WriteChip(uint16_t address, int count) {
     lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
+    if (kind == InterfaceKind::Parallel) return WriteChipParallel(address, count);
     if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
     const size_t dataEnd = WriteDataOffset(kind) + static_cast<size_t>(std::max(count, 0));
