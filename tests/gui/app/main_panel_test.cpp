@@ -41,6 +41,7 @@ class MainPanelTest : public QObject {
             bool visible;
         };
         const Expected expected[] = {
+            {"Memu_File", "File", true},
             {"SaveFluke1", "Save Fluke", true},
             {"SaveReg1", "Save Reg", true},
             {"SavePower1", "Save Power", true},
@@ -194,6 +195,23 @@ class MainPanelTest : public QObject {
             QVERIFY(!b.target().devc.connected);
             b.target().interfaceKind = InterfaceKind::DMM;
         });
+    }
+
+    void aChipWithoutInstrumentsHidesTheirItemsUntilAChipWithThemIsLoaded() {
+        const char* items[] = {"Regist", "Fluke1", "Power1", "Memu_File"};
+        for (const char* name : items) QVERIFY2(Item(name)->isVisible(), name);
+        auto load = [&](int index) {
+            bench_->Post([index](Bench& b) {
+                b.target().chipIndex = static_cast<uint16_t>(index);
+                b.LoadSelectedChip();
+            });
+        };
+        load(1);  // RX402: its description has #FLUKE
+        QTRY_VERIFY(!Item("Fluke1")->isVisible());
+        for (const char* name : items) QVERIFY2(!Item(name)->isVisible(), name);
+        load(0);  // VZ6401 drives instruments again
+        QTRY_VERIFY(Item("Fluke1")->isVisible());
+        for (const char* name : items) QVERIFY2(Item(name)->isVisible(), name);
     }
 
     void intfCaptionToggles() {
