@@ -7,9 +7,10 @@ RUN_DIR   := build/run
 TEST_DIR  := build/asan
 FUZZ_DIR  := build/fuzz
 TSAN_DIR  := build/tsan
+REL_DIR   := build/release
 BENCH_DIR := $(RUN_DIR)/bench-dir
 
-.PHONY: all deps deps-run run test build-run build-test tsan fuzz bench screenshots clean
+.PHONY: all deps deps-run run test build-run build-test build-release tsan fuzz bench screenshots clean
 
 all: build-run
 
@@ -33,6 +34,12 @@ build-test: deps
 test: build-test fuzz
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 	./scripts/run-fuzzers.sh $(FUZZ_DIR)
+
+# The optimised build of everything, tests and benchmarks included: every build type a
+# user or packager picks must build.
+build-release: deps
+	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DDMM_BUILD_BENCH=ON
+	cmake --build $(REL_DIR) -j $(JOBS)
 
 # The core, simulator and CLI tests under ThreadSanitizer. Left out: the GUI tests, because
 # Debian's Qt is not built with ThreadSanitizer and every queued handoff between the bench
