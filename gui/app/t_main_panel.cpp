@@ -113,6 +113,7 @@ int SlotOf(const QString& className) {
 TMainPanel::TMainPanel(Bench& bench, QWidget* parent) : QMainWindow(parent), bench_(bench) {
     setObjectName("TMainPanel");
     FormCreate();
+    RestoreWin1 = new TRestoreWin(*this);
 }
 
 TMainPanel::~TMainPanel() {
@@ -272,6 +273,40 @@ void TMainPanel::SetChild(const QString& className, QWidget* window) {
     children_[className] = window;
 }
 
+QMdiSubWindow* TMainPanel::Attach(QWidget* form, const QRect& bounds) {
+    auto* sub = mdiArea_->addSubWindow(form);
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    sub->setWindowTitle(form->windowTitle());
+    connect(form, &QWidget::windowTitleChanged, sub, &QMdiSubWindow::setWindowTitle);
+    sub->resize(sub->sizeHint().expandedTo(form->size()));
+    // A window that never had a place of its own would open on top of the others.
+    QPoint at = bounds.topLeft();
+    if (at.isNull()) {
+        const int n = static_cast<int>(mdiArea_->subWindowList().size()) - 1;
+        const int room = std::max(1, mdiArea_->height() / 2 / kCascadeStep);
+        at = QPoint((n % room) * kCascadeStep + (n / room) * kCascadeStep * 4,
+                    (n % room) * kCascadeStep);
+    }
+    sub->move(at);
+    return sub;
+}
+
+void TMainPanel::PlaceChild(QWidget* form, const QRect& frame) {
+    if (!form) return;
+    // Windows that place themselves at their first show leave a remembered place alone.
+    form->setProperty(kRememberedPlaceProperty, true);
+    auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    if (!sub) {
+        sub = Attach(form, frame);
+        sub->hide();
+    }
+    // An empty size moves the window and keeps its own size.
+    if (frame.size().isEmpty())
+        sub->move(frame.topLeft());
+    else
+        sub->setGeometry(frame);
+}
+
 void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
     if (!form) return;
     auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
@@ -285,24 +320,10 @@ void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
     // The window keeps the bounds it had before it was attached.
     const QRect bounds = sub ? sub->geometry() : QRect(form->pos(), form->size());
     if (slot >= 0 && slot < kPlacementSlotCount) slots_[static_cast<size_t>(slot)] = bounds;
-    if (!sub) {
-        sub = mdiArea_->addSubWindow(form);
-        sub->setAttribute(Qt::WA_DeleteOnClose, false);
-        sub->setWindowTitle(form->windowTitle());
-        connect(form, &QWidget::windowTitleChanged, sub, &QMdiSubWindow::setWindowTitle);
-        sub->resize(sub->sizeHint().expandedTo(form->size()));
-        // A window that never had a place of its own would open on top of the others.
-        QPoint at = bounds.topLeft();
-        if (at.isNull()) {
-            const int n = static_cast<int>(mdiArea_->subWindowList().size()) - 1;
-            const int room = std::max(1, mdiArea_->height() / 2 / kCascadeStep);
-            at = QPoint((n % room) * kCascadeStep + (n / room) * kCascadeStep * 4,
-                        (n % room) * kCascadeStep);
-        }
-        sub->move(at);
-    } else {
+    if (!sub)
+        sub = Attach(form, bounds);
+    else
         sub->setGeometry(bounds);
-    }
     form->show();
     sub->show();
     sub->raise();
@@ -320,6 +341,9 @@ void TMainPanel::FormActivate() {
                              "TSETDMM", "TRESCALA", "TMPN", "TADS", "TADF", "TOP", "TMeter"}) {
         ShowChild(Child(QString::fromLatin1(name)), -1, false);
     }
+    // Where the windows were at the last close, after the activation step hid them all:
+    // the ones the user left open open again.
+    RestoreWin1->Load(bench_.benchDir);
     bench_.Post([](Bench& bench) {
         // The selected chip's description; the settings file will choose the chip.
         bench.LoadSelectedChip();
@@ -474,6 +498,9 @@ void TMainPanel::FormClose() {
         bench.up().SetIntfReading(false);
         bench.up().StopHeartbeat();
     });
+    // Saved before the windows are hidden, so that each keeps the visibility the user
+    // left it with.
+    RestoreWin1->Save(bench_.benchDir);
     for (const ChildWindowInfo& info : ChildWindowTable()) {
         ShowChild(Child(QString::fromLatin1(info.className)), -1, false);
     }

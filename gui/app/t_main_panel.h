@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRect>
@@ -15,6 +16,8 @@
 
 #include "core/app/bench.h"
 #include "gui/app/child_windows.h"
+#include "gui/app/remembered_place.h"
+#include "gui/app/t_restore_win.h"
 
 namespace dmm::gui {
 
@@ -29,6 +32,9 @@ class TMainPanel : public QMainWindow {
 
     // Places a child window in the main frame (show) or detaches and hides it.
     void ShowChild(QWidget* form, int slot, bool show);
+    // Gives a child window its frame's place and size in the main window, shown or not
+    // (only its place when the size is empty).
+    void PlaceChild(QWidget* form, const QRect& frame);
     // The child window of a class name ("TADS"), or nullptr.
     QWidget* Child(const QString& className) const;
     // Replaces the window of a class (tools arrive as their windows are built).
@@ -57,6 +63,9 @@ class TMainPanel : public QMainWindow {
     QAction* MenuItem(const QString& name) const { return menuItems_.value(name); }
     const QMap<QString, QAction*>& MenuItems() const { return menuItems_; }
 
+    // Window placement memory: loaded by the activation step, saved at close.
+    TRestoreWin* RestoreWin1 = nullptr;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -65,6 +74,7 @@ class TMainPanel : public QMainWindow {
     void BuildMenus();
     void CreateChildWindows();
     void ShowTool(const char* className);
+    QMdiSubWindow* Attach(QWidget* form, const QRect& bounds);
     void FormClose();
     void ChipModelLoaded(const std::shared_ptr<const TChipModel>& model);
 

@@ -1,5 +1,7 @@
 #include "gui/views/t_vz_ram.h"
 
+#include "gui/app/remembered_place.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -199,6 +201,7 @@ void TVz_RAM::showEvent(QShowEvent* event) {
     RefreshRam(true);
     if (placed_) return;
     placed_ = true;
+    if (property(kRememberedPlaceProperty).toBool()) return;
     // Top at 40, right edge 20 pixels from the work area's right edge.
     QWidget* frame = this;
     int areaWidth = 0;

@@ -1,5 +1,7 @@
 #include "gui/views/t_vz_reg2.h"
 
+#include "gui/app/remembered_place.h"
+
 #include <QCursor>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -304,6 +306,7 @@ void TVz_Reg2::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (placed_) return;
     placed_ = true;
+    if (property(kRememberedPlaceProperty).toBool()) return;
     // Bottom right of the work area: 20 pixels from the right edge, 40 from the bottom.
     QWidget* frame = this;
     QSize area;

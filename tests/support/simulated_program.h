@@ -16,10 +16,13 @@ namespace dmm::test {
 // activation step done (the demo DMM chip loaded). Closed cleanly when destroyed.
 class SimulatedProgram {
   public:
-    SimulatedProgram() {
+    // On a bench directory of its own, or on the given one (to start the program again
+    // on what an earlier run left there).
+    explicit SimulatedProgram(const QString& benchDir = {}) : benchDir_(benchDir) {
+        if (benchDir_.isEmpty()) benchDir_ = dir_.path();
         gui::BenchOptions options;
         options.sim = true;
-        options.dir = dir_.path();
+        options.dir = benchDir_;
         session_ = std::make_unique<gui::BenchSession>(options, QString());
         panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
         session_->hooks().SetMainPanel(panel_.get());
@@ -38,10 +41,11 @@ class SimulatedProgram {
     Bench& bench() { return session_->bench(); }
     sim::SimBench& sim() { return *session_->simBench(); }
     gui::TMainPanel& panel() { return *panel_; }
-    QString benchDir() const { return dir_.path(); }
+    QString benchDir() const { return benchDir_; }
 
   private:
     QTemporaryDir dir_;
+    QString benchDir_;
     std::unique_ptr<gui::BenchSession> session_;
     std::unique_ptr<gui::TMainPanel> panel_;
 };
