@@ -329,12 +329,7 @@ void TMainPanel::USBScanClick() {
 }
 
 void TMainPanel::Menu_ReadRAMClick() {
-    bench_.Post([](Bench& bench) {
-        ChipAccess& chip = bench.chip();
-        if (!chip.ReadChip(0, 64)) return;
-        for (int i = 0; i < 64; ++i) chip.SetRegImage(i, chip.buffer()[static_cast<size_t>(i)]);
-        chip.RefreshPanels();
-    });
+    bench_.Post([](Bench& bench) { ReadRamIntoImage(bench.chip()); });
 }
 
 void TMainPanel::Menu_INTFClick() {
