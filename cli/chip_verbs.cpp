@@ -227,7 +227,7 @@ class FieldVerb final : public Verb {
                               std::to_string(field->OptionCount() - 1));
             }
         }
-        if (!s.EnsureBoard()) return false;
+        if (!s.EnsureChipLink()) return false;
         ChipAccess& chip = s.core().chip();
         const auto address = static_cast<uint16_t>(field->registerIndex);
         // Start from the chip's present byte, not a stale image, so other fields keep their bits.

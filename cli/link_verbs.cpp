@@ -58,7 +58,7 @@ class ReadVerb final : public Verb {
     bool Run(Session& s) override {
         const int64_t address = Number(address_), count = Number(count_);
         if (count < 1 || count > 255) return s.Fail("COUNT must be 1..255");
-        if (!CheckAddress(s, address, count) || !s.EnsureBoard()) return false;
+        if (!CheckAddress(s, address, count) || !s.EnsureChipLink()) return false;
         if (!s.core().chip().ReadChip(static_cast<uint16_t>(address), static_cast<int>(count))) {
             return s.Fail("chip read failed");
         }
@@ -87,7 +87,7 @@ class WriteVerb final : public Verb {
             if (v < 0 || v > 255) return s.Fail("byte out of range: " + bytes_[i]);
             if (offset + i >= chip.buffer().size()) return s.Fail("too many bytes");
         }
-        if (!s.EnsureBoard()) return false;
+        if (!s.EnsureChipLink()) return false;
         for (size_t i = 0; i < bytes_.size(); ++i) {
             chip.buffer()[offset + i] = static_cast<uint8_t>(Number(bytes_[i]));
         }
@@ -111,7 +111,7 @@ class RegVerb final : public Verb {
     bool Run(Session& s) override {
         const int64_t address = Number(address_), value = Number(value_);
         if (value < 0 || value > 255) return s.Fail("BYTE must be 0..255");
-        if (!CheckAddress(s, address, 1) || !s.EnsureBoard()) return false;
+        if (!CheckAddress(s, address, 1) || !s.EnsureChipLink()) return false;
         ChipAccess& chip = s.core().chip();
         if (!chip.WriteRegister(static_cast<uint16_t>(address), static_cast<uint8_t>(value))) {
             return s.Fail("register write failed");

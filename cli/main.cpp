@@ -7,6 +7,7 @@
 
 #include "cli/session.h"
 #include "cli/verb.h"
+#include "core/link/parallel_link.h"
 
 namespace {
 
@@ -39,6 +40,17 @@ int main(int argc, char** argv) {
     app.add_option("--dir", options.dir, "bench directory (settings, INCLUDE/, result files)");
     app.add_option("--kind", options.kind, "chip interface kind")
         ->check(CLI::IsMember({"rs232", "spi", "special", "parallel", "uart", "dmm"}));
+    app.add_option("--lpt", options.lpt,
+                   "port base of --kind parallel: 0x378 (LPT1), 0x278 (LPT2) or 0x3BC (PRN1)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                int64_t base = -1;
+                if (ParseCliNumber(text, base) && base >= 0 && base <= 0xFFFF &&
+                    dmm::IsLptPortBase(static_cast<uint16_t>(base)))
+                    return std::string();
+                return "must be 0x378, 0x278 or 0x3BC, not " + text;
+            },
+            "0x378|0x278|0x3BC"));
     app.add_flag("--photo", options.photo, "opto-coupled board (Photo option)");
     app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
     try {

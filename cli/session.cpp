@@ -6,7 +6,9 @@
 #include "core/app/bench_directory.h"
 #include "core/chip/chip_loader.h"
 
+#include "cli/verb.h"
 #include "core/link/number_text.h"
+#include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
@@ -45,6 +47,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         err_ << "dmmctl: " << dir.error.toStdString() << '\n';
 
     BoardBus* bus = nullptr;
+    ParallelPortBus* ports = nullptr;
     if (options.sim) {
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
@@ -55,16 +58,26 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
+        ports = &simBench_->parallelPort();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
+        systemPorts_ = std::make_unique<platform::PpdevPortBus>();
+        ports = systemPorts_.get();
     }
-    core_ = std::make_unique<BenchCore>(*bus, *clock_);
+    core_ = std::make_unique<BenchCore>(*bus, *clock_, ports);
     if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
+    int64_t base = 0;
+    if (ParseCliNumber(options.lpt, base) && IsLptPortBase(static_cast<uint16_t>(base)))
+        core_->parallel().PortBase = static_cast<uint16_t>(base);
+    core_->parallel().SetStatusHandler([this](const std::string& text, bool failure) {
+        if (failure) err_ << "dmmctl: " << text << '\n';
+    });
     core_->chip().Photo = options.photo;
     if (options.trace) {
         tracePrinter_ = std::make_unique<TracePrinter>(out_);
         core_->link().SetTrace(tracePrinter_.get());
+        core_->parallel().SetTrace(tracePrinter_.get());
     }
 }
 
@@ -94,6 +107,12 @@ bool Session::LoadChip(int index) {
 bool Session::EnsureChip() {
     if (core_->chipModel().loadCount > 0) return true;
     return LoadChip(core_->target().chipIndex);
+}
+
+bool Session::EnsureChipLink() {
+    if (core_->target().interfaceKind != InterfaceKind::Parallel) return EnsureBoard();
+    ParallelLink& parallel = core_->parallel();
+    return parallel.IsOpen() || parallel.ParInit();
 }
 
 bool Session::EnsureBoard() {

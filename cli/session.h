@@ -8,6 +8,7 @@
 #include "core/link/board_transport.h"
 #include "core/link/clock.h"
 #include "core/link/interface_kind.h"
+#include "core/link/parallel_port.h"
 
 namespace dmm::sim {
 class SimBench;
@@ -20,6 +21,7 @@ struct GlobalOptions {
     bool hid = false;  // simulated board in its HID personality
     std::string dir;
     std::string kind = "dmm";
+    std::string lpt = "0x378";  // port base of the parallel kind
     bool photo = false;
     bool trace = false;
 };
@@ -41,6 +43,9 @@ class Session {
 
     // Opens the board if it is not open yet; prints a clear message when there is none.
     bool EnsureBoard();
+    // Makes the way to the chip usable: the parallel port for the parallel kind (its
+    // failure is printed as it happens), the board for the others.
+    bool EnsureChipLink();
     // Loads a chip of the chip list (and selects it); prints why when nothing loaded.
     bool LoadChip(int index);
     // Verbs that need a chip load the selected one (chip 0 unless "load" chose another)
@@ -58,6 +63,7 @@ class Session {
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<sim::SimBench> simBench_;
     std::unique_ptr<BoardBus> systemBus_;
+    std::unique_ptr<ParallelPortBus> systemPorts_;
     std::unique_ptr<TracePrinter> tracePrinter_;
     std::unique_ptr<BenchCore> core_;
     std::string benchDir_;

@@ -157,6 +157,24 @@ TEST(DmmctlVerbs, RunInOrderOnOneBoard) {
     EXPECT_NE(r.err.find("0x3FF"), std::string::npos) << r.err;
 }
 
+// The parallel kind needs no board: the trace shows the port's frames and nothing else.
+TEST(DmmctlParallel, RegisterWriteTravelsOverTheSimulatedPort) {
+    const Outcome r =
+        Dmmctl().Run({"--sim", "--kind", "parallel", "--lpt", "0x3bc", "--trace", "write", "0x2A",
+                      "1", "2", "reg", "0x2C", "0x5A", "read", "0x2A", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "> 40 2A 00 01 02\n"
+              "> 40 2C 00 5A\n"
+              "> C0 2C 00\n"
+              "< 5A\n"
+              "5A\n"
+              "> C0 2A 00\n"
+              "< 01 02 5A\n"
+              "01 02 5A\n");
+}
+
 TEST(DmmctlScan, ReportsHowTheSimulatedBoardWasFound) {
     const Dmmctl dmmctl;
     Outcome r = dmmctl.Run({"--sim-hid", "scan"});
@@ -202,6 +220,8 @@ TEST(DmmctlErrors, BadInputIsRefusedWithAClearMessage) {
         // A mistake late on the line stops the run before the first verb.
         {{"write", "0x12", "0x5A", "read", "0x12"}, "COUNT is required"},
         {{"--kind", "i2c", "scan"}, "i2c"},
+        {{"--kind", "parallel", "--lpt", "0x2F8", "read", "0", "1"},
+         "--lpt: must be 0x378, 0x278 or 0x3BC, not 0x2F8"},
     };
     const Dmmctl dmmctl;
     for (const Case& c : cases) {
