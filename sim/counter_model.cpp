@@ -82,7 +82,7 @@ bool CounterModel::HostWritable(uint16_t address) const {
     return address == cta1_.registerIndex || address == cta2_.registerIndex;
 }
 
-void CounterModel::Written(uint16_t address, const DmmFrontEnd::Memory& memory,
+void CounterModel::Written(uint16_t address, DmmFrontEnd::Memory& memory,
                            const DmmFrontEnd& frontEnd, const CounterInputs& inputs,
                            double nowSeconds, bool clocked) {
     if (!valid_) return;
@@ -97,6 +97,9 @@ void CounterModel::Written(uint16_t address, const DmmFrontEnd::Memory& memory,
         end_.reset();
         return;
     }
+    // A report of the measurement this one replaces is withdrawn.
+    const size_t flagAddress = static_cast<size_t>(flag_.registerIndex) % memory.size();
+    memory[flagAddress] = flag_.Insert(memory[flagAddress], 0);
     const SquareWave input = Value(source_, memory) != 0
                                  ? Cnti(inputs)
                                  : CapacitanceOscillator(memory, inputs.capacitorFarads);

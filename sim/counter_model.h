@@ -33,7 +33,7 @@ struct SquareWave {
 // next rising edge and CTA counts system clocks; when CTA passes 2^24 the gate closes at
 // the following rising edge. CTB has then counted the whole input periods, CTC the
 // clocks the input was high, and CTA the clocks past 2^24; the nine bytes go to
-// CTC0..CTA2 and CTIF is raised. CNS chooses the input: 1 the CNTI pin, 0 CP_OUT. A
+// CTC0..CTA2 and CTIF is raised (a new start withdraws a report not yet taken). CNS chooses the input: 1 the CNTI pin, 0 CP_OUT. A
 // measurement without a clock or an input that toggles never ends.
 class CounterModel {
   public:
@@ -45,7 +45,7 @@ class CounterModel {
     bool HostWritable(uint16_t address) const;
 
     // After a host write: starts, restarts or stops a measurement.
-    void Written(uint16_t address, const DmmFrontEnd::Memory& memory, const DmmFrontEnd& frontEnd,
+    void Written(uint16_t address, DmmFrontEnd::Memory& memory, const DmmFrontEnd& frontEnd,
                  const CounterInputs& inputs, double nowSeconds, bool clocked);
     // Time passed: a measurement that ended by now delivers its counts.
     void AdvanceTo(double nowSeconds, DmmFrontEnd::Memory& memory);

@@ -65,6 +65,8 @@ bool ProCounter::ENCTRClick() {
     if (!ToggleField(chip_, *enable)) return false;
     hooks_.SetStatusText(1, ReloadStatusText(offset_));
     lastDataMs_ = clock_.NowMs();
+    // A report fetched before the counter started again belongs to the old measurement.
+    reportPending_ = false;
     return true;
 }
 
