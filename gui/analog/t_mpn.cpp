@@ -190,6 +190,8 @@ void TMPN::ModeOrReferenceChange(const char* field, QComboBox* combo, int index)
     // Chosen like every other combo box: an entry beyond the field's options is put back
     // and the stored value written, so a narrower field never gets stray bits.
     ComboChange(field, combo, index);
+    // The choice is shown at once by the tap rule, not as a plain selector shows it.
+    if (combo == SFUVR) ShowReference(StoredValue("SFUVR"));
 }
 
 // ---- refresh
