@@ -110,6 +110,11 @@ class BlockPanel : public QWidget {
         DiagramPicture* off = nullptr;
     };
     PicturePair AddSwitchPictures(const QString& onName, const QString& offName, const QRect& r);
+    // A pair that only shows a state (another control changes it).
+    static void ShowsOnly(const PicturePair& pair) {
+        pair.on->SetClickable(false);
+        pair.off->SetClickable(false);
+    }
     // A picture whose click toggles a one-bit field, or chooses an option of a field.
     void ClickToggles(DiagramPicture* picture, const char* field);
     void ClickChooses(DiagramPicture* picture, const char* field, int option);

@@ -294,25 +294,17 @@ void DiagramPainter::Crystal(QPointF from, QPointF to) {
     const QPointF span = to - from;
     const double length = Length(span);
     if (length <= 0) return;
+    // Two plates with the quartz between them.
+    Plates(from, to, 7.0, 8.0, 0.6);
     const QPointF unit = span / length;
     const QPointF normal = Rotated(unit, 90);
     const QPointF middle = (from + to) / 2;
-    const QPointF a = middle - unit * 7.0;
-    const QPointF b = middle + unit * 7.0;
     p_.save();
     p_.setPen(LinePen());
-    p_.drawLine(from, a);
-    p_.drawLine(b, to);
-    QPen plate = LinePen();
-    plate.setWidthF(style_.line + 0.6);
-    p_.setPen(plate);
-    p_.drawLine(a - normal * 8.0, a + normal * 8.0);
-    p_.drawLine(b - normal * 8.0, b + normal * 8.0);
-    p_.setPen(LinePen());
     p_.setBrush(style_.blockFill);
-    QPolygonF body({middle - unit * 3.5 - normal * 6.0, middle + unit * 3.5 - normal * 6.0,
-                    middle + unit * 3.5 + normal * 6.0, middle - unit * 3.5 + normal * 6.0});
-    p_.drawPolygon(body);
+    p_.drawPolygon(
+        QPolygonF({middle - unit * 3.5 - normal * 6.0, middle + unit * 3.5 - normal * 6.0,
+                   middle + unit * 3.5 + normal * 6.0, middle - unit * 3.5 + normal * 6.0}));
     p_.restore();
 }
 
@@ -472,20 +464,24 @@ void DiagramPainter::Resistor(QPointF from, QPointF to) {
 }
 
 void DiagramPainter::Capacitor(QPointF from, QPointF to) {
+    Plates(from, to, 2.5, 7.0, 0.9);
+}
+
+void DiagramPainter::Plates(QPointF from, QPointF to, double gap, double half, double extra) {
     const QPointF span = to - from;
     const double length = Length(span);
     if (length <= 0) return;
     const QPointF unit = span / length;
-    const QPointF normal = Rotated(unit, 90) * 7.0;
+    const QPointF normal = Rotated(unit, 90) * half;
     const QPointF middle = (from + to) / 2;
-    const QPointF a = middle - unit * 2.5;
-    const QPointF b = middle + unit * 2.5;
+    const QPointF a = middle - unit * gap;
+    const QPointF b = middle + unit * gap;
     p_.save();
     p_.setPen(LinePen());
     p_.drawLine(from, a);
     p_.drawLine(b, to);
     QPen plate = LinePen();
-    plate.setWidthF(style_.line + 0.9);
+    plate.setWidthF(style_.line + extra);
     p_.setPen(plate);
     p_.drawLine(a - normal, a + normal);
     p_.drawLine(b - normal, b + normal);

@@ -108,6 +108,9 @@ class DiagramPainter {
 
   private:
     QPen LinePen(bool active = false) const;
+    // Leads from both ends to two plates gap either side of the middle, half long each
+    // side, drawn extra wider than a wire.
+    void Plates(QPointF from, QPointF to, double gap, double half, double extra);
 
     QPainter& p_;
     const DiagramStyle& style_;

@@ -1,11 +1,13 @@
 #include "gui/analog/t_dmm_adc_clk_a.h"
 
 #include "core/analog/block_texts.h"
+#include "gui/analog/diagram_layout.h"
 
 namespace dmm::gui {
 namespace {
 
 using Side = DiagramPainter::Side;
+using layout::P;
 
 // The two clock sources run along two lines into the system clock multiplexer; the
 // system clock feeds a bus that the three dividers hang on.
@@ -23,10 +25,6 @@ constexpr QRect kHalfDivider(500, 151, 56, 30);
 constexpr QRect kQuarterDivider(500, 211, 56, 30);
 constexpr QRect kFastMux(600, 136, 22, 120);
 constexpr double kFastY = 196;
-
-QPointF P(double x, double y) {
-    return {x, y};
-}
 
 }  // namespace
 

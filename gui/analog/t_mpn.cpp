@@ -65,14 +65,8 @@ void TMPN::BuildMode() {
         }
     }
     // The mode switches show the mode; only the mode selector changes it.
-    for (PicturePair* pair : {&svso2Second_}) {
-        pair->on->SetClickable(false);
-        pair->off->SetClickable(false);
-    }
-    for (PicturePair& pair : modeSwitches_) {
-        pair.on->SetClickable(false);
-        pair.off->SetClickable(false);
-    }
+    ShowsOnly(svso2Second_);
+    for (const PicturePair& pair : modeSwitches_) ShowsOnly(pair);
     SMODE4 = AddSwitchPictures("SMODE4on", "SMODE4off", kSmode4);
     SMODE5 = AddSwitchPictures("SMODE5on", "SMODE5off", kSmode5);
     for (auto [pair, field] : {std::pair{&SMODE4, "SMODE4"}, std::pair{&SMODE5, "SMODE5"}}) {
@@ -148,10 +142,9 @@ void TMPN::BuildOutputs() {
 
     accIn_ = AddSwitchPictures("ACCon0", "ACCoff0", kAccSwitchIn);
     accOut_ = AddSwitchPictures("ACCon1", "ACCoff1", kAccSwitchOut);
-    for (PicturePair* pair : {&accIn_, &accOut_}) {
-        pair->on->SetClickable(false);
-        pair->off->SetClickable(false);
-    }
+    // The accumulator's switches show whether it is in the path; ACC's entry sets it.
+    ShowsOnly(accIn_);
+    ShowsOnly(accOut_);
     ACC = AddValueCombo("ACC", layout::BinaryItems(128, 7, "ACC<", ">"),
                         QRect(kAccSwitchOut.right() + 10, kAccY - 36, 108, 20), "ACC");
     ACC->setMaxVisibleItems(16);

@@ -9,10 +9,7 @@ namespace {
 
 using namespace mpn;
 using Side = DiagramPainter::Side;
-
-QPointF P(double x, double y) {
-    return {x, y};
-}
+using layout::P;
 
 // The charge resistors of bank F, for the switches that close them.
 const char* ChargeResistor(int k) {

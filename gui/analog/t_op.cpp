@@ -8,6 +8,7 @@ namespace {
 
 using Side = DiagramPainter::Side;
 using layout::kLabelPitch;
+using layout::P;
 
 // Each op-amp: an 8-way input selector in the left column, the amplifier wired as a
 // follower, and its output switch to the output node, which the pad drives otherwise.
@@ -31,10 +32,6 @@ constexpr QRect kBiasMux(548, 198, 14, 44);
 constexpr QRect kBiasBlock(584, 200, 84, 40);
 constexpr double kVsY = 298;
 constexpr int kPinX = 722;
-
-QPointF P(double x, double y) {
-    return {x, y};
-}
 
 // Where a follower's pieces lie for an amplifier whose label column starts at top.
 struct AmpGeometry {

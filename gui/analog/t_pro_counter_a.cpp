@@ -4,11 +4,13 @@
 
 #include "core/analog/pro_counter.h"
 #include "core/analog/switch_network_rules.h"
+#include "gui/analog/diagram_layout.h"
 
 namespace dmm::gui {
 namespace {
 
 using Side = DiagramPainter::Side;
+using layout::P;
 
 constexpr QRect kSourceMux(78, 30, 14, 64);
 constexpr int kCounterBusX = 112;
@@ -18,10 +20,6 @@ constexpr int kCellPitch = 27;
 constexpr QRect kRangeFrame(8, 214, 435, 108);
 constexpr double kRcY = 282;
 constexpr QRect kRcComparator(160, 266, 44, 48);
-
-QPointF P(double x, double y) {
-    return {x, y};
-}
 
 QString Hex2(uint8_t byte) {
     return QString::number(byte, 16).toUpper().rightJustified(2, u'0');

@@ -13,10 +13,20 @@
 
 namespace dmm::test {
 
+// The demo DMM chip, from the shipped description.
+inline std::unique_ptr<sim::SimChip> MakeDemoChip() {
+    std::string error;
+    auto chip = sim::SimDmmChip::FromDescriptionFile(
+        FindFileCaseInsensitive(IncludeDirectory(ShippedDataDirectory()), sim::kDemoDmmDescription),
+        &error);
+    EXPECT_NE(chip, nullptr) << error;
+    return chip;
+}
+
 // The demo DMM chip on the simulated board, on virtual time, with the program's own model
 // of it loaded from the shipped description: fields are set the way the panels set them.
 struct DemoChipBench {
-    DemoChipBench() : f(MakeChip()) {
+    DemoChipBench() : f(MakeDemoChip()) {
         EXPECT_TRUE(f.Open());
         f.core.target().chipIndex = 0;
         EXPECT_EQ(
@@ -26,15 +36,6 @@ struct DemoChipBench {
         // The image starts as the chip is (the crystal runs from power-up).
         EXPECT_TRUE(ReadRamIntoImage(access()));
         f.trace.Clear();
-    }
-    static std::unique_ptr<sim::SimChip> MakeChip() {
-        std::string error;
-        auto chip = sim::SimDmmChip::FromDescriptionFile(
-            FindFileCaseInsensitive(IncludeDirectory(ShippedDataDirectory()),
-                                    sim::kDemoDmmDescription),
-            &error);
-        EXPECT_NE(chip, nullptr) << error;
-        return chip;
     }
 
     sim::SimDmmChip& chip() { return static_cast<sim::SimDmmChip&>(f.sim.chip()); }
