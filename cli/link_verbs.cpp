@@ -60,7 +60,7 @@ class ReadVerb final : public Verb {
         if (count < 1 || count > 255) return s.Fail("COUNT must be 1..255");
         if (!CheckAddress(s, address, count) || !s.EnsureChipLink()) return false;
         if (!s.core().chip().ReadChip(static_cast<uint16_t>(address), static_cast<int>(count))) {
-            return s.Fail("chip read failed");
+            return s.ChipFail("chip read failed");
         }
         s.out() << HexBytes(s.core().chip().buffer().data(), static_cast<size_t>(count)) << '\n';
         return true;
@@ -92,7 +92,7 @@ class WriteVerb final : public Verb {
             chip.buffer()[offset + i] = static_cast<uint8_t>(Number(bytes_[i]));
         }
         if (!chip.WriteChip(static_cast<uint16_t>(address), static_cast<int>(bytes_.size()))) {
-            return s.Fail("chip write failed");
+            return s.ChipFail("chip write failed");
         }
         return true;
     }
@@ -114,9 +114,16 @@ class RegVerb final : public Verb {
         if (!CheckAddress(s, address, 1) || !s.EnsureChipLink()) return false;
         ChipAccess& chip = s.core().chip();
         if (!chip.WriteRegister(static_cast<uint16_t>(address), static_cast<uint8_t>(value))) {
-            return s.Fail("register write failed");
+            return s.ChipFail("register write failed");
         }
-        s.out() << HexStr(chip.GetRegImage(static_cast<int>(address)), 2) << '\n';
+        const uint8_t readBack = chip.GetRegImage(static_cast<int>(address));
+        s.out() << HexStr(readBack, 2) << '\n';
+        // Read-only or unimplemented bits: the chip kept something else than was written.
+        if (readBack != value) {
+            s.err() << "dmmctl: register " << HexStr(static_cast<uint16_t>(address), 3)
+                    << " reads back " << HexStr(readBack, 2) << ", not the "
+                    << HexStr(static_cast<uint16_t>(value), 2) << " written\n";
+        }
         return true;
     }
 

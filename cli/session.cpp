@@ -45,6 +45,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         benchDir_ = dir.path.toStdString();
     else
         err_ << "dmmctl: " << dir.error.toStdString() << '\n';
+    if (!dir.notice.isEmpty()) err_ << "dmmctl: " << dir.notice.toStdString() << '\n';
 
     BoardBus* bus = nullptr;
     ParallelPortBus* ports = nullptr;
@@ -92,6 +93,14 @@ Session::~Session() {
 bool Session::Fail(const std::string& message) {
     err_ << "dmmctl: " << message << '\n';
     return false;
+}
+
+bool Session::ChipFail(const std::string& what) {
+    const std::string& why = core_->chip().LastFailure();
+    if (!why.empty()) return Fail(what + ": " + why);
+    if (!core_->target().devc.connected && UsesBoard(core_->target().interfaceKind))
+        return Fail(what + ": the board link was lost");
+    return Fail(what + ": the chip did not answer");
 }
 
 bool Session::LoadChip(int index) {

@@ -40,6 +40,8 @@ class Session {
     sim::SimBench* simBench() { return simBench_.get(); }
     // The bench directory (settings, INCLUDE/, result files); empty when none could be made.
     const std::string& benchDir() const { return benchDir_; }
+    // False when the --dir the user gave was refused (the reason is printed).
+    bool Usable() const { return options_.dir.empty() || !benchDir_.empty(); }
 
     // Opens the board if it is not open yet; prints a clear message when there is none.
     bool EnsureBoard();
@@ -53,6 +55,9 @@ class Session {
     bool EnsureChip();
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
+    // A failed chip operation: what failed, and why when the link knows more than that
+    // the board did not answer.
+    bool ChipFail(const std::string& what);
 
   private:
     class TracePrinter;
