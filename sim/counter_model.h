@@ -33,8 +33,9 @@ struct SquareWave {
 // next rising edge and CTA counts system clocks; when CTA passes 2^24 the gate closes at
 // the following rising edge. CTB has then counted the whole input periods, CTC the
 // clocks the input was high, and CTA the clocks past 2^24; the nine bytes go to
-// CTC0..CTA2 and CTIF is raised (a new start withdraws a report not yet taken). CNS chooses the input: 1 the CNTI pin, 0 CP_OUT. A
-// measurement without a clock or an input that toggles never ends.
+// CTC0..CTA2 and CTIF is raised (a new start withdraws a report not yet taken). CNS
+// chooses the input: 1 the CNTI pin, 0 CP_OUT. A measurement without a clock or an input
+// that toggles never ends.
 class CounterModel {
   public:
     explicit CounterModel(const TChipModel& model);
