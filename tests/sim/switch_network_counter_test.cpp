@@ -120,7 +120,8 @@ TEST(SimClock, TheClockFieldsSetTheRatesAndWithoutAClockNothingConverts) {
     b.Set("EN_OSC", 0);
     const uint8_t flag = b.Field("SADC_IF").Mask();
     const auto flags = [&] {
-        EXPECT_TRUE(b.access().ReadChip(static_cast<uint16_t>(b.Field("SADC_IF").registerIndex), 1));
+        EXPECT_TRUE(
+            b.access().ReadChip(static_cast<uint16_t>(b.Field("SADC_IF").registerIndex), 1));
         return b.access().buffer()[0];
     };
     flags();

@@ -155,7 +155,8 @@ TEST_F(ProCounterTest, EachCapacitanceRangeReadsItsCapacitor) {
         double farads;
         double unit;
     };
-    const Case cases[] = {{330e-9, 1e-9}, {3.3e-6, 1e-8}, {47e-6, 1e-7}, {220e-6, 1e-6}, {6.8e-3, 2e-5}};
+    const Case cases[] = {
+        {330e-9, 1e-9}, {3.3e-6, 1e-8}, {47e-6, 1e-7}, {220e-6, 1e-6}, {6.8e-3, 2e-5}};
     const auto ranges = CapacitanceRanges();
     for (size_t i = 0; i < ranges.size(); ++i) {
         SCOPED_TRACE(ranges[i].caption);
