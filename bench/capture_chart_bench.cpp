@@ -16,6 +16,7 @@
 #include "core/app/bench.h"
 #include "gui/app/bench_session.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/measure/adc_chart_view.h"
 #include "gui/measure/t_anx_adc.h"
 #include "qcustomplot.h"
 #include "sim/sim_bench.h"
