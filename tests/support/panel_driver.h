@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QColor>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QTest>
 
 #include <memory>
@@ -111,6 +112,29 @@ class PanelDriver {
             if (p.size() > 4 && p[0] == 0xC2 && (p[2] & 1) == 0) writes.push_back(p);
         }
         return writes;
+    }
+
+    // Lets the work posted so far finish on the bench and its results reach the windows.
+    void Settle() {
+        bench().RunAndWait([](Bench&) {});
+        QCoreApplication::processEvents();
+    }
+    // From now on every one-byte read of address answers byte, whatever the chip holds
+    // (address -1: the chip answers again).
+    void ReadBackAs(int address, uint8_t byte) {
+        bench().RunAndWait([&](Bench&) {
+            auto& filter = program_->sim().board().faults().replyFilter;
+            if (address < 0) {
+                filter = nullptr;
+                return;
+            }
+            filter = [read = uint8_t(2 * address + 1), byte](const std::vector<uint8_t>& request,
+                                                             std::vector<uint8_t>& reply) {
+                if (request.size() >= 4 && request[0] == 0xC2 && request[2] == read &&
+                    request[3] == 1 && reply.size() == 1)
+                    reply[0] = byte;
+            };
+        });
     }
 
     // A choice made by the user: the combo box shows the item and reports it.
