@@ -1,7 +1,9 @@
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "core/analog/counter_arithmetic.h"
 #include "support/panel_driver.h"
@@ -138,6 +140,91 @@ class OpClockCounterPanelsTest : public QObject {
         QCOMPARE(Text("EDUTY"), QString("30.00"));
         PanelDriver::Click(start);
         QTRY_COMPARE(start->text(), QString("STOP"));
+    }
+
+    void anInputAtTheClockRateReadsTheClockWhileTheWindowKeepsResponding() {
+        const char* w = "TProCounterA";
+        // A square wave at the crystal's own rate, half the time high: every gate clock is
+        // one period (B = T, A = 0), so the frequency is the System Clock entry.
+        d_.OnChip([](sim::SimDmmChip& chip) {
+            chip.counterInputs().cntiFrequencyHz = sim::DmmFrontEnd::kCrystalHz;
+            chip.counterInputs().cntiDuty = 0.5;
+        });
+        PanelDriver::Click(Label(w, "CNS"));
+        QTRY_COMPARE(d_.ChipField("CNS"), 1);
+        // The GUI thread's events keep coming while the bench waits its second.
+        QElapsedTimer elapsed;
+        qint64 longestGapMs = 0;
+        qint64 lastTickMs = 0;
+        QTimer ticks;
+        ticks.setInterval(10);
+        connect(&ticks, &QTimer::timeout, [&] {
+            longestGapMs = std::max(longestGapMs, elapsed.elapsed() - lastTickMs);
+            lastTickMs = elapsed.elapsed();
+        });
+        elapsed.start();
+        ticks.start();
+        PanelDriver::Click(d_.Control(w, "BBG"));
+        QTRY_VERIFY_WITH_TIMEOUT(Text("EFRE") != "00", 8000);
+        QCOMPARE(Text("EFRE"), QString("4915205.00"));
+        QCOMPARE(Text("EDUTY"), QString("50.00"));
+        // The counts follow with the image the restart publishes.
+        QTRY_COMPARE(Text("ECTB2") + Text("ECTB1") + Text("ECTB0"), QString("400000"));
+        // CTA's low byte is A (0); the restart has put the reload bytes above it again.
+        QCOMPARE(Text("ECTA2") + Text("ECTA1") + Text("ECTA0"), QString("C00000"));
+        QCOMPARE(Text("ECTC2") + Text("ECTC1") + Text("ECTC0"), QString("200000"));
+        // Past the settling second.
+        QTest::qWait(1200);
+        ticks.stop();
+        bool settled = false;
+        d_.bench().RunAndWait([&](Bench& b) { settled = b.counter().Settled(); });
+        QVERIFY(settled);
+        QVERIFY2(longestGapMs < 800, qPrintable(QString::number(longestGapMs)));
+        PanelDriver::Click(d_.Control(w, "BBG"));
+        QTRY_COMPARE(d_.Control<QPushButton>(w, "BBG")->text(), QString("STOP"));
+    }
+
+    void eachRangeMeasuresItsCapacitor_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<double>("farads");
+        QTest::addColumn<double>("unit");
+        QTest::addColumn<QString>("q");
+        QTest::addColumn<QString>("resistor");
+        // Q / frequency reads the capacitor in the range's unit: 1 nF, 10 nF, 100 nF,
+        // 1 uF, 20 uF.
+        QTest::newRow("500nF") << "P500nF" << 330e-9 << 1e-9 << "9097"
+                               << "1M";
+        QTest::newRow("5uF") << "P50uF" << 3.3e-6 << 1e-8 << "10000"
+                             << "100K";
+        QTest::newRow("50uF") << "P500uF" << 47e-6 << 1e-7 << "10000"
+                              << "10K";
+        QTest::newRow("500uF") << "P5mF" << 220e-6 << 1e-6 << "9150"
+                               << "1K";
+        QTest::newRow("10mF") << "P50mF" << 6.8e-3 << 2e-5 << "4500"
+                              << "1K";
+    }
+    void eachRangeMeasuresItsCapacitor() {
+        QFETCH(QString, button);
+        QFETCH(double, farads);
+        QFETCH(double, unit);
+        QFETCH(QString, q);
+        QFETCH(QString, resistor);
+        const char* w = "TProCounterA";
+        d_.OnChip([&](sim::SimDmmChip& chip) { chip.counterInputs().capacitorFarads = farads; });
+        PanelDriver::Click(d_.Control(w, qPrintable(button)));
+        QTRY_COMPARE(d_.Control<QLineEdit>(w, "ECAP")->text(), q);
+        QTRY_COMPARE(Text("LRF"), resistor);
+        QCOMPARE(Label(w, "Source")->text(), QString("CP_OUT"));
+        for (const char* other : {"P500nF", "P50uF", "P500uF", "P5mF", "P50mF"})
+            QCOMPARE(d_.Control(w, other)->property("chosen").toBool(), button == other);
+        PanelDriver::Click(d_.Control(w, "BBG"));
+        QTRY_VERIFY_WITH_TIMEOUT(Text("PCAP") != "00", 8000);
+        // To the last digit shown.
+        const double expected = farads / unit;
+        QVERIFY2(std::abs(Text("PCAP").toDouble() - expected) <= 0.011,
+                 qPrintable(Text("PCAP") + " for " + QString::number(expected)));
+        PanelDriver::Click(d_.Control(w, "BBG"));
+        QTRY_COMPARE(d_.Control<QPushButton>(w, "BBG")->text(), QString("STOP"));
     }
 
     void aRangeWritesItsBlockAndMeasuresTheCapacitor() {
