@@ -108,7 +108,8 @@ class OpClockCounterPanelsTest : public QObject {
         PanelDriver::Click(Label(w, "FCLKSEL"));
         QTRY_COMPARE(Label(w, "LFADCCLK")->text(), QString("XIN / 4"));
         QVERIFY(Chosen(w, "LFCLKSEL1") && !Chosen(w, "LFCLKSEL0"));
-        QCOMPARE(Label(w, "LFADCCLK")->text(), QString("XIN / 4"));
+        QCOMPARE(Label(w, "LSADCCLK")->text(), QString("XIN / 30"));
+        QCOMPARE(Label(w, "LCLKSYS")->text(), QString("clk_sys = XIN"));
     }
 
     void theCounterMeasuresTheSquareWaveOnCnti() {
