@@ -69,10 +69,11 @@ void TMPN::PaintBanks(DiagramPainter& d) const {
         }
         if (chargeBank) {
             const double bottom = bank.frame.bottom() - 8;
-            d.Wire(
-                {P(SwitchX(bank, 2), bottom), P(SwitchX(bank, kBankSwitches - 1) + 24.0, bottom)});
-            d.TextAt({SwitchX(bank, kBankSwitches - 1) + 24.0, bottom}, "CAP", Side::Right,
-                     TextRole::Note);
+            // The capacitor pin's name sits above the wire's end, inside the frame.
+            const double end = bank.frame.right() - 6.0;
+            d.Wire({P(SwitchX(bank, 2), bottom), P(end, bottom)});
+            d.PinCircle({end, bottom});
+            d.TextAt({end - 14.0, bottom - 2.0}, "CAP", Side::Above, TextRole::Note);
         }
     }
 }
