@@ -22,6 +22,16 @@ shot() {
 shot main-window.png --show TVz_RAM,TVz_Reg2,TADS --trigger USBScan,Menu_ReadRAM,Menu_INTF
 shot ads-panel.png --window-only --show TADS --trigger USBScan,Menu_ReadRAM
 shot adf-panel.png --window-only --show TADF --trigger USBScan,Menu_ReadRAM
+# The switch network in a comparator mode with the comparator high (SENSE above VDSC<10>).
+shot mpn-panel.png --window-only --show TMPN --trigger USBScan,Menu_ReadRAM \
+  --field EN_CMP=1,S_CMPRH=3,S_CMPRL=3,SMODE=14,SFUVR=11,PS2=1,DS5=1,FS5=1,SS0=1,ACC=5 \
+  --trigger-after Menu_ReadRAM
+shot op-panel.png --window-only --show TOP --trigger USBScan,Menu_ReadRAM \
+  --field EN_OP1=1,OPS1=1,S_OP1P=1,EN_REFO=1,EN_BIAS=1,ENVS=1,OPCHP=1
+shot clk-panel.png --window-only --show TDMMADCCLKA --trigger USBScan,Menu_ReadRAM --field FCLK_SEL=1
+# The 500nF range measuring the simulated 220 nF capacitor.
+shot counter-panel.png --window-only --show TProCounterA --trigger USBScan,Menu_ReadRAM \
+  --click TProCounterA/P500nF,TProCounterA/BBG --delay-ms 3500
 shot register-panel.png --window-only --show TVz_Reg2 --trigger USBScan,Menu_ReadRAM
 shot ram-panel.png --window-only --show TVz_RAM --trigger USBScan,Menu_ReadRAM
 # ADC1 converting (references apart, fastest oversampling), 256 samples, the chart shown.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "sim/switch_network.h"
+
 namespace dmm::sim {
 namespace {
 
@@ -21,12 +23,13 @@ constexpr double kAdc2OffsetVolts = 150e-6;
 constexpr double kSmallestReference = 1e-3;
 
 constexpr const char* kFields[] = {
-    "ENI_XI", "FCLK_SEL", "S_AGND", "ENAD_S", "AD1OSR", "AD1GN",   "VRGNAD1",
-    "DCOS",   "AD1CHO",   "ENAD_F", "AD2OSR", "AD2GN",  "VRGNAD2", "AD2CHO",
-    "SELAVG", "EN_AVG",   "EN_RMS", "ENPKH",  "SELPKH",
+    "ENI_XI", "FCLK_SEL", "S_AGND", "ENAD_S", "AD1OSR",  "AD1GN",  "VRGNAD1", "DCOS",
+    "AD1CHO", "ENAD_F",   "AD2OSR", "AD2GN",  "VRGNAD2", "AD2CHO", "SELAVG",  "EN_AVG",
+    "EN_RMS", "ENPKH",    "SELPKH", "EN_OSC", "EN_OP1",  "EN_OP2", "OPS1",    "OPS2",
 };
-constexpr const char* kSelectors[] = {"S_AD1IP", "S_AD1IN", "S_AD1RH", "S_AD1RL",
-                                      "S_AD2IP", "S_AD2IN", "S_AD2RH", "S_AD2RL"};
+constexpr const char* kSelectors[] = {"S_AD1IP", "S_AD1IN", "S_AD1RH", "S_AD1RL", "S_AD2IP",
+                                      "S_AD2IN", "S_AD2RH", "S_AD2RL", "S_OP1P",  "S_OP2P",
+                                      "S_CMPI",  "S_CMPRH", "S_CMPRL"};
 constexpr const char* kGainTables[] = {"AD1GN", "VRGNAD1", "AD2GN", "VRGNAD2"};
 
 double Noise(double gain, double inputNoise, double reference, int bits, double modulatorNoise,
@@ -115,9 +118,28 @@ double DmmFrontEnd::NodeVolts(std::string_view node, const Memory& memory,
                               const AnalogNodes& nodes) const {
     if (const auto pinned = nodes.pinned.find(node); pinned != nodes.pinned.end())
         return pinned->second;
+    const std::string driver = DrivingNode(node, memory);
+    if (driver == node) return LevelVolts(node, memory, nodes);
+    if (const auto pinned = nodes.pinned.find(driver); pinned != nodes.pinned.end())
+        return pinned->second;
+    return LevelVolts(driver, memory, nodes);
+}
+
+std::string DmmFrontEnd::DrivingNode(std::string_view node, const Memory& memory) const {
+    if (node == "OP1O" && Field("EN_OP1", memory) != 0 && Field("OPS1", memory) != 0)
+        return SelectedNode("S_OP1P", memory);
+    if (node == "OP2O" && Field("EN_OP2", memory) != 0 && Field("OPS2", memory) != 0)
+        return SelectedNode("S_OP2P", memory);
+    if (node == "OP2P" && selectors_.count("S_OP2P") != 0) return SelectedNode("S_OP2P", memory);
+    return std::string(node);
+}
+
+double DmmFrontEnd::LevelVolts(std::string_view node, const Memory& memory,
+                               const AnalogNodes& nodes) const {
     static constexpr double kGroundLevels[] = {0.5, 0.3, 0.1,
                                                0.5};  // a floating ground drifts to mid-supply
     const double agnd = nodes.supply * kGroundLevels[Field("S_AGND", memory) & 3];
+    if (const auto tap = DividerTapVolts(node, nodes.supply, agnd)) return *tap;
     if (node == "VSS") return 0.0;
     if (node == "VDD") return nodes.supply;
     if (node == "SENSE") return agnd + nodes.adc1Input;
@@ -145,8 +167,10 @@ void DmmFrontEnd::AddInputTones(ConverterState& state, std::string_view positive
                                 const AnalogNodes& nodes) const {
     if (nodes.tones.empty()) return;
     for (auto [selector, sign] : {std::pair{positive, 1.0}, std::pair{negative, -1.0}}) {
-        const std::string node = SelectedNode(selector, memory);
+        const std::string selected = SelectedNode(selector, memory);
         // A pinned node is held at its voltage: no tone reaches it.
+        if (nodes.pinned.count(selected) != 0) continue;
+        const std::string node = DrivingNode(selected, memory);
         if (nodes.pinned.count(node) != 0) continue;
         if (const auto it = nodes.tones.find(node); it != nodes.tones.end() && it->second.Active())
             state.tones.push_back({sign, it->second});
@@ -164,7 +188,9 @@ double DmmFrontEnd::TableGain(std::string_view field, const Memory& memory) cons
 }
 
 double DmmFrontEnd::SystemClockHz(const Memory& memory) const {
-    return Field("ENI_XI", memory) != 0 ? kExternalClockHz : kCrystalHz;
+    if (Field("ENI_XI", memory) != 0) return kExternalClockHz;
+    // A chip whose description names no oscillator enable always runs its crystal.
+    return !Has("EN_OSC") || Field("EN_OSC", memory) != 0 ? kCrystalHz : 0.0;
 }
 
 ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes) const {

@@ -86,8 +86,20 @@ class DmmFrontEnd {
 
     using Memory = std::array<uint8_t, kChipMemorySize>;
 
+    // A node's voltage: pinned, a divider tap of the switch network, an op-amp output that
+    // follows its input, or the level the chip holds it at.
     double NodeVolts(std::string_view node, const Memory& memory, const AnalogNodes& nodes) const;
-    // The converter clock: the crystal, or the external clock when ENI_XI is 1.
+    // The node a selector (by field name) connects now ("" for a hidden option), and its
+    // voltage.
+    std::string SelectedNode(std::string_view selector, const Memory& memory) const;
+    double SelectedVolts(std::string_view selector, const Memory& memory,
+                         const AnalogNodes& nodes) const;
+    // An enabled op-amp whose output switch is closed drives its output node (OP1O, OP2O)
+    // with its positive input; OP2P is op-amp 2's positive input itself. The node whose
+    // voltage (and tone) a node carries: the node itself for any other.
+    std::string DrivingNode(std::string_view node, const Memory& memory) const;
+    // The system clock: the crystal while EN_OSC runs it, or the external clock when
+    // ENI_XI is 1; 0 when both are off (nothing is clocked).
     double SystemClockHz(const Memory& memory) const;
 
     ConverterState Adc1(const Memory& memory, const AnalogNodes& nodes) const;
@@ -107,9 +119,7 @@ class DmmFrontEnd {
         std::vector<std::string> nodes;  // option k -> node name ("" when hidden)
     };
     void AddSelector(const TChipModel& model, const char* name);
-    double SelectedVolts(std::string_view selector, const Memory& memory,
-                         const AnalogNodes& nodes) const;
-    std::string SelectedNode(std::string_view selector, const Memory& memory) const;
+    double LevelVolts(std::string_view node, const Memory& memory, const AnalogNodes& nodes) const;
     void AddInputTones(ConverterState& state, std::string_view positive, std::string_view negative,
                        const Memory& memory, const AnalogNodes& nodes) const;
     double TableGain(std::string_view field, const Memory& memory) const;

@@ -79,10 +79,24 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromModel(const TChipModel& model, std::
     }
     if (const auto key = ByteRegisterAddress(model, "SLEEP"); key && *key < kChipMemorySize)
         chip->sleepKeyAddress_ = *key;
-    // The counter's report flag is the chip's too, although the counters are not modelled yet.
+    // The counter's report flag is the chip's too, and so are its counts.
     if (const TRegField* ctif = model.Field("CTIF"); ctif && ctif->IsDefined()) {
         chip->flagBits_[static_cast<size_t>(ctif->registerIndex)] |= ctif->Mask();
     }
+    if (chip->counters_.Valid()) {
+        for (uint16_t a = chip->counters_.firstRegister(); a < chip->counters_.firstRegister() + 9;
+             ++a) {
+            if (!chip->counters_.HostWritable(a)) chip->readOnly_[a] = true;
+        }
+    }
+    // The comparator's status bits are the chip's to write, like the flags beside them.
+    for (const char* status : {"ACPO", "FGRISE"}) {
+        if (const TRegField* field = model.Field(status); field && field->IsDefined())
+            chip->statusBits_[static_cast<size_t>(field->registerIndex)] |= field->Mask();
+    }
+    if (const TRegField* osc = model.Field("EN_OSC"); osc && osc->IsDefined())
+        chip->oscillatorEnable_ = *osc;
+    chip->PowerOn();
     return chip;
 }
 
@@ -96,8 +110,17 @@ std::unique_ptr<SimDmmChip> SimDmmChip::FromDescriptionFile(const QString& path,
     return FromModel(model, error);
 }
 
+void SimDmmChip::PowerOn() {
+    if (oscillatorEnable_.IsDefined()) {
+        const auto a = static_cast<size_t>(oscillatorEnable_.registerIndex) % kChipMemorySize;
+        memory_[a] = oscillatorEnable_.Insert(memory_[a], 1);
+    }
+    SyncEnables();
+}
+
 uint8_t SimDmmChip::Read(uint16_t address) {
     const size_t a = address % kChipMemorySize;
+    if (statusBits_[a] != 0) comparator_.Update(memory_, frontEnd_, nodes_, NowSeconds());
     const uint8_t value = memory_[a];
     memory_[a] = static_cast<uint8_t>(memory_[a] & ~flagBits_[a]);
     return value;
@@ -105,7 +128,7 @@ uint8_t SimDmmChip::Read(uint16_t address) {
 
 void SimDmmChip::Write(uint16_t address, uint8_t value) {
     const size_t a = address % kChipMemorySize;
-    if (flagBits_[a] != 0) {
+    if (flagBits_[a] != 0 || statusBits_[a] != 0) {
         memory_[a] = static_cast<uint8_t>(memory_[a] & ~(value & flagBits_[a]));
         return;
     }
@@ -113,6 +136,8 @@ void SimDmmChip::Write(uint16_t address, uint8_t value) {
     memory_[a] = static_cast<uint8_t>(value & implemented_[a]);
     if (sleepKeyAddress_ && a == *sleepKeyAddress_) asleep_ = value == kSleepKey;
     SyncEnables();
+    counters_.Written(address, memory_, frontEnd_, counterInputs_, NowSeconds(), !asleep_);
+    comparator_.Update(memory_, frontEnd_, nodes_, NowSeconds());
 }
 
 bool SimDmmChip::Enabled(const Path& path) const {
@@ -121,7 +146,7 @@ bool SimDmmChip::Enabled(const Path& path) const {
     };
     // The low-pass filter and the RMS converter work on ADC2's samples.
     const bool needsAdc2 = path.converter == Converter::LowPass || path.converter == Converter::Rms;
-    return !asleep_ && on(path.enable) && (!needsAdc2 || on(adc2Enable_));
+    return SystemClockHz() > 0 && on(path.enable) && (!needsAdc2 || on(adc2Enable_));
 }
 
 void SimDmmChip::SyncEnables() {
@@ -158,6 +183,7 @@ void SimDmmChip::AdvanceTo(int64_t nowMs) {
     if (nowMs < nowMs_) return;
     nowMs_ = nowMs;
     const double now = static_cast<double>(nowMs);
+    counters_.AdvanceTo(NowSeconds(), memory_);
     for (Path& path : paths_) {
         if (!path.running || now < path.nextDueMs) continue;
         const double period = path.periodMs;
@@ -276,6 +302,9 @@ void SimDmmChip::Reset() {
     stream_.clear();
     peakHoldOn_ = false;
     peakValid_ = false;
+    counters_.Stop();
+    comparator_.Reset();
+    PowerOn();
 }
 
 void SimDmmChip::SetStream(bool enabled, uint8_t channelMask) {

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "core/chip/chip_model.h"
+#include "sim/counter_model.h"
 #include "sim/dmm_front_end.h"
 #include "sim/sim_chip.h"
+#include "sim/switch_network.h"
 
 namespace dmm::sim {
 
@@ -32,6 +34,13 @@ inline constexpr char kDemoDmmDescription[] = "VZ6401.INC";
 // comes from AdvanceTo. The peak hold keeps the minimum and maximum of the source
 // SELPKH chooses (ADC2, ADC1 with five bits less, or the low-pass filter) from the moment
 // ENPKH turns on.
+//
+// The switch network's comparator follows its input against its thresholds (ACPO, and
+// FGRISE on a rising output); enabled op-amps drive their outputs; the clock fields set
+// every rate, and with neither the crystal (EN_OSC) nor the external clock (ENI_XI) on
+// nothing is clocked. The crystal runs from power-up. The three counters measure the
+// square wave on CNTI or the capacitance oscillator on CP_OUT (CounterModel) and raise
+// CTIF with their counts.
 //
 // Register behaviour, as the chip designer would have it:
 // - unimplemented bits read 0 and addresses outside every register and RAM bank read 0;
@@ -57,6 +66,10 @@ class SimDmmChip final : public SimChip {
     void SetStream(bool enabled, uint8_t channelMask) override;
 
     AnalogNodes& nodes() { return nodes_; }
+    CounterInputs& counterInputs() { return counterInputs_; }
+    const CounterModel& counters() const { return counters_; }
+    // The front end's system clock with the present register settings (0: not clocked).
+    double SystemClockHz() const { return asleep_ ? 0.0 : frontEnd_.SystemClockHz(memory_); }
     bool Asleep() const { return asleep_; }
     static constexpr uint8_t kSleepKey = 0xA5;
     const std::string& productTitle() const { return productTitle_; }
@@ -80,8 +93,11 @@ class SimDmmChip final : public SimChip {
         double periodMs = 0;
     };
 
-    explicit SimDmmChip(const TChipModel& model) : frontEnd_(model) {}
+    explicit SimDmmChip(const TChipModel& model)
+        : frontEnd_(model), comparator_(model), counters_(model) {}
+    void PowerOn();
     void SyncEnables();
+    double NowSeconds() const { return static_cast<double>(nowMs_) / 1000.0; }
     bool Enabled(const Path& path) const;
     // Delivers conversions due at firstMs and every period after it.
     void Produce(Path& path, double firstMs, int64_t conversions);
@@ -96,10 +112,15 @@ class SimDmmChip final : public SimChip {
     void StoreResult(uint16_t address, int bytes, uint64_t code);
 
     DmmFrontEnd frontEnd_;
+    Comparator comparator_;
+    CounterModel counters_;
+    CounterInputs counterInputs_;
+    TRegField oscillatorEnable_;
     NoiseSource noise_;
     std::string productTitle_;
     std::array<uint8_t, kChipMemorySize> implemented_{};  // per address, from RegMask
     std::array<uint8_t, kChipMemorySize> flagBits_{};     // per address, chip-owned flags
+    std::array<uint8_t, kChipMemorySize> statusBits_{};   // per address, comparator status
     std::array<bool, kChipMemorySize> readOnly_{};
     TRegField adc2Enable_;
     std::vector<Path> paths_;

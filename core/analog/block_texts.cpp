@@ -46,4 +46,15 @@ QString FastAdcClockText(int externalClock, int fastClockSelect) {
     return source + (fastClockSelect != 0 ? QStringLiteral(" / 4") : QStringLiteral(" / 2"));
 }
 
+QString SystemClockText(int externalClock) {
+    return externalClock != 0 ? QStringLiteral("clk_sys = XIN")
+                              : QStringLiteral("clk_sys = CRY_OSC");
+}
+
+std::optional<QString> AnalogGroundText(int value) {
+    static const char* const kLevels[] = {"= 0.5 VDDA", "= 0.3 VDDA", "= 0.1 VDDA", "= Floating"};
+    if (value < 0 || value > 3) return std::nullopt;
+    return QString::fromLatin1(kLevels[value]);
+}
+
 }  // namespace dmm

@@ -27,5 +27,14 @@ QString GainText(const QString& prefix, const std::vector<double>& table, int va
 QString SlowAdcClockText(int externalClock);
 // The fast (ADC2) converter clock: divided by 4 or 2.
 QString FastAdcClockText(int externalClock, int fastClockSelect);
+// The system clock's source: "clk_sys = XIN" or "clk_sys = CRY_OSC".
+QString SystemClockText(int externalClock);
+// Neither the crystal nor the external clock runs: the chip sleeps.
+inline bool ClockAsleep(int oscillator, int externalClock) {
+    return oscillator == 0 && externalClock == 0;
+}
+
+// The analog ground level S_AGND sets ("= 0.5 VDDA" ... "= Floating"); nothing beyond 3.
+std::optional<QString> AnalogGroundText(int value);
 
 }  // namespace dmm

@@ -11,12 +11,14 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
     : core_(bus, clock, parallelPorts),
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
+      counter_(core_.chip(), up_, hooks, clock, this),
       captureHost_(up_, shuttingDown_),
       analysis_(core_, captureHost_, hooks) {
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
     up_.FieldLookup = [this](std::string_view name) { return core_.chipModel().Field(name); };
+    counter_.FieldLookup = up_.FieldLookup;
     // A request the link refused, or a reply cut short, says why in the status bar.
     core_.chip().OnFailure = [this](const std::string& why) {
         hooks_.SetStatusText(1, QString::fromStdString(why));
@@ -84,7 +86,10 @@ void BenchThread::Start() {
 void BenchThread::Stop() {
     if (!thread_.isRunning()) return;
     bench_.RequestShutdown();
-    bench_.RunAndWait([](Bench& bench) { bench.up().StopHeartbeat(); });
+    bench_.RunAndWait([](Bench& bench) {
+        bench.up().StopHeartbeat();
+        bench.counter().StopTimer();
+    });
     // A procedure still unwinding (it saw the stop request) finishes before the loop ends.
     thread_.quit();
     thread_.wait();

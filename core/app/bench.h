@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/analog/pro_counter.h"
 #include "core/app/bench_core.h"
 #include "core/app/ui_hooks.h"
 #include "core/link/processor_centre.h"
@@ -81,6 +82,8 @@ class Bench : public QObject {
     BoardLink& link() { return core_.link(); }
     STND& target() { return core_.target(); }
     TVz_UP& up() { return up_; }
+    // The program counter's measurement (the counter window's bench side).
+    ProCounter& counter() { return counter_; }
     UiHooks& hooks() { return hooks_; }
     // The ADC analysis. RequestStop(), IsRunning() and monitor() may be used from any
     // thread; everything else only inside posted work.
@@ -160,6 +163,7 @@ class Bench : public QObject {
     BenchCore core_;
     UiHooks& hooks_;
     TVz_UP up_;
+    ProCounter counter_;
     std::atomic<bool> shuttingDown_{false};
     HeartbeatCaptureHost captureHost_;
     AdcAnalysis analysis_;

@@ -214,4 +214,12 @@ void ChipAccess::RefreshPanels() {
     for (auto& [order, handler] : refreshHandlers_) handler();
 }
 
+bool ReadRamIntoImage(ChipAccess& chip) {
+    if (!chip.ReadChip(0, kReadRamBytes)) return false;
+    for (int i = 0; i < kReadRamBytes; ++i)
+        chip.SetRegImage(i, chip.buffer()[static_cast<size_t>(i)]);
+    chip.RefreshPanels();
+    return true;
+}
+
 }  // namespace dmm

@@ -105,4 +105,9 @@ class ChipAccess {
     std::string lastFailure_;
 };
 
+// "Read RAM": the first 64 chip bytes into the register image, then every panel
+// refreshed. Nothing changes when the read fails.
+inline constexpr int kReadRamBytes = 64;
+bool ReadRamIntoImage(ChipAccess& chip);
+
 }  // namespace dmm

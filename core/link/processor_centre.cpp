@@ -150,9 +150,16 @@ bool TVz_UP::FlagSet(std::string_view name) const {
     return field && field->IsDefined() && field->Extract(InterruptFlags) != 0;
 }
 
-void TVz_UP::FetchInto(uint16_t address, uint8_t* into, int count) {
-    if (!chip_.ReadChip(address, count)) return;
+bool TVz_UP::FetchInto(uint16_t address, uint8_t* into, int count) {
+    if (!chip_.ReadChip(address, count)) return false;
     std::copy_n(chip_.buffer().begin(), count, into);
+    return true;
+}
+
+void TVz_UP::AccumulateFlags(uint16_t address, uint8_t value) {
+    const TRegField* flagRegister = FieldLookup ? FieldLookup("SADC_IF") : nullptr;
+    if (flagRegister && flagRegister->IsDefined() && flagRegister->registerIndex == address)
+        InterruptFlags |= value;
 }
 
 void TVz_UP::PollInterruptFlags() {
@@ -162,8 +169,11 @@ void TVz_UP::PollInterruptFlags() {
     if (chip_.ReadChip(static_cast<uint16_t>(flagRegister->registerIndex), 1)) {
         InterruptFlags |= chip_.buffer()[0];
     }
-    if (FlagSet("CTIF")) {
-        FetchInto(kCounterAddress, CounterValues.data(), static_cast<int>(CounterValues.size()));
+    if (FlagSet("CTIF") &&
+        FetchInto(kCounterAddress, CounterValues.data(), static_cast<int>(CounterValues.size()))) {
+        // The fetch consumes the report: until the chip raises CTIF again the counters
+        // hold the same counts, which must not be taken for a new report.
+        InterruptFlags &= static_cast<uint8_t>(~FieldLookup("CTIF")->Mask());
         emit CountersFetched();
     }
     if (FlagSet("SADC_IF")) FetchInto(kAdc1Address, Adc1Result.data(), 3);

@@ -97,6 +97,9 @@ class TVz_UP : public QObject {
     double MeasurementAverage() const { return measurementAverage_; }
 
     uint8_t InterruptFlags = 0;
+    // Another reader read the chip's interrupt-flag register (which clears the flags it
+    // returns): the flags it saw are kept for the poll as if the poll had read them.
+    void AccumulateFlags(uint16_t address, uint8_t value);
 
     // Results of the last fetches (least significant byte first).
     std::array<uint8_t, 9> CounterValues{};
@@ -136,7 +139,7 @@ class TVz_UP : public QObject {
     void HintIntfWhenOff(bool displayOn);
     void PollInterruptFlags();
     bool FlagSet(std::string_view field) const;
-    void FetchInto(uint16_t address, uint8_t* into, int count);
+    bool FetchInto(uint16_t address, uint8_t* into, int count);
     void UpdateChannelIndicators();
     void ShowAdc1();
     void ShowAdc2AndLowPass();

@@ -155,6 +155,13 @@ BoundLabel* BlockPanel::AddReadout(const QString& name, const QString& text, con
     return label;
 }
 
+BoundLabel* BlockPanel::AddIndicator(const QString& name, const QString& text, const QRect& r) {
+    auto* label = new BoundLabel(name, text, BoundLabel::Shape::Cell, this);
+    label->setGeometry(r);
+    label->unsetCursor();
+    return label;
+}
+
 BoundLabel* BlockPanel::AddDisplay(const QString& name, const QString& text, const QRect& r) {
     auto* display = new BoundLabel(name, text, BoundLabel::Shape::Display, this);
     display->setGeometry(r);
@@ -193,17 +200,26 @@ QComboBox* BlockPanel::AddSelector(const SelectorLayout& plan) {
     selector.combo = AddCombo(plan.comboName, plan.comboItems, plan.comboRect, plan.visibleRows);
     const char* field = plan.field;
     QComboBox* combo = selector.combo;
-    connect(combo, &QComboBox::activated, this,
-            [this, field, combo](int index) { ComboChange(field, combo, index); });
+    if (plan.comboChoice) {
+        connect(combo, &QComboBox::activated, this, plan.comboChoice);
+    } else {
+        connect(combo, &QComboBox::activated, this,
+                [this, field, combo](int index) { ComboChange(field, combo, index); });
+    }
     BindControl(field, combo);
     auto addRow = [&](const QStringList& names, const QStringList& texts,
                       const std::vector<QRect>& rects, std::vector<BoundLabel*>& row) {
         for (int k = 0; k < names.size(); ++k) {
-            auto* label = new BoundLabel(names[k], k < texts.size() ? texts[k] : QString(),
-                                         BoundLabel::Shape::Cell, this);
-            label->setGeometry(rects.at(static_cast<size_t>(k)));
-            connect(label, &BoundLabel::clicked, this,
-                    [this, field, label] { OptionLabelClick(field, label); });
+            const QString text = k < texts.size() ? texts[k] : QString();
+            BoundLabel* label = nullptr;
+            if (plan.labelsChoose) {
+                label = new BoundLabel(names[k], text, BoundLabel::Shape::Cell, this);
+                label->setGeometry(rects.at(static_cast<size_t>(k)));
+                connect(label, &BoundLabel::clicked, this,
+                        [this, field, label] { OptionLabelClick(field, label); });
+            } else {
+                label = AddIndicator(names[k], text, rects.at(static_cast<size_t>(k)));
+            }
             BindControl(field, label);
             row.push_back(label);
         }
@@ -233,6 +249,16 @@ std::pair<DiagramPicture*, DiagramPicture*> BlockPanel::AddChopperIndicators(con
     DiagramPicture* crossed = picture(name01, true);
     crossed->hide();
     return {straight, crossed};
+}
+
+BlockPanel::PicturePair BlockPanel::AddSwitchPictures(const QString& onName, const QString& offName,
+                                                      const QRect& r) {
+    auto picture = [&](const QString& name, bool closed) {
+        return AddPicture(name, r, [closed](DiagramPainter& d, const QRectF& box) {
+            parts::SwitchPicture(d, box, closed);
+        });
+    };
+    return {picture(onName, true), picture(offName, false)};
 }
 
 void BlockPanel::ClickToggles(DiagramPicture* picture, const char* field) {
@@ -277,9 +303,30 @@ void BlockPanel::LabelSwitch(BoundLabel* label, int value) {
     label->PaintChosen(value != 0, WindowColour());
 }
 
+void BlockPanel::FaceSwitch(BoundLabel* label, int value) {
+    label->PaintChosen(value != 0, ButtonFaceColour());
+}
+
 void BlockPanel::ShowPicturePair(int value, QWidget* on, QWidget* off) {
     on->setVisible(value == 0);
     off->setVisible(value != 0);
+}
+
+void BlockPanel::ShowWhenSet(int value, QWidget* on, QWidget* off) {
+    on->setVisible(value != 0);
+    off->setVisible(value == 0);
+}
+
+const std::vector<BoundLabel*>& BlockPanel::OptionLabels(std::string_view field) const {
+    static const std::vector<BoundLabel*> kNone;
+    const Selector* selector = FindSelector(field);
+    return selector ? selector->labels : kNone;
+}
+
+QString BlockPanel::OptionText(std::string_view field, int option) const {
+    const auto& labels = OptionLabels(field);
+    if (option < 0 || option >= static_cast<int>(labels.size())) return {};
+    return labels[static_cast<size_t>(option)]->text();
 }
 
 void BlockPanel::SetComboValue(QComboBox* combo, int value) {

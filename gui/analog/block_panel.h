@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -68,6 +69,8 @@ class BlockPanel : public QWidget {
                                const char* field);
     BoundLabel* AddReadout(const QString& name, const QString& text, const QRect& r,
                            Qt::Alignment align = Qt::AlignCenter);
+    // A label that shows a state (chosen or not) and takes no clicks.
+    BoundLabel* AddIndicator(const QString& name, const QString& text, const QRect& r);
     // A framed box for a live reading.
     BoundLabel* AddDisplay(const QString& name, const QString& text, const QRect& r);
     QComboBox* AddCombo(const QString& name, const QStringList& items, const QRect& r,
@@ -90,6 +93,10 @@ class BlockPanel : public QWidget {
         QStringList secondNames;
         QStringList secondTexts;
         std::vector<QRect> secondRects;
+        // Option labels that only show the choice (a click on them does nothing).
+        bool labelsChoose = true;
+        // What a choice in the combo box does (the item index); ComboChange when empty.
+        std::function<void(int)> comboChoice;
     };
     // A selector: its combo box and its option labels.
     QComboBox* AddSelector(const SelectorLayout& plan);
@@ -101,6 +108,18 @@ class BlockPanel : public QWidget {
     std::pair<DiagramPicture*, DiagramPicture*> AddChopperIndicators(const QString& name00,
                                                                      const QString& name01,
                                                                      const QRect& r);
+    // A switch drawn closed (the on-picture) and open (the off-picture) in one place; the
+    // switch runs along the rectangle's long side.
+    struct PicturePair {
+        DiagramPicture* on = nullptr;
+        DiagramPicture* off = nullptr;
+    };
+    PicturePair AddSwitchPictures(const QString& onName, const QString& offName, const QRect& r);
+    // A pair that only shows a state (another control changes it).
+    static void ShowsOnly(const PicturePair& pair) {
+        pair.on->SetClickable(false);
+        pair.off->SetClickable(false);
+    }
     // A picture whose click toggles a one-bit field, or chooses an option of a field.
     void ClickToggles(DiagramPicture* picture, const char* field);
     void ClickChooses(DiagramPicture* picture, const char* field, int option);
@@ -118,10 +137,21 @@ class BlockPanel : public QWidget {
     uint8_t ImageByte(int address) const;
     static void PanelSwitch(BoundLabel* panel, int value);
     static void LabelSwitch(BoundLabel* label, int value);
+    // An on/off label whose off state has the button face, as option labels do.
+    static void FaceSwitch(BoundLabel* label, int value);
     // Paints the option labels of a selector (option value chosen) and sets its combo box.
     void ShowOption(std::string_view field, int value);
     // Value 0 shows the on-picture, anything else the off-picture.
     static void ShowPicturePair(int value, QWidget* on, QWidget* off);
+    // The switch pictures' way round: a set field (non-zero) shows the on-picture.
+    static void ShowWhenSet(int value, QWidget* on, QWidget* off);
+    static void ShowWhenSet(int value, const PicturePair& pair) {
+        ShowWhenSet(value, pair.on, pair.off);
+    }
+    // A selector's option labels, option k first (empty for a field without a selector).
+    const std::vector<BoundLabel*>& OptionLabels(std::string_view field) const;
+    // The text an option label of a selector shows now (the description's or the design's).
+    QString OptionText(std::string_view field, int option) const;
     // Sets a combo box to the entry that stands for value (blank when none does).
     static void SetComboValue(QComboBox* combo, int value);
 

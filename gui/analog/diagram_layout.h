@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointF>
 #include <QRect>
 #include <QRectF>
 #include <QStringList>
@@ -11,6 +12,11 @@
 // Layout helpers of the block panels: columns of option labels beside multiplexers, and
 // the item texts of the panels' combo boxes.
 namespace dmm::gui::layout {
+
+// A point, short to write in the long lists of wire corners.
+inline QPointF P(double x, double y) {
+    return {x, y};
+}
 
 inline constexpr int kLabelWidth = 50;
 inline constexpr int kLabelHeight = 13;

@@ -3,6 +3,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
 
 namespace dmm::gui {
@@ -274,6 +275,104 @@ void DiagramPainter::Amplifier(const QRectF& r, const QString& label, bool diffe
     p_.restore();
 }
 
+void DiagramPainter::Comparator(const QRectF& r) {
+    Amplifier(r, QString(), false);
+    // The hysteresis mark: two steps facing each other.
+    const QPointF c(r.left() + r.width() * 0.36, r.center().y());
+    const double w = 5, h = 4;
+    p_.save();
+    p_.setPen(QPen(style_.ink, 1.0));
+    p_.setBrush(Qt::NoBrush);
+    p_.drawPolyline(QPolygonF({c + QPointF(-w - 2, h), c + QPointF(w - 2, h),
+                               c + QPointF(w - 2, -h), c + QPointF(w + 2, -h)}));
+    p_.drawPolyline(QPolygonF({c + QPointF(-w - 2, h), c + QPointF(-w + 2, h),
+                               c + QPointF(-w + 2, -h), c + QPointF(w + 2, -h)}));
+    p_.restore();
+}
+
+void DiagramPainter::Crystal(QPointF from, QPointF to) {
+    const QPointF span = to - from;
+    const double length = Length(span);
+    if (length <= 0) return;
+    // Two plates with the quartz between them.
+    Plates(from, to, 7.0, 8.0, 0.6);
+    const QPointF unit = span / length;
+    const QPointF normal = Rotated(unit, 90);
+    const QPointF middle = (from + to) / 2;
+    p_.save();
+    p_.setPen(LinePen());
+    p_.setBrush(style_.blockFill);
+    p_.drawPolygon(
+        QPolygonF({middle - unit * 3.5 - normal * 6.0, middle + unit * 3.5 - normal * 6.0,
+                   middle + unit * 3.5 + normal * 6.0, middle - unit * 3.5 + normal * 6.0}));
+    p_.restore();
+}
+
+void DiagramPainter::PulseTrain(const QRectF& r, int periods, bool active) {
+    const int n = std::max(1, periods);
+    const double step = r.width() / n;
+    QPolygonF wave;
+    for (int i = 0; i < n; ++i) {
+        const double x = r.left() + i * step;
+        wave << QPointF(x, r.bottom()) << QPointF(x, r.top()) << QPointF(x + step / 2, r.top())
+             << QPointF(x + step / 2, r.bottom()) << QPointF(x + step, r.bottom());
+    }
+    p_.save();
+    QPen pen = LinePen(active);
+    pen.setWidthF(1.1);
+    p_.setPen(pen);
+    p_.setBrush(Qt::NoBrush);
+    p_.drawPolyline(wave);
+    p_.restore();
+}
+
+void DiagramPainter::Table(const QRectF& r, const QStringList& header,
+                           const std::vector<QStringList>& rows, int highlightRow,
+                           double firstColumn) {
+    const int columns = static_cast<int>(header.size());
+    if (columns == 0) return;
+    const double rowHeight = r.height() / (static_cast<double>(rows.size()) + 1);
+    const double first = firstColumn > 0 ? firstColumn : r.width() / columns;
+    const double other = columns > 1 ? (r.width() - first) / (columns - 1) : 0;
+    auto cell = [&](int row, int column) {
+        const double x = column == 0 ? r.left() : r.left() + first + (column - 1) * other;
+        return QRectF(x, r.top() + row * rowHeight, column == 0 ? first : other, rowHeight);
+    };
+    p_.save();
+    p_.setBrush(style_.blockFill);
+    p_.setPen(Qt::NoPen);
+    p_.drawRect(QRectF(r.left(), r.top(), r.width(), rowHeight));
+    if (highlightRow >= 0 && highlightRow < static_cast<int>(rows.size())) {
+        QColor mark = style_.active;
+        mark.setAlpha(40);
+        p_.setBrush(mark);
+        p_.drawRect(
+            QRectF(r.left(), r.top() + (highlightRow + 1) * rowHeight, r.width(), rowHeight));
+    }
+    p_.setBrush(Qt::NoBrush);
+    p_.setPen(QPen(style_.frame, 0.8));
+    p_.drawRect(r);
+    for (size_t i = 1; i <= rows.size(); ++i)
+        p_.drawLine(QPointF(r.left(), r.top() + i * rowHeight),
+                    QPointF(r.right(), r.top() + i * rowHeight));
+    for (int c = 1; c < columns; ++c) {
+        const double x = cell(0, c).left();
+        p_.drawLine(QPointF(x, r.top()), QPointF(x, r.bottom()));
+    }
+    p_.setFont(DiagramFont(TextRole::Note));
+    for (int c = 0; c < columns; ++c) {
+        p_.setPen(style_.ink);
+        p_.drawText(cell(0, c), Qt::AlignCenter, header[c]);
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const bool marked = static_cast<int>(i) == highlightRow;
+        p_.setPen(marked ? style_.active : style_.signalText);
+        for (int c = 0; c < columns && c < rows[i].size(); ++c)
+            p_.drawText(cell(static_cast<int>(i) + 1, c), Qt::AlignCenter, rows[i][c]);
+    }
+    p_.restore();
+}
+
 void DiagramPainter::SummingNode(QPointF centre, qreal radius) {
     p_.save();
     p_.setPen(LinePen());
@@ -365,20 +464,24 @@ void DiagramPainter::Resistor(QPointF from, QPointF to) {
 }
 
 void DiagramPainter::Capacitor(QPointF from, QPointF to) {
+    Plates(from, to, 2.5, 7.0, 0.9);
+}
+
+void DiagramPainter::Plates(QPointF from, QPointF to, double gap, double half, double extra) {
     const QPointF span = to - from;
     const double length = Length(span);
     if (length <= 0) return;
     const QPointF unit = span / length;
-    const QPointF normal = Rotated(unit, 90) * 7.0;
+    const QPointF normal = Rotated(unit, 90) * half;
     const QPointF middle = (from + to) / 2;
-    const QPointF a = middle - unit * 2.5;
-    const QPointF b = middle + unit * 2.5;
+    const QPointF a = middle - unit * gap;
+    const QPointF b = middle + unit * gap;
     p_.save();
     p_.setPen(LinePen());
     p_.drawLine(from, a);
     p_.drawLine(b, to);
     QPen plate = LinePen();
-    plate.setWidthF(style_.line + 0.9);
+    plate.setWidthF(style_.line + extra);
     p_.setPen(plate);
     p_.drawLine(a - normal, a + normal);
     p_.drawLine(b - normal, b + normal);

@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <initializer_list>
 #include <vector>
@@ -74,6 +75,16 @@ class DiagramPainter {
     void Buffer(const QRectF& r, bool inPath, Facing facing = Facing::Right);
     // An amplifier triangle with a label; differential draws two inputs and two outputs.
     void Amplifier(const QRectF& r, const QString& label, bool differential);
+    // A comparator: a triangle with + and - inputs and the hysteresis mark.
+    void Comparator(const QRectF& r);
+    // A quartz crystal between two terminals.
+    void Crystal(QPointF from, QPointF to);
+    // A square wave inside r: a clock or a pulse train.
+    void PulseTrain(const QRectF& r, int periods = 3, bool active = false);
+    // A truth table: a header row and rows of cells. The first column is firstColumn wide,
+    // the others share the rest; highlightRow (when >= 0) is marked in the path colour.
+    void Table(const QRectF& r, const QStringList& header, const std::vector<QStringList>& rows,
+               int highlightRow = -1, double firstColumn = 0);
     // The summing node: a circle with a sigma.
     void SummingNode(QPointF centre, qreal radius);
 
@@ -97,6 +108,9 @@ class DiagramPainter {
 
   private:
     QPen LinePen(bool active = false) const;
+    // Leads from both ends to two plates gap either side of the middle, half long each
+    // side, drawn extra wider than a wire.
+    void Plates(QPointF from, QPointF to, double gap, double half, double extra);
 
     QPainter& p_;
     const DiagramStyle& style_;

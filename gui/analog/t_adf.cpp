@@ -15,6 +15,7 @@ namespace {
 using Side = DiagramPainter::Side;
 using layout::kLabelPitch;
 using layout::kLabelWidth;
+using layout::P;
 
 // ADC2 (upper half): input pair, reference pair, chopper, gain, modulator, decimator.
 constexpr int kIpTop = 42;   // S_AD2IP labels; the positive line runs at their centre
@@ -59,10 +60,6 @@ constexpr QRect kDcPath3(480, 430, 106, 94);
 double Centre(int top) {
     return top + 27.0;
 }  // output of a 4-input mux beside labels at top
-
-QPointF P(double x, double y) {
-    return {x, y};
-}
 
 }  // namespace
 

@@ -140,12 +140,9 @@ void TADS::BuildInputSelectors() {
 void TADS::BuildFilter() {
     auto switchPair = [this](const QString& on, const QString& off, const QRect& r, int option,
                              DiagramPicture*& onPicture, DiagramPicture*& offPicture) {
-        onPicture = AddPicture(on, r, [](DiagramPainter& d, const QRectF& box) {
-            parts::SwitchPicture(d, box, true);
-        });
-        offPicture = AddPicture(off, r, [](DiagramPainter& d, const QRectF& box) {
-            parts::SwitchPicture(d, box, false);
-        });
+        const PicturePair pair = AddSwitchPictures(on, off, r);
+        onPicture = pair.on;
+        offPicture = pair.off;
         ClickChooses(onPicture, "S_FT1", option);
         ClickChooses(offPicture, "S_FT1", option);
     };

@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
                                   "WINDOWS");
     QCommandLineOption triggerOption(
         "trigger", "Comma-separated menu items to trigger (item names).", "ITEMS");
+    QCommandLineOption laterOption(
+        "trigger-after", "Comma-separated menu items to trigger after the fields are set.",
+        "ITEMS");
     QCommandLineOption clickOption("click", "Comma-separated buttons to click (WINDOW/BUTTON).",
                                    "BUTTONS");
     QCommandLineOption fieldOption("field", "Comma-separated register fields to set (NAME=VALUE).",
@@ -60,7 +63,8 @@ int main(int argc, char** argv) {
     QCommandLineOption windowOnlyOption("window-only",
                                         "Picture only the first window of --show, in its frame.");
     parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption,
-                       triggerOption, clickOption, fieldOption, delayOption, windowOnlyOption});
+                       triggerOption, laterOption, clickOption, fieldOption, delayOption,
+                       windowOnlyOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -87,6 +91,7 @@ int main(int argc, char** argv) {
         plan.file = parser.value(screenshotOption);
         plan.menuItems = list(triggerOption);
         plan.fields = list(fieldOption);
+        plan.laterMenuItems = list(laterOption);
         plan.windows = list(showOption);
         plan.clicks = list(clickOption);
         plan.delayMs = parser.value(delayOption).toInt();

@@ -80,6 +80,8 @@ void ScheduleScreenshot(TMainPanel& panel, Bench& bench, const ScreenshotPlan& p
     for (const QString& item : plan.menuItems)
         step([&panel, item] { TriggerMenuItem(panel, item); });
     for (const QString& field : plan.fields) step([&bench, field] { SetField(bench, field); });
+    for (const QString& item : plan.laterMenuItems)
+        step([&panel, item] { TriggerMenuItem(panel, item); });
     step([&panel, windows = plan.windows] { OpenWindows(panel, windows); });
     for (const QString& click : plan.clicks) step([&panel, click] { Click(panel, click); });
 

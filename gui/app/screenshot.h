@@ -12,12 +12,14 @@ namespace dmm::gui {
 class TMainPanel;
 
 // What a documentation picture shows, step by step: menu items triggered, register
-// fields set ("ENAD_S=1"), tool windows opened, buttons clicked ("TAnxADC/CatchADC1":
-// window class / button name), a pause after each; then a wait and the picture.
+// fields set ("ENAD_S=1"), more menu items ("Menu_ReadRAM" to read back what the chip made
+// of them), tool windows opened, buttons clicked ("TAnxADC/CatchADC1": window class /
+// button name), a pause after each; then a wait and the picture.
 struct ScreenshotPlan {
     QString file;
     QStringList menuItems;
     QStringList fields;
+    QStringList laterMenuItems;
     QStringList windows;
     QStringList clicks;
     int delayMs = 1500;

@@ -426,14 +426,12 @@ void TMainPanel::Menu_ReadRAMClick() {
     bench_.Call(
         [](Bench& bench) -> QString {
             ChipAccess& chip = bench.chip();
-            if (!chip.ReadChip(0, 64)) {
+            if (!ReadRamIntoImage(chip)) {
                 const std::string& why = chip.LastFailure();
                 return QStringLiteral("Read RAM failed: ") +
                        (why.empty() ? QStringLiteral("the chip did not answer")
                                     : QString::fromStdString(why));
             }
-            for (int i = 0; i < 64; ++i) chip.SetRegImage(i, chip.buffer()[static_cast<size_t>(i)]);
-            chip.RefreshPanels();
             return QStringLiteral("Read RAM: 64 bytes from 000 read");
         },
         this, [this](const QString& text) { SetStatusText(2, text); });

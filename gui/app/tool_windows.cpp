@@ -3,6 +3,10 @@
 #include "core/app/bench.h"
 #include "gui/analog/t_adf.h"
 #include "gui/analog/t_ads.h"
+#include "gui/analog/t_dmm_adc_clk_a.h"
+#include "gui/analog/t_mpn.h"
+#include "gui/analog/t_op.h"
+#include "gui/analog/t_pro_counter_a.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/views/t_vz_ram.h"
@@ -12,11 +16,17 @@ namespace dmm::gui {
 
 void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
-    panel.SetChild("TADS", new TADS(bench));
-    panel.SetChild("TADF", new TADF(bench));
-    panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
+    // Windows that repaint from each published register image do so in the order they
+    // are made: the RAM and register panels, then the analog panels, the clock panel first.
     panel.SetChild("TVz_RAM", new TVz_RAM(bench));
     panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
+    panel.SetChild("TDMMADCCLKA", new TDMMADCCLKA(bench));
+    panel.SetChild("TMPN", new TMPN(bench));
+    panel.SetChild("TADS", new TADS(bench));
+    panel.SetChild("TADF", new TADF(bench));
+    panel.SetChild("TOP", new TOP(bench));
+    panel.SetChild("TProCounterA", new TProCounterA(bench));
+    panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
 }
 
 }  // namespace dmm::gui

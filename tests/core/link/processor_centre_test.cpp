@@ -146,6 +146,51 @@ TEST(Heartbeat, FlagsAccumulateAndAreClearedPerConsumedResult) {
     EXPECT_EQ(h.up.Adc1Result[0], 0x10);
 }
 
+TEST(Heartbeat, ACounterReportIsFetchedOnceAndAFailedFetchIsTriedAgain) {
+    HeartbeatFixture h;
+    ASSERT_TRUE(h.f.Open());
+    int fetched = 0;
+    QObject::connect(&h.up, &TVz_UP::CountersFetched, [&] { ++fetched; });
+    h.up.SetIntfReading(true);
+    h.SetChip(0x15, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    // The first counter read comes back short: no report, the flag is kept.
+    int cut = 1;
+    h.f.sim.board().faults().replyFilter = [&](const std::vector<uint8_t>&,
+                                               std::vector<uint8_t>& reply) {
+        if (reply.size() == 9 && cut-- > 0) reply.resize(4);
+    };
+    h.RaiseFlags(0x20);  // CTIF
+    h.up.Timer1Timer();
+    EXPECT_EQ(fetched, 0);
+    EXPECT_EQ(h.up.InterruptFlags & 0x20, 0x20);
+    EXPECT_EQ(h.up.CounterValues[0], 0);
+    h.RaiseFlags(0x00);  // this chip's read does not clear it; the kept flag retries
+    h.up.Timer1Timer();
+    EXPECT_EQ(fetched, 1);
+    EXPECT_EQ(h.up.CounterValues, (std::array<uint8_t, 9>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    // Taken: the same counts are not reported again on the following ticks.
+    h.up.Timer1Timer();
+    h.up.Timer1Timer();
+    EXPECT_EQ(fetched, 1);
+    EXPECT_EQ(h.up.InterruptFlags & 0x20, 0);
+}
+
+TEST(Heartbeat, FlagsAnotherReaderTookAreKeptForThePoll) {
+    HeartbeatFixture h;
+    h.up.AccumulateFlags(0x27, 0x04);  // not the flag register
+    EXPECT_EQ(h.up.InterruptFlags, 0);
+    h.up.AccumulateFlags(kFlagRegister, 0x04);
+    h.up.AccumulateFlags(kFlagRegister, 0x02);
+    EXPECT_EQ(h.up.InterruptFlags, 0x06);
+    ASSERT_TRUE(h.f.Open());
+    h.up.SetIntfReading(true);
+    h.up.Adc1DisplayOn = true;
+    h.SetChip(0x00, {0x10, 0x00, 0x00});
+    h.up.Adc1Divisor = 1;
+    h.up.Timer1Timer();  // the chip shows no flag now; the kept one still counts
+    EXPECT_EQ(h.adc1, (std::vector<qint64>{16}));
+}
+
 TEST(Heartbeat, Adc1ValuesAreSignedBeforeTheIntegerDivision) {
     HeartbeatFixture h;
     ASSERT_TRUE(h.f.Open());

@@ -20,94 +20,40 @@
 #include "gui/app/tool_windows.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
+#include "support/panel_driver.h"
 #include "support/qtest_registry.h"
-#include "support/simulated_program.h"
 
 namespace dmm::test {
-
-// Records the packets the link sends, on the bench thread.
-class SentPackets final : public PacketTrace {
-  public:
-    void OnPacket(bool outgoing, const uint8_t* data, size_t n) override {
-        if (outgoing) sent.emplace_back(data, data + n);
-    }
-    std::vector<std::vector<uint8_t>> sent;
-};
 
 // The ADC1 and ADC2/ADP panels in the whole program on the simulated DMM chip: clicks and
 // choices go through the bench thread to the chip, and the panels repaint from the image.
 class BlockPanelsTest : public QObject {
     Q_OBJECT
   private:
-    std::unique_ptr<SimulatedProgram> program_;
+    PanelDriver d_;
     gui::TMainPanel* panel_ = nullptr;
     QWidget* ads_ = nullptr;
     QWidget* adf_ = nullptr;
 
     template <typename T = QWidget>
     T* Control(QWidget* window, const char* name) {
-        T* control = window->findChild<T*>(name);
-        if (!control) qFatal("no control %s", name);
-        return control;
+        return d_.Control<T>(window, name);
     }
-    sim::SimDmmChip& Chip() { return static_cast<sim::SimDmmChip&>(program_->sim().chip()); }
-    TRegField Field(const char* name) {
-        TRegField field;
-        program_->bench().RunAndWait([&](Bench& b) { field = *b.core().chipModel().Field(name); });
-        return field;
-    }
-    uint8_t ChipByte(int address) {
-        uint8_t value = 0;
-        program_->bench().RunAndWait([&](Bench&) {
-            std::lock_guard lock(program_->sim().board().mutex());
-            value = Chip().memory()[static_cast<size_t>(address)];
-        });
-        return value;
-    }
-    int ChipField(const char* name) {
-        const TRegField field = Field(name);
-        return field.Extract(ChipByte(field.registerIndex));
-    }
-    // Changes the chip behind the program's back (the image keeps its old byte).
-    void PokeChip(int address, uint8_t value) {
-        program_->bench().RunAndWait([&](Bench&) {
-            std::lock_guard lock(program_->sim().board().mutex());
-            Chip().Write(static_cast<uint16_t>(address), value);
-        });
-    }
-    // Writes a field the way the panels do, and waits for the image to show it.
-    void SetField(const char* name, int value) {
-        const TRegField field = Field(name);
-        bool written = false;
-        program_->bench().RunAndWait(
-            [&](Bench& b) { written = WriteFieldValue(b.chip(), field, value); });
-        QVERIFY(written);
-        QTRY_COMPARE(field.Extract(Image(field.registerIndex)), value);
-    }
-    uint8_t Image(int address) {
-        uint8_t value = 0;
-        program_->bench().RunAndWait([&](Bench& b) { value = b.chip().GetRegImage(address); });
-        return value;
-    }
-    // A choice made by the user: the combo box shows the item and reports it.
-    static void Choose(QComboBox* combo, int index) {
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
-    static void Click(QWidget* widget) {
-        QVERIFY2(widget->isVisible(), qPrintable(widget->objectName()));
-        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-    }
-    static bool Chosen(gui::BoundLabel* label) { return label->Background() == QColor(Qt::black); }
+    sim::SimDmmChip& Chip() { return d_.Chip(); }
+    TRegField Field(const char* name) { return d_.Field(name); }
+    uint8_t ChipByte(int address) { return d_.ChipByte(address); }
+    int ChipField(const char* name) { return d_.ChipField(name); }
+    void PokeChip(int address, uint8_t value) { d_.PokeChip(address, value); }
+    void SetField(const char* name, int value) { QVERIFY(d_.SetField(name, value)); }
+    uint8_t Image(int address) { return d_.Image(address); }
+    static void Choose(QComboBox* combo, int index) { PanelDriver::Choose(combo, index); }
+    static void Click(QWidget* widget) { PanelDriver::Click(widget); }
+    static bool Chosen(gui::BoundLabel* label) { return PanelDriver::Chosen(label); }
 
   private slots:
     void init() {
-        program_ = std::make_unique<SimulatedProgram>();
-        panel_ = &program_->panel();
-        panel_->MenuItem("USBScan")->trigger();
-        QTRY_COMPARE(panel_->StatusText(0), QString("USB On Line"));
-        panel_->MenuItem("DMMADS")->trigger();
-        panel_->MenuItem("DMMADF")->trigger();
+        d_.Start({"DMMADS", "DMMADF"});
+        panel_ = &d_.panel();
         ads_ = panel_->Child("TADS");
         adf_ = panel_->Child("TADF");
         QVERIFY(ads_ && adf_);
@@ -115,7 +61,7 @@ class BlockPanelsTest : public QObject {
         QTRY_VERIFY(Control(ads_, "PENADC1")->isEnabled());
     }
 
-    void cleanup() { program_.reset(); }
+    void cleanup() { d_.Stop(); }
 
     void clickingAnOnOffPanelTogglesItsFieldInTheChipAndRepaints() {
         auto* enable = Control<gui::BoundLabel>(ads_, "PENADC1");
@@ -159,7 +105,7 @@ class BlockPanelsTest : public QObject {
         Choose(dcset, 1);
         QTRY_COMPARE(ChipField("DCOS"), 1);
         // A chip whose DCOS has two bits: the combo box keeps its eight items.
-        program_->bench().RunAndWait([](Bench& b) {
+        d_.program().bench().RunAndWait([](Bench& b) {
             b.core().chipModel().Field("DCOS")->width = 2;
             b.PublishChipModel();
         });
@@ -194,7 +140,7 @@ class BlockPanelsTest : public QObject {
         QVERIFY(!Control(ads_, "SAD1RL4")->isVisible());
         QVERIFY(!Control(ads_, "SAD1RH7")->isVisible());
         // A combo box with a hidden option in the middle maps its entries to their options.
-        program_->bench().RunAndWait([](Bench& b) {
+        d_.program().bench().RunAndWait([](Bench& b) {
             FieldPanelData& data = b.core().chipModel().PanelDataAt(*FieldIndex("S_AD1IN"));
             data.options[1].hidden = true;
             data.comboItems.erase(data.comboItems.begin() + 1);
@@ -214,7 +160,7 @@ class BlockPanelsTest : public QObject {
 
     void controlsOfFieldsTheChipDoesNotBindAreDisabled() {
         QVERIFY(Control(ads_, "PVRNEN")->isEnabled());
-        program_->bench().RunAndWait([](Bench& b) {
+        d_.program().bench().RunAndWait([](Bench& b) {
             b.core().chipModel().Field("VRNBUF")->defined = 0;
             b.PublishChipModel();
         });
@@ -273,7 +219,7 @@ class BlockPanelsTest : public QObject {
         Click(Control(adf_, "LDCPO"));
         QTest::qWait(50);
         bool unchanged = false;
-        program_->bench().RunAndWait(
+        d_.program().bench().RunAndWait(
             [&](Bench& b) { unchanged = b.target().RegisterImage == image; });
         QVERIFY(unchanged);
     }
@@ -286,7 +232,7 @@ class BlockPanelsTest : public QObject {
         auto* entry = Control<QLineEdit>(adf_, "ECPT");
         QCOMPARE(entry->text(), QString("0"));  // from the image
         SentPackets packets;
-        program_->bench().RunAndWait([&](Bench& b) { b.link().SetTrace(&packets); });
+        d_.program().bench().RunAndWait([&](Bench& b) { b.link().SetTrace(&packets); });
 
         entry->setText("32768");
         Click(Control(adf_, "INPCPT"));
@@ -302,7 +248,7 @@ class BlockPanelsTest : public QObject {
         Click(Control(adf_, "INPCPT"));
         const TRegField low = Field("CPTL");
         QTRY_COMPARE(ChipByte(low.registerIndex + 1), uint8_t{0x80});
-        program_->bench().RunAndWait([&](Bench& b) { b.link().SetTrace(nullptr); });
+        d_.program().bench().RunAndWait([&](Bench& b) { b.link().SetTrace(nullptr); });
         // Nothing was sent for the refused entry; the accepted one went as one block, 0x00 first.
         QVERIFY(!packets.sent.empty());
         const std::vector<uint8_t> block{0xC2, 0x00, static_cast<uint8_t>(low.registerIndex * 2),
@@ -318,13 +264,13 @@ class BlockPanelsTest : public QObject {
         static_cast<gui::TADF*>(adf_)->SetProductVariant(3);
         const TRegField low = Field("CPBL");
         // The board corrupts the high byte of every two-byte read.
-        program_->bench().RunAndWait([this](Bench&) {
-            program_->sim().board().faults().replyFilter = [](const std::vector<uint8_t>& request,
-                                                              std::vector<uint8_t>& reply) {
-                const bool pairRead =
-                    request.size() > 3 && request[0] == 0xC2 && (request[2] & 1) && request[3] == 2;
-                if (pairRead && reply.size() == 2) reply[1] ^= 0x40;
-            };
+        d_.program().bench().RunAndWait([this](Bench&) {
+            d_.program().sim().board().faults().replyFilter =
+                [](const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
+                    const bool pairRead = request.size() > 3 && request[0] == 0xC2 &&
+                                          (request[2] & 1) && request[3] == 2;
+                    if (pairRead && reply.size() == 2) reply[1] ^= 0x40;
+                };
         });
         auto* entry = Control<QLineEdit>(adf_, "ECPB");
         entry->setText("1234");
@@ -334,22 +280,22 @@ class BlockPanelsTest : public QObject {
         // The chip took the bytes; the image keeps its old ones.
         QCOMPARE(ChipByte(low.registerIndex), uint8_t{0xD2});
         QCOMPARE(Image(low.registerIndex), uint8_t{0x00});
-        program_->bench().RunAndWait(
-            [this](Bench&) { program_->sim().board().faults().replyFilter = nullptr; });
+        d_.program().bench().RunAndWait(
+            [this](Bench&) { d_.program().sim().board().faults().replyFilter = nullptr; });
     }
 
     void aFailedWriteLeavesTheControlsShowingTheChip() {
         auto* enable = Control<gui::BoundLabel>(ads_, "PENADC1");
         auto* gain = Control<QComboBox>(ads_, "TXAD1GN");
-        program_->bench().RunAndWait(
-            [this](Bench&) { program_->sim().board().faults().disconnected = true; });
+        d_.program().bench().RunAndWait(
+            [this](Bench&) { d_.program().sim().board().faults().disconnected = true; });
         Click(enable);
         Choose(gain, 3);
         // The choice is shown at once and put back when the write has failed.
         QTRY_COMPARE(gain->currentIndex(), 0);
         QVERIFY(!Chosen(enable));
-        program_->bench().RunAndWait(
-            [this](Bench&) { program_->sim().board().faults().disconnected = false; });
+        d_.program().bench().RunAndWait(
+            [this](Bench&) { d_.program().sim().board().faults().disconnected = false; });
         QCOMPARE(ChipField("ENAD_S"), 0);
         QCOMPARE(ChipField("AD1GN"), 0);
     }
@@ -361,7 +307,7 @@ class BlockPanelsTest : public QObject {
         QCOMPARE(Control<QComboBox>(ads_, "TXADCObit")->currentText(), QString("16"));
         QCOMPARE(Control<QComboBox>(adf_, "TXPHSEL")->currentText(), QString("LPF"));
         int64_t adc1 = 0, adc2 = 0;
-        program_->bench().RunAndWait([&](Bench& b) {
+        d_.program().bench().RunAndWait([&](Bench& b) {
             adc1 = b.up().Adc1Divisor;
             adc2 = b.up().Adc2Divisor;
         });
@@ -384,7 +330,7 @@ class BlockPanelsTest : public QObject {
         QVERIFY(!Control(adf_, "LTCOV")->isVisible());
         // The demo chip has two converters besides ADC1; a chip with one hides the ADP path.
         QVERIFY(adf->SecondConverterShown());
-        program_->bench().RunAndWait([](Bench& b) {
+        d_.program().bench().RunAndWait([](Bench& b) {
             b.core().chipModel().adcCount = 1;
             b.PublishChipModel();
         });
