@@ -12,7 +12,8 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
       captureHost_(up_, shuttingDown_),
-      analysis_(core_, captureHost_, hooks) {
+      analysis_(core_, captureHost_, hooks),
+      switchTest_(core_, hooks, this) {
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
@@ -36,6 +37,7 @@ CaptureSettings Bench::WithChipLayout(CaptureSettings settings) {
 void Bench::RequestShutdown() {
     shuttingDown_ = true;
     analysis_.RequestStop();
+    switchTest_.RequestStop();
 }
 
 int Bench::LoadSelectedChip() {
