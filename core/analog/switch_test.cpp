@@ -238,19 +238,20 @@ void SwitchTest::PT2OUTLOW() {
     Modify(kPort2Data, [](uint8_t v) { return v & ~kPort2Bit3; });
 }
 
-bool SwitchTest::WaitForFirmware(const std::string& info) {
+SwitchTestEnd SwitchTest::WaitForFirmware(const std::string& info) {
     const bool enobBoard = core_.chip().Photo && info.rfind("ENOB", 0) == 0;
     const uint8_t end = enobBoard ? kEnobBoardEnd : kBoardEnd;
     const int64_t start = core_.clock().NowMs();
     for (;;) {
         DelayMs(core_.clock(), kStatusPollMs);
         ui_.ProcessPendingEvents();
-        ui_.SetStatusText(kStatusPanelStep,
-                          QString::number((core_.clock().NowMs() - start) / kStatusPollMs));
+        const int64_t elapsed = core_.clock().NowMs() - start;
+        ui_.SetStatusText(kStatusPanelStep, QString::number(elapsed / kStatusPollMs));
         uint8_t a = 0, b = 0, c = 0;
-        if (!core_.link().ReadBoardStatus(a, b, c)) return false;
-        if (a & end) return true;
-        if (Stopping()) return false;
+        if (!core_.link().ReadBoardStatus(a, b, c)) return SwitchTestEnd::NotFinished;
+        if (a & end) return SwitchTestEnd::Complete;
+        if (Stopping()) return SwitchTestEnd::Stopped;
+        if (firmwareTimeoutMs > 0 && elapsed >= firmwareTimeoutMs) return SwitchTestEnd::TimedOut;
     }
 }
 
@@ -324,8 +325,8 @@ SwitchTestEnd SwitchTest::TestBeginClick() {
     Modify(kFirmwareStatus, [](uint8_t v) { return v & kKeepOtherFlags; });
     Modify(kFirmwareControl, [](uint8_t v) { return (v & kKeepOtherFlags) | kStartBit; });
 
-    if (!WaitForFirmware(info))
-        return fail(Stopping() ? SwitchTestEnd::Stopped : SwitchTestEnd::NotFinished);
+    if (const SwitchTestEnd waited = WaitForFirmware(info); waited != SwitchTestEnd::Complete)
+        return fail(waited);
     ui_.SetStatusText(kStatusPanelReplies, kTestOkText);
     ui_.ShowGauge(true);
     const SwitchTestEnd end = ReadSamples(channels, total);

@@ -37,6 +37,7 @@ enum class SwitchTestEnd {
     Busy,         // a run was already going on
     SendFailed,   // the set-up did not reach the firmware intact
     NotFinished,  // the status read failed before the firmware reported the end
+    TimedOut,     // the firmware did not report the end within firmwareTimeoutMs
     Stopped,      // "STOP" (or the program closing) before every sample was in
     ReadFailed,   // a block of samples could not be fetched
     Complete,     // every sample is in the tables
@@ -90,6 +91,10 @@ class SwitchTest : public QObject {
     // "SaveExcel": the eight result files in folder, all or none.
     bool SaveToExcel(const QString& folder);
 
+    // Ends the wait for the firmware after this long (0: never). The window leaves it at 0
+    // and has its "STOP"; scripts set it so that a silent firmware cannot hang them.
+    int64_t firmwareTimeoutMs = 0;
+
     void RequestStop() { stop_.store(true); }
     bool IsRunning() const { return running_.load(); }
 
@@ -108,7 +113,7 @@ class SwitchTest : public QObject {
     // Reads the register until a read fails, the stop is asked for or (value & bit) == 0.
     bool WaitBitClear(uint16_t address, uint8_t bit);
     void PT2OUTLOW();
-    bool WaitForFirmware(const std::string& info);
+    SwitchTestEnd WaitForFirmware(const std::string& info);
     SwitchTestEnd ReadSamples(int channels, int total);
     void Publish();
 

@@ -3,6 +3,7 @@
 #include "core/app/bench.h"
 #include "gui/analog/t_adf.h"
 #include "gui/analog/t_ads.h"
+#include "gui/analog/t_weight_cal.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/views/t_vz_ram.h"
@@ -17,6 +18,7 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
     panel.SetChild("TVz_RAM", new TVz_RAM(bench));
     panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
+    panel.SetChild("TWeightCAL", new TWeightCAL(bench, panel));
 }
 
 }  // namespace dmm::gui
