@@ -37,10 +37,8 @@ class Session::TracePrinter final : public PacketTrace {
 
 Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& err)
     : options_(options), out_(out), err_(err), clock_(std::make_unique<SystemClock>()) {
-    std::error_code ignored;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    const BenchDirectoryChoice dir = ResolveBenchDirectory(
-        QString::fromStdString(options.dir), QString::fromStdString(exe.parent_path().string()));
+    const BenchDirectoryChoice dir =
+        ResolveBenchDirectory(QString::fromStdString(options.dir), ExecutableDirectory());
     if (dir.error.isEmpty())
         benchDir_ = dir.path.toStdString();
     else
