@@ -16,10 +16,13 @@ namespace dmm::test {
 // activation step done (the demo DMM chip loaded). Closed cleanly when destroyed.
 class SimulatedProgram {
   public:
-    SimulatedProgram() {
-        gui::BenchOptions options;
+    SimulatedProgram() : SimulatedProgram(gui::BenchOptions{}) {}
+    // The same with options of its own (the simulated chip, the interface kind); without
+    // a dir, a fresh one.
+    explicit SimulatedProgram(gui::BenchOptions options) {
         options.sim = true;
-        options.dir = dir_.path();
+        if (options.dir.isEmpty()) options.dir = dir_.path();
+        benchDir_ = options.dir;
         session_ = std::make_unique<gui::BenchSession>(options, QString());
         panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
         session_->hooks().SetMainPanel(panel_.get());
@@ -38,10 +41,11 @@ class SimulatedProgram {
     Bench& bench() { return session_->bench(); }
     sim::SimBench& sim() { return *session_->simBench(); }
     gui::TMainPanel& panel() { return *panel_; }
-    QString benchDir() const { return dir_.path(); }
+    QString benchDir() const { return benchDir_; }
 
   private:
     QTemporaryDir dir_;
+    QString benchDir_;
     std::unique_ptr<gui::BenchSession> session_;
     std::unique_ptr<gui::TMainPanel> panel_;
 };
