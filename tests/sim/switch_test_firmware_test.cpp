@@ -6,22 +6,13 @@
 #include "sim/bench_chips.h"
 #include "sim/switch_test_firmware.h"
 #include "support/sim_fixture.h"
+#include "support/switch_test_chip.h"
 
 namespace dmm {
 namespace {
 
 constexpr uint16_t kControl = 0xA4;
 constexpr uint16_t kStatus = 0xD2;
-
-std::unique_ptr<sim::SwitchTestFirmware> Firmware() {
-    std::string error;
-    auto chip = sim::SwitchTestFirmware::FromDescriptionFile(
-        FindFileCaseInsensitive(IncludeDirectory(ShippedDataDirectory()),
-                                sim::kSwitchTestDescription),
-        &error);
-    EXPECT_TRUE(chip) << error;
-    return chip;
-}
 
 // One channel set-up of G samples, L loops, a slots, as the host leaves it in RAM.
 void PutSetUp(sim::SwitchTestFirmware& f, uint8_t g, uint16_t loops, uint8_t channels) {
@@ -34,7 +25,7 @@ void PutSetUp(sim::SwitchTestFirmware& f, uint8_t g, uint16_t loops, uint8_t cha
 }
 
 TEST(SwitchTestFirmware, TheBoardReportsItsIdentificationAndTheEndOfARun) {
-    auto owned = Firmware();
+    auto owned = test::ShippedSwitchTestChip();
     sim::SwitchTestFirmware& f = *owned;
     test::SimFixture bench(std::move(owned), InterfaceKind::Special);
     ASSERT_TRUE(bench.Open());
@@ -60,7 +51,7 @@ TEST(SwitchTestFirmware, TheBoardReportsItsIdentificationAndTheEndOfARun) {
 }
 
 TEST(SwitchTestFirmware, HandshakesAreAnsweredBetweenTwoHostAccesses) {
-    auto f = Firmware();
+    auto f = test::ShippedSwitchTestChip();
     // Ready: bit 7 stays until the firmware's next turn, and stops a run.
     PutSetUp(*f, 64, 256, 8);
     f->Write(kControl, 0x10);

@@ -14,21 +14,12 @@
 #include "core/measure/capture_bench.h"
 #include "sim/switch_test_firmware.h"
 #include "support/sim_fixture.h"
+#include "support/switch_test_chip.h"
 
 namespace dmm {
 namespace {
 
 using test::Bytes;
-
-std::unique_ptr<sim::SwitchTestFirmware> MakeFirmware() {
-    std::string error;
-    auto chip = sim::SwitchTestFirmware::FromDescriptionFile(
-        FindFileCaseInsensitive(IncludeDirectory(ShippedDataDirectory()),
-                                sim::kSwitchTestDescription),
-        &error);
-    EXPECT_TRUE(chip) << error;
-    return chip;
-}
 
 // The values of AD1IS (0x37) that route input AINk to ADC1's positive input, against AGND.
 uint8_t InputSelect(int pin) {
@@ -64,7 +55,7 @@ QByteArray ReadFile(const QString& path) {
 
 // A bench whose board carries the RX405 with its firmware, on the Special interface kind.
 struct SwitchBench {
-    SwitchBench() : SwitchBench(MakeFirmware()) {}
+    SwitchBench() : SwitchBench(test::ShippedSwitchTestChip()) {}
     explicit SwitchBench(std::unique_ptr<sim::SwitchTestFirmware> chip)
         : firmware(chip.get()),
           fixture(std::move(chip), InterfaceKind::Special),
