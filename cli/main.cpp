@@ -52,6 +52,10 @@ int main(int argc, char** argv) {
     app.add_flag("--sim", options.sim, "use the simulated board, chip and instruments");
     app.add_flag("--sim-hid", options.hid,
                  "use the simulated bench with the board on the bus as a HID device");
+    app.add_option("--sim-chip", options.simChip,
+                   "chip on the simulated board: VZ6401 (default) or RX405, the microcontroller "
+                   "of the switch test (implies --sim)")
+        ->check(CLI::IsMember({"VZ6401", "RX405"}, CLI::ignore_case));
     app.add_option("--dir", options.dir, "bench directory (settings, INCLUDE/, result files)");
     app.add_option("--kind", options.kind, "chip interface kind")
         ->check(CLI::IsMember({"rs232", "spi", "special", "parallel", "uart", "dmm"}));
@@ -81,7 +85,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     // A simulated HID board only exists on the simulated bench.
-    if (options.hid) options.sim = true;
+    if (options.hid || !options.simChip.empty()) options.sim = true;
 
     std::vector<VerbCall> calls;
     for (const std::string& token : app.remaining()) {

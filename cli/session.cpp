@@ -10,8 +10,8 @@
 #include "core/link/number_text.h"
 #include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
+#include "sim/bench_chips.h"
 #include "sim/sim_bench.h"
-#include "sim/sim_dmm_chip.h"
 
 namespace dmm::cli {
 
@@ -50,7 +50,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     if (options.sim) {
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
-        auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), &why);
+        auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), options.simChip, &why);
         if (!why.empty()) err_ << "dmmctl: simulated chip is plain memory: " << why << '\n';
         simBench_ = std::make_unique<sim::SimBench>(
             *clock_, std::move(chip),

@@ -18,7 +18,8 @@ namespace dmm::cli {
 
 struct GlobalOptions {
     bool sim = false;
-    bool hid = false;  // simulated board in its HID personality
+    bool hid = false;     // simulated board in its HID personality
+    std::string simChip;  // the chip on the simulated board (empty: the demo DMM chip)
     std::string dir;
     std::string kind = "dmm";
     std::string lpt = "0x378";  // port base of the parallel kind

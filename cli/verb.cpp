@@ -12,6 +12,7 @@ std::vector<VerbInfo> AllVerbs() {
     AddLinkVerbs(verbs);
     AddMeasureVerbs(verbs);
     AddChipVerbs(verbs);
+    AddSwitchTestVerbs(verbs);
     return verbs;
 }
 

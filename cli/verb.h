@@ -34,6 +34,7 @@ std::vector<VerbInfo> AllVerbs();
 void AddLinkVerbs(std::vector<VerbInfo>& verbs);
 void AddMeasureVerbs(std::vector<VerbInfo>& verbs);
 void AddChipVerbs(std::vector<VerbInfo>& verbs);
+void AddSwitchTestVerbs(std::vector<VerbInfo>& verbs);
 
 // A number as engineers type it: 0x5A, 5Ah, 90 (decimal), 0b1010.
 bool ParseCliNumber(const std::string& text, int64_t& value);

@@ -37,3 +37,19 @@ shot ram-panel.png --window-only --show TVz_RAM --trigger USBScan,Menu_ReadRAM
 # ADC1 converting (references apart, fastest oversampling), 256 samples, the chart shown.
 shot analysis-window.png --window-only --show TAnxADC --trigger USBScan \
   --field ENAD_S=1,S_AD1RL=2,AD1OSR=0 --click TAnxADC/ShowChart,TAnxADC/CatchADC1 --delay-ms 4000
+# The channel switch test after a run on the simulated RX405 (Special link): channels 1 to 3
+# on inputs AIN1, AIN4 and AIN6, 8 samples a step, 4 loops, from a step table of its own.
+switch_dir=$(mktemp -d)
+trap 'rm -rf "$bench_dir" "$switch_dir"' EXIT
+{
+  printf '   3   2\r\n   1   1   1   0   0   0   0   0\r\n'
+  printf '  49  50  55  60  61  62  63  64  48  73  52\r\n'
+  for pin in 1 4 6 0 0 0 0 0; do
+    printf '   0   0%4d   0   0   0   0   0   0   0   0\r\n' "$pin"
+  done
+  printf '   0\r\n'
+} >"$switch_dir/StepADC.txt"
+"$gui" --sim-chip RX405 --kind special --dir "$switch_dir" --screenshot "$out/switch-test.png" \
+  --window-only --show TWeightCAL --trigger USBScan --click TWeightCAL/TestBegin \
+  --delay-ms 9000 2>/dev/null
+echo "wrote $out/switch-test.png"

@@ -91,9 +91,14 @@ std::vector<uint8_t> SimBoard::AnswerBoardCommand(const std::vector<uint8_t>& p)
         case 0x06:
             put(static_cast<uint16_t>(word ^ 0x00A5));
             break;
-        case 0x05:
-            std::memcpy(reply.data(), kInfoText, 8);
+        case 0x05: {
+            const std::string_view text = chip_.InfoText();
+            if (text.empty())
+                std::memcpy(reply.data(), kInfoText, 8);
+            else
+                std::copy_n(text.begin(), std::min<size_t>(text.size(), 8), reply.begin());
             break;
+        }
         case 0x10:
             dmmMode_ = p.size() > 2 && p[2] != 0;
             reply[0] = 0xFA;
@@ -167,8 +172,11 @@ std::vector<uint8_t> SimBoard::Answer(const std::vector<uint8_t>& p) {
                 return {kAck};
             }
             if (at(1) == 0x07) {
-                return {kAck, static_cast<uint8_t>(resetLine_), static_cast<uint8_t>(dmmMode_),
-                        static_cast<uint8_t>(streamEnabled_)};
+                uint8_t lines = 0;
+                if (!chip_.StatusLines(lines)) return {};
+                return {kAck,
+                        static_cast<uint8_t>(static_cast<uint8_t>(resetLine_) | (lines & 0xFE)),
+                        static_cast<uint8_t>(dmmMode_), static_cast<uint8_t>(streamEnabled_)};
             }
             return {0};
         case 0xC0:

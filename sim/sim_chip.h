@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace dmm::sim {
 
@@ -30,6 +31,15 @@ class SimChip {
     // Two signed 24-bit conversion values for the analysis window's conversion read.
     virtual void ReadConversion(uint8_t function, uint16_t address, int32_t& first,
                                 int32_t& second);
+    // The 8-character identification text the board reports for the firmware it runs;
+    // empty: the board's own.
+    virtual std::string_view InfoText() const { return {}; }
+    // The chip's lines that the board shows in its first status byte (bits 1..7); false
+    // when the board cannot read them (its status request then gets no answer).
+    virtual bool StatusLines(uint8_t& lines) {
+        lines = 0;
+        return true;
+    }
 
     const std::array<uint8_t, kChipMemorySize>& memory() const { return memory_; }
 

@@ -2,10 +2,13 @@
 
 #include <QSaveFile>
 
-namespace dmm {
+#include <memory>
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& error) {
-    QSaveFile file(path);
+namespace dmm {
+namespace {
+
+// Opens and fills the temporary file; commit() then renames it into place.
+bool Prepare(QSaveFile& file, const QByteArray& bytes, QString& error) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         error = file.errorString();
         return false;
@@ -23,9 +26,38 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& 
         file.cancelWriting();
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString& error) {
+    QSaveFile file(path);
+    if (!Prepare(file, bytes, error)) return false;
     if (!file.commit()) {
         error = file.errorString();
         return false;
+    }
+    return true;
+}
+
+bool WriteFilesAtomically(const FileContents& files, int& failedIndex, QString& error) {
+    std::vector<std::unique_ptr<QSaveFile>> prepared;
+    for (const auto& [path, bytes] : files) {
+        prepared.push_back(std::make_unique<QSaveFile>(path));
+        if (!Prepare(*prepared.back(), bytes, error)) {
+            failedIndex = static_cast<int>(prepared.size()) - 1;
+            for (auto& file : prepared) file->cancelWriting();
+            return false;
+        }
+    }
+    for (size_t i = 0; i < prepared.size(); ++i) {
+        if (!prepared[i]->commit()) {
+            failedIndex = static_cast<int>(i);
+            error = prepared[i]->errorString();
+            for (size_t j = i + 1; j < prepared.size(); ++j) prepared[j]->cancelWriting();
+            return false;
+        }
     }
     return true;
 }

@@ -13,7 +13,8 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
       up_(core_.chip(), hooks, this),
       counter_(core_.chip(), up_, hooks, clock, this),
       captureHost_(up_, shuttingDown_),
-      analysis_(core_, captureHost_, hooks) {
+      analysis_(core_, captureHost_, hooks),
+      switchTest_(core_, hooks, this) {
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
@@ -38,6 +39,7 @@ CaptureSettings Bench::WithChipLayout(CaptureSettings settings) {
 void Bench::RequestShutdown() {
     shuttingDown_ = true;
     analysis_.RequestStop();
+    switchTest_.RequestStop();
 }
 
 int Bench::LoadSelectedChip() {

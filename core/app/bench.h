@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "core/analog/pro_counter.h"
+#include "core/analog/switch_test.h"
 #include "core/app/bench_core.h"
 #include "core/app/ui_hooks.h"
 #include "core/link/processor_centre.h"
@@ -88,6 +89,9 @@ class Bench : public QObject {
     // The ADC analysis. RequestStop(), IsRunning() and monitor() may be used from any
     // thread; everything else only inside posted work.
     AdcAnalysis& analysis() { return analysis_; }
+    // The channel switch test. RequestStop() and IsRunning() from any thread; the rest
+    // only inside posted work.
+    SwitchTest& switchTest() { return switchTest_; }
     // The capture settings completed with where the loaded chip keeps its interrupt flags.
     CaptureSettings WithChipLayout(CaptureSettings settings);
 
@@ -167,6 +171,7 @@ class Bench : public QObject {
     std::atomic<bool> shuttingDown_{false};
     HeartbeatCaptureHost captureHost_;
     AdcAnalysis analysis_;
+    SwitchTest switchTest_;
     bool publishPending_ = false;
 };
 

@@ -23,6 +23,8 @@ class UiHooks {
     // A message box with an OK button. Does not wait for the user in the GUI: the
     // procedure goes on while the box is shown.
     virtual void ShowMessage(const QString& text) = 0;
+    // The same box of the error kind; where errors look no different, a plain message.
+    virtual void ShowError(const QString& text) { ShowMessage(text); }
     // A yes/no question; blocks the procedure (never the GUI thread) until answered.
     virtual bool AskYesNo(const QString& text) = 0;
 

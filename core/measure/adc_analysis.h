@@ -61,6 +61,9 @@ class AdcAnalysis {
     void SetSettings(const CaptureSettings& settings);
     void NPointIndexChange();
     void TXScaleChange();
+    // The channel switch test's scale selector chose the scale: this window's selector
+    // shows the same item, and the scale stays as that window set it.
+    void AdoptScaleItem(int item) { settings_.TXScale = item; }
 
     // A capture with its analysis: clears the figures, captures, runs the spectrum when
     // the capture completed, shows "Read Compelete" or "Read Error !!!!!" in status field

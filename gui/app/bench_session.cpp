@@ -3,8 +3,8 @@
 #include "core/app/bench_directory.h"
 #include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
+#include "sim/bench_chips.h"
 #include "sim/sim_bench.h"
-#include "sim/sim_dmm_chip.h"
 
 namespace dmm::gui {
 
@@ -18,7 +18,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     if (options.sim || options.simHid) {
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
-        auto chip = sim::MakeBenchChip(benchDir_, &why);
+        auto chip = sim::MakeBenchChip(benchDir_, options.simChip.toStdString(), &why);
         if (!why.empty())
             simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
         simBench_ = std::make_unique<sim::SimBench>(
@@ -35,6 +35,10 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     }
     bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, ports);
     bench_->benchDir = benchDir_;
+    if (options.kind) {
+        bench_->target().interfaceKind = *options.kind;
+        bench_->analysis().TXScaleChange();  // its bit count depends on the kind
+    }
     thread_ = std::make_unique<BenchThread>(*bench_);
 }
 

@@ -3,9 +3,11 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 #include "core/app/bench.h"
 #include "core/link/clock.h"
+#include "core/link/interface_kind.h"
 #include "gui/app/gui_ui_hooks.h"
 
 namespace dmm::sim {
@@ -18,6 +20,10 @@ struct BenchOptions {
     bool sim = false;
     bool simHid = false;
     QString dir;
+    // The chip on the simulated board (sim::MakeBenchChip's names; empty: the demo DMM chip).
+    QString simChip;
+    // The interface kind to start with, until the setup dialog chooses another.
+    std::optional<InterfaceKind> kind;
 };
 
 // Everything one run of dmmbench works with: the bench directory, the clock, the board
@@ -31,7 +37,8 @@ class BenchSession {
     GuiUiHooks& hooks() { return hooks_; }
     const QString& benchDir() const { return benchDir_; }
     const QString& error() const { return error_; }
-    // Why the simulated chip is a plain memory instead of the demo chip (empty when it is not).
+    // Why the simulated chip is a plain memory instead of the chip asked for (empty when
+    // it is not).
     const QString& simNote() const { return simNote_; }
     sim::SimBench* simBench() { return simBench_.get(); }
 

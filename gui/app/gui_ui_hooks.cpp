@@ -7,6 +7,15 @@
 #include "gui/app/t_main_panel.h"
 
 namespace dmm::gui {
+namespace {
+
+void OpenBox(TMainPanel& panel, QMessageBox::Icon icon, const QString& text) {
+    auto* box = new QMessageBox(icon, panel.windowTitle(), text, QMessageBox::Ok, &panel);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+}  // namespace
 
 void GuiUiHooks::SetMainPanel(TMainPanel* panel) {
     panel_ = panel;
@@ -37,12 +46,11 @@ void GuiUiHooks::SetGauge(int position, int maximum) {
 }
 
 void GuiUiHooks::ShowMessage(const QString& text) {
-    OnGui([text](TMainPanel& p) {
-        auto* box =
-            new QMessageBox(QMessageBox::Information, p.windowTitle(), text, QMessageBox::Ok, &p);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    });
+    OnGui([text](TMainPanel& p) { OpenBox(p, QMessageBox::Information, text); });
+}
+
+void GuiUiHooks::ShowError(const QString& text) {
+    OnGui([text](TMainPanel& p) { OpenBox(p, QMessageBox::Critical, text); });
 }
 
 bool GuiUiHooks::AskYesNo(const QString& text) {

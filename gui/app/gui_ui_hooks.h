@@ -18,6 +18,7 @@ class GuiUiHooks final : public UiHooks {
     void ShowGauge(bool visible) override;
     void SetGauge(int position, int maximum) override;
     void ShowMessage(const QString& text) override;
+    void ShowError(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     void ProcessPendingEvents() override;
 

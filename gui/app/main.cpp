@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <memory>
 #include <string_view>
 
@@ -10,6 +11,7 @@
 #include "gui/app/screenshot.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/app/tool_windows.h"
+#include "sim/bench_chips.h"
 
 namespace {
 
@@ -41,6 +43,13 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     QCommandLineOption simOption("sim", "Use the simulated board, chip and instruments.");
     QCommandLineOption simHidOption("sim-hid", "Simulated board in its HID personality.");
+    QCommandLineOption simChipOption(
+        "sim-chip", "Chip on the simulated board: VZ6401 (default) or RX405 (implies --sim).",
+        "CHIP");
+    QCommandLineOption kindOption(
+        "kind",
+        "Chip interface kind to start with: rs232, spi, special, parallel, uart or dmm (default).",
+        "KIND");
     QCommandLineOption dirOption("dir", "Bench directory (settings, INCLUDE/, result files).",
                                  "DIR");
     // For documentation and demos: open windows, trigger menu items, then save a picture
@@ -62,15 +71,34 @@ int main(int argc, char** argv) {
                                    "MS", "1500");
     QCommandLineOption windowOnlyOption("window-only",
                                         "Picture only the first window of --show, in its frame.");
-    parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption,
-                       triggerOption, laterOption, clickOption, fieldOption, delayOption,
-                       windowOnlyOption});
+    parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
+                       screenshotOption, showOption, triggerOption, laterOption, clickOption,
+                       fieldOption, delayOption, windowOnlyOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
     options.sim = parser.isSet(simOption);
     options.simHid = parser.isSet(simHidOption);
     options.dir = parser.value(dirOption);
+    options.simChip = parser.value(simChipOption);
+    if (parser.isSet(simChipOption)) {
+        if (!dmm::sim::IsSimulatedChipName(options.simChip.toStdString())) {
+            std::fprintf(stderr, "dmmbench: --sim-chip: no simulated chip %s (VZ6401 or RX405)\n",
+                         qPrintable(options.simChip));
+            return 2;
+        }
+        options.sim = options.sim || !options.simHid;
+    }
+    if (parser.isSet(kindOption)) {
+        options.kind = dmm::InterfaceKindFromName(parser.value(kindOption).toLower().toStdString());
+        if (!options.kind) {
+            std::fprintf(stderr,
+                         "dmmbench: --kind: %s is none of rs232, spi, special, parallel, "
+                         "uart, dmm\n",
+                         qPrintable(parser.value(kindOption)));
+            return 2;
+        }
+    }
 
     dmm::gui::BenchSession session(options, QCoreApplication::applicationDirPath());
     if (!session.error().isEmpty()) {

@@ -1,6 +1,7 @@
 #include "gui/app/t_main_panel.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -10,9 +11,11 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/analog/switch_test_setup.h"
 #include "core/app/bench_directory.h"
 #include "core/app/window_placement.h"
 #include "core/link/number_text.h"
@@ -305,6 +308,13 @@ void TMainPanel::PlaceChild(QWidget* form, const QRect& frame) {
         sub->move(frame.topLeft());
     else
         sub->setGeometry(frame);
+void TMainPanel::SelectChildComboItem(const QString& className, const QString& comboName,
+                                      int index) {
+    QWidget* window = Child(className);
+    auto* combo = window ? window->findChild<QComboBox*>(comboName) : nullptr;
+    if (!combo) return;
+    const QSignalBlocker blocker(combo);
+    combo->setCurrentIndex(index);
 }
 
 void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
@@ -347,6 +357,9 @@ void TMainPanel::FormActivate() {
     bench_.Post([](Bench& bench) {
         // The selected chip's description; the settings file will choose the chip.
         bench.LoadSelectedChip();
+        // The channel switch test's step table, beside the settings.
+        if (!bench.benchDir.isEmpty())
+            bench.switchTest().LoadConfig(QDir(bench.benchDir).filePath(kStepFileName));
         bench.link().IdleTicks = 0;
         bench.up().SetIntfReading(false);
         bench.up().InterruptFlags = 0;
@@ -495,6 +508,8 @@ void TMainPanel::FormClose() {
     bench_.RunAndWait([](Bench& bench) {
         bench.up().SetIntfReading(false);
         bench.up().StopHeartbeat();
+        if (!bench.benchDir.isEmpty())
+            bench.switchTest().SaveConfig(QDir(bench.benchDir).filePath(kStepFileName));
     });
     // Saved before the windows are hidden, so that each keeps the visibility the user
     // left it with.

@@ -39,6 +39,9 @@ class TMainPanel : public QMainWindow {
     QWidget* Child(const QString& className) const;
     // Replaces the window of a class (tools arrive as their windows are built).
     void SetChild(const QString& className, QWidget* window);
+    // Selects an item of a child window's combo box without running its handler: the
+    // windows that share a selector (the scale) show each other's choice.
+    void SelectChildComboItem(const QString& className, const QString& comboName, int index);
 
     // The activation step: hide every child window and load the bench's files.
     void FormActivate();

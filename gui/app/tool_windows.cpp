@@ -7,6 +7,7 @@
 #include "gui/analog/t_mpn.h"
 #include "gui/analog/t_op.h"
 #include "gui/analog/t_pro_counter_a.h"
+#include "gui/analog/t_weight_cal.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/views/t_vz_ram.h"
@@ -27,6 +28,7 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     panel.SetChild("TOP", new TOP(bench));
     panel.SetChild("TProCounterA", new TProCounterA(bench));
     panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
+    panel.SetChild("TWeightCAL", new TWeightCAL(bench, panel));
 }
 
 }  // namespace dmm::gui

@@ -107,6 +107,9 @@ TAnxADC::TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent)
     connect(SaveData, &QPushButton::clicked, this, &TAnxADC::SaveDataClick);
     connect(NPointIndex, &QComboBox::currentIndexChanged, this, &TAnxADC::NPointIndexChange);
     connect(TXScale, &QComboBox::currentIndexChanged, this, &TAnxADC::SendSettings);
+    // The channel switch test's selector shows the same scale.
+    connect(TXScale, &QComboBox::currentIndexChanged, this,
+            [this](int index) { mainPanel_.SelectChildComboItem("TWeightCAL", "TXScale", index); });
     connect(ComFun, &QComboBox::currentIndexChanged, this, &TAnxADC::SendSettings);
     connect(CFunADC, &QComboBox::currentIndexChanged, this, &TAnxADC::SendSettings);
     connect(ENInterrupt, &QCheckBox::toggled, this, &TAnxADC::SendSettings);

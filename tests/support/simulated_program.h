@@ -16,13 +16,13 @@ namespace dmm::test {
 // activation step done (the demo DMM chip loaded). Closed cleanly when destroyed.
 class SimulatedProgram {
   public:
-    // On a bench directory of its own, or on the given one (to start the program again
-    // on what an earlier run left there).
-    explicit SimulatedProgram(const QString& benchDir = {}) : benchDir_(benchDir) {
-        if (benchDir_.isEmpty()) benchDir_ = dir_.path();
-        gui::BenchOptions options;
+    SimulatedProgram() : SimulatedProgram(gui::BenchOptions{}) {}
+    // The same with options of its own (the simulated chip, the interface kind); without
+    // a dir, a fresh one; with one, the program again on what an earlier run left there.
+    explicit SimulatedProgram(gui::BenchOptions options) {
         options.sim = true;
-        options.dir = benchDir_;
+        if (options.dir.isEmpty()) options.dir = dir_.path();
+        benchDir_ = options.dir;
         session_ = std::make_unique<gui::BenchSession>(options, QString());
         panel_ = std::make_unique<gui::TMainPanel>(session_->bench());
         session_->hooks().SetMainPanel(panel_.get());

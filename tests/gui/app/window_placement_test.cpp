@@ -24,7 +24,7 @@ class WindowPlacementTest : public QObject {
         QTemporaryDir dir;
         QRect shown, hidden;  // the RAM panel open at close, the register panel closed
         {
-            SimulatedProgram first(dir.path());
+            SimulatedProgram first(On(dir.path()));
             gui::TMainPanel& panel = first.panel();
             panel.resize(790, 590);
             panel.MenuItem("SMenu_RAM")->trigger();
@@ -52,7 +52,7 @@ class WindowPlacementTest : public QObject {
         QVERIFY2(saved.contains("\r\nTVz_RAM\r\n" + line(shown, 1) + "\r\n"), saved.constData());
         QVERIFY2(saved.contains("\r\nTVz_Reg2\r\n" + line(hidden, 0) + "\r\n"), saved.constData());
 
-        SimulatedProgram second(dir.path());
+        SimulatedProgram second(On(dir.path()));
         gui::TMainPanel& panel = second.panel();
         QCOMPARE(panel.size(), QSize(790, 590));
         QVERIFY(Frame(panel, "TVz_RAM") && Frame(panel, "TVz_RAM")->isVisible());

@@ -1,0 +1,148 @@
+// The channel switch test from the command line: switchtest.
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+#include <iomanip>
+#include <numeric>
+#include <sstream>
+
+#include "cli/cli_ui_hooks.h"
+#include "cli/interrupt.h"
+#include "cli/verb.h"
+#include "core/analog/switch_test.h"
+
+namespace dmm::cli {
+namespace {
+
+std::string ChannelList(const SwitchTestSetup& setup) {
+    std::string text;
+    for (int k = 0; k < kSwitchChannelCount; ++k) {
+        if (!setup.enabled[static_cast<size_t>(k)]) continue;
+        if (!text.empty()) text += ", ";
+        text += std::to_string(k + 1);
+    }
+    return text.empty() ? "none" : text;
+}
+
+std::string FailureText(SwitchTestEnd end, const SwitchTest& test) {
+    const std::string read =
+        std::to_string(test.lastRead()) + " of " + std::to_string(test.lastTotal()) + " samples";
+    switch (end) {
+        case SwitchTestEnd::NoBoard:
+            return "the board did not answer the identification request";
+        case SwitchTestEnd::SendFailed:
+            return "Test Fail: the set-up did not reach the firmware intact (a transfer failed "
+                   "or the register list read back differently)";
+        case SwitchTestEnd::NotFinished:
+            return "Test Fail: the board's status could not be read before the firmware "
+                   "reported the end of the run";
+        case SwitchTestEnd::TimedOut:
+            return "Test Fail: the firmware did not report the end of the run within the "
+                   "time-out";
+        case SwitchTestEnd::Stopped:
+            return "Test Fail: stopped with " + read + " read";
+        case SwitchTestEnd::ReadFailed:
+            return "Test Fail: a block of samples could not be read (" + read + " in)";
+        case SwitchTestEnd::Busy:
+        case SwitchTestEnd::Complete:
+            break;
+    }
+    return {};
+}
+
+class SwitchTestVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_flag("--send-only", sendOnly_, "only send the set-up to the firmware and check it");
+        app.add_option("--csv-dir", csvDir_,
+                       "write VzADCSW0.CSV..VzADCSW7.CSV there (default: the bench directory)");
+        app.add_option("--scale", bits_, "result bits b (8..24): samples divided by 2^(24-b)")
+            ->check(WholeNumberIn(kMinResultBits, kMaxResultBits, "result bits"));
+        app.add_option("--timeout", timeoutSeconds_,
+                       "give up when the firmware has not finished after this many seconds")
+            ->check(NumberAboveZero("a number of seconds"));
+    }
+
+    bool Run(Session& s) override {
+        if (s.benchDir().empty()) return s.Fail("no bench directory to read StepADC.txt from");
+        const QString folder = QString::fromStdString(csvDir_.empty() ? s.benchDir() : csvDir_);
+        // A folder that cannot take the files is refused before the run, not after it.
+        if (!sendOnly_ && !(QFileInfo(folder).isDir() && QFileInfo(folder).isWritable()))
+            return s.Fail("cannot write the result files to " + folder.toStdString() +
+                          ": it is not a writable folder");
+        if (s.core().target().interfaceKind == InterfaceKind::DMM) {
+            return s.Fail(
+                "the switch test needs the microcontroller's link (--kind spi, special or "
+                "uart): the DMM link reaches only 0x00..0x7F");
+        }
+        if (!s.EnsureBoard()) return false;
+
+        CliUiHooks ui(s.err());
+        SwitchTest test(s.core(), ui);
+        const QString stepFile = QDir(QString::fromStdString(s.benchDir())).filePath(kStepFileName);
+        test.LoadConfig(stepFile);
+        test.TXScaleChange(bits_ - kMinResultBits);
+        test.firmwareTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
+        const SwitchTestSetup& setup = test.setup();
+        s.out() << stepFile.toStdString() << ": channels " << ChannelList(setup) << "; "
+                << setup.G() << " samples a step, " << setup.L() << " loops\n";
+
+        if (sendOnly_) {
+            if (!test.SendTORX405WR())
+                return s.Fail(std::string(kDataSendFailText) +
+                              ": the set-up did not reach the firmware intact");
+            s.out() << kDataSendOkText << '\n';
+            return true;
+        }
+
+        ui.progress = [&] {
+            return test.lastTotal() == 0 ? std::string("waiting for the firmware")
+                                         : "read " + std::to_string(test.lastRead()) + " of " +
+                                               std::to_string(test.lastTotal()) + " samples";
+        };
+        ui.onInterrupt = [&] { test.RequestStop(); };
+        const SwitchTestEnd end = test.TestBeginClick();
+        ui.progress = nullptr;
+        if (Interrupted()) {
+            return s.Fail("stopped by Ctrl-C after " + std::to_string(test.lastRead()) + " of " +
+                          std::to_string(test.lastTotal()) + " samples; nothing written");
+        }
+        if (end != SwitchTestEnd::Complete) return s.Fail(FailureText(end, test));
+
+        s.out() << kTestOkText << ": " << test.lastRead() << " samples\n";
+        const int count = setup.G() * setup.L();
+        int table = 0;
+        for (int k = 0; k < kSwitchChannelCount; ++k) {
+            if (!setup.enabled[static_cast<size_t>(k)]) continue;
+            const auto& samples = test.tables()[static_cast<size_t>(table)];
+            const double mean =
+                std::accumulate(samples.begin(), samples.begin() + count, 0.0) / count;
+            std::ostringstream line;
+            line << std::fixed << std::setprecision(1) << mean;
+            s.out() << "table " << table << " (channel " << k + 1 << "): " << count
+                    << " samples, mean " << line.str() << '\n';
+            ++table;
+        }
+        if (!test.SaveToExcel(folder)) return false;  // the reason is printed already
+        s.out() << "wrote VzADCSW0.CSV..VzADCSW7.CSV to " << folder.toStdString() << '\n';
+        return true;
+    }
+
+  private:
+    bool sendOnly_ = false;
+    std::string csvDir_;
+    int bits_ = kMaxResultBits;
+    double timeoutSeconds_ = 600.0;
+};
+
+}  // namespace
+
+void AddSwitchTestVerbs(std::vector<VerbInfo>& verbs) {
+    verbs.push_back({"switchtest",
+                     "switchtest [--send-only] [--csv-dir DIR] [--scale B] [--timeout S]: run the "
+                     "channel switch test of StepADC.txt on the microcontroller's firmware",
+                     [] { return std::make_unique<SwitchTestVerb>(); }});
+}
+
+}  // namespace dmm::cli
