@@ -9,6 +9,7 @@ packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   libusb-1.0-0-dev libhidapi-dev
   libxlsxwriter-dev
+  libfftw3-dev
   libumockdev-dev umockdev
   libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -1,0 +1,272 @@
+#include "core/measure/tone_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+namespace dmm {
+namespace {
+
+using Complex = std::complex<double>;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+// The largest line must stand this far (30 dB) above the median line to count as a tone:
+// the largest of 32768 lines of white noise stands about 12 dB above it.
+constexpr double kTonePeakOverMedian = 1000.0;
+// Lines fitted on each side of a component, beyond its main lobe.
+constexpr int kExtraFitLines = 3;
+constexpr int kCoarseSteps = 40;     // the frequency search: a grid over +-1 line ...
+constexpr int kGoldenSteps = 60;     // ... then a golden-section search around its best point
+constexpr int kReseedSamples = 256;  // the time-domain sines are recomputed exactly this often
+
+// sum_{j<n} e^(i theta j): the transform of a rectangular block of a complex sine.
+Complex Dirichlet(double theta, int n) {
+    const double t = std::remainder(theta, kTwoPi);
+    if (std::abs(t) < 1e-13) return {static_cast<double>(n), 0.0};
+    const double half = 0.5 * t;
+    return std::polar(std::sin(n * half) / std::sin(half), half * (n - 1));
+}
+
+// The windowed block's spectrum of the components fitted so far, and the fit of one more.
+class ToneFitter {
+  public:
+    ToneFitter(const std::vector<Complex>& lines, const WindowShape& shape, int n)
+        : lines_(lines), shape_(shape), n_(n), last_(static_cast<int>(lines.size()) - 1) {}
+
+    struct Fit {
+        Complex alpha;  // the sine is 2 Re(alpha e^(i omega j)): amplitude 2 |alpha|
+        double residual = 0.0;
+    };
+    struct Component {
+        double omega;
+        Complex alpha;
+    };
+
+    // Line k of the windowed transform of e^(i omega j). A sum-of-cosines window shifts
+    // the sine by whole lines, so its transform is a sum of shifted Dirichlet kernels.
+    Complex Kernel(double omega, int k) const {
+        const double step = kTwoPi / n_;
+        Complex sum = shape_.cosines[0] * Dirichlet(omega - step * k, n_);
+        for (int m = 1; m < shape_.terms; ++m) {
+            const double a = (m % 2 ? -0.5 : 0.5) * shape_.cosines[static_cast<size_t>(m)];
+            sum +=
+                a * (Dirichlet(omega - step * (k - m), n_) + Dirichlet(omega - step * (k + m), n_));
+        }
+        return sum;
+    }
+
+    // The lines fitted around a component at the given line: its lobe and a few more,
+    // never DC's lobe.
+    std::pair<int, int> Band(double line) const {
+        const int centre = static_cast<int>(std::lround(line));
+        const int reach = shape_.lobeHalfWidth + kExtraFitLines;
+        return {std::max(centre - reach, shape_.lobeHalfWidth), std::min(centre + reach, last_)};
+    }
+
+    // Least squares of one real sine at omega over the band, after what is fitted already.
+    Fit FitAt(double omega, std::pair<int, int> band) const {
+        double uu = 0, uv = 0, vv = 0, uy = 0, vy = 0;
+        const int count = std::max(0, band.second - band.first + 1);
+        std::vector<Complex> u(static_cast<size_t>(count)), v(u.size()), y(u.size());
+        for (int k = band.first; k <= band.second; ++k) {
+            const auto i = static_cast<size_t>(k - band.first);
+            const Complex g = Kernel(omega, k), h = Kernel(-omega, k);
+            u[i] = g + h;
+            v[i] = Complex(0, 1) * (g - h);
+            y[i] = lines_[static_cast<size_t>(k)] - FittedAt(k);
+            uu += std::norm(u[i]);
+            vv += std::norm(v[i]);
+            uv += std::real(std::conj(u[i]) * v[i]);
+            uy += std::real(std::conj(u[i]) * y[i]);
+            vy += std::real(std::conj(v[i]) * y[i]);
+        }
+        Fit fit;
+        const double det = uu * vv - uv * uv;
+        if (!(std::abs(det) > 0.0)) {
+            fit.residual = std::numeric_limits<double>::infinity();
+            return fit;
+        }
+        const double p = (uy * vv - vy * uv) / det;
+        const double q = (vy * uu - uy * uv) / det;
+        fit.alpha = {p, q};
+        for (size_t i = 0; i < u.size(); ++i) fit.residual += std::norm(y[i] - p * u[i] - q * v[i]);
+        return fit;
+    }
+
+    // The frequency (in lines) whose sine fits the band around `around` best.
+    double SearchLine(double around) const {
+        const std::pair<int, int> band = Band(around);
+        auto cost = [&](double line) { return FitAt(kTwoPi * line / n_, band).residual; };
+        double best = around, bestCost = cost(around);
+        for (int s = 0; s <= kCoarseSteps; ++s) {
+            const double line = around - 1.0 + 2.0 * s / kCoarseSteps;
+            const double c = cost(line);
+            if (c < bestCost) {
+                best = line;
+                bestCost = c;
+            }
+        }
+        const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
+        double lo = best - 2.0 / kCoarseSteps, hi = best + 2.0 / kCoarseSteps;
+        double a = hi - ratio * (hi - lo), b = lo + ratio * (hi - lo);
+        double ca = cost(a), cb = cost(b);
+        for (int s = 0; s < kGoldenSteps; ++s) {
+            if (ca < cb) {
+                hi = b;
+                b = a;
+                cb = ca;
+                a = hi - ratio * (hi - lo);
+                ca = cost(a);
+            } else {
+                lo = a;
+                a = b;
+                ca = cb;
+                b = lo + ratio * (hi - lo);
+                cb = cost(b);
+            }
+        }
+        const double found = 0.5 * (lo + hi);
+        return cost(found) <= bestCost ? found : best;
+    }
+
+    void Add(double omega, Complex alpha) { fitted_.push_back({omega, alpha}); }
+    const std::vector<Component>& fitted() const { return fitted_; }
+
+  private:
+    Complex FittedAt(int k) const {
+        Complex sum;
+        for (const Component& c : fitted_)
+            sum += c.alpha * Kernel(c.omega, k) + std::conj(c.alpha) * Kernel(-c.omega, k);
+        return sum;
+    }
+
+    const std::vector<Complex>& lines_;
+    const WindowShape& shape_;
+    int n_;
+    int last_;
+    std::vector<Component> fitted_;
+};
+
+// Where a frequency of `line` lines shows in the one-sided spectrum of n lines.
+double Folded(double line, int n) {
+    double t = std::fmod(line, static_cast<double>(n));
+    if (t < 0) t += n;
+    return t > n / 2.0 ? n - t : t;
+}
+
+double Db(double ratio) {
+    return 10.0 * std::log10(ratio);
+}
+
+}  // namespace
+
+double PowerDbfs(double power, double fullScale) {
+    const double fullScalePower = fullScale * fullScale / 2.0;
+    return fullScalePower > 0 ? Db(power / fullScalePower) : 0.0;
+}
+
+ToneFigures AnalyseTone(std::span<const double> x, double fullScale, SpectrumWindow window,
+                        int segments) {
+    ToneFigures out;
+    const int n = static_cast<int>(x.size());
+    if (n < kMinToneBlock) return out;
+    const WindowShape& shape = ShapeOf(window);
+    const int lobe = shape.lobeHalfWidth;
+    const std::vector<Complex> lines = WindowedTransform(x, window);
+    const int last = static_cast<int>(lines.size()) - 1;
+    if (last < 2 * lobe + 2) return out;
+
+    // The fundamental: the largest line clear of DC's lobe, well above the median.
+    std::vector<double> power;
+    power.reserve(lines.size());
+    for (int k = lobe; k <= last; ++k) power.push_back(std::norm(lines[static_cast<size_t>(k)]));
+    const auto peak = std::max_element(power.begin(), power.end());
+    const int peakLine = lobe + static_cast<int>(peak - power.begin());
+    const double peakPower = *peak;
+    std::nth_element(power.begin(), power.begin() + static_cast<ptrdiff_t>(power.size() / 2),
+                     power.end());
+    const double median = power[power.size() / 2];
+    if (peakLine <= lobe || !(peakPower > kTonePeakOverMedian * median)) return out;
+
+    ToneFitter fitter(lines, shape, n);
+    const double fundamentalLine = fitter.SearchLine(peakLine);
+    const double omega = kTwoPi * fundamentalLine / n;
+    const ToneFitter::Fit first = fitter.FitAt(omega, fitter.Band(fundamentalLine));
+    if (!std::isfinite(first.residual)) return out;
+    fitter.Add(omega, first.alpha);
+    out.found = true;
+    out.coherent = std::abs(fundamentalLine - std::round(fundamentalLine)) < 1e-3;
+    out.fundamental = {1, true, fundamentalLine, 2.0 * std::abs(first.alpha),
+                       2.0 * std::norm(first.alpha)};
+
+    std::vector<double> taken{fundamentalLine};
+    std::vector<std::pair<int, Complex>> harmonicFits;  // order, alpha
+    for (int i = 0; i < kHarmonicsCounted; ++i) {
+        const int order = i + 2;
+        ToneComponent& h = out.harmonics[static_cast<size_t>(i)];
+        h.order = order;
+        h.line = Folded(order * fundamentalLine, n);
+        h.resolved = h.line >= lobe + 1 && std::all_of(taken.begin(), taken.end(), [&](double t) {
+                         return std::abs(t - h.line) >= 2 * lobe + 1;
+                     });
+        if (!h.resolved) continue;
+        const ToneFitter::Fit fit = fitter.FitAt(order * omega, fitter.Band(h.line));
+        if (!std::isfinite(fit.residual)) {
+            h.resolved = false;
+            continue;
+        }
+        fitter.Add(order * omega, fit.alpha);
+        harmonicFits.emplace_back(order, fit.alpha);
+        taken.push_back(h.line);
+        h.amplitude = 2.0 * std::abs(fit.alpha);
+        h.power = 2.0 * std::norm(fit.alpha);
+    }
+
+    // The block without the fitted sines: the phasor e^(i omega j) by recurrence,
+    // recomputed exactly every few hundred samples, and its powers for the harmonics.
+    std::vector<double> rest(x.begin(), x.end());
+    const Complex turn = std::polar(1.0, omega);
+    Complex z;
+    for (int j = 0; j < n; ++j) {
+        z = j % kReseedSamples == 0 ? std::polar(1.0, omega * j) : z * turn;
+        double model = 2.0 * std::real(first.alpha * z);
+        Complex zh = z;
+        int order = 1;
+        for (const auto& [o, alpha] : harmonicFits) {
+            for (; order < o; ++order) zh *= z;
+            model += 2.0 * std::real(alpha * zh);
+        }
+        rest[static_cast<size_t>(j)] -= model;
+    }
+    const PowerSpectrum noise = ComputePowerSpectrum(rest, window, segments);
+    out.noisePower = noise.NoisePower(lobe);
+    for (int k = lobe; k < static_cast<int>(noise.power.size()); ++k) {
+        if (noise.power[static_cast<size_t>(k)] > out.largestSpurPower) {
+            out.largestSpurPower = noise.power[static_cast<size_t>(k)];
+            out.largestSpurLine = static_cast<double>(k) * noise.segments;
+        }
+    }
+
+    const double p1 = out.fundamental.power;
+    double distortion = 0.0, largest = out.largestSpurPower;
+    for (const ToneComponent& h : out.harmonics) {
+        if (!h.resolved) continue;
+        distortion += h.power;
+        if (h.power > largest) {
+            largest = h.power;
+            out.largestSpurLine = h.line;
+        }
+    }
+    const double inf = std::numeric_limits<double>::infinity();
+    out.snrDb = out.noisePower > 0 ? Db(p1 / out.noisePower) : inf;
+    out.thdDb = distortion > 0 ? Db(distortion / p1) : -inf;
+    out.sinadDb = out.noisePower + distortion > 0 ? Db(p1 / (out.noisePower + distortion)) : inf;
+    out.sfdrDb = largest > 0 ? Db(p1 / largest) : inf;
+    out.enobBits = (out.sinadDb - 1.76) / 6.02;
+    out.fundamentalDbfs = PowerDbfs(p1, fullScale);
+    return out;
+}
+
+}  // namespace dmm
