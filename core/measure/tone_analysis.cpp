@@ -15,6 +15,7 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 // The largest line must stand this far (30 dB) above the median line to count as a tone:
 // the largest of 32768 lines of white noise stands about 12 dB above it.
 constexpr double kTonePeakOverMedian = 1000.0;
+constexpr double kRoundingResidue = 1e-20;
 // Lines fitted on each side of a component, beyond its main lobe.
 constexpr int kExtraFitLines = 3;
 constexpr int kCoarseSteps = 40;     // the frequency search: a grid over +-1 line ...
@@ -83,13 +84,23 @@ class ToneFitter {
             vy += std::real(std::conj(v[i]) * y[i]);
         }
         Fit fit;
+        double p = 0.0, q = 0.0;
         const double det = uu * vv - uv * uv;
-        if (!(std::abs(det) > 0.0)) {
+        if (vv <= 1e-12 * uu) {
+            // At DC and at half the sample rate a sine has no quadrature part: only the
+            // real part of alpha can be told.
+            if (!(uu > 0.0)) {
+                fit.residual = std::numeric_limits<double>::infinity();
+                return fit;
+            }
+            p = uy / uu;
+        } else if (det > 1e-12 * uu * vv) {
+            p = (uy * vv - vy * uv) / det;
+            q = (vy * uu - uy * uv) / det;
+        } else {
             fit.residual = std::numeric_limits<double>::infinity();
             return fit;
         }
-        const double p = (uy * vv - vy * uv) / det;
-        const double q = (vy * uu - uy * uv) / det;
         fit.alpha = {p, q};
         for (size_t i = 0; i < u.size(); ++i) fit.residual += std::norm(y[i] - p * u[i] - q * v[i]);
         return fit;
@@ -156,6 +167,12 @@ double Folded(double line, int n) {
     return t > n / 2.0 ? n - t : t;
 }
 
+// Mean square over the block of the sine 2 Re(alpha e^(i omega j)): |alpha|^2 x 2 away from
+// DC and half the sample rate, up to 4 |alpha|^2 at them.
+double MeanSquare(Complex alpha, double omega, int n) {
+    return 2.0 * std::norm(alpha) + 2.0 * std::real(alpha * alpha * Dirichlet(2.0 * omega, n)) / n;
+}
+
 double Db(double ratio) {
     return 10.0 * std::log10(ratio);
 }
@@ -179,6 +196,8 @@ ToneFigures AnalyseTone(std::span<const double> x, double fullScale, SpectrumWin
     if (last < 2 * lobe + 2) return out;
 
     // The fundamental: the largest line clear of DC's lobe, well above the median.
+    double total = 0.0;
+    for (const Complex& line : lines) total += std::norm(line);
     std::vector<double> power;
     power.reserve(lines.size());
     for (int k = lobe; k <= last; ++k) power.push_back(std::norm(lines[static_cast<size_t>(k)]));
@@ -188,7 +207,10 @@ ToneFigures AnalyseTone(std::span<const double> x, double fullScale, SpectrumWin
     std::nth_element(power.begin(), power.begin() + static_cast<ptrdiff_t>(power.size() / 2),
                      power.end());
     const double median = power[power.size() / 2];
-    if (peakLine <= lobe || !(peakPower > kTonePeakOverMedian * median)) return out;
+    // A flat block's lines beyond DC are rounding residue, 300 dB and more below it.
+    if (peakLine <= lobe || !(peakPower > kTonePeakOverMedian * median) ||
+        !(peakPower > kRoundingResidue * total))
+        return out;
 
     ToneFitter fitter(lines, shape, n);
     const double fundamentalLine = fitter.SearchLine(peakLine);
@@ -199,7 +221,7 @@ ToneFigures AnalyseTone(std::span<const double> x, double fullScale, SpectrumWin
     out.found = true;
     out.coherent = std::abs(fundamentalLine - std::round(fundamentalLine)) < 1e-3;
     out.fundamental = {1, true, fundamentalLine, 2.0 * std::abs(first.alpha),
-                       2.0 * std::norm(first.alpha)};
+                       MeanSquare(first.alpha, omega, n)};
 
     std::vector<double> taken{fundamentalLine};
     std::vector<std::pair<int, Complex>> harmonicFits;  // order, alpha
@@ -221,7 +243,7 @@ ToneFigures AnalyseTone(std::span<const double> x, double fullScale, SpectrumWin
         harmonicFits.emplace_back(order, fit.alpha);
         taken.push_back(h.line);
         h.amplitude = 2.0 * std::abs(fit.alpha);
-        h.power = 2.0 * std::norm(fit.alpha);
+        h.power = MeanSquare(fit.alpha, order * omega, n);
     }
 
     // The block without the fitted sines: the phasor e^(i omega j) by recurrence,

@@ -34,8 +34,13 @@ class DemoChipCapture : public ::testing::Test {
             1);
         chip().nodes().adc1Input = 0.05;
         // ADC1: SENSE against AGND, VREF against FB (1.2 V), chopper on, fastest rate.
-        for (auto [name, value] : {std::pair{"S_AD1IP", 0}, {"S_AD1IN", 3}, {"S_AD1RH", 2},
-                                   {"S_AD1RL", 0}, {"AD1CHO", 1}, {"AD1OSR", 0}, {"ENAD_S", 1}})
+        for (auto [name, value] : {std::pair{"S_AD1IP", 0},
+                                   {"S_AD1IN", 3},
+                                   {"S_AD1RH", 2},
+                                   {"S_AD1RL", 0},
+                                   {"AD1CHO", 1},
+                                   {"AD1OSR", 0},
+                                   {"ENAD_S", 1}})
             SetField(name, value);
     }
 
@@ -44,7 +49,8 @@ class DemoChipCapture : public ::testing::Test {
         const TRegField& field = *f.core.chipModel().Field(name);
         const auto address = static_cast<uint16_t>(field.registerIndex);
         ASSERT_TRUE(f.core.chip().ReadChip(address, 1));
-        ASSERT_TRUE(f.core.chip().WriteRegister(address, field.Insert(f.core.chip().buffer()[0], value)));
+        ASSERT_TRUE(
+            f.core.chip().WriteRegister(address, field.Insert(f.core.chip().buffer()[0], value)));
     }
     AnalysisResults Capture() {
         CaptureSettings s;
