@@ -148,8 +148,12 @@ void DmmFrontEnd::AddInputTones(ConverterState& state, std::string_view positive
         const std::string node = SelectedNode(selector, memory);
         // A pinned node is held at its voltage: no tone reaches it.
         if (nodes.pinned.count(node) != 0) continue;
-        if (const auto it = nodes.tones.find(node); it != nodes.tones.end() && it->second.Active())
+        if (const auto it = nodes.tones.find(node);
+            it != nodes.tones.end() && it->second.Active()) {
             state.tones.push_back({sign, it->second});
+            Tone& tone = state.tones.back().tone;
+            if (tone.harmonicsDbc.empty()) tone.harmonicsDbc = nodes.sourceHarmonicsDbc;
+        }
     }
 }
 

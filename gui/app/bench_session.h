@@ -7,6 +7,7 @@
 #include "core/app/bench.h"
 #include "core/link/clock.h"
 #include "gui/app/gui_ui_hooks.h"
+#include "sim/sim_options.h"
 
 namespace dmm::sim {
 class SimBench;
@@ -18,6 +19,7 @@ struct BenchOptions {
     bool sim = false;
     bool simHid = false;
     QString dir;
+    sim::SimBenchOptions simExtras;  // a tone and harmonics on the simulated bench
 };
 
 // Everything one run of dmmbench works with: the bench directory, the clock, the board

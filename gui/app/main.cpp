@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include <iostream>
+
 #include "gui/app/bench_session.h"
 #include "gui/app/screenshot.h"
 #include "gui/app/t_main_panel.h"
@@ -37,14 +39,37 @@ int main(int argc, char** argv) {
                                    "MS", "1500");
     QCommandLineOption windowOnlyOption("window-only",
                                         "Picture only the first window of --show, in its frame.");
+    QCommandLineOption simToneOption(
+        "sim-tone", "Simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE).", "TONE");
+    QCommandLineOption simHarmonicsOption(
+        "sim-harmonics", "Simulated bench: harmonics of its AC sources, dBc from the 2nd on.",
+        "DBC,...");
     parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption,
-                       triggerOption, clickOption, fieldOption, delayOption, windowOnlyOption});
+                       triggerOption, clickOption, fieldOption, delayOption, windowOnlyOption,
+                       simToneOption, simHarmonicsOption});
     parser.process(app);
 
     dmm::gui::BenchOptions options;
     options.sim = parser.isSet(simOption);
     options.simHid = parser.isSet(simHidOption);
     options.dir = parser.value(dirOption);
+    std::string error;
+    if (parser.isSet(simToneOption)) {
+        options.simExtras.tone =
+            dmm::sim::ParseSimTone(parser.value(simToneOption).toStdString(), error);
+        if (!options.simExtras.tone) {
+            std::cerr << "dmmbench: --sim-tone: " << error << '\n';
+            return 2;
+        }
+    }
+    if (parser.isSet(simHarmonicsOption)) {
+        options.simExtras.harmonicsDbc =
+            dmm::sim::ParseHarmonics(parser.value(simHarmonicsOption).toStdString(), error);
+        if (!options.simExtras.harmonicsDbc) {
+            std::cerr << "dmmbench: --sim-harmonics: " << error << '\n';
+            return 2;
+        }
+    }
 
     dmm::gui::BenchSession session(options, QApplication::applicationDirPath());
     if (!session.error().isEmpty()) {
