@@ -6,7 +6,9 @@
 #include "core/app/bench_directory.h"
 #include "core/chip/chip_loader.h"
 
+#include "cli/verb.h"
 #include "core/link/number_text.h"
+#include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
@@ -44,8 +46,10 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         benchDir_ = dir.path.toStdString();
     else
         err_ << "dmmctl: " << dir.error.toStdString() << '\n';
+    if (!dir.notice.isEmpty()) err_ << "dmmctl: " << dir.notice.toStdString() << '\n';
 
     BoardBus* bus = nullptr;
+    ParallelPortBus* ports = nullptr;
     if (options.sim) {
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
@@ -63,16 +67,26 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             extras.harmonicsDbc = sim::ParseHarmonics(options.simHarmonics, error);
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
+        ports = &simBench_->parallelPort();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
+        systemPorts_ = std::make_unique<platform::PpdevPortBus>();
+        ports = systemPorts_.get();
     }
-    core_ = std::make_unique<BenchCore>(*bus, *clock_);
+    core_ = std::make_unique<BenchCore>(*bus, *clock_, ports);
     if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
+    int64_t base = 0;
+    if (ParseCliNumber(options.lpt, base) && IsLptPortBase(static_cast<uint16_t>(base)))
+        core_->parallel().PortBase = static_cast<uint16_t>(base);
+    core_->parallel().SetStatusHandler([this](const std::string& text, bool failure) {
+        if (failure) err_ << "dmmctl: " << text << '\n';
+    });
     core_->chip().Photo = options.photo;
     if (options.trace) {
         tracePrinter_ = std::make_unique<TracePrinter>(out_);
         core_->link().SetTrace(tracePrinter_.get());
+        core_->parallel().SetTrace(tracePrinter_.get());
     }
 }
 
@@ -89,6 +103,14 @@ bool Session::Fail(const std::string& message) {
     return false;
 }
 
+bool Session::ChipFail(const std::string& what) {
+    const std::string& why = core_->chip().LastFailure();
+    if (!why.empty()) return Fail(what + ": " + why);
+    if (!core_->target().devc.connected && UsesBoard(core_->target().interfaceKind))
+        return Fail(what + ": the board link was lost");
+    return Fail(what + ": the chip did not answer");
+}
+
 bool Session::LoadChip(int index) {
     core_->target().chipIndex = static_cast<uint16_t>(index);
     const QString include = IncludeDirectory(QString::fromStdString(benchDir_));
@@ -102,6 +124,12 @@ bool Session::LoadChip(int index) {
 bool Session::EnsureChip() {
     if (core_->chipModel().loadCount > 0) return true;
     return LoadChip(core_->target().chipIndex);
+}
+
+bool Session::EnsureChipLink() {
+    if (core_->target().interfaceKind != InterfaceKind::Parallel) return EnsureBoard();
+    ParallelLink& parallel = core_->parallel();
+    return parallel.IsOpen() || parallel.ParInit();
 }
 
 bool Session::EnsureBoard() {

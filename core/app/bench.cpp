@@ -7,8 +7,8 @@
 
 namespace dmm {
 
-Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
-    : core_(bus, clock),
+Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts)
+    : core_(bus, clock, parallelPorts),
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
       captureHost_(up_, shuttingDown_),
@@ -21,6 +21,9 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
     core_.chip().OnFailure = [this](const std::string& why) {
         hooks_.SetStatusText(1, QString::fromStdString(why));
     };
+    core_.parallel().SetStatusHandler([this](const std::string& text, bool) {
+        hooks_.SetStatusText(0, QString::fromStdString(text));
+    });
 }
 
 Bench::~Bench() = default;

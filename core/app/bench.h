@@ -71,7 +71,8 @@ struct RegisterImageSnapshot {
 class Bench : public QObject {
     Q_OBJECT
   public:
-    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks);
+    // The parallel-port link reports on status panel 0, where the board link reports.
+    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts = nullptr);
     ~Bench() override;
 
     // Bench-thread accessors: only inside posted work (or before the thread starts).

@@ -1,6 +1,7 @@
 #include "gui/app/bench_session.h"
 
 #include "core/app/bench_directory.h"
+#include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
@@ -13,6 +14,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     error_ = dir.error;
 
     BoardBus* bus = nullptr;
+    ParallelPortBus* ports = nullptr;
     if (options.sim || options.simHid) {
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
@@ -27,11 +29,14 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         if (!sim::ApplySimOptions(*simBench_, options.simExtras, error))
             simNote_ = QString::fromStdString(error);
         bus = &simBench_->bus();
+        ports = &simBench_->parallelPort();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
+        systemPorts_ = std::make_unique<platform::PpdevPortBus>();
+        ports = systemPorts_.get();
     }
-    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_);
+    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, ports);
     bench_->benchDir = benchDir_;
     thread_ = std::make_unique<BenchThread>(*bench_);
 }

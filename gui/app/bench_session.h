@@ -23,7 +23,7 @@ struct BenchOptions {
 };
 
 // Everything one run of dmmbench works with: the bench directory, the clock, the board
-// bus (real or simulated), the bench and its thread.
+// bus and the parallel ports (real or simulated), the bench and its thread.
 class BenchSession {
   public:
     BenchSession(const BenchOptions& options, const QString& executableDir);
@@ -48,6 +48,7 @@ class BenchSession {
     GuiUiHooks hooks_;
     std::unique_ptr<sim::SimBench> simBench_;
     std::unique_ptr<BoardBus> systemBus_;
+    std::unique_ptr<ParallelPortBus> systemPorts_;
     std::unique_ptr<Bench> bench_;
     std::unique_ptr<BenchThread> thread_;
 };
