@@ -35,6 +35,15 @@ QString WarningText(FigureWarning warning) {
         case FigureWarning::ShortForSpectrum:
             return QStringLiteral("fewer than %1 samples: too short for a spectrum")
                 .arg(kMinSpectrumSamples);
+        case FigureWarning::MissedConversions:
+            return QStringLiteral(
+                "results were missed (they came slower than the converter makes them): the "
+                "samples are not evenly spaced and the spectrum is smeared; capture with "
+                "Interrupt");
+        case FigureWarning::ToneInNoise:
+            return QStringLiteral(
+                "the block carries a tone: sigma and the noise figures count it as noise; the "
+                "tone figures (SNR, SINAD, ENOB from SINAD) separate them");
     }
     return {};
 }
@@ -107,6 +116,9 @@ BlockFigures ComputeBlockFigures(const BlockInput& in) {
     if (f.sigma == 0.0 || in.original.rmsNoiseCounts == 0.0) warn(FigureWarning::NoNoise);
     if (f.sigma > 0.0 && f.sigma < 0.5) warn(FigureWarning::QuantisationLimited);
     if (in.original.enob > bits || f.enobIeee > bits) warn(FigureWarning::EnobAboveBits);
+    if (f.rateFromFields && in.measuredRateHz > 0 &&
+        in.measuredRateHz < kMinRateShare * f.outputRateHz)
+        warn(FigureWarning::MissedConversions);
     if (f.count < kMinNoiseSamples) warn(FigureWarning::ShortForNoise);
     if (f.count < kMinPeakToPeakSamples) warn(FigureWarning::ShortForPeakToPeak);
     if (f.count < kMinSpectrumSamples) {
@@ -115,6 +127,7 @@ BlockFigures ComputeBlockFigures(const BlockInput& in) {
     }
     out.spectrum = ComputePowerSpectrum(in.x, in.window, out.spectrumAverages);
     out.tone = AnalyseTone(in.x, out.fullScale, in.window, out.spectrumAverages);
+    if (out.tone.found) warn(FigureWarning::ToneInNoise);
     return out;
 }
 

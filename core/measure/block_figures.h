@@ -23,12 +23,18 @@ enum class FigureWarning {
     ShortForNoise,        // fewer than kMinNoiseSamples
     ShortForPeakToPeak,   // fewer than kMinPeakToPeakSamples: peaks read low
     ShortForSpectrum,     // fewer than kMinSpectrumSamples
+    MissedConversions,    // results came slower than the converter makes them
+    ToneInNoise,          // the block carries a tone, which sigma counts as noise
 };
 
 inline constexpr int kMinNoiseSamples = 16;
 // Gaussian noise reaches its 6.6 sigma (99.9 %) peak-to-peak in about a thousand samples.
 inline constexpr int kMinPeakToPeakSamples = 1000;
 inline constexpr int kMinSpectrumSamples = 64;
+// Below this share of the converter's rate a capture has lost results on the way: its
+// samples are not evenly spaced and its spectrum's frequencies are off. (The settling
+// results and the start take a few per cent of a short capture's time.)
+inline constexpr double kMinRateShare = 0.8;
 
 QString WarningText(FigureWarning warning);
 // Warnings that make the block unfit for any figure: a script's --strict fails on them.

@@ -25,6 +25,20 @@ QString ConventionsPreamble() {
         "and FSR = 2^B counts.");
 }
 
+std::vector<FigureRow> AddedFigureConventions() {
+    BlockFigures every;
+    every.noise.count = 1;
+    every.noise.outputRateHz = 1.0;
+    every.tone.found = true;
+    every.tone.fundamental.power = 1.0;
+    for (ToneComponent& h : every.tone.harmonics) {
+        h.resolved = true;
+        h.power = 1.0;
+    }
+    every.spectrum.segments = 1;
+    return ExtraFigureRows(every, 1.0);
+}
+
 QString FigureText(const FigureRow& row) {
     if (!row.value) return QStringLiteral("----");
     return QString::fromStdString(FixedText(*row.value, row.decimals));
@@ -55,7 +69,7 @@ std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacing
     std::vector<FigureRow> rows{
         {"ENOB IEEE 1241", "ENOB (IEEE)", If(has, n.enobIeee), "bits",
          "log2(FSR / (sigma' x sqrt 12)), FSR = 2^B counts (B when sigma' is 0)"},
-        {"Noise free 6.6 sigma", "Noise free (6.6 s)", If(has, n.noiseFree66), "bits",
+        {"Noise free 6.6 sigma", "Noise free (6.6 \u03c3)", If(has, n.noiseFree66), "bits",
          "B - log2(6.6 x sigma'): 99.9 % of Gaussian noise lies within 6.6 sigma"},
         {"Noise (uV rms)", "Noise rms", If(has, n.microvoltsRms), "uV",
          "sigma' x Vref / (gain x 2^(B-1)), input-referred"},
@@ -65,9 +79,8 @@ std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacing
          If(has && n.outputRateHz > 0, n.nanovoltsPerRootHz), "nV/rtHz",
          "sigma' in volts / sqrt(f_data / 2): white noise over 0..f_data/2"},
         {"Output rate (Hz)", "Data rate", If(has && n.outputRateHz > 0, n.outputRateHz), "Hz",
-         n.rateFromFields
-             ? QStringLiteral("from the converter's clock and oversampling fields")
-             : QStringLiteral("measured: samples / capture time (the rate fields do not say)")},
+         QStringLiteral("from the converter's clock and oversampling fields when the crystal "
+                        "clocks it; otherwise measured: samples / capture time")},
     };
     for (FigureRow& row : rows) row.decimals = 3;
     const ToneFigures& t = b.tone;
@@ -97,11 +110,10 @@ std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacing
         const std::string key = "H" + std::to_string(h.order) + " (dBc)";
         rows.push_back({key, QStringLiteral("H%1").arg(h.order),
                         If(h.resolved, 10.0 * std::log10(h.power / t.fundamental.power)), "dBc",
-                        h.resolved ? QStringLiteral("10 log10(P%1 / P1), at %2 Hz after folding")
-                                         .arg(h.order)
-                                         .arg(h.line * lineSpacingHz, 0, 'f', 3)
-                                   : QStringLiteral("folds onto DC, the fundamental or a lower "
-                                                    "harmonic: not counted"),
+                        QStringLiteral("10 log10(P%1 / P1), folded into 0..f_data/2; \"----\" "
+                                       "where it folds onto DC, the fundamental or a lower "
+                                       "harmonic (not counted)")
+                            .arg(h.order),
                         2});
     }
     return rows;

@@ -30,6 +30,9 @@ std::vector<FigureRow> OriginalFigureRows(const AnalysisResults& results, bool h
 // carries a tone. lineSpacingHz turns spectrum lines into hertz.
 std::vector<FigureRow> ExtraFigureRows(const BlockFigures& figures, double lineSpacingHz);
 
+// Every added figure, tone figures included, for listing how each is computed.
+std::vector<FigureRow> AddedFigureConventions();
+
 // The definitions both tables share (B, D, sigma, v, c): the head of the conventions text.
 QString ConventionsPreamble();
 

@@ -81,6 +81,7 @@ TEST(NoiseFigures, EnobFromSinadOfAToneInKnownNoise) {
             amplitude * std::sin(2 * std::numbers::pi * 123.45 * static_cast<double>(j) / 16384);
     const BlockFigures f = Figures(block);
     ASSERT_TRUE(f.tone.found);
+    EXPECT_TRUE(f.Has(FigureWarning::ToneInNoise));
     const double sinad = 10 * std::log10(amplitude * amplitude / 2 / (sigma * sigma));
     EXPECT_NEAR(f.tone.enobBits, (sinad - 1.76) / 6.02, 0.05);
 }
@@ -127,6 +128,17 @@ TEST(NoiseFigures, BlocksWhoseFiguresMeanNothingAreFlagged) {
         EXPECT_TRUE(shortBlock.Has(w)) << WarningText(w).toStdString();
     EXPECT_TRUE(shortBlock.spectrum.empty());
     EXPECT_FALSE(shortBlock.Has(FigureWarning::NoNoise));
+
+    // Polling too slowly for the converter: 300 of its 640 results a second arrived.
+    BlockInput slow;
+    const std::vector<double> noise = WhiteNoise(2048, 0.0, 50.0);
+    slow.x = slow.raw = noise;
+    slow.original = Original(noise, 24);
+    slow.fieldRateHz = 640.0;
+    slow.measuredRateHz = 300.0;
+    EXPECT_TRUE(ComputeBlockFigures(slow).Has(FigureWarning::MissedConversions));
+    slow.measuredRateHz = 600.0;
+    EXPECT_FALSE(ComputeBlockFigures(slow).Has(FigureWarning::MissedConversions));
 }
 
 TEST(NoiseFigures, ToneRowsAppearOnlyWithATone) {
