@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 
 #include "core/app/atomic_write.h"
 #include "core/app/bench_core.h"
 #include "core/measure/adc_csv.h"
 #include "core/measure/adc_statistics.h"
 #include "core/measure/fixed_text.h"
-#include "core/measure/real_fft.h"
+#include "core/measure/program_spectrum.h"
 
 namespace dmm {
 namespace {
@@ -262,24 +261,8 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
 void AdcAnalysis::RunSpectrum(int n) {
     n = std::min(Fft::FloorPowerOfTwo(n), kSampleBufferSize);
     if (n < 1) return;
-    auto values = data_.values();
-    auto re = data_.spectrumReal();
-    auto im = data_.spectrumImag();
-    // The block is loaded as v - i v, so its transform is (1 - i) R, R the transform of
-    // the real block v: FFTW's real-input transform gives R for k <= n/2, and R_(n-k) is
-    // the conjugate of R_k.
-    const auto fft = RealFft::ForLength(n);
-    std::vector<std::complex<double>> lines(static_cast<size_t>(fft->lines()));
-    fft->Forward(values.first(static_cast<size_t>(n)), lines);
-    for (int k = 0; k < n; ++k) {
-        const std::complex<double> r = k < fft->lines()
-                                           ? lines[static_cast<size_t>(k)]
-                                           : std::conj(lines[static_cast<size_t>(n - k)]);
-        re[static_cast<size_t>(k)] = r.real() + r.imag();
-        im[static_cast<size_t>(k)] = r.imag() - r.real();
-    }
-    SpectrumLevels(re.first(static_cast<size_t>(n)), im.first(static_cast<size_t>(n)),
-                   data_.levels().first(static_cast<size_t>(n)));
+    ProgramSpectrum(data_.values().first(static_cast<size_t>(n)), data_.spectrumReal(),
+                    data_.spectrumImag(), data_.levels());
 }
 
 void AdcAnalysis::ComputeFigures(int count, CaptureSource gainSource,

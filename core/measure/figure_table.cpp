@@ -93,8 +93,14 @@ std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacing
             "corrected for the window's noise bandwidth")
             .arg(window)
             .arg(b.spectrum.segments);
-    rows.push_back({"Fundamental (Hz)", "Fundamental", t.fundamental.line * lineSpacingHz, "Hz",
-                    "fitted line x line spacing (1 / capture time)", 3});
+    // The converter's rate, when its fields give it and no result was missed, places the
+    // tone exactly; 1 / capture time also counts the capture's start and its last pass.
+    const bool evenlySpaced = n.rateFromFields && !b.Has(FigureWarning::MissedConversions);
+    const double spacingHz = evenlySpaced ? n.outputRateHz / n.count : lineSpacingHz;
+    rows.push_back({"Fundamental (Hz)", "Fundamental", t.fundamental.line * spacingHz, "Hz",
+                    "fitted line x f_data / N when the converter's fields give its rate; "
+                    "otherwise x 1 / capture time",
+                    3});
     rows.push_back({"Fundamental (dBFS)", "Level", t.fundamentalDbfs, "dBFS",
                     "20 log10(A1 / 2^(B-1)): a full-scale sine is 0 dBFS", 2});
     rows.push_back({"SNR (dB)", "SNR", t.snrDb, "dB", "10 log10(P1 / Pnoise); " + noiseHow, 2});

@@ -10,12 +10,19 @@
 
 namespace dmm {
 
-std::span<const double> CachedWindow(SpectrumWindow window, int n) {
+const WindowTable& CachedWindow(SpectrumWindow window, int n) {
     static std::mutex mutex;
-    static std::map<std::pair<int, int>, std::unique_ptr<const std::vector<double>>> cache;
+    static std::map<std::pair<int, int>, std::unique_ptr<const WindowTable>> cache;
     std::lock_guard lock(mutex);
     auto& entry = cache[{static_cast<int>(window), n}];
-    if (!entry) entry = std::make_unique<const std::vector<double>>(WindowSamples(window, n));
+    if (!entry) {
+        auto table = std::make_unique<WindowTable>();
+        table->samples = WindowSamples(window, n);
+        for (double v : table->samples) table->sum += v;
+        table->coherentGain = CoherentGain(table->samples);
+        table->noiseBandwidth = NoiseBandwidthLines(table->samples);
+        entry = std::move(table);
+    }
     return *entry;
 }
 
@@ -41,30 +48,30 @@ PowerSpectrum ComputePowerSpectrum(std::span<const double> x, SpectrumWindow win
     if (total < 2) return out;
     segments = std::clamp(segments, 1, std::max(1, total / kMinSegmentLength));
     const int n = total / segments;
-    const std::span<const double> w = CachedWindow(window, n);
+    const WindowTable& w = CachedWindow(window, n);
     const auto fft = RealFft::ForLength(n);
     out.segmentLength = n;
     out.segments = segments;
-    out.coherentGain = CoherentGain(w);
-    out.noiseBandwidth = NoiseBandwidthLines(w);
+    out.coherentGain = w.coherentGain;
+    out.noiseBandwidth = w.noiseBandwidth;
     out.lobeHalfWidth = ShapeOf(window).lobeHalfWidth;
     out.power.assign(static_cast<size_t>(fft->lines()), 0.0);
 
-    double windowSum = 0.0;
-    for (double v : w) windowSum += v;
-    const double scale = 1.0 / (windowSum * windowSum * segments);
-    std::vector<double> segment(static_cast<size_t>(n));
-    std::vector<std::complex<double>> lines(static_cast<size_t>(fft->lines()));
-    for (int s = 0; s < segments; ++s) {
-        const double* first = x.data() + static_cast<ptrdiff_t>(s) * n;
-        for (int i = 0; i < n; ++i)
-            segment[static_cast<size_t>(i)] = first[i] * w[static_cast<size_t>(i)];
-        fft->Forward(segment, lines);
-        for (int k = 0; k < fft->lines(); ++k) {
-            const bool single = k == 0 || (n % 2 == 0 && k == n / 2);
-            out.power[static_cast<size_t>(k)] +=
-                (single ? 1.0 : 2.0) * std::norm(lines[static_cast<size_t>(k)]) * scale;
-        }
+    const double scale = 1.0 / (w.sum * w.sum * segments);
+    // Line 0 and (for even n) line n/2 stand for one frequency each, the others for two.
+    const size_t last = out.power.size() - 1;
+    const bool lastSingle = n % 2 == 0;
+    const auto length = static_cast<size_t>(n);
+    for (size_t s = 0; s < static_cast<size_t>(segments); ++s) {
+        fft->Transform(x.subspan(s * length, length), w.samples,
+                       [&](std::span<const std::complex<double>> lines) {
+                           out.power[0] += std::norm(lines[0]) * scale;
+                           for (size_t k = 1; k < last; ++k)
+                               out.power[k] += 2.0 * std::norm(lines[k]) * scale;
+                           if (last > 0)
+                               out.power[last] +=
+                                   (lastSingle ? 1.0 : 2.0) * std::norm(lines[last]) * scale;
+                       });
     }
     return out;
 }
@@ -73,13 +80,12 @@ std::vector<std::complex<double>> WindowedTransform(std::span<const double> x,
                                                     SpectrumWindow window) {
     const int n = static_cast<int>(x.size());
     if (n < 1) return {};
-    const std::span<const double> w = CachedWindow(window, n);
-    std::vector<double> windowed(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        windowed[static_cast<size_t>(i)] = x[static_cast<size_t>(i)] * w[static_cast<size_t>(i)];
     const auto fft = RealFft::ForLength(n);
     std::vector<std::complex<double>> lines(static_cast<size_t>(fft->lines()));
-    fft->Forward(windowed, lines);
+    fft->Transform(x, CachedWindow(window, n).samples,
+                   [&](std::span<const std::complex<double>> out) {
+                       std::copy(out.begin(), out.end(), lines.begin());
+                   });
     return lines;
 }
 

@@ -37,8 +37,16 @@ inline constexpr int kMinSegmentLength = 16;
 // kMinSegmentLength samples, or the whole block when it is shorter).
 PowerSpectrum ComputePowerSpectrum(std::span<const double> x, SpectrumWindow window, int segments);
 
-// The window's samples for length n, computed once per window and length.
-std::span<const double> CachedWindow(SpectrumWindow window, int n);
+// A window's samples for one length and the sums the spectrum's scaling needs.
+struct WindowTable {
+    std::vector<double> samples;
+    double sum = 0.0;
+    double coherentGain = 0.0;
+    double noiseBandwidth = 0.0;  // lines
+};
+
+// The table of a window for length n, computed once per window and length and kept.
+const WindowTable& CachedWindow(SpectrumWindow window, int n);
 
 // The windowed transform of a whole block, lines 0..n/2: what tone fitting works on.
 std::vector<std::complex<double>> WindowedTransform(std::span<const double> x,

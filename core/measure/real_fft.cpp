@@ -37,16 +37,28 @@ RealFft::~RealFft() {
     fftw_free(plan_->out);
 }
 
-bool RealFft::Forward(std::span<const double> in, std::span<std::complex<double>> out) const {
-    if (in.size() < static_cast<size_t>(n_) || out.size() < static_cast<size_t>(lines()) ||
-        !plan_->plan)
-        return false;
-    std::lock_guard lock(mutex_);
-    std::copy_n(in.begin(), n_, plan_->in);
+bool RealFft::Planned() const {
+    return plan_->plan != nullptr;
+}
+
+double* RealFft::Input() const {
+    return plan_->in;
+}
+
+// fftw_complex is double[2], laid out as std::complex<double> is.
+const std::complex<double>* RealFft::Output() const {
+    return reinterpret_cast<const std::complex<double>*>(plan_->out);
+}
+
+void RealFft::Execute() const {
     fftw_execute(plan_->plan);
-    for (int k = 0; k < lines(); ++k)
-        out[static_cast<size_t>(k)] = {plan_->out[k][0], plan_->out[k][1]};
-    return true;
+}
+
+bool RealFft::Forward(std::span<const double> in, std::span<std::complex<double>> out) const {
+    if (out.size() < static_cast<size_t>(lines())) return false;
+    return Transform(in, {}, [&](std::span<const std::complex<double>> lines) {
+        std::copy(lines.begin(), lines.end(), out.begin());
+    });
 }
 
 std::shared_ptr<const RealFft> RealFft::ForLength(int n) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <complex>
 #include <memory>
 #include <mutex>
@@ -28,12 +29,38 @@ class RealFft {
     // out untouched) when they are shorter.
     bool Forward(std::span<const double> in, std::span<std::complex<double>> out) const;
 
+    // The transform of in, multiplied sample by sample by window when one is given (it
+    // then holds at least size() values), handed to use(lines) as the lines() lines in
+    // the transform's own buffer, valid during the call. Nothing is allocated, which
+    // matters at half a megabyte a 65536-point block. False, without calling use, when
+    // in or window is too short.
+    template <class Use>
+    bool Transform(std::span<const double> in, std::span<const double> window, Use&& use) const {
+        const auto n = static_cast<size_t>(n_);
+        if (in.size() < n || (!window.empty() && window.size() < n) || !Planned()) return false;
+        std::lock_guard lock(mutex_);
+        double* buffer = Input();
+        if (window.empty()) {
+            std::copy_n(in.begin(), n, buffer);
+        } else {
+            for (size_t i = 0; i < n; ++i) buffer[i] = in[i] * window[i];
+        }
+        Execute();
+        use(std::span<const std::complex<double>>(Output(), static_cast<size_t>(lines())));
+        return true;
+    }
+
     // The transform of length n, planned once and kept for the rest of the run: a
     // capture's length seldom changes, and planning costs far more than a transform.
     static std::shared_ptr<const RealFft> ForLength(int n);
 
   private:
     struct Plan;
+    bool Planned() const;
+    double* Input() const;
+    const std::complex<double>* Output() const;
+    void Execute() const;
+
     int n_;
     std::unique_ptr<Plan> plan_;
     mutable std::mutex mutex_;

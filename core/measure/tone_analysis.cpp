@@ -1,6 +1,7 @@
 #include "core/measure/tone_analysis.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -18,9 +19,9 @@ constexpr double kTonePeakOverMedian = 1000.0;
 constexpr double kRoundingResidue = 1e-20;
 // Lines fitted on each side of a component, beyond its main lobe.
 constexpr int kExtraFitLines = 3;
-constexpr int kCoarseSteps = 40;     // the frequency search: a grid over +-1 line ...
-constexpr int kGoldenSteps = 60;     // ... then a golden-section search around its best point
-constexpr int kReseedSamples = 256;  // the time-domain sines are recomputed exactly this often
+constexpr int kCoarseSteps = 40;    // the frequency search: a grid over +-1 line ...
+constexpr int kGoldenSteps = 60;    // ... then a golden-section search around its best point
+constexpr int kChunkSamples = 256;  // the fitted sines are subtracted in chunks this long
 
 // sum_{j<n} e^(i theta j): the transform of a rectangular block of a complex sine.
 Complex Dirichlet(double theta, int n) {
@@ -34,7 +35,18 @@ Complex Dirichlet(double theta, int n) {
 class ToneFitter {
   public:
     ToneFitter(const std::vector<Complex>& lines, const WindowShape& shape, int n)
-        : lines_(lines), shape_(shape), n_(n), last_(static_cast<int>(lines.size()) - 1) {}
+        : lines_(lines), shape_(shape), n_(n), last_(static_cast<int>(lines.size()) - 1) {
+        // The kernel's terms j = -(terms - 1)..terms - 1: the window's coefficient of the
+        // shift by j lines, and with it (-1)^j e^(i pi j (n - 1) / n) (see Kernel).
+        for (int j = 1 - shape_.terms; j < shape_.terms; ++j) {
+            const int m = std::abs(j);
+            const double a = m == 0 ? shape_.cosines[0]
+                                    : (m % 2 ? -0.5 : 0.5) * shape_.cosines[static_cast<size_t>(m)];
+            const double sign = j % 2 == 0 ? 1.0 : -1.0;
+            shifts_.push_back(
+                {j, a, sign * a * std::polar(1.0, std::numbers::pi * j * (n_ - 1.0) / n_)});
+        }
+    }
 
     struct Fit {
         Complex alpha;  // the sine is 2 Re(alpha e^(i omega j)): amplitude 2 |alpha|
@@ -46,16 +58,27 @@ class ToneFitter {
     };
 
     // Line k of the windowed transform of e^(i omega j). A sum-of-cosines window shifts
-    // the sine by whole lines, so its transform is a sum of shifted Dirichlet kernels.
+    // the sine by whole lines, so its transform is a sum of Dirichlet kernels D at
+    // theta + j step (theta = omega - step k, step = 2 pi / n). Shifted by whole lines they
+    // share their numerator and phase:
+    //   D(theta + j step) = (-1)^j e^(i pi j (n-1)/n) e^(i theta (n-1)/2)
+    //                       sin(n theta / 2) / sin(theta / 2 + pi j / n),
+    // so a line costs three sines and a cosine whatever the window.
     Complex Kernel(double omega, int k) const {
         const double step = kTwoPi / n_;
-        Complex sum = shape_.cosines[0] * Dirichlet(omega - step * k, n_);
-        for (int m = 1; m < shape_.terms; ++m) {
-            const double a = (m % 2 ? -0.5 : 0.5) * shape_.cosines[static_cast<size_t>(m)];
-            sum +=
-                a * (Dirichlet(omega - step * (k - m), n_) + Dirichlet(omega - step * (k + m), n_));
+        const double theta = std::remainder(omega - step * k, kTwoPi);
+        const double half = 0.5 * theta;
+        const double numerator = std::sin(n_ * half);
+        Complex shared;
+        double onLine = 0.0;  // terms whose kernel sits on its peak: D = n exactly
+        for (const Shift& s : shifts_) {
+            if (std::abs(theta + step * s.lines) < 1e-13) {
+                onLine += s.coefficient * n_;
+                continue;
+            }
+            shared += s.rotated * (numerator / std::sin(half + std::numbers::pi * s.lines / n_));
         }
-        return sum;
+        return shared * std::polar(1.0, half * (n_ - 1)) + onLine;
     }
 
     // The lines fitted around a component at the given line: its lobe and a few more,
@@ -153,8 +176,14 @@ class ToneFitter {
         return sum;
     }
 
+    struct Shift {
+        int lines;
+        double coefficient;
+        Complex rotated;  // coefficient (-1)^j e^(i pi j (n - 1) / n)
+    };
     const std::vector<Complex>& lines_;
     const WindowShape& shape_;
+    std::vector<Shift> shifts_;
     int n_;
     int last_;
     std::vector<Component> fitted_;
@@ -246,21 +275,28 @@ ToneFigures AnalyseTone(std::span<const double> x, double fullScale, SpectrumWin
         h.power = MeanSquare(fit.alpha, order * omega, n);
     }
 
-    // The block without the fitted sines: the phasor e^(i omega j) by recurrence,
-    // recomputed exactly every few hundred samples, and its powers for the harmonics.
+    // The block without the fitted sines. Each sine 2 Re(alpha e^(i w j)) is taken in
+    // chunks: e^(i w j) = e^(i w start) e^(i w (j - start)), the second factor from one
+    // table per sine, so every value is exact to a few roundings and the inner loop is
+    // plain arithmetic the compiler can vectorise.
+    std::vector<std::pair<double, Complex>> sines{{omega, first.alpha}};
+    for (const auto& [order, alpha] : harmonicFits) sines.emplace_back(order * omega, alpha);
     std::vector<double> rest(x.begin(), x.end());
-    const Complex turn = std::polar(1.0, omega);
-    Complex z;
-    for (int j = 0; j < n; ++j) {
-        z = j % kReseedSamples == 0 ? std::polar(1.0, omega * j) : z * turn;
-        double model = 2.0 * std::real(first.alpha * z);
-        Complex zh = z;
-        int order = 1;
-        for (const auto& [o, alpha] : harmonicFits) {
-            for (; order < o; ++order) zh *= z;
-            model += 2.0 * std::real(alpha * zh);
+    std::array<double, kChunkSamples> tableRe{}, tableIm{};
+    for (const auto& [w, alpha] : sines) {
+        for (int j = 0; j < kChunkSamples; ++j) {
+            tableRe[static_cast<size_t>(j)] = std::cos(w * j);
+            tableIm[static_cast<size_t>(j)] = std::sin(w * j);
         }
-        rest[static_cast<size_t>(j)] -= model;
+        for (int start = 0; start < n; start += kChunkSamples) {
+            const Complex beta = 2.0 * alpha * std::polar(1.0, w * start);
+            const double betaRe = beta.real(), betaIm = beta.imag();
+            double* out = rest.data() + start;
+            const int length = std::min(kChunkSamples, n - start);
+            for (int j = 0; j < length; ++j)
+                out[j] -= betaRe * tableRe[static_cast<size_t>(j)] -
+                          betaIm * tableIm[static_cast<size_t>(j)];
+        }
     }
     const PowerSpectrum noise = ComputePowerSpectrum(rest, window, segments);
     out.noisePower = noise.NoisePower(lobe);

@@ -152,6 +152,21 @@ TEST(NoiseFigures, ToneRowsAppearOnlyWithATone) {
                                  [](const FigureRow& r) { return r.key == "Fundamental (Hz)"; });
     ASSERT_NE(hz, rows.end());
     EXPECT_NEAR(*hz->value, 32.0, 1e-6);  // line 64 at 0.5 Hz a line
+
+    // With the converter's rate from its fields, the tone sits at line x rate / N, whatever
+    // the capture's own time says; with results missed, the capture time is all there is.
+    auto fundamentalHz = [&](double measuredRateHz) {
+        BlockInput in;
+        in.x = in.raw = block;
+        in.original = Original(block, 24);
+        in.fieldRateHz = 640.0;
+        in.measuredRateHz = measuredRateHz;
+        for (const FigureRow& row : ExtraFigureRows(ComputeBlockFigures(in), 0.5))
+            if (row.key == "Fundamental (Hz)") return *row.value;
+        return std::nan("");
+    };
+    EXPECT_NEAR(fundamentalHz(630.0), 64 * 640.0 / 4096, 1e-6);
+    EXPECT_NEAR(fundamentalHz(300.0), 32.0, 1e-6);
 }
 
 TEST(ConverterRate, FollowsTheClockAndOversamplingFields) {

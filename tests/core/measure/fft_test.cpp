@@ -8,6 +8,7 @@
 
 #include "core/measure/fft.h"
 #include "core/measure/power_spectrum.h"
+#include "core/measure/program_spectrum.h"
 #include "core/measure/real_fft.h"
 
 namespace dmm {
@@ -162,6 +163,34 @@ TEST(SpectrumLevels, AToneHasTheSameLevelWhateverItsPhase) {
         EXPECT_LT(levels[6], -100.0);
         EXPECT_EQ(levels[0], 0.0);
     }
+}
+
+TEST(ProgramSpectrum, MirroredLevelsAreTheFullPassesOwnToTheLastBit) {
+    for (int n : {2, 16, 4096}) {
+        SCOPED_TRACE(n);
+        std::vector<double> v = TestSignal(n);
+        for (double& x : v) x += 5.0;
+        std::vector<double> re(n + 1, 9.0), im(n + 1, 9.0), levels(n + 1, 9.0);
+        ProgramSpectrum(v, re, im, levels);
+        std::vector<double> full(n, 0.0);
+        SpectrumLevels(std::span(re).first(n), std::span(im).first(n), full);
+        for (int k = 0; k < n; ++k) ASSERT_EQ(levels[k], full[k]) << k;
+        // Past the block nothing is touched.
+        EXPECT_EQ(re[n], 9.0);
+        EXPECT_EQ(levels[n], 9.0);
+    }
+    // The transform of a real block (line n - k the conjugate of line k) whose line 3 is
+    // empty: both passes end there, and lines 3 on keep what they held.
+    std::vector<double> re(16, 1.0), im(16, 0.5);
+    re[3] = im[3] = re[13] = im[13] = 0.0;
+    for (int k = 9; k < 16; ++k) im[k] = -im[16 - k];
+    std::vector<double> mirrored(16, 7.0), full(16, 7.0);
+    MirroredSpectrumLevels(re, im, mirrored);
+    SpectrumLevels(re, im, full);
+    EXPECT_EQ(mirrored, full);
+    EXPECT_EQ(mirrored[3], 7.0);
+    EXPECT_EQ(mirrored[15], 7.0);
+    EXPECT_NE(mirrored[2], 7.0);
 }
 
 TEST(SpectrumLevels, AnEmptyLineEndsThePass) {
