@@ -11,6 +11,7 @@
 #include "cli/session.h"
 #include "cli/verb.h"
 #include "core/link/parallel_link.h"
+#include "sim/sim_options.h"
 
 namespace {
 
@@ -72,6 +73,18 @@ int main(int argc, char** argv) {
             "0x378|0x278|0x3BC"));
     app.add_flag("--photo", options.photo, "opto-coupled board (Photo option)");
     app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
+    app.add_option("--sim-tone", options.simTone,
+                   "simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE by default)")
+        ->check([](const std::string& text) {
+            std::string error;
+            return dmm::sim::ParseSimTone(text, error) ? std::string() : error;
+        });
+    app.add_option("--sim-harmonics", options.simHarmonics,
+                   "simulated bench: harmonics of its AC sources, dBc from the 2nd on (-60,-70)")
+        ->check([](const std::string& text) {
+            std::string error;
+            return dmm::sim::ParseHarmonics(text, error) ? std::string() : error;
+        });
     bool completion = false;
     app.add_flag("--bash-completion", completion, "print a bash completion script and exit")
         ->group("");

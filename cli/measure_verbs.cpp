@@ -13,14 +13,14 @@
 #include "core/measure/adc_csv.h"
 #include "core/measure/capture_chip_layout.h"
 #include "core/measure/capture_host.h"
+#include "core/measure/capture_provenance.h"
+#include "core/measure/figure_table.h"
 #include "core/measure/fixed_text.h"
 
 namespace dmm::cli {
 namespace {
 
-// The figures in the order and with the names of the result files' header.
-constexpr const char* kFigureNames[] = {"mean",       "VPP(nV)",          "RMS Noise(nV)", "Enob",
-                                        "VPP(count)", "RMS Noise(count)", "Noise Free"};
+constexpr int kNameWidth = 25;
 
 std::string EndText(CaptureEnd end) {
     switch (end) {
@@ -62,8 +62,18 @@ class CaptureVerb final : public Verb {
                        "give up after this many seconds without a sample")
             ->check(NumberAboveZero("a number of seconds"));
         app.add_option("--csv", csv_,
-                       "write the block and its figures to FILE, and the hex file VzADCHex.CSV "
-                       "to the bench directory");
+                       "write the block and its figures to FILE, the hex file VzADCHex.CSV to "
+                       "the bench directory, and the capture's record to FILE's name + .json");
+        app.add_option("--window", window_,
+                       "window of the added spectrum figures: rect, hann, bh4 or flattop")
+            ->check(CLI::IsMember({"rect", "hann", "bh4", "flattop"}, CLI::ignore_case));
+        app.add_option("--spectra", spectra_, "spectra averaged for the noise spectrum: 1..16")
+            ->check(CLI::Range(1, 16));
+        app.add_flag("--json", json_,
+                     "print the capture's record (settings, register image, every figure) as "
+                     "JSON instead of the table");
+        app.add_flag("--strict", strict_,
+                     "fail when the block is saturated at full scale or shows no noise");
     }
 
     bool Run(Session& s) override {
@@ -98,6 +108,9 @@ class CaptureVerb final : public Verb {
         }
         settings.idleTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
 
+        settings.spectrumWindow = *SpectrumWindowFromName(window_);
+        settings.spectrumAverages = spectra_;
+
         StandaloneCaptureHost host;
         CliUiHooks ui(s.err());
         AdcAnalysis analysis(s.core(), host, ui);
@@ -118,14 +131,30 @@ class CaptureVerb final : public Verb {
         s.out() << "captured " << analysis.captureCount() << " of " << analysis.targetCount() << ' '
                 << SourceInfo(source).caption << " samples in " << analysis.elapsedMs() << " ms ("
                 << EndText(analysis.lastEnd()) << ")\n";
-        const auto figures = s.core().adc().results.InOrder();
-        for (size_t i = 0; i < figures.size(); ++i) {
-            s.out() << std::left << std::setw(18) << kFigureNames[i] << FixedText(figures[i], 6)
-                    << '\n';
+        const BlockFigures& figures = analysis.figures();
+        const bool complete = analysis.lastEnd() == CaptureEnd::Complete;
+        std::optional<ProvenanceContext> context;
+        if (json_ || !csv_.empty())
+            context = ReadProvenanceContext(s.core(), QString::fromStdString(s.benchDir()));
+        // A block cut short, or one with nothing in it, has no figures worth printing.
+        if (complete && figures.HasSamples()) {
+            if (json_)
+                s.out() << analysis.ProvenanceJson(*context).toStdString();
+            else
+                PrintFigures(s, analysis);
         }
-        if (!csv_.empty() && !Save(s, analysis)) return false;
-        if (analysis.lastEnd() != CaptureEnd::Complete) {
-            return s.Fail("capture ended early: " + EndText(analysis.lastEnd()));
+        for (FigureWarning w : figures.warnings) {
+            if (w != FigureWarning::NoSamples)
+                s.err() << "dmmctl: warning: " << WarningText(w).toStdString() << '\n';
+        }
+        if (!csv_.empty() && !Save(s, analysis, *context)) return false;
+        if (!complete) return s.Fail("capture ended early: " + EndText(analysis.lastEnd()));
+        if (!figures.HasSamples())
+            return s.Fail(WarningText(FigureWarning::NoSamples).toStdString());
+        if (strict_) {
+            for (FigureWarning w : figures.warnings) {
+                if (IsSevere(w)) return s.Fail("--strict: " + WarningText(w).toStdString());
+            }
         }
         return true;
     }
@@ -138,15 +167,30 @@ class CaptureVerb final : public Verb {
         return folder.isDir() && folder.isWritable();
     }
 
-    bool Save(Session& s, const AdcAnalysis& analysis) const {
+    static void PrintFigures(Session& s, const AdcAnalysis& analysis) {
+        std::vector<FigureRow> rows =
+            OriginalFigureRows(s.core().adc().results, analysis.figures().HasSamples());
+        for (FigureRow& row : ExtraFigureRows(analysis.figures(), analysis.lineSpacingHz()))
+            rows.push_back(std::move(row));
+        for (const FigureRow& row : rows) {
+            if (!row.value) continue;  // not computed for this block (no tone, no rate)
+            s.out() << std::left << std::setw(kNameWidth) << row.key
+                    << FigureText(row).toStdString() << '\n';
+        }
+    }
+
+    bool Save(Session& s, const AdcAnalysis& analysis, const ProvenanceContext& context) const {
         const QString decimalPath = QString::fromStdString(csv_);
         // The hex file goes where the program keeps its result files.
         const QString folder = s.benchDir().empty() ? QFileInfo(decimalPath).absolutePath()
                                                     : QString::fromStdString(s.benchDir());
         const QString hexPath = QDir(folder).filePath(kHexCsvName);
         QString error;
-        if (!analysis.SaveOut(decimalPath, hexPath, error)) return s.Fail(error.toStdString());
-        s.out() << "wrote " << csv_ << " and " << hexPath.toStdString() << '\n';
+        if (!analysis.SaveOut(decimalPath, hexPath, error, &context))
+            return s.Fail(error.toStdString());
+        // With --json stdout carries the record alone.
+        (json_ ? s.err() : s.out()) << "wrote " << csv_ << ", " << hexPath.toStdString() << " and "
+                                    << ProvenancePathFor(decimalPath).toStdString() << '\n';
         return true;
     }
 
@@ -158,6 +202,10 @@ class CaptureVerb final : public Verb {
     std::string flagRegister_;
     double timeoutSeconds_ = 10.0;
     std::string csv_;
+    std::string window_ = "rect";
+    int spectra_ = 1;
+    bool json_ = false;
+    bool strict_ = false;
 };
 
 }  // namespace
@@ -165,7 +213,8 @@ class CaptureVerb final : public Verb {
 void AddMeasureVerbs(std::vector<VerbInfo>& verbs) {
     verbs.push_back({"capture",
                      "capture [--source S] [--points N] [--scale B] [--interrupt] [--vref V] "
-                     "[--flag-reg A] [--csv FILE]: capture an ADC block, print its noise figures",
+                     "[--flag-reg A] [--csv FILE] [--window W] [--spectra N] [--json] [--strict]: "
+                     "capture an ADC block, print its noise figures",
                      [] { return std::make_unique<CaptureVerb>(); }});
 }
 

@@ -12,6 +12,8 @@
 #include "platform/system_board_bus.h"
 #include "sim/bench_chips.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_dmm_chip.h"
+#include "sim/sim_options.h"
 
 namespace dmm::cli {
 
@@ -56,6 +58,13 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             *clock_, std::move(chip),
             options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
+        // The options were checked when the command line was read.
+        sim::SimBenchOptions extras;
+        std::string error;
+        if (!options.simTone.empty()) extras.tone = sim::ParseSimTone(options.simTone, error);
+        if (!options.simHarmonics.empty())
+            extras.harmonicsDbc = sim::ParseHarmonics(options.simHarmonics, error);
+        if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
     } else {

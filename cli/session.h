@@ -25,6 +25,8 @@ struct GlobalOptions {
     std::string lpt = "0x378";  // port base of the parallel kind
     bool photo = false;
     bool trace = false;
+    std::string simTone;       // --sim-tone PEAK_V,HZ[,NODE]
+    std::string simHarmonics;  // --sim-harmonics DBC,DBC,...
 };
 
 // One dmmctl run: the bench core over the real or simulated board, and the streams the

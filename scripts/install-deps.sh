@@ -15,6 +15,7 @@ run_packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   libusb-1.0-0-dev libhidapi-dev
   libxlsxwriter-dev
+  libfftw3-dev
   libcli11-dev
   fonts-noto-cjk fonts-dejavu-core
 )

@@ -37,6 +37,17 @@ shot ram-panel.png --window-only --show TVz_RAM --trigger USBScan,Menu_ReadRAM
 # ADC1 converting (references apart, fastest oversampling), 256 samples, the chart shown.
 shot analysis-window.png --window-only --show TAnxADC --trigger USBScan \
   --field ENAD_S=1,S_AD1RL=2,AD1OSR=0 --click TAnxADC/ShowChart,TAnxADC/CatchADC1 --delay-ms 4000
+# The same converter, 4096 samples at every conversion, as a histogram with its Gaussian.
+shot analysis-histogram.png --window-only --show TAnxADC --trigger USBScan \
+  --field ENAD_S=1,S_AD1RL=2,AD1OSR=0 \
+  --click TAnxADC/NPointIndex=6,TAnxADC/ENInterrupt,TAnxADC/CatchADC1,TAnxADC/ShowHistogram \
+  --delay-ms 10000
+# A 0.5 V, 50 Hz tone with -60/-70/-80 dBc harmonics on SENSE (the simulated source put
+# straight on the input node), 2048 samples through the Blackman-Harris window.
+shot analysis-tone.png --window-only --show TAnxADC --trigger USBScan \
+  --sim-tone 0.5,50 --sim-harmonics -60,-70,-80 --field ENAD_S=1,S_AD1RL=2,AD1OSR=0,S_AD1IN=3 \
+  --click TAnxADC/NPointIndex=5,TAnxADC/ENInterrupt,TAnxADC/ShowChart,TAnxADC/FTChange,TAnxADC/SpectrumWindow=2,TAnxADC/CatchADC1 \
+  --delay-ms 7000
 # The channel switch test after a run on the simulated RX405 (Special link): channels 1 to 3
 # on inputs AIN1, AIN4 and AIN6, 8 samples a step, 4 loops, from a step table of its own.
 switch_dir=$(mktemp -d)

@@ -172,8 +172,12 @@ void DmmFrontEnd::AddInputTones(ConverterState& state, std::string_view positive
         if (nodes.pinned.count(selected) != 0) continue;
         const std::string node = DrivingNode(selected, memory);
         if (nodes.pinned.count(node) != 0) continue;
-        if (const auto it = nodes.tones.find(node); it != nodes.tones.end() && it->second.Active())
+        if (const auto it = nodes.tones.find(node);
+            it != nodes.tones.end() && it->second.Active()) {
             state.tones.push_back({sign, it->second});
+            Tone& tone = state.tones.back().tone;
+            if (tone.harmonicsDbc.empty()) tone.harmonicsDbc = nodes.sourceHarmonicsDbc;
+        }
     }
 }
 

@@ -43,6 +43,9 @@ struct AnalogNodes {
     bool noise = true;
     std::map<std::string, double, std::less<>> pinned;
     std::map<std::string, Tone, std::less<>> tones;  // by node name ("SENSE", "OP1O")
+    // The harmonic distortion of the simulated AC sources (2nd harmonic first, dBc): a
+    // tone without harmonics of its own gets these when it reaches a converter.
+    std::vector<double> sourceHarmonicsDbc;
 };
 
 // A tone as it reaches a converter's differential input: +1 on the positive input,

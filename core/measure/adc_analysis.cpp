@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/app/atomic_write.h"
 #include "core/app/bench_core.h"
 #include "core/measure/adc_csv.h"
 #include "core/measure/adc_statistics.h"
 #include "core/measure/fixed_text.h"
+#include "core/measure/program_spectrum.h"
 
 namespace dmm {
 namespace {
@@ -55,9 +57,12 @@ AdcAnalysis::AdcAnalysis(BenchCore& core, CaptureHost& host, UiHooks& ui)
 void AdcAnalysis::SetSettings(const CaptureSettings& settings) {
     const bool lengthChanged = settings.NPointIndex != settings_.NPointIndex;
     const bool scaleChanged = settings.TXScale != settings_.TXScale;
+    const bool spectrumChanged = settings.spectrumWindow != settings_.spectrumWindow ||
+                                 settings.spectrumAverages != settings_.spectrumAverages;
     settings_ = settings;
     if (lengthChanged) NPointIndexChange();
     if (scaleChanged) TXScaleChange();
+    if (spectrumChanged) SetSpectrumOptions(settings.spectrumWindow, settings.spectrumAverages);
     core_.chip().ComFun = settings_.ComFun;
 }
 
@@ -88,8 +93,10 @@ bool AdcAnalysis::CatchACDCOM(const QString& referenceText, CaptureSource source
     // The capture loop handles queued events: a second start must not nest in it.
     if (running_.load()) return true;
     data_.results = {};
+    figures_ = {};
     mean_ = rootMeanSquare_ = 0.0;
     captureCount_ = 0;
+    averageFactor_ = 1;
     const bool complete = ReadADCALL(source);
     if (complete) RunSpectrum(targetCount_);
     ui_.SetStatusText(kStatusPanelReplies, complete ? kReadCompleteText : kReadErrorText);
@@ -246,6 +253,7 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
     }
     validCount_ = captureCount_;
     lastEnd_ = end;
+    captureTime_ = QDateTime::currentDateTimeUtc();
     monitor_.Finish(captureCount_, static_cast<int64_t>(elapsedMs_));
     return end == CaptureEnd::Complete;
 }
@@ -253,17 +261,8 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
 void AdcAnalysis::RunSpectrum(int n) {
     n = std::min(Fft::FloorPowerOfTwo(n), kSampleBufferSize);
     if (n < 1) return;
-    auto values = data_.values();
-    auto re = data_.spectrumReal();
-    auto im = data_.spectrumImag();
-    for (size_t k = 0; k < static_cast<size_t>(n); ++k) {
-        re[k] = values[k];
-        im[k] = -values[k];
-    }
-    if (!fft_ || fft_->size() != n) fft_.emplace(n);
-    fft_->Transform(re, im);
-    SpectrumLevels(re.first(static_cast<size_t>(n)), im.first(static_cast<size_t>(n)),
-                   data_.levels().first(static_cast<size_t>(n)));
+    ProgramSpectrum(data_.values().first(static_cast<size_t>(n)), data_.spectrumReal(),
+                    data_.spectrumImag(), data_.levels());
 }
 
 void AdcAnalysis::ComputeFigures(int count, CaptureSource gainSource,
@@ -278,6 +277,64 @@ void AdcAnalysis::ComputeFigures(int count, CaptureSource gainSource,
     input.gain = GetGain(gainSource);
     input.referenceVolts = ParseReferenceVolts(referenceText);
     data_.results = ComputeStatistics(input);
+
+    // The added figures: over the results in counts of the scale, with the captured
+    // source's own gain (the program's averaged figures take ADC1's, whatever was captured).
+    const int32_t divisor = BlockDivisor();
+    block_.assign(static_cast<size_t>(count), 0.0);
+    for (int i = 0; i < count; ++i)
+        block_[static_cast<size_t>(i)] = data_.values()[static_cast<size_t>(i)] / divisor;
+    BlockInput& b = blockInput_;
+    b.x = block_;
+    b.raw = data_.values().first(static_cast<size_t>(count));
+    b.source = lastSource_;
+    b.analysisBits = data_.scale.analysisBits;
+    b.gain = gainSource == lastSource_ ? input.gain : GetGain(lastSource_);
+    b.referenceVolts = input.referenceVolts;
+    b.fieldRateHz = OutputRateHz(lastSource_, ReadRateFields());
+    if (b.fieldRateHz) *b.fieldRateHz /= averageFactor_;
+    b.measuredRateHz = elapsedMs_ > 0.0 ? count * 1000.0 / elapsedMs_ : 0.0;
+    b.original = data_.results;
+    ComputeBlock();
+}
+
+void AdcAnalysis::ComputeBlock() {
+    blockInput_.window = settings_.spectrumWindow;
+    blockInput_.spectrumAverages = settings_.spectrumAverages;
+    blockInput_.x = block_;
+    figures_ = ComputeBlockFigures(blockInput_);
+}
+
+void AdcAnalysis::SetSpectrumOptions(SpectrumWindow window, int spectrumAverages) {
+    settings_.spectrumWindow = window;
+    settings_.spectrumAverages = std::max(spectrumAverages, 1);
+    if (running_.load() || block_.empty()) return;
+    ComputeBlock();
+}
+
+int32_t AdcAnalysis::BlockDivisor() const {
+    return lastSource_ == CaptureSource::RMS ? 1 : std::max(data_.scale.divisor, 1);
+}
+
+RateFields AdcAnalysis::ReadRateFields() {
+    ChipAccess& chip = core_.chip();
+    auto read = [&](const char* name) -> std::optional<int> {
+        const TRegField* field = core_.chipModel().Field(name);
+        if (!field || !field->IsDefined()) return std::nullopt;
+        if (!chip.ReadChip(static_cast<uint16_t>(field->registerIndex), 1)) return std::nullopt;
+        return field->Extract(chip.buffer()[0]);
+    };
+    RateFields f;
+    f.ENI_XI = read("ENI_XI");
+    if (!f.ENI_XI) return f;  // without the clock field no rate can be known
+    if (lastSource_ == CaptureSource::ADCS) {
+        f.AD1OSR = read("AD1OSR");
+        return f;
+    }
+    f.FCLK_SEL = read("FCLK_SEL");
+    f.AD2OSR = read("AD2OSR");
+    if (lastSource_ != CaptureSource::ADCF) f.SELAVG = read("SELAVG");
+    return f;
 }
 
 double AdcAnalysis::GetGain(CaptureSource source) {
@@ -300,6 +357,7 @@ void AdcAnalysis::ReCalADC() {
     const int n = captureCount_;
     if (n <= 0 || running_.load()) return;
     const int factor = settings_.AverageFactor();
+    averageFactor_ = factor;
     data_.Clear(std::max(data_.captureLength, n));
     ClearGrid(0);
     sum_ = 0.0;
@@ -332,11 +390,13 @@ void AdcAnalysis::ReCalADC() {
     RunSpectrum(validCount_);
 }
 
-bool AdcAnalysis::SaveOut(const QString& decimalPath, const QString& hexPath,
-                          QString& error) const {
+bool AdcAnalysis::SaveOut(const QString& decimalPath, const QString& hexPath, QString& error,
+                          const ProvenanceContext* context) const {
     const AdcCsvFiles files =
         BuildAdcCsv({cells_.get(), static_cast<size_t>(cellCount_)}, cellFormat_, data_.results);
-    return WriteAdcCsv(files, decimalPath, hexPath, error);
+    if (!WriteAdcCsv(files, decimalPath, hexPath, error)) return false;
+    if (!context) return true;
+    return WriteFileAtomically(ProvenancePathFor(decimalPath), ProvenanceJson(*context), error);
 }
 
 void AdcAnalysis::ClrTMP() {
@@ -346,6 +406,8 @@ void AdcAnalysis::ClrTMP() {
     std::fill_n(windowCopy_.get(), data_.captureLength, 0.0);
     captureCount_ = 0;
     validCount_ = 0;
+    figures_ = {};
+    block_.clear();
     data_.spectrumView = false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <atomic>
@@ -10,9 +11,12 @@
 
 #include "core/app/ui_hooks.h"
 #include "core/measure/adc_data.h"
+#include "core/measure/block_figures.h"
 #include "core/measure/capture_host.h"
 #include "core/measure/capture_monitor.h"
+#include "core/measure/capture_provenance.h"
 #include "core/measure/capture_settings.h"
+#include "core/measure/converter_rate.h"
 #include "core/measure/fft.h"
 #include "core/measure/sample_decoding.h"
 
@@ -48,7 +52,9 @@ enum class CaptureEnd {
 //   data().results, rootMeanSquare()    the figures afterwards; CellText(i) for the grid
 //   BuildChart(validCount())            the chart after a capture (ChartFun)
 //   ReCalADC()                          when CMAVR changes
-//   SaveOut(path, hexPath, error)       on "Save to CSV"
+//   SetSpectrumOptions(window, n)       when the spectrum's window or averaging changes
+//   figures()                           the figures beside the program's own, and warnings
+//   SaveOut(path, hexPath, error, &ctx) on "Save to CSV" (with ctx: also <name>.json)
 class AdcAnalysis {
   public:
     AdcAnalysis(BenchCore& core, CaptureHost& host, UiHooks& ui);
@@ -85,8 +91,16 @@ class AdcAnalysis {
     // spectrum. Does nothing when the last capture holds no sample.
     void ReCalADC();
 
-    // Writes the grid and the figures to the decimal file and the hex file.
-    bool SaveOut(const QString& decimalPath, const QString& hexPath, QString& error) const;
+    // Takes the spectrum again through another window or averaging, and recomputes the
+    // figures that depend on it; the program's own spectrum and figures stay.
+    void SetSpectrumOptions(SpectrumWindow window, int spectrumAverages);
+
+    // Writes the grid and the figures to the decimal file and the hex file; with a
+    // context, also the capture's record to <name>.json beside the decimal file.
+    bool SaveOut(const QString& decimalPath, const QString& hexPath, QString& error,
+                 const ProvenanceContext* context = nullptr) const;
+    // The capture's record: where, with what and how it was taken, and every figure.
+    QByteArray ProvenanceJson(const ProvenanceContext& context) const;
 
     // Clears the grid and every sample buffer and returns the chart to time domain.
     void ClrTMP();
@@ -116,6 +130,14 @@ class AdcAnalysis {
     double rootMeanSquare() const { return rootMeanSquare_; }  // TXVRMS
     double elapsedMs() const { return elapsedMs_; }
     double lineSpacingHz() const { return lineSpacingHz_; }
+    // The figures beside the program's own, over the last capture or averaging.
+    const BlockFigures& figures() const { return figures_; }
+    // The averaging factor of the last analysis (1 after a capture).
+    int averageFactor() const { return averageFactor_; }
+    // When the last capture ended (UTC).
+    const QDateTime& captureTime() const { return captureTime_; }
+    // The scale divisor the added figures divide the results by (1 for RMS roots).
+    int32_t BlockDivisor() const;
 
   private:
     class HostGuard;
@@ -127,6 +149,8 @@ class AdcAnalysis {
                      std::vector<double>& published);
     void RunSpectrum(int n);
     void ComputeFigures(int count, CaptureSource gainSource, const QString& referenceText);
+    void ComputeBlock();
+    RateFields ReadRateFields();
     void ClearGrid(int from);
 
     BenchCore& core_;
@@ -154,7 +178,13 @@ class AdcAnalysis {
     double rootMeanSquare_ = 0.0;
     double elapsedMs_ = 0.0;
     double lineSpacingHz_ = 1.0;
-    std::optional<Fft> fft_;
+    // The added figures and what they were computed from, kept so another window or
+    // averaging of the spectrum needs no register reads.
+    BlockFigures figures_;
+    BlockInput blockInput_;
+    std::vector<double> block_;  // x: the results in counts of the scale
+    int averageFactor_ = 1;
+    QDateTime captureTime_;
 };
 
 }  // namespace dmm

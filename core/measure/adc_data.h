@@ -24,6 +24,7 @@ class AdcData {
     std::span<const double> values() const { return {values_.get(), kSampleBufferSize}; }
     // Input and output of the in-place FFT.
     std::span<double> spectrumReal() { return {real_.get(), kSampleBufferSize}; }
+    std::span<const double> spectrumReal() const { return {real_.get(), kSampleBufferSize}; }
     std::span<double> spectrumImag() { return {imag_.get(), kSampleBufferSize}; }
     // One dB level per spectral line, relative to line 0.
     std::span<double> levels() { return {levels_.get(), kSampleBufferSize}; }

@@ -10,6 +10,7 @@
 #include "core/link/chip_access.h"
 #include "core/link/interface_kind.h"
 #include "core/measure/capture_source.h"
+#include "core/measure/spectral_window.h"
 
 namespace dmm {
 
@@ -26,6 +27,8 @@ inline constexpr std::array<std::string_view, 4> kCFunADCItems{"Free", "Cancel P
                                                                "Cancel Neg Zero", "Chopper"};
 inline constexpr std::array<std::string_view, 2> kComFunItems{"Scale", "DMM"};
 inline constexpr char kDefaultReferenceText[] = "1.2";
+// Spectra averaged for the noise spectrum: the block is cut into this many segments.
+inline constexpr std::array<int, 5> kSpectrumAverageItems{1, 2, 4, 8, 16};
 
 // The interrupt-flag register polled by a capture and each source's bit in it. The chip
 // description says where they are: the register of `SADC_IF`, and the fields
@@ -82,6 +85,10 @@ struct CaptureSettings {
     // Ends a capture that has taken no sample for this long (0: never). The window leaves
     // it at 0 and has its stop button; scripts set it so a silent chip cannot hang them.
     int64_t idleTimeoutMs = 0;
+    // The spectrum beside the program's own: its window and how many spectra it averages.
+    // Rectangular and 1 give the program's own spectrum.
+    SpectrumWindow spectrumWindow = SpectrumWindow::Rectangular;
+    int spectrumAverages = 1;
 
     int CaptureLength() const;  // 64..65536; an unknown item gives 256
     int ResultBits() const;     // 8..24

@@ -63,17 +63,41 @@ void Fft::Transform(std::span<double> re, std::span<double> im) const {
     }
 }
 
+namespace {
+
+// Levels of lines 1..end-1 of a transform of n lines; returns the first empty line, or end.
+size_t FillLevels(std::span<const double> re, std::span<const double> im, std::span<double> levels,
+                  size_t n, size_t end) {
+    const double lines = static_cast<double>(n);
+    const double zero = std::hypot(re[0], im[0]);
+    const double reference = zero != 0.0 ? 20.0 * std::log10(zero / lines) : 0.0;
+    for (size_t k = 1; k < end; ++k) {
+        const double magnitude = std::hypot(re[k], im[k]);
+        if (magnitude == 0.0) return k;
+        levels[k] = 20.0 * std::log10(magnitude / lines) - reference;
+    }
+    return end;
+}
+
+}  // namespace
+
 void SpectrumLevels(std::span<const double> re, std::span<const double> im,
                     std::span<double> levels) {
     const size_t n = std::min({re.size(), im.size(), levels.size()});
     if (n == 0) return;
-    const double lines = static_cast<double>(n);
-    const double zero = std::hypot(re[0], im[0]);
-    const double reference = zero != 0.0 ? 20.0 * std::log10(zero / lines) : 0.0;
-    for (size_t k = 1; k < n; ++k) {
-        const double magnitude = std::hypot(re[k], im[k]);
-        if (magnitude == 0.0) break;
-        levels[k] = 20.0 * std::log10(magnitude / lines) - reference;
+    FillLevels(re, im, levels, n, n);
+    levels[0] = 0.0;
+}
+
+void MirroredSpectrumLevels(std::span<const double> re, std::span<const double> im,
+                            std::span<double> levels) {
+    const size_t n = std::min({re.size(), im.size(), levels.size()});
+    if (n == 0) return;
+    const size_t half = n / 2 + 1;
+    // An empty line in the lower half ends the pass there, as it would in SpectrumLevels;
+    // without one, the upper half has no empty line either.
+    if (FillLevels(re, im, levels, n, half) == half) {
+        for (size_t k = half; k < n; ++k) levels[k] = levels[n - k];
     }
     levels[0] = 0.0;
 }

@@ -34,5 +34,9 @@ class Fft {
 // ends the pass: it and the lines after it keep what levels already holds.
 void SpectrumLevels(std::span<const double> re, std::span<const double> im,
                     std::span<double> levels);
+// The same levels for the transform of a real block loaded as v - i v, whose line n - k has
+// the magnitude of line k: the lower half is computed and the upper half copies it.
+void MirroredSpectrumLevels(std::span<const double> re, std::span<const double> im,
+                            std::span<double> levels);
 
 }  // namespace dmm

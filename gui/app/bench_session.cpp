@@ -25,6 +25,9 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
             clock_, std::move(chip),
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
+        std::string error;
+        if (!sim::ApplySimOptions(*simBench_, options.simExtras, error))
+            simNote_ = QString::fromStdString(error);
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
     } else {

@@ -9,6 +9,7 @@
 #include "core/link/clock.h"
 #include "core/link/interface_kind.h"
 #include "gui/app/gui_ui_hooks.h"
+#include "sim/sim_options.h"
 
 namespace dmm::sim {
 class SimBench;
@@ -24,6 +25,7 @@ struct BenchOptions {
     QString simChip;
     // The interface kind to start with, until the setup dialog chooses another.
     std::optional<InterfaceKind> kind;
+    sim::SimBenchOptions simExtras;  // a tone and harmonics on the simulated bench
 };
 
 // Everything one run of dmmbench works with: the bench directory, the clock, the board

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <string_view>
 
@@ -71,9 +72,15 @@ int main(int argc, char** argv) {
                                    "MS", "1500");
     QCommandLineOption windowOnlyOption("window-only",
                                         "Picture only the first window of --show, in its frame.");
+    QCommandLineOption simToneOption(
+        "sim-tone", "Simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE).", "TONE");
+    QCommandLineOption simHarmonicsOption(
+        "sim-harmonics", "Simulated bench: harmonics of its AC sources, dBc from the 2nd on.",
+        "DBC,...");
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
-                       fieldOption, delayOption, windowOnlyOption});
+                       fieldOption, delayOption, windowOnlyOption, simToneOption,
+                       simHarmonicsOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -96,6 +103,23 @@ int main(int argc, char** argv) {
                          "dmmbench: --kind: %s is none of rs232, spi, special, parallel, "
                          "uart, dmm\n",
                          qPrintable(parser.value(kindOption)));
+            return 2;
+        }
+    }
+    std::string error;
+    if (parser.isSet(simToneOption)) {
+        options.simExtras.tone =
+            dmm::sim::ParseSimTone(parser.value(simToneOption).toStdString(), error);
+        if (!options.simExtras.tone) {
+            std::cerr << "dmmbench: --sim-tone: " << error << '\n';
+            return 2;
+        }
+    }
+    if (parser.isSet(simHarmonicsOption)) {
+        options.simExtras.harmonicsDbc =
+            dmm::sim::ParseHarmonics(parser.value(simHarmonicsOption).toStdString(), error);
+        if (!options.simExtras.harmonicsDbc) {
+            std::cerr << "dmmbench: --sim-harmonics: " << error << '\n';
             return 2;
         }
     }

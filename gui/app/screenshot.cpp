@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QMdiSubWindow>
 #include <QPixmap>
 #include <QTimer>
@@ -57,9 +58,17 @@ void OpenWindows(TMainPanel& panel, const QStringList& windows) {
     }
 }
 
+// "WINDOW/BUTTON" clicks a button; "WINDOW/COMBO=INDEX" chooses an item of a combo box.
 void Click(TMainPanel& panel, const QString& click) {
     const QStringList parts = click.split('/');
     QWidget* window = parts.size() == 2 ? panel.Child(parts[0]) : nullptr;
+    const QStringList choice = parts.size() == 2 ? parts[1].split('=') : QStringList();
+    if (window && choice.size() == 2) {
+        if (auto* combo = window->findChild<QComboBox*>(choice[0])) {
+            combo->setCurrentIndex(choice[1].toInt());
+            return;
+        }
+    }
     auto* button = window ? window->findChild<QAbstractButton*>(parts[1]) : nullptr;
     if (button)
         button->click();

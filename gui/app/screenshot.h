@@ -14,7 +14,8 @@ class TMainPanel;
 // What a documentation picture shows, step by step: menu items triggered, register
 // fields set ("ENAD_S=1"), more menu items ("Menu_ReadRAM" to read back what the chip made
 // of them), tool windows opened, buttons clicked ("TAnxADC/CatchADC1": window class /
-// button name), a pause after each; then a wait and the picture.
+// button name) or combo items chosen ("TAnxADC/SpectrumWindow=2"), a pause after each;
+// then a wait and the picture.
 struct ScreenshotPlan {
     QString file;
     QStringList menuItems;

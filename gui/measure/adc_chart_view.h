@@ -25,13 +25,19 @@ class AdcChartView : public QWidget {
     QCustomPlot* plot() const { return plot_; }
     int pointCount() const;
     QString title() const;
+    // The labels of the marked components ("F", "2", ...) as drawn.
+    QStringList markerLabels() const;
+    bool rightAxisShown() const;
 
   private:
     void Replot(const QString& title, const QString& bottom, const QString& left, double from,
                 double to);
 
+    void ShowMarkers(const AdcChart& chart);
+
     QCustomPlot* plot_;
     QVector<double> keys_, values_;
+    double rightOffset_ = 0.0;  // dBFS = dB + offset
 };
 
 }  // namespace dmm::gui

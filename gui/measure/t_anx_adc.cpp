@@ -12,9 +12,13 @@
 
 #include "core/app/bench.h"
 #include "core/measure/adc_csv.h"
+#include "core/measure/capture_provenance.h"
 #include "core/measure/fixed_text.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/measure/adc_chart_view.h"
+#include "gui/measure/adc_histogram_view.h"
+#include "gui/measure/capture_workbook.h"
+#include "gui/measure/figure_panel.h"
 #include "gui/measure/sample_grid_model.h"
 
 namespace dmm::gui {
@@ -53,6 +57,11 @@ AnalysisView ViewOf(Bench& bench, bool withChart) {
     view.validCount = analysis.validCount();
     auto cells = std::make_shared<std::vector<double>>(static_cast<size_t>(view.cellCount));
     for (int i = 0; i < view.cellCount; ++i) (*cells)[static_cast<size_t>(i)] = analysis.Cell(i);
+    const BlockFigures& figures = analysis.figures();
+    view.hasSamples = figures.HasSamples();
+    view.addedRows = ExtraFigureRows(figures, analysis.lineSpacingHz());
+    view.warnings = figures.warnings;
+    view.histogram = BuildHistogram(*cells, view.results.mean, view.results.rmsNoiseCounts);
     view.cells = std::move(cells);
     if (withChart) {
         view.chartIncluded = true;
@@ -89,14 +98,21 @@ TAnxADC::TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent)
     MemoryF->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MemoryF->setFont(QFont("Monospace", 9));
     Chart1 = new AdcChartView(mainArea);
+    Histogram = new AdcHistogramView(mainArea);
     stack->addWidget(MemoryF);
     stack->addWidget(Chart1);
+    stack->addWidget(Histogram);
     mainLayout->addLayout(stack, 1);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(mainArea, 1);
     layout->addWidget(BuildSettings());
+    Figures = new FigurePanel(this);
+    Figures->setFixedWidth(270);
+    Figures->SetConventions(
+        FigurePanel::ConventionsText(OriginalFigureRows({}, false), AddedFigureConventions()));
+    layout->addWidget(Figures);
 
     connect(CatchADC1, &QPushButton::clicked, this, &TAnxADC::CatchADC1Click);
     connect(CatchADC2, &QPushButton::clicked, this, &TAnxADC::CatchADC2Click);
@@ -114,13 +130,18 @@ TAnxADC::TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent)
     connect(CFunADC, &QComboBox::currentIndexChanged, this, &TAnxADC::SendSettings);
     connect(ENInterrupt, &QCheckBox::toggled, this, &TAnxADC::SendSettings);
     connect(CMAVR, &QComboBox::currentIndexChanged, this, &TAnxADC::CMAVRChange);
+    connect(SpectrumWindow, &QComboBox::currentIndexChanged, this, &TAnxADC::SpectrumOptionsChange);
+    connect(SpectrumAverages, &QComboBox::currentIndexChanged, this,
+            &TAnxADC::SpectrumOptionsChange);
+    connect(ShowHistogram, &QPushButton::toggled, this, &TAnxADC::ShowDisplay);
+    connect(SaveReport, &QPushButton::clicked, this, &TAnxADC::SaveReportClick);
 
     monitorTimer_.setInterval(kDisplayRateMs);
     connect(&monitorTimer_, &QTimer::timeout, this, &TAnxADC::PollCapture);
 
     grid_->SetCaptureLength(CurrentSettings().CaptureLength());
-    ShowFigures({}, 0.0);
-    resize(920, 560);
+    ShowFigures({});
+    resize(1190, 580);
 }
 
 QWidget* TAnxADC::BuildControls() {
@@ -142,6 +163,16 @@ QWidget* TAnxADC::BuildControls() {
     row->addWidget(FTChange);
     row->addWidget(ShowChart);
     row->addWidget(SaveData);
+    row->addSpacing(16);
+    ShowHistogram = Button("ShowHistogram", tr("Histogram"), band);
+    ShowHistogram->setCheckable(true);
+    ShowHistogram->setToolTip(tr("The block's histogram with the Gaussian of its mean and sigma"));
+    SaveReport = Button("SaveReport", tr("Save Report"), band);
+    SaveReport->setToolTip(
+        tr("Samples, figures with how they are computed, and the chart, "
+           "as an .xlsx workbook"));
+    row->addWidget(ShowHistogram);
+    row->addWidget(SaveReport);
     row->addStretch(1);
     return band;
 }
@@ -179,6 +210,25 @@ QWidget* TAnxADC::BuildSettings() {
     for (int r : kAverageItems) CMAVR->addItem(QString::number(r));
     form->addRow("Avr. Times", CMAVR);
 
+    SpectrumWindow = new QComboBox(panel);
+    SpectrumWindow->setObjectName("SpectrumWindow");
+    for (int w = 0; w < kSpectrumWindowCount; ++w) {
+        const std::string_view name = ShapeOf(static_cast<dmm::SpectrumWindow>(w)).name;
+        SpectrumWindow->addItem(
+            QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    SpectrumWindow->setToolTip(
+        tr("Window of the spectrum and its figures (Rectangular is the program's own spectrum); "
+           "the figures are corrected for its coherent gain and noise bandwidth"));
+    form->addRow(tr("Window"), SpectrumWindow);
+    SpectrumAverages = new QComboBox(panel);
+    SpectrumAverages->setObjectName("SpectrumAverages");
+    for (int n : kSpectrumAverageItems) SpectrumAverages->addItem(QString::number(n));
+    SpectrumAverages->setToolTip(
+        tr("Spectra averaged: the block is cut into this many segments whose spectra are "
+           "averaged, for a smoother noise floor"));
+    form->addRow(tr("Spectra"), SpectrumAverages);
+
     CFunADC = new QComboBox(panel);
     CFunADC->setObjectName("CFunADC");
     for (std::string_view item : kCFunADCItems)
@@ -212,6 +262,22 @@ QWidget* TAnxADC::BuildSettings() {
     form->addRow("Vp-p Noise", TXVPP);
     TXNrms = ResultPanel("TXNrms", panel);
     form->addRow("RMS Noise", TXNrms);
+
+    // How each of the program's figures is computed, on the figure itself.
+    const std::vector<FigureRow> own = OriginalFigureRows({}, false);
+    auto how = [&](const char* key) {
+        for (const FigureRow& row : own) {
+            if (row.key == key) return row.convention;
+        }
+        return QString();
+    };
+    const QString sigma = QStringLiteral("; sigma = sqrt(sum (c - mean)^2 / N), divides by N");
+    TXENOB->setToolTip(how("Enob") + sigma);
+    TXNFREE->setToolTip(how("Noise Free") + QStringLiteral("; VPP(count): ") + how("VPP(count)"));
+    TXVRMS->setToolTip(tr("root mean square of the grid values: sqrt(sum c^2 / N)"));
+    TXOffset->setToolTip(how("mean"));
+    TXVPP->setToolTip(how("VPP(nV)") + QStringLiteral("; VPP(count): ") + how("VPP(count)"));
+    TXNrms->setToolTip(how("RMS Noise(nV)") + sigma);
     return panel;
 }
 
@@ -224,6 +290,10 @@ CaptureSettings TAnxADC::CurrentSettings() const {
     s.CMAVR = CMAVR->currentIndex();
     s.CFunADC = CFunADC->currentIndex();
     s.ComFun = ComFun->currentIndex() == 1 ? ComFunChoice::Dmm : ComFunChoice::Scale;
+    s.spectrumWindow =
+        static_cast<dmm::SpectrumWindow>(std::max(SpectrumWindow->currentIndex(), 0));
+    s.spectrumAverages =
+        kSpectrumAverageItems[static_cast<size_t>(std::max(SpectrumAverages->currentIndex(), 0))];
     return s;
 }
 
@@ -255,6 +325,7 @@ void TAnxADC::SetCaptureLock(bool locked) {
     mainPanel_.SetCaptureLock(locked);
     SaveData->setEnabled(!locked);
     ShowChart->setEnabled(!locked);
+    SaveReport->setEnabled(!locked);
 }
 
 void TAnxADC::StartOrStop(CaptureSource source) {
@@ -265,7 +336,7 @@ void TAnxADC::StartOrStop(CaptureSource source) {
     }
     capturing_ = true;
     SetCaptureLock(true);
-    ShowFigures({}, 0.0);
+    ShowFigures({});
     shownCount_ = -1;
     monitorTimer_.start();
     const CaptureSettings settings = CurrentSettings();
@@ -300,20 +371,48 @@ void TAnxADC::PollCapture() {
     if (Chart1->isVisible() && FTChange->text() != "Change Freq.") Chart1->DrawLive(snapshot);
 }
 
-void TAnxADC::ShowFigures(const AnalysisResults& r, double rootMeanSquare) {
-    auto text = [](double v) { return QString::fromStdString(FixedText(v, 6)); };
+void TAnxADC::ShowFigures(const AnalysisView& view) {
+    // Figures over no samples are not figures: dashes, not a perfect 24 bits.
+    auto text = [&](double v) {
+        return view.hasSamples ? QString::fromStdString(FixedText(v, 6)) : QStringLiteral("----");
+    };
+    const AnalysisResults& r = view.results;
     TXENOB->setText(text(r.enob));
     TXNFREE->setText(text(r.noiseFreeBits));
-    TXVRMS->setText(text(rootMeanSquare));
+    TXVRMS->setText(text(view.rootMeanSquare));
     TXOffset->setText(text(r.mean));
     TXVPP->setText(text(r.vppNanovolts));
     TXNrms->setText(text(r.rmsNoiseNanovolts));
+    Figures->ShowRows(view.addedRows, view.warnings);
 }
 
 void TAnxADC::ShowAnalysis(const AnalysisView& view) {
-    ShowFigures(view.results, view.rootMeanSquare);
+    ShowFigures(view);
     grid_->SetCells(view.cells, view.cellCount, view.format);
     if (view.chartIncluded) Chart1->Draw(view.chart);
+    Histogram->Draw(view.histogram);
+}
+
+void TAnxADC::ShowDisplay() {
+    if (ShowHistogram->isChecked())
+        displayStack_->setCurrentWidget(Histogram);
+    else
+        displayStack_->setCurrentWidget(chartShown_ ? static_cast<QWidget*>(Chart1) : MemoryF);
+}
+
+void TAnxADC::SpectrumOptionsChange() {
+    const CaptureSettings settings = CurrentSettings();
+    const bool chartShown = Chart1->isVisible();
+    bench_.Call(
+        [settings, chartShown](Bench& bench) {
+            bench.analysis().SetSettings(bench.WithChipLayout(settings));
+            return ViewOf(bench, chartShown);
+        },
+        this,
+        [this](const AnalysisView& view) {
+            ShowAnalysis(view);
+            emit SpectrumChanged();
+        });
 }
 
 void TAnxADC::RedrawChart() {
@@ -337,14 +436,17 @@ void TAnxADC::FTChangeClick() {
 }
 
 void TAnxADC::ShowChartClick() {
-    if (displayStack_->currentWidget() == MemoryF) {
+    // From the histogram, the button goes on where it left the grid or the chart.
+    const QSignalBlocker quiet(ShowHistogram);
+    ShowHistogram->setChecked(false);
+    chartShown_ = !chartShown_;
+    if (chartShown_) {
         RedrawChart();
-        displayStack_->setCurrentWidget(Chart1);
         ShowChart->setText("Chang to vaule");
     } else {
-        displayStack_->setCurrentWidget(MemoryF);
         ShowChart->setText("Chang to Chart");
     }
+    ShowDisplay();
 }
 
 void TAnxADC::CMAVRChange() {
@@ -371,13 +473,49 @@ void TAnxADC::SaveTo(const QString& path) {
     bench_.Call(
         [path, hexPath](Bench& bench) {
             QString error;
-            const bool ok = bench.analysis().SaveOut(path, hexPath, error);
+            const ProvenanceContext context = ReadProvenanceContext(bench.core(), bench.benchDir);
+            const bool ok = bench.analysis().SaveOut(path, hexPath, error, &context);
             return std::pair<bool, QString>(ok, ok ? QString() : error);
         },
         this,
         [this](const std::pair<bool, QString>& result) {
             if (!result.first) QMessageBox::warning(this, windowTitle(), result.second);
             emit Saved(result.first, result.second);
+        });
+}
+
+void TAnxADC::SaveReportClick() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save Report"), QDir(benchDir_).filePath("VzADC.xlsx"), "*.xlsx");
+    if (path.isEmpty()) return;
+    SaveReportTo(path);
+}
+
+void TAnxADC::SaveReportTo(const QString& path) {
+    bench_.Call(
+        [path](Bench& bench) {
+            AdcAnalysis& analysis = bench.analysis();
+            CaptureReport report;
+            report.title =
+                QStringLiteral("%1 capture: %2 samples, %3")
+                    .arg(QString::fromLatin1(SourceInfo(analysis.lastSource()).caption.data()))
+                    .arg(analysis.cellCount())
+                    .arg(analysis.captureTime().toString(Qt::ISODate));
+            for (int i = 0; i < analysis.cellCount(); ++i) report.cells.push_back(analysis.Cell(i));
+            report.format = analysis.cellFormat();
+            const BlockFigures& figures = analysis.figures();
+            report.original = OriginalFigureRows(analysis.data().results, figures.HasSamples());
+            report.added = ExtraFigureRows(figures, analysis.lineSpacingHz());
+            for (FigureWarning w : figures.warnings) report.warnings.push_back(WarningText(w));
+            report.chart = BuildAdcChart(analysis, analysis.validCount());
+            QString error;
+            const bool ok = WriteCaptureWorkbook(path, report, error);
+            return std::pair<bool, QString>(ok, error);
+        },
+        this,
+        [this](const std::pair<bool, QString>& result) {
+            if (!result.first) QMessageBox::warning(this, windowTitle(), result.second);
+            emit ReportSaved(result.first, result.second);
         });
 }
 

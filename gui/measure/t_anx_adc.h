@@ -15,7 +15,10 @@
 
 #include "core/measure/adc_chart.h"
 #include "core/measure/analysis_results.h"
+#include "core/measure/block_figures.h"
 #include "core/measure/capture_settings.h"
+#include "core/measure/figure_table.h"
+#include "core/measure/histogram.h"
 #include "core/measure/sample_decoding.h"
 
 namespace dmm {
@@ -25,6 +28,8 @@ class Bench;
 namespace dmm::gui {
 
 class AdcChartView;
+class AdcHistogramView;
+class FigurePanel;
 class SampleGridModel;
 class TMainPanel;
 
@@ -39,6 +44,12 @@ struct AnalysisView {
     int validCount = 0;
     bool chartIncluded = false;
     AdcChart chart;
+    // The figures as the tables show them (not computed over an empty block), the
+    // warnings and the histogram.
+    bool hasSamples = false;
+    std::vector<FigureRow> addedRows;
+    std::vector<FigureWarning> warnings;
+    BlockHistogram histogram;
 };
 
 // "Analyse ADC": captures a block of conversion results, shows it as a grid or a chart
@@ -77,6 +88,14 @@ class TAnxADC : public QWidget {
     QLabel* TXNrms;
     QTableView* MemoryF;
     AdcChartView* Chart1;
+    // Beside the program's own controls: the spectrum's window and averaging, the
+    // histogram view, the report, and the column of added figures.
+    QComboBox* SpectrumWindow;
+    QComboBox* SpectrumAverages;
+    QPushButton* ShowHistogram;
+    QPushButton* SaveReport;
+    AdcHistogramView* Histogram;
+    FigurePanel* Figures;
 
     void CatchADC1Click();
     void CatchADC2Click();
@@ -85,19 +104,28 @@ class TAnxADC : public QWidget {
     void FTChangeClick();
     void ShowChartClick();
     void SaveDataClick();
-    // Saves to the given decimal file without asking (the hex file goes to the bench directory).
+    // Saves to the given decimal file without asking (the hex file goes to the bench
+    // directory, the capture's record beside the decimal file).
     void SaveTo(const QString& path);
+    void SaveReportClick();
+    // Writes the .xlsx report to path without asking.
+    void SaveReportTo(const QString& path);
 
   signals:
     void CaptureFinished();
     void Saved(bool ok, const QString& message);
+    void ReportSaved(bool ok, const QString& message);
+    // After a new window or averaging of the spectrum has been applied.
+    void SpectrumChanged();
 
   private:
     QWidget* BuildControls();
     QWidget* BuildSettings();
     void StartOrStop(CaptureSource source);
     void ShowAnalysis(const AnalysisView& view);
-    void ShowFigures(const AnalysisResults& results, double rootMeanSquare);
+    void ShowFigures(const AnalysisView& view);
+    void ShowDisplay();
+    void SpectrumOptionsChange();
     void PollCapture();
     void RedrawChart();
     void NPointIndexChange();
@@ -108,7 +136,8 @@ class TAnxADC : public QWidget {
     Bench& bench_;
     TMainPanel& mainPanel_;
     SampleGridModel* grid_;
-    QStackedLayout* displayStack_ = nullptr;  // the grid or the chart, in the same place
+    QStackedLayout* displayStack_ = nullptr;  // the grid, the chart or the histogram, in one place
+    bool chartShown_ = false;                 // ShowChart's state: chart rather than grid
     QTimer monitorTimer_;
     bool capturing_ = false;
     uint64_t shownGeneration_ = 0;

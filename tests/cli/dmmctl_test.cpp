@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -385,6 +386,33 @@ TEST(DmmctlDocumentation, TheManualPageAndTheCompletionCoverEveryVerbAndOption) 
     for (const std::string& verb : verbs)
         EXPECT_NE(completion.out.find(" " + verb), std::string::npos) << verb;
     EXPECT_NE(completion.out.find("capture) opts=\"--source"), std::string::npos);
+}
+
+// A tone with harmonics on the simulated bench, through the chip and the capture.
+TEST(DmmctlSimTone, TheCaptureShowsTheHarmonicsTheBenchWasGiven) {
+    const Outcome r = Dmmctl().Run({"--sim",   "--sim-tone",  "0.1,50",   "--sim-harmonics",
+                                    "-50,-60", "field",       "ENAD_S",   "1",
+                                    "field",   "S_AD1RL",     "2",        "field",
+                                    "S_AD1IN", "3",           "capture",  "--points",
+                                    "1024",    "--interrupt", "--window", "bh4"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto value = [&](const std::string& name) {
+        const size_t at = r.out.find("\n" + name + " ");
+        return at == std::string::npos ? 0.0 : std::stod(r.out.substr(at + 1 + name.size()));
+    };
+    EXPECT_NEAR(value("H2 (dBc)"), -50.0, 0.5) << r.out;
+    EXPECT_NEAR(value("H3 (dBc)"), -60.0, 0.5);
+    EXPECT_NEAR(value("Fundamental (dBFS)"), 20 * std::log10(0.1 / 1.2), 0.1);
+
+    for (const char* bad : {"0.1", "abc,50", "0.1,-5", "0.1,50,"}) {
+        const Outcome refused = Dmmctl().Run({"--sim", "--sim-tone", bad, "scan"});
+        EXPECT_TRUE(RefusedCleanly(refused)) << bad;
+        EXPECT_NE(refused.exitCode, 0) << bad;
+        EXPECT_NE(refused.err.find("--sim-tone"), std::string::npos) << refused.err;
+    }
+    const Outcome harmonics = Dmmctl().Run({"--sim", "--sim-harmonics", "-60,+3", "scan"});
+    EXPECT_NE(harmonics.exitCode, 0);
+    EXPECT_NE(harmonics.err.find("dBc at most 0"), std::string::npos) << harmonics.err;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -14,9 +16,13 @@ namespace {
 
 class CaptureVerbTest : public ::testing::Test {
   protected:
-    CaptureVerbTest() {
+    CaptureVerbTest() { Start("dmm"); }
+
+    void Start(const std::string& kind) {
+        session.reset();
         GlobalOptions options;
         options.sim = true;
+        options.kind = kind;
         options.dir = dir.path().toStdString();
         session = std::make_unique<Session>(options, out, err);
     }
@@ -90,9 +96,67 @@ TEST_F(CaptureVerbTest, ClearFailures) {
     EXPECT_NE(out.str().find("captured 0 of 256 ADCS samples"), std::string::npos);
     EXPECT_NE(err.str().find("capture ended early: no sample came within the time-out"),
               std::string::npos);
+    // ... and no figures: there are none to print.
+    EXPECT_EQ(out.str().find("Enob"), std::string::npos) << out.str();
 
     EXPECT_THROW(Run("capture", {"--points", "100"}), CLI::ValidationError);
     EXPECT_THROW(Run("capture", {"--scale", "25"}), CLI::ValidationError);
+}
+
+TEST_F(CaptureVerbTest, FiguresFromNoDataAreNotPrinted) {
+    // Only the DMM interface kind takes samples: a capture on another ends at once, empty.
+    Start("spi");
+    EXPECT_FALSE(Run("capture", {"--flag-reg", "0x0E"}));
+    EXPECT_NE(out.str().find("captured 0 of 256 ADCS samples"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("Enob"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("24.000000"), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find("no samples"), std::string::npos) << err.str();
+}
+
+TEST_F(CaptureVerbTest, ABlockStuckAtFullScaleIsFlaggedAndFailsUnderStrict) {
+    // ADC1 with both references on one node rails at full scale.
+    ASSERT_TRUE(Run("field", {"ENAD_S", "1"})) << err.str();
+    ASSERT_TRUE(Run("capture", {"--points", "64"})) << err.str();
+    EXPECT_NE(out.str().find("mean                     8388607.000000"), std::string::npos)
+        << out.str();
+    EXPECT_NE(err.str().find("warning: saturated at full scale"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("warning: no noise: check the input and the scale"),
+              std::string::npos);
+    err.str("");
+    EXPECT_FALSE(Run("capture", {"--points", "64", "--strict"}));
+    EXPECT_NE(err.str().find("--strict: saturated at full scale"), std::string::npos) << err.str();
+
+    // A converter that works passes --strict.
+    ASSERT_TRUE(Run("field", {"S_AD1RL", "2"}));
+    err.str("");
+    EXPECT_TRUE(Run("capture", {"--points", "64", "--strict"})) << err.str();
+    EXPECT_EQ(err.str().find("--strict"), std::string::npos);
+}
+
+TEST_F(CaptureVerbTest, JsonPrintsTheCaptureRecordAndCsvWritesItBesideTheFiles) {
+    ASSERT_TRUE(Run("field", {"ENAD_S", "1"}));
+    ASSERT_TRUE(Run("field", {"S_AD1RL", "2"}));
+    out.str("");
+    const std::string csv = dir.filePath("block.csv").toStdString();
+    ASSERT_TRUE(Run("capture", {"--points", "64", "--json", "--window", "hann", "--csv", csv}))
+        << err.str();
+    const std::string printed = out.str();
+    const size_t brace = printed.find('{');
+    ASSERT_NE(brace, std::string::npos) << printed;
+    EXPECT_EQ(printed.find("Enob   "), std::string::npos);  // the record, not the table
+    QJsonParseError parse;
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(printed.substr(brace)), &parse).object();
+    ASSERT_EQ(parse.error, QJsonParseError::NoError) << printed;
+    EXPECT_EQ(root["board"]["info"].toString(), "VZSIM140");
+    EXPECT_TRUE(root["chip"]["name"].toString().startsWith("VZ6401"));
+    EXPECT_EQ(root["capture"]["spectrumWindow"].toString(), "Hann");
+    EXPECT_EQ(root["capture"]["outputRateHz"].toDouble(), 640.0);
+    EXPECT_GT(root["figures"]["program"]["Enob"].toDouble(), 10.0);
+    // The file beside the CSV files holds the same record.
+    const QJsonObject saved = QJsonDocument::fromJson(Read("block.json")).object();
+    EXPECT_EQ(saved["figures"], root["figures"]);
+    EXPECT_EQ(Lines(Read("block.csv")).size(), 6);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "core/measure/capture_chip_layout.h"
 #include "sim/sim_dmm_chip.h"
 #include "support/demo_chip_bench.h"
+#include "sim/sim_options.h"
 
 namespace dmm {
 namespace {
@@ -43,10 +44,10 @@ class DemoChipCapture : public ::testing::Test {
         ASSERT_TRUE(
             f.core.chip().WriteRegister(address, field.Insert(f.core.chip().buffer()[0], value)));
     }
-    AnalysisResults Capture() {
+    AnalysisResults Capture(int points = 2048) {
         CaptureSettings s;
         ApplyChipLayout(f.core.chipModel(), s);
-        s.NPointIndex = SamplePointItemOf(2048);
+        s.NPointIndex = SamplePointItemOf(points);
         s.EREFV = "1.2";
         analysis.SetSettings(s);
         EXPECT_TRUE(analysis.CatchACDCOM("1.2", CaptureSource::ADCS));
@@ -74,6 +75,40 @@ TEST_F(DemoChipCapture, NoiseVoltageIsInputReferredWhetherTheGainComesFromThePga
     EXPECT_NEAR(reference.rmsNoiseNanovolts / pga.rmsNoiseNanovolts, 1.0, 0.1);
     EXPECT_GT(pga.rmsNoiseNanovolts, 15000);
     EXPECT_LT(pga.rmsNoiseNanovolts, 25000);
+}
+
+TEST_F(DemoChipCapture, AToneThroughTheChipShowsTheHarmonicsTheSimulatorWasGiven) {
+    // 50 Hz, 0.1 V peak, from a source with -60/-70/-75 dBc distortion, on SENSE.
+    sim::SimBenchOptions options;
+    std::string error;
+    options.tone = sim::ParseSimTone("0.1,50", error);
+    options.harmonicsDbc = sim::ParseHarmonics("-60,-70,-75", error);
+    ASSERT_TRUE(sim::ApplySimOptions(f.sim, options, error)) << error;
+    Capture(4096);
+    const BlockFigures& figures = analysis.figures();
+    const ToneFigures& tone = figures.tone;
+    ASSERT_TRUE(tone.found);
+    // ADC1 at 640 results a second: 50 Hz is 320 periods of the 4096 samples.
+    EXPECT_TRUE(figures.noise.rateFromFields);
+    EXPECT_DOUBLE_EQ(figures.noise.outputRateHz, 640.0);
+    EXPECT_NEAR(tone.fundamental.line, 320.0, 1e-3);
+    EXPECT_NEAR(tone.fundamental.line * analysis.lineSpacingHz(), 50.0, 1.0);
+    // 0.1 V against the 1.2 V reference: 20 log10(0.1 / 1.2) dBFS.
+    EXPECT_NEAR(tone.fundamentalDbfs, 20 * std::log10(0.1 / 1.2), 0.05);
+    const double given[] = {-60, -70, -75};
+    double distortion = 0;
+    for (int h = 0; h < 3; ++h) {
+        const ToneComponent& c = tone.harmonics[static_cast<size_t>(h)];
+        ASSERT_TRUE(c.resolved);
+        EXPECT_NEAR(10 * std::log10(c.power / tone.fundamental.power), given[h], 0.3) << h + 2;
+        distortion += std::pow(10.0, given[h] / 10);
+    }
+    EXPECT_NEAR(tone.thdDb, 10 * std::log10(distortion), 0.2);
+    EXPECT_NEAR(tone.sfdrDb, 60.0, 0.2);
+    // What is left is the converter's own noise, as the simulator makes it.
+    const double noiseCounts = chip().State(sim::SimDmmChip::Converter::Adc1).noiseCounts;
+    EXPECT_NEAR(tone.snrDb,
+                20 * std::log10(tone.fundamental.amplitude / std::sqrt(2.0) / noiseCounts), 0.3);
 }
 
 }  // namespace

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace dmm {
+
+class BenchCore;
+
+// The program's version, as the main window's caption shows it.
+inline constexpr char kProgramVersion[] = "1.40";
+
+// An instrument connected to the bench at the time of a capture.
+struct InstrumentRecord {
+    QString role;      // "calibrator", "power supply", ...
+    QString identity;  // what it answered to its identification request
+    QString output;    // what it was set to put out ("OUT 100 mV ,50 Hz", ...)
+};
+
+// What a capture's record needs from outside the analysis.
+struct ProvenanceContext {
+    QString programVersion = kProgramVersion;
+    QString chipName;   // the chip list's text for the selected chip
+    QString boardInfo;  // the board's info text; empty when the board did not answer
+    std::vector<InstrumentRecord> instruments;
+};
+
+// Fills a context from the bench: the chip list of the bench directory and the board's
+// info text (one exchange, when the board is open). Bench thread.
+ProvenanceContext ReadProvenanceContext(BenchCore& core, const QString& benchDir);
+
+// <name>.json beside a result file <name>.<ext>.
+QString ProvenancePathFor(const QString& resultPath);
+
+}  // namespace dmm

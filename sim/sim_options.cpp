@@ -1,0 +1,93 @@
+#include "sim/sim_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <mutex>
+
+#include "sim/sim_bench.h"
+#include "sim/sim_dmm_chip.h"
+
+namespace dmm::sim {
+namespace {
+
+std::vector<std::string_view> Split(std::string_view text) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        parts.push_back(
+            text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        if (comma == std::string_view::npos) return parts;
+        start = comma + 1;
+    }
+}
+
+std::optional<double> Number(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<SimToneOption> ParseSimTone(std::string_view text, std::string& error) {
+    const std::vector<std::string_view> parts = Split(text);
+    if (parts.size() < 2 || parts.size() > 3) {
+        error = "a tone is PEAK_VOLTS,HERTZ[,NODE]";
+        return std::nullopt;
+    }
+    const auto peak = Number(parts[0]);
+    const auto hertz = Number(parts[1]);
+    if (!peak || *peak <= 0) {
+        error = "the tone's peak voltage must be a positive number of volts";
+        return std::nullopt;
+    }
+    if (!hertz || *hertz <= 0) {
+        error = "the tone's frequency must be a positive number of hertz";
+        return std::nullopt;
+    }
+    SimToneOption option;
+    option.tone.peakVolts = *peak;
+    option.tone.frequencyHz = *hertz;
+    if (parts.size() == 3) {
+        if (parts[2].empty()) {
+            error = "the tone's node is empty";
+            return std::nullopt;
+        }
+        option.node = std::string(parts[2]);
+    }
+    return option;
+}
+
+std::optional<std::vector<double>> ParseHarmonics(std::string_view text, std::string& error) {
+    std::vector<double> levels;
+    for (std::string_view part : Split(text)) {
+        const auto level = Number(part);
+        if (!level || *level > 0) {
+            error = "harmonic levels are dBc at most 0, separated by commas: -60,-70";
+            return std::nullopt;
+        }
+        levels.push_back(*level);
+    }
+    return levels;
+}
+
+bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::string& error) {
+    if (!options.tone && !options.harmonicsDbc) return true;
+    auto* chip = dynamic_cast<SimDmmChip*>(&bench.chip());
+    if (!chip) {
+        error = "the simulated chip has no analog inputs (its description is missing)";
+        return false;
+    }
+    std::lock_guard lock(bench.board().mutex());
+    AnalogNodes& nodes = chip->nodes();
+    if (options.harmonicsDbc) nodes.sourceHarmonicsDbc = *options.harmonicsDbc;
+    if (options.tone) nodes.tones[options.tone->node] = options.tone->tone;
+    return true;
+}
+
+}  // namespace dmm::sim

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/dmm_front_end.h"
+
+namespace dmm::sim {
+
+class SimBench;
+
+// A tone the simulated bench puts on one of the chip's input nodes from the start.
+struct SimToneOption {
+    Tone tone;
+    std::string node = "SENSE";
+};
+
+// The options of the programs' simulated bench beyond --sim itself.
+struct SimBenchOptions {
+    std::optional<SimToneOption> tone;
+    // The harmonic distortion of the simulated AC sources (the 2nd harmonic first, dBc):
+    // every tone that has no harmonics of its own gets these.
+    std::optional<std::vector<double>> harmonicsDbc;
+};
+
+// "PEAK_VOLTS,HERTZ[,NODE]", e.g. "0.1,50" or "0.05,13.7,OP1O". Numbers are read
+// without the locale. Empty, and why in error, when the text is not one.
+std::optional<SimToneOption> ParseSimTone(std::string_view text, std::string& error);
+// "-60,-70,-80": levels in dBc, each at most 0.
+std::optional<std::vector<double>> ParseHarmonics(std::string_view text, std::string& error);
+
+// Puts the options on the bench's chip. False (and why) when the chip is not the DMM
+// model, which alone has analog inputs.
+bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::string& error);
+
+}  // namespace dmm::sim
