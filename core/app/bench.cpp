@@ -7,12 +7,15 @@
 
 namespace dmm {
 
-Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
-    : core_(bus, clock),
+Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, SerialPortOpener* serialPorts)
+    : core_(bus, clock, serialPorts),
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
       captureHost_(up_, shuttingDown_),
-      analysis_(core_, captureHost_, hooks) {
+      analysis_(core_, captureHost_, hooks),
+      instruments_(core_.serial(), clock, hooks),
+      instrumentThreads_(instruments_),
+      meterScan_(instrumentThreads_, this) {
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
@@ -21,9 +24,19 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks)
     core_.chip().OnFailure = [this](const std::string& why) {
         hooks_.SetStatusText(1, QString::fromStdString(why));
     };
+    // The chip's serial link reports its line errors in the same panel.
+    core_.chip().rs232().OnStatus = [this](const std::string& text) {
+        hooks_.SetStatusText(1, QString::fromStdString(text));
+    };
 }
 
 Bench::~Bench() = default;
+
+void Bench::ShutDownInstruments() {
+    meterScan_.Stop();
+    instrumentThreads_.Stop();
+    instruments_.LeaveBenchSafe();
+}
 
 CaptureSettings Bench::WithChipLayout(CaptureSettings settings) {
     ApplyChipLayout(core_.chipModel(), settings);

@@ -12,7 +12,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/analog/meter_scan.h"
 #include "core/app/bench_core.h"
+#include "core/instruments/instrument_threads.h"
 #include "core/app/ui_hooks.h"
 #include "core/link/processor_centre.h"
 #include "core/measure/adc_analysis.h"
@@ -71,7 +73,7 @@ struct RegisterImageSnapshot {
 class Bench : public QObject {
     Q_OBJECT
   public:
-    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks);
+    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, SerialPortOpener* serialPorts = nullptr);
     ~Bench() override;
 
     // Bench-thread accessors: only inside posted work (or before the thread starts).
@@ -84,6 +86,16 @@ class Bench : public QObject {
     // The ADC analysis. RequestStop(), IsRunning() and monitor() may be used from any
     // thread; everything else only inside posted work.
     AdcAnalysis& analysis() { return analysis_; }
+    // The bench instruments. Each is used only on its own thread: reach them through
+    // instrumentThreads() (Post, Call, Await), never directly from bench work.
+    InstrumentThreads& instrumentThreads() { return instrumentThreads_; }
+    // The meter window's reading side (bench thread).
+    MeterScan& meterScan() { return meterScan_; }
+    // Stops the instrument threads and leaves the bench safe (calibrator in standby, power
+    // supply output off). For shut-down: the instruments are used here directly, once
+    // their threads are gone.
+    void ShutDownInstruments();
+
     // The capture settings completed with where the loaded chip keeps its interrupt flags.
     CaptureSettings WithChipLayout(CaptureSettings settings);
 
@@ -162,6 +174,9 @@ class Bench : public QObject {
     std::atomic<bool> shuttingDown_{false};
     HeartbeatCaptureHost captureHost_;
     AdcAnalysis analysis_;
+    Instruments instruments_;
+    InstrumentThreads instrumentThreads_;
+    MeterScan meterScan_;
     bool publishPending_ = false;
 };
 
