@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
     app.add_option("--kind", options.kind, "chip interface kind")
         ->check(CLI::IsMember({"rs232", "spi", "special", "parallel", "uart", "dmm"}));
     app.add_flag("--photo", options.photo, "opto-coupled board (Photo option)");
+    app.add_option("--com", options.com, "the chip's serial port with --kind rs232 (COM1..COM16)");
+    app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
+    app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
+        ->check(CLI::IsMember({"none", "even", "odd"}));
     app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
     try {
         app.parse(argc, argv);
@@ -53,7 +57,9 @@ int main(int argc, char** argv) {
     for (const std::string& token : app.remaining()) {
         auto it = std::find_if(verbs.begin(), verbs.end(),
                                [&](const VerbInfo& v) { return v.name == token; });
-        if (it != verbs.end())
+        if (!calls.empty() && calls.back().args.size() < calls.back().info->leadingArgs)
+            calls.back().args.push_back(token);
+        else if (it != verbs.end())
             calls.push_back({&*it, {}});
         else if (calls.empty()) {
             std::cerr << "dmmctl: unknown verb '" << token << "'\n" << VerbList(verbs);

@@ -4,12 +4,15 @@
 #include <iostream>
 
 #include "core/app/bench_directory.h"
+#include "core/instruments/chip_port.h"
 #include "core/chip/chip_loader.h"
 
 #include "core/link/number_text.h"
 #include "platform/system_board_bus.h"
+#include "platform/termios_serial_port.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
+#include "sim/sim_instruments.h"
 
 namespace dmm::cli {
 
@@ -20,6 +23,25 @@ std::string HexBytes(const uint8_t* data, size_t n) {
         text += HexStr(data[i], 2);
     }
     return text;
+}
+
+void CliUiHooks::SetStatusText(int panel, const QString& text) {
+    if (panel >= 0 && panel < static_cast<int>(status_.size()))
+        status_[static_cast<size_t>(panel)] = text;
+}
+
+void CliUiHooks::ShowMessage(const QString& text) {
+    err_ << "dmmctl: " << text.toStdString() << '\n';
+}
+
+bool CliUiHooks::AskYesNo(const QString& text) {
+    err_ << "dmmctl: " << text.toStdString() << " (answered no)\n";
+    return false;
+}
+
+std::string CliUiHooks::Status(int panel) const {
+    if (panel < 0 || panel >= static_cast<int>(status_.size())) return {};
+    return status_[static_cast<size_t>(panel)].toStdString();
 }
 
 class Session::TracePrinter final : public PacketTrace {
@@ -34,7 +56,12 @@ class Session::TracePrinter final : public PacketTrace {
 };
 
 Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& err)
-    : options_(options), out_(out), err_(err), clock_(std::make_unique<SystemClock>()) {
+    : options_(options),
+      out_(out),
+      err_(err),
+      clock_(std::make_unique<SystemClock>()),
+      serialOpener_(std::make_unique<platform::SystemSerialPorts>()),
+      hooks_(err) {
     std::error_code ignored;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
     const BenchDirectoryChoice dir = ResolveBenchDirectory(
@@ -55,11 +82,20 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
+        simInstruments_ = std::make_unique<sim::SimInstruments>(*clock_, &simBench_->board());
+        if (!simInstruments_->ok())
+            err_ << "dmmctl: no simulated instruments: " << simInstruments_->error() << '\n';
+        simInstruments_->Start();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
     }
-    core_ = std::make_unique<BenchCore>(*bus, *clock_);
+    core_ = std::make_unique<BenchCore>(*bus, *clock_, serialOpener_.get());
+    core_->serial().SetMap(ComPortMap::Build(SerialPorts(), LoadComChoices()));
+    instruments_ = std::make_unique<Instruments>(core_->serial(), *clock_, hooks_);
+    core_->chip().rs232().OnStatus = [this](const std::string& text) {
+        if (!text.empty()) err_ << "dmmctl: chip link: " << text << '\n';
+    };
     if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
     core_->chip().Photo = options.photo;
     if (options.trace) {
@@ -69,6 +105,9 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 }
 
 Session::~Session() {
+    // The instruments stay as the verbs left them: a script drives them step by step over
+    // several runs.
+    instruments_.reset();
     // Leave the board as the GUI leaves it: out of DMM mode, connection given up.
     if (core_->target().devc.connected) {
         if (core_->target().interfaceKind == InterfaceKind::DMM) core_->link().SetDmmMode(false);
@@ -96,7 +135,65 @@ bool Session::EnsureChip() {
     return LoadChip(core_->target().chipIndex);
 }
 
+std::vector<SerialPortInfo> Session::SerialPorts() const {
+    if (simInstruments_) return simInstruments_->Ports();
+    return platform::ListSystemSerialPorts();
+}
+
+ComPortChoices Session::LoadComChoices() const {
+    if (simInstruments_) return simInstruments_->Choices();
+    std::vector<std::string> problems;
+    ComPortChoices choices = ReadComPortChoices(QString::fromStdString(benchDir_), &problems);
+    for (const std::string& p : problems) err_ << "dmmctl: " << kComPortFileName << ": " << p << '\n';
+    return choices;
+}
+
+bool Session::SaveComChoices(const ComPortChoices& choices) {
+    if (simInstruments_) return Fail("the simulated bench's ports cannot be moved");
+    if (benchDir_.empty()) return Fail("no bench directory to keep the COM assignments in");
+    QString error;
+    if (!WriteComPortChoices(QString::fromStdString(benchDir_), choices, error))
+        return Fail(error.toStdString());
+    core_->serial().SetMap(ComPortMap::Build(SerialPorts(), choices));
+    return true;
+}
+
+std::optional<int> Session::ComIndex(const std::string& text, InstrumentId instrument) {
+    if (!text.empty()) {
+        const auto index = ComIndexFromName(text);
+        if (!index) Fail("not a COM port: " + text + " (COM1 to COM16)");
+        return index;
+    }
+    if (simInstruments_) {
+        const int id = static_cast<int>(instrument);
+        return id < static_cast<int>(InstrumentId::FirstMeter)
+                   ? sim::SimInstruments::ComIndexOf(id + sim::SimInstruments::Calibrator)
+                   : sim::SimInstruments::MeterCom(id - static_cast<int>(InstrumentId::FirstMeter));
+    }
+    Fail("say which port: --com COMn (dmmctl ports lists them)");
+    return std::nullopt;
+}
+
+bool Session::EnsureChipPort() {
+    STND& target = core_->target();
+    if (target.rs232.connected && target.rs232.Open()) return true;
+    std::optional<int> index;
+    if (!options_.com.empty())
+        index = ComIndexFromName(options_.com);
+    else if (simInstruments_)
+        index = sim::SimInstruments::ComIndexOf(sim::SimInstruments::ChipLink);
+    if (!index) return Fail("--kind rs232 needs --com COMn for the chip's serial port");
+    const int baud = BaudIndexOf(options_.baud);
+    if (baud < 0) return Fail("no such baud rate on the chip link: " + std::to_string(options_.baud));
+    target.serialPortIndex = *index;
+    target.serialBaudIndex = baud;
+    target.serialParityIndex = options_.parity == "even" ? 1 : options_.parity == "odd" ? 2 : 0;
+    if (core_->chipPort().OpenChipPort(target, hooks_)) return true;
+    return Fail(hooks_.Status(0) + ": " + hooks_.Status(1));
+}
+
 bool Session::EnsureBoard() {
+    if (core_->target().interfaceKind == InterfaceKind::RS232) return EnsureChipPort();
     if (core_->target().devc.connected) return true;
     uint8_t status = 0;
     if (core_->link().OpenBoard(status)) return true;

@@ -1,16 +1,22 @@
 #pragma once
 
 #include <iosfwd>
+#include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 #include <string>
 
 #include "core/app/bench_core.h"
+#include "core/app/ui_hooks.h"
+#include "core/instruments/instruments.h"
 #include "core/link/board_transport.h"
 #include "core/link/clock.h"
 #include "core/link/interface_kind.h"
 
 namespace dmm::sim {
 class SimBench;
+class SimInstruments;
 }
 
 namespace dmm::cli {
@@ -22,6 +28,28 @@ struct GlobalOptions {
     std::string kind = "dmm";
     bool photo = false;
     bool trace = false;
+    // The chip link's serial port (interface kind rs232).
+    std::string com;
+    int baud = 9600;
+    std::string parity = "none";
+};
+
+// The CLI's view of the UI hooks: status texts are kept for the verbs to print, message
+// boxes go to stderr at once.
+class CliUiHooks final : public UiHooks {
+  public:
+    explicit CliUiHooks(std::ostream& err) : err_(err) {}
+    void SetStatusText(int panel, const QString& text) override;
+    void ShowGauge(bool) override {}
+    void SetGauge(int, int) override {}
+    void ShowMessage(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    void ProcessPendingEvents() override {}
+    std::string Status(int panel) const;
+
+  private:
+    std::ostream& err_;
+    std::array<QString, 3> status_;
 };
 
 // One dmmctl run: the bench core over the real or simulated board, and the streams the
@@ -46,6 +74,19 @@ class Session {
     // Verbs that need a chip load the selected one (chip 0 unless "load" chose another)
     // when nothing is loaded yet, so that "dmmctl --sim field ENAD_S 1" just works.
     bool EnsureChip();
+    // The bench instruments (used on this thread) and the hooks their messages go to.
+    Instruments& instruments() { return *instruments_; }
+    CliUiHooks& hooks() { return hooks_; }
+    sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
+    // The serial ports of this machine (or of the simulated bench) as the COM map sees them.
+    std::vector<SerialPortInfo> SerialPorts() const;
+    // The user's COM assignments in the bench directory, and saving new ones.
+    ComPortChoices LoadComChoices() const;
+    bool SaveComChoices(const ComPortChoices& choices);
+    // A COM index from "COMn" text, or the simulated bench's port of an instrument when
+    // the text is empty; prints why and gives nullopt otherwise.
+    std::optional<int> ComIndex(const std::string& text, InstrumentId instrument);
+
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
 
@@ -59,8 +100,14 @@ class Session {
     std::unique_ptr<sim::SimBench> simBench_;
     std::unique_ptr<BoardBus> systemBus_;
     std::unique_ptr<TracePrinter> tracePrinter_;
+    std::unique_ptr<SerialPortOpener> serialOpener_;
+    std::unique_ptr<sim::SimInstruments> simInstruments_;
     std::unique_ptr<BenchCore> core_;
+    CliUiHooks hooks_;
+    std::unique_ptr<Instruments> instruments_;
     std::string benchDir_;
+    // The chip link's port, opened by the first chip operation on the rs232 kind.
+    bool EnsureChipPort();
 };
 
 // Hex text of bytes separated by spaces: "C2 01 24".

@@ -9,6 +9,7 @@ std::vector<VerbInfo> AllVerbs() {
     AddLinkVerbs(verbs);
     AddMeasureVerbs(verbs);
     AddChipVerbs(verbs);
+    AddInstrumentVerbs(verbs);
     return verbs;
 }
 

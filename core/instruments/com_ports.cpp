@@ -1,9 +1,13 @@
 #include "core/instruments/com_ports.h"
 
+#include <QDir>
+#include <QFile>
 #include <QList>
 
 #include <algorithm>
 #include <cctype>
+
+#include "core/app/atomic_write.h"
 
 namespace dmm {
 namespace {
@@ -78,6 +82,17 @@ QByteArray FormatComPortChoices(const ComPortChoices& choices) {
         text += QByteArray::fromStdString(ComPortName(index) + "=" + value + "\r\n");
     }
     return text;
+}
+
+ComPortChoices ReadComPortChoices(const QString& benchDir, std::vector<std::string>* problems) {
+    QFile file(QDir(benchDir).filePath(QString::fromLatin1(kComPortFileName)));
+    if (benchDir.isEmpty() || !file.open(QIODevice::ReadOnly)) return {};
+    return ParseComPortChoices(file.readAll(), problems);
+}
+
+bool WriteComPortChoices(const QString& benchDir, const ComPortChoices& choices, QString& error) {
+    return WriteFileAtomically(QDir(benchDir).filePath(QString::fromLatin1(kComPortFileName)),
+                               FormatComPortChoices(choices), error);
 }
 
 ComPortMap ComPortMap::Build(std::vector<SerialPortInfo> ports, const ComPortChoices& choices) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <array>
 #include <map>
@@ -29,6 +30,9 @@ struct ComPortChoices {
 // Lines that are not "COMn=VALUE" (n 1..16) are skipped and named in problems.
 ComPortChoices ParseComPortChoices(const QByteArray& text, std::vector<std::string>* problems);
 QByteArray FormatComPortChoices(const ComPortChoices& choices);
+// The assignments kept in a bench directory (none when it has no such file).
+ComPortChoices ReadComPortChoices(const QString& benchDir, std::vector<std::string>* problems);
+bool WriteComPortChoices(const QString& benchDir, const ComPortChoices& choices, QString& error);
 
 class ComPortMap {
   public:

@@ -59,7 +59,10 @@ BryMenReading DecodeBryMen(const uint8_t* data, size_t n) {
         }
     }
 
-    if (IsDigit(f[9])) {
+    if (!IsDigit(f[9])) {
+        // Letters where the digits belong ("OL") are the meter's overload, not a zero.
+        if (!r.digits.empty()) r.overload = true;
+    } else {
         // from_chars reads "1.2345" the same in every locale; a sign is ours to handle.
         const char* begin = number.data();
         const char* end = begin + number.size();
