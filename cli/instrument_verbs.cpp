@@ -26,8 +26,9 @@ bool Connect(Session& s, InstrumentId id, const std::string& com) {
             ok = instruments.chamber().ChamberSelectClick(*index);
             break;
         default:
-            ok = instruments.meter(static_cast<int>(id) - static_cast<int>(InstrumentId::FirstMeter))
-                     .Select(*index);
+            ok =
+                instruments.meter(static_cast<int>(id) - static_cast<int>(InstrumentId::FirstMeter))
+                    .Select(*index);
     }
     if (ok) return true;
     std::string why = s.hooks().Status(1);
@@ -119,7 +120,8 @@ class FlukeVerb final : public Verb {
 class PowerVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("TEXT", text_, "a power supply command (\"VOLT 3.3\", \"*IDN?\")")->required();
+        app.add_option("TEXT", text_, "a power supply command (\"VOLT 3.3\", \"*IDN?\")")
+            ->required();
         app.add_option("--com", com_, "the power supply's port when it is not identified yet");
         app.add_flag("--step", step_, "as a drift-test step: followed by OUTP ON unless OUTP OFF");
     }
@@ -132,7 +134,8 @@ class PowerVerb final : public Verb {
         }
         std::string reply;
         // Setting commands answer nothing; only a query must.
-        if (power.Command(text_, &reply)) s.out() << reply.substr(0, reply.find_first_of("\r\n")) << '\n';
+        if (power.Command(text_, &reply))
+            s.out() << reply.substr(0, reply.find_first_of("\r\n")) << '\n';
         return true;
     }
 
@@ -182,7 +185,9 @@ class ChamberVerb final : public Verb {
 class MeterVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("CHANNEL", channel_, "meter channel 0..5")->required()->check(CLI::Range(0, 5));
+        app.add_option("CHANNEL", channel_, "meter channel 0..5")
+            ->required()
+            ->check(CLI::Range(0, 5));
         app.add_option("--count", count_, "readings to take")->check(CLI::PositiveNumber);
         app.add_option("--com", com_, "the meter's port");
     }

@@ -4,8 +4,8 @@
 #include <iostream>
 
 #include "core/app/bench_directory.h"
-#include "core/instruments/chip_port.h"
 #include "core/chip/chip_loader.h"
+#include "core/instruments/chip_port.h"
 
 #include "core/link/number_text.h"
 #include "platform/system_board_bus.h"
@@ -144,7 +144,8 @@ ComPortChoices Session::LoadComChoices() const {
     if (simInstruments_) return simInstruments_->Choices();
     std::vector<std::string> problems;
     ComPortChoices choices = ReadComPortChoices(QString::fromStdString(benchDir_), &problems);
-    for (const std::string& p : problems) err_ << "dmmctl: " << kComPortFileName << ": " << p << '\n';
+    for (const std::string& p : problems)
+        err_ << "dmmctl: " << kComPortFileName << ": " << p << '\n';
     return choices;
 }
 
@@ -184,7 +185,8 @@ bool Session::EnsureChipPort() {
         index = sim::SimInstruments::ComIndexOf(sim::SimInstruments::ChipLink);
     if (!index) return Fail("--kind rs232 needs --com COMn for the chip's serial port");
     const int baud = BaudIndexOf(options_.baud);
-    if (baud < 0) return Fail("no such baud rate on the chip link: " + std::to_string(options_.baud));
+    if (baud < 0)
+        return Fail("no such baud rate on the chip link: " + std::to_string(options_.baud));
     target.serialPortIndex = *index;
     target.serialBaudIndex = baud;
     target.serialParityIndex = options_.parity == "even" ? 1 : options_.parity == "odd" ? 2 : 0;

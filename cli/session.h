@@ -1,11 +1,11 @@
 #pragma once
 
-#include <iosfwd>
 #include <array>
+#include <iosfwd>
 #include <memory>
 #include <optional>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "core/app/bench_core.h"
 #include "core/app/ui_hooks.h"
@@ -17,7 +17,7 @@
 namespace dmm::sim {
 class SimBench;
 class SimInstruments;
-}
+}  // namespace dmm::sim
 
 namespace dmm::cli {
 

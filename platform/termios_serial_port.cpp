@@ -20,9 +20,9 @@ namespace dmm::platform {
 namespace {
 
 constexpr std::array<std::pair<int32_t, speed_t>, 19> kSpeeds = {{
-    {50, B50},       {75, B75},       {110, B110},     {150, B150},     {300, B300},
-    {600, B600},     {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
-    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
+    {50, B50},         {75, B75},         {110, B110},       {150, B150},         {300, B300},
+    {600, B600},       {1200, B1200},     {2400, B2400},     {4800, B4800},       {9600, B9600},
+    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},   {230400, B230400},
     {460800, B460800}, {500000, B500000}, {921600, B921600}, {1000000, B1000000},
 }};
 
@@ -103,7 +103,7 @@ bool TermiosSerialPort::ReadSettings(SerialSettings& out) {
         default:
             out.dataBits = 8;
     }
-    out.parity = !(t.c_cflag & PARENB) ? SerialParity::None
+    out.parity = !(t.c_cflag & PARENB)  ? SerialParity::None
                  : (t.c_cflag & PARODD) ? SerialParity::Odd
                                         : SerialParity::Even;
     out.stopBits = (t.c_cflag & CSTOPB) ? 2 : 0;

@@ -75,8 +75,8 @@ SerialSettings PtyPort::Line() const {
     termios t{};
     if (slave_ < 0 || ::tcgetattr(slave_, &t) != 0) return line;
     static constexpr std::pair<speed_t, int32_t> kRates[] = {
-        {B300, 300},     {B600, 600},     {B1200, 1200},   {B2400, 2400},    {B4800, 4800},
-        {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+        {B300, 300},   {B600, 600},     {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+        {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
     line.baudRate = 0;
     for (const auto& [code, rate] : kRates) {
         if (::cfgetospeed(&t) == code) line.baudRate = rate;

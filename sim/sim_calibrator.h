@@ -9,8 +9,8 @@ namespace dmm::sim {
 
 // What the calibrator's output terminals carry.
 struct CalibratorOutput {
-    bool operate = false;  // OPER: the output is live; STBY: the terminals are open
-    double volts = 0;      // DC level, or the RMS amplitude of an AC output
+    bool operate = false;    // OPER: the output is live; STBY: the terminals are open
+    double volts = 0;        // DC level, or the RMS amplitude of an AC output
     double frequencyHz = 0;  // 0 for DC
     bool Ac() const { return frequencyHz > 0; }
 };

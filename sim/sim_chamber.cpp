@@ -119,7 +119,8 @@ void SimChamber::Execute(int64_t nowMs, const std::string& raw) {
     }
     if (parts.size() != 3) return refuse();
     std::string reply = head + "OK";
-    for (int k = 0; k < count; ++k) reply += "," + Hex4(Register(static_cast<uint16_t>(address + k)));
+    for (int k = 0; k < count; ++k)
+        reply += "," + Hex4(Register(static_cast<uint16_t>(address + k)));
     Reply(nowMs, kAnswerMs, reply + "\r\n");
 }
 

@@ -36,9 +36,9 @@ SimInstruments::SimInstruments(Clock& clock, SimBoard* board)
     for (int k = 0; k < kMeterCount; ++k) {
         meters_[static_cast<size_t>(k)] = std::make_unique<SimMeter>(k, kFunctions[k]);
     }
-    devices_ = {chip_.get(),       calibrator_.get(),  power_.get(),      chamber_.get(),
-                meters_[0].get(),  meters_[1].get(),   meters_[2].get(),  meters_[3].get(),
-                meters_[4].get(),  meters_[5].get()};
+    devices_ = {chip_.get(),      calibrator_.get(), power_.get(),     chamber_.get(),
+                meters_[0].get(), meters_[1].get(),  meters_[2].get(), meters_[3].get(),
+                meters_[4].get(), meters_[5].get()};
     for (auto& port : ports_) {
         port = std::make_unique<PtyPort>();
         if (!port->ok() && error_.empty()) error_ = port->error();
@@ -95,7 +95,8 @@ std::vector<SerialPortInfo> SimInstruments::Ports() const {
 
 ComPortChoices SimInstruments::Choices() const {
     ComPortChoices choices;
-    for (int d = 0; d < kDeviceCount; ++d) choices.pinned[ComIndexOf(d)] = "sim-" + std::to_string(d);
+    for (int d = 0; d < kDeviceCount; ++d)
+        choices.pinned[ComIndexOf(d)] = "sim-" + std::to_string(d);
     return choices;
 }
 
@@ -174,8 +175,8 @@ void SimInstruments::ApplyCalibrator(const CalibratorOutput& output) {
     driving_ = true;
     if (output.Ac()) {
         level = 0;
-        nodes.tones[calibratorNode_] = Tone{output.volts * std::sqrt(2.0), output.frequencyHz,
-                                            harmonicsDbc_};
+        nodes.tones[calibratorNode_] =
+            Tone{output.volts * std::sqrt(2.0), output.frequencyHz, harmonicsDbc_};
     } else {
         level = output.volts;
         nodes.tones.erase(calibratorNode_);

@@ -40,6 +40,23 @@ double NoiseOf(MeterFunction f) {
     return f == MeterFunction::Celsius ? 0.02 : 0.00002;
 }
 
+// The last digit of the meter's smallest range.
+double ResolutionOf(MeterFunction f) {
+    switch (f) {
+        case MeterFunction::DcVolts:
+        case MeterFunction::AcVolts:
+            return 1e-5;
+        case MeterFunction::Celsius:
+            return 0.01;
+        case MeterFunction::Hertz:
+            return 1e-3;
+        case MeterFunction::DcAmps:
+            return 1e-7;
+        default:
+            return 0.01;
+    }
+}
+
 }  // namespace
 
 SimMeter::SimMeter(int channel, MeterFunction function)
@@ -99,10 +116,14 @@ std::vector<uint8_t> SimMeter::Frame(MeterFunction function, double value) {
 double SimMeter::Measured() {
     const double truth = source ? source() : 0.0;
     if (std::isnan(truth)) return truth;
-    const double scale = std::max(std::fabs(truth), 1e-3);
+    // Noise relative to the reading, except on temperature, where it is in degrees.
+    const double scale =
+        function_ == MeterFunction::Celsius ? 1.0 : std::max(std::fabs(truth), 1e-3);
     const bool dc = function_ == MeterFunction::DcVolts || function_ == MeterFunction::DcAmps;
-    const double reading =
-        truth * gainError_ + (dc ? offset_ : 0.0) + noise_(noiseEngine_) * NoiseOf(function_) * scale;
+    const double exact = truth * gainError_ + (dc ? offset_ : 0.0) +
+                         noise_(noiseEngine_) * NoiseOf(function_) * scale;
+    const double step = ResolutionOf(function_);
+    const double reading = std::round(exact / step) * step;
     // An RMS value, a frequency or a resistance is never below zero.
     return dc || function_ == MeterFunction::Celsius ? reading : std::fabs(reading);
 }

@@ -13,7 +13,8 @@ void SimSerialChip::OnBytes(int64_t nowMs, const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) {
         if (frame_.empty()) {
             if (b == kRs232Sync) {
-                Reply(nowMs, kAnswerMs, std::vector<uint8_t>{wrongSync ? uint8_t{0x00} : kRs232Ack});
+                Reply(nowMs, kAnswerMs,
+                      std::vector<uint8_t>{wrongSync ? uint8_t{0x00} : kRs232Ack});
             } else if (b == kRs232ReadCode || b == kRs232WriteCode) {
                 frame_.push_back(b);
             }

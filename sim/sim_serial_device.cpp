@@ -29,8 +29,8 @@ void SimSerialDevice::Reply(int64_t nowMs, int64_t thinkMs, std::vector<uint8_t>
     if (faults_.splitReplies && bytes.size() > 1) {
         const size_t half = std::max<size_t>(1, std::min<size_t>(bytes.size() - 1, 14));
         out_.push_back({after, std::vector<uint8_t>(bytes.begin(), bytes.begin() + half)});
-        out_.push_back({after + faults_.splitGapMs,
-                        std::vector<uint8_t>(bytes.begin() + half, bytes.end())});
+        out_.push_back(
+            {after + faults_.splitGapMs, std::vector<uint8_t>(bytes.begin() + half, bytes.end())});
         return;
     }
     out_.push_back({after, std::move(bytes)});

@@ -31,8 +31,9 @@ void MeterScan::SetStore(int channel, bool store) {
 void MeterScan::Select(int channel, int comIndex) {
     if (!Valid(channel)) return;
     threads_.Call(
-        MeterId(channel), [channel, comIndex](Instruments& i) { return i.meter(channel).Select(comIndex); },
-        this, [this, channel](bool ok) {
+        MeterId(channel),
+        [channel, comIndex](Instruments& i) { return i.meter(channel).Select(comIndex); }, this,
+        [this, channel](bool ok) {
             states_[static_cast<size_t>(channel)].inUse = ok;
             emit ChannelsChanged(states_);
         });

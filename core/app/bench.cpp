@@ -33,6 +33,8 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, SerialPortOpener* seri
 Bench::~Bench() = default;
 
 void Bench::ShutDownInstruments() {
+    if (instrumentsShutDown_) return;
+    instrumentsShutDown_ = true;
     meterScan_.Stop();
     instrumentThreads_.Stop();
     instruments_.LeaveBenchSafe();
@@ -94,7 +96,10 @@ void BenchThread::Start() {
 void BenchThread::Stop() {
     if (!thread_.isRunning()) return;
     bench_.RequestShutdown();
-    bench_.RunAndWait([](Bench& bench) { bench.up().StopHeartbeat(); });
+    bench_.RunAndWait([](Bench& bench) {
+        bench.up().StopHeartbeat();
+        bench.ShutDownInstruments();
+    });
     // A procedure still unwinding (it saw the stop request) finishes before the loop ends.
     thread_.quit();
     thread_.wait();

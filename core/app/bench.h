@@ -14,8 +14,9 @@
 
 #include "core/analog/meter_scan.h"
 #include "core/app/bench_core.h"
-#include "core/instruments/instrument_threads.h"
 #include "core/app/ui_hooks.h"
+#include "core/instruments/instrument_threads.h"
+#include "core/instruments/step_table.h"
 #include "core/link/processor_centre.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/capture_host.h"
@@ -91,6 +92,10 @@ class Bench : public QObject {
     InstrumentThreads& instrumentThreads() { return instrumentThreads_; }
     // The meter window's reading side (bench thread).
     MeterScan& meterScan() { return meterScan_; }
+    // The calibrator's and the power supply's step tables as their windows last gave
+    // them (bench thread).
+    StepTable& flukeSteps() { return flukeSteps_; }
+    StepTable& powerSteps() { return powerSteps_; }
     // Stops the instrument threads and leaves the bench safe (calibrator in standby, power
     // supply output off). For shut-down: the instruments are used here directly, once
     // their threads are gone.
@@ -177,7 +182,10 @@ class Bench : public QObject {
     Instruments instruments_;
     InstrumentThreads instrumentThreads_;
     MeterScan meterScan_;
+    StepTable flukeSteps_;
+    StepTable powerSteps_;
     bool publishPending_ = false;
+    bool instrumentsShutDown_ = false;
 };
 
 // Owns the bench thread: starts the bench's event loop on it and stops it at the end.

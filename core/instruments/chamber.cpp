@@ -81,8 +81,8 @@ bool Chamber::LoadSetPoints(double temperature, double humidity, double temperat
     if (!WriteWithRetry(kChamberSetPoint,
                         {ChamberSetPointWord(temperature), ChamberSetPointWord(humidity)}))
         return false;
-    return WriteWithRetry(kChamberRamp, {ChamberSetPointWord(temperatureRamp),
-                                         ChamberSetPointWord(humidityRamp)});
+    return WriteWithRetry(
+        kChamberRamp, {ChamberSetPointWord(temperatureRamp), ChamberSetPointWord(humidityRamp)});
 }
 
 bool Chamber::ReadPair(uint16_t address, uint16_t& first, uint16_t& second) {

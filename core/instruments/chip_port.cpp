@@ -40,15 +40,15 @@ bool ChipPort::OpenChipPort(STND& target, UiHooks& hooks) {
     DevcRS232& record = target.rs232;
     record.comIndex = index;
     record.portName = ComPortName(index);
-    const int32_t baudIndex = std::clamp(target.serialBaudIndex, 0,
-                                         static_cast<int32_t>(kChipBaudRates.size()) - 1);
+    const int32_t baudIndex =
+        std::clamp(target.serialBaudIndex, 0, static_cast<int32_t>(kChipBaudRates.size()) - 1);
     const SerialSettings wanted{kChipBaudRates[static_cast<size_t>(baudIndex)], 8,
                                 ParityOfIndex(target.serialParityIndex), 0};
     record.Store(wanted);
 
     std::string why;
-    DevcRS232* port = index >= 0 && index < kComPortCount ? &opened_[static_cast<size_t>(index)]
-                                                          : nullptr;
+    DevcRS232* port =
+        index >= 0 && index < kComPortCount ? &opened_[static_cast<size_t>(index)] : nullptr;
     if (!port || (!port->Open() && !channel_.Open(*port, index, "the chip link", why))) {
         record.connected = false;
         record.handle.reset();
@@ -67,8 +67,8 @@ bool ChipPort::OpenChipPort(STND& target, UiHooks& hooks) {
     current.parity = wanted.parity;
     current.stopBits = wanted.stopBits;
     if (!port->handle->Configure(current)) {
-        hooks.SetStatusText(1, QString::fromStdString(record.portName + ": " +
-                                                      port->handle->LastError()));
+        hooks.SetStatusText(
+            1, QString::fromStdString(record.portName + ": " + port->handle->LastError()));
     }
     SerialSettings readBack = current;
     port->handle->ReadSettings(readBack);

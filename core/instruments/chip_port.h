@@ -10,8 +10,8 @@
 namespace dmm {
 
 // The baud selector's values, by item index.
-inline constexpr std::array<int32_t, 10> kChipBaudRates = {300,   600,   1200,  2400,  4800,
-                                                           9600,  19200, 38400, 57600, 115200};
+inline constexpr std::array<int32_t, 10> kChipBaudRates = {300,  600,   1200,  2400,  4800,
+                                                           9600, 19200, 38400, 57600, 115200};
 // The parity selector's items: 0 "None", 1 "Even", 2 "Odd".
 SerialParity ParityOfIndex(int32_t index);
 // The baud index of a rate, or -1.

@@ -18,7 +18,7 @@ namespace dmm {
 // indexes 0..15); this map says which port of the machine each index means.
 inline constexpr int kComPortCount = 16;
 
-std::string ComPortName(int index);                            // 0 -> "COM1"
+std::string ComPortName(int index);                          // 0 -> "COM1"
 std::optional<int> ComIndexFromName(std::string_view name);  // "COM3" or "com3" -> 2
 
 // The user's own assignments: COM index -> a port by its stable key, path or name.

@@ -40,7 +40,8 @@ bool PowerSupply::PowerSelectClick(int comIndex) {
     static constexpr char kRemote[] = "SYST:REM\r\n";
     WriteBytes(record_, reinterpret_cast<const uint8_t*>(kRemote), sizeof kRemote - 1);
     std::string reply;
-    for (const char* setup : {"VOLT 0.0", "CURR 0.0", "OUTP OFF"}) QueryText(record_, clock_, setup, reply);
+    for (const char* setup : {"VOLT 0.0", "CURR 0.0", "OUTP OFF"})
+        QueryText(record_, clock_, setup, reply);
     const bool answered = QueryText(record_, clock_, "*IDN?", reply);
     const QString port = QString::fromStdString(record_.portName);
     if (answered && IsPowerSupplyIdentity(reply)) {

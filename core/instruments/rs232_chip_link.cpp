@@ -7,8 +7,8 @@
 namespace dmm {
 
 std::vector<uint8_t> Rs232ReadFrame(uint16_t address, uint8_t count) {
-    return {kRs232ReadCode, static_cast<uint8_t>(address & 0xFF), static_cast<uint8_t>(address >> 8),
-            count};
+    return {kRs232ReadCode, static_cast<uint8_t>(address & 0xFF),
+            static_cast<uint8_t>(address >> 8), count};
 }
 
 std::vector<uint8_t> Rs232WriteFrame(uint16_t address, const uint8_t* data, uint8_t count) {
@@ -86,8 +86,8 @@ bool Rs232ChipLink::WriteChip(uint16_t address, int count) {
         DelayMs(clock_, kRetryWaitMs);
         return false;
     }
-    const std::vector<uint8_t> frame = Rs232WriteFrame(
-        address, buffer_.data() + kWriteDataOffset, static_cast<uint8_t>(count));
+    const std::vector<uint8_t> frame =
+        Rs232WriteFrame(address, buffer_.data() + kWriteDataOffset, static_cast<uint8_t>(count));
     if (!WriteBytes(port_, frame.data(), frame.size())) return false;
     uint32_t errors = 0;
     WaitForWaiting(port_, clock_, 1, kSyncWaitMs, &errors);

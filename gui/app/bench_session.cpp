@@ -4,6 +4,7 @@
 #include "platform/system_board_bus.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
+#include "sim/sim_instruments.h"
 
 namespace dmm::gui {
 
@@ -24,12 +25,32 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
+        simInstruments_ = std::make_unique<sim::SimInstruments>(clock_, &simBench_->board());
+        if (!simInstruments_->ok())
+            simNote_ =
+                QString::fromStdString("no simulated instruments: " + simInstruments_->error());
+        simInstruments_->Start();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
     }
-    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_);
+    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, &serialPorts_);
     bench_->benchDir = benchDir_;
+    if (simInstruments_) {
+        bench_->core().serial().SetMap(simInstruments_->Map());
+        // The simulated meters are in use from the start, as if the setup dialog had
+        // selected their ports, each at its own scan period (100 ms for the first, 5 s for
+        // the sixth).
+        bench_->Post([](Bench& b) {
+            for (int k = 0; k < kMeterChannelCount; ++k) {
+                b.meterScan().SetScanPeriod(k, k);
+                b.meterScan().Select(k, sim::SimInstruments::MeterCom(k));
+            }
+        });
+    } else {
+        bench_->core().serial().SetMap(ComPortMap::Build(platform::ListSystemSerialPorts(),
+                                                         ReadComPortChoices(benchDir_, nullptr)));
+    }
     thread_ = std::make_unique<BenchThread>(*bench_);
 }
 

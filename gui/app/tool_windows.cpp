@@ -3,7 +3,9 @@
 #include "core/app/bench.h"
 #include "gui/analog/t_adf.h"
 #include "gui/analog/t_ads.h"
+#include "gui/analog/t_meter.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/instruments/step_table_window.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/views/t_vz_ram.h"
 #include "gui/views/t_vz_reg2.h"
@@ -17,6 +19,9 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
     panel.SetChild("TVz_RAM", new TVz_RAM(bench));
     panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
+    panel.SetChild("TFLUKE", new TFLUKE(bench));
+    panel.SetChild("TFPower", new TFPower(bench));
+    panel.SetChild("TMeter", new TMeter(bench));
 }
 
 }  // namespace dmm::gui

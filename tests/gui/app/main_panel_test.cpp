@@ -159,8 +159,7 @@ class MainPanelTest : public QObject {
             });
             QCOMPARE(after, before);
         }
-        bench_->RunAndWait(
-            [](Bench& b) { b.target().interfaceKind = InterfaceKind::DMM; });
+        bench_->RunAndWait([](Bench& b) { b.target().interfaceKind = InterfaceKind::DMM; });
     }
 
     void intfCaptionToggles() {
