@@ -6,9 +6,10 @@ JOBS      ?= $(shell nproc)
 RUN_DIR   := build/run
 TEST_DIR  := build/asan
 FUZZ_DIR  := build/fuzz
+TSAN_DIR  := build/tsan
 BENCH_DIR := $(RUN_DIR)/bench-dir
 
-.PHONY: all deps run test build-run build-test fuzz bench screenshots clean
+.PHONY: all deps run test build-run build-test tsan fuzz bench screenshots clean
 
 all: build-run
 
@@ -29,6 +30,12 @@ build-test: deps
 test: build-test fuzz
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 	./scripts/run-fuzzers.sh $(FUZZ_DIR)
+
+# The core, CLI and GUI tests under ThreadSanitizer.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DDMM_TSAN=ON -DDMM_BUILD_BENCH=OFF
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" ctest --output-on-failure -j $(JOBS)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=Debug -DDMM_FUZZ=ON -DDMM_BUILD_TESTS=OFF -DDMM_BUILD_BENCH=OFF -DDMM_BUILD_GUI=OFF

@@ -227,16 +227,16 @@ class FieldVerb final : public Verb {
                               std::to_string(field->OptionCount() - 1));
             }
         }
-        if (!s.EnsureBoard()) return false;
+        if (!s.EnsureChipLink()) return false;
         ChipAccess& chip = s.core().chip();
         const auto address = static_cast<uint16_t>(field->registerIndex);
         // Start from the chip's present byte, not a stale image, so other fields keep their bits.
-        if (!chip.ReadChip(address, 1)) return s.Fail("chip read failed");
+        if (!chip.ReadChip(address, 1)) return s.ChipFail("chip read failed");
         const uint8_t current = chip.buffer()[0];
         chip.SetRegImage(address, current);
         if (value >= 0) {
             if (!chip.WriteRegister(address, field->Insert(current, static_cast<int>(value)))) {
-                return s.Fail("register write failed");
+                return s.ChipFail("register write failed");
             }
         }
         field->value = field->Extract(chip.GetRegImage(address));

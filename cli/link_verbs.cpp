@@ -58,9 +58,9 @@ class ReadVerb final : public Verb {
     bool Run(Session& s) override {
         const int64_t address = Number(address_), count = Number(count_);
         if (count < 1 || count > 255) return s.Fail("COUNT must be 1..255");
-        if (!CheckAddress(s, address, count) || !s.EnsureBoard()) return false;
+        if (!CheckAddress(s, address, count) || !s.EnsureChipLink()) return false;
         if (!s.core().chip().ReadChip(static_cast<uint16_t>(address), static_cast<int>(count))) {
-            return s.Fail("chip read failed");
+            return s.ChipFail("chip read failed");
         }
         s.out() << HexBytes(s.core().chip().buffer().data(), static_cast<size_t>(count)) << '\n';
         return true;
@@ -87,12 +87,12 @@ class WriteVerb final : public Verb {
             if (v < 0 || v > 255) return s.Fail("byte out of range: " + bytes_[i]);
             if (offset + i >= chip.buffer().size()) return s.Fail("too many bytes");
         }
-        if (!s.EnsureBoard()) return false;
+        if (!s.EnsureChipLink()) return false;
         for (size_t i = 0; i < bytes_.size(); ++i) {
             chip.buffer()[offset + i] = static_cast<uint8_t>(Number(bytes_[i]));
         }
         if (!chip.WriteChip(static_cast<uint16_t>(address), static_cast<int>(bytes_.size()))) {
-            return s.Fail("chip write failed");
+            return s.ChipFail("chip write failed");
         }
         return true;
     }
@@ -111,12 +111,19 @@ class RegVerb final : public Verb {
     bool Run(Session& s) override {
         const int64_t address = Number(address_), value = Number(value_);
         if (value < 0 || value > 255) return s.Fail("BYTE must be 0..255");
-        if (!CheckAddress(s, address, 1) || !s.EnsureBoard()) return false;
+        if (!CheckAddress(s, address, 1) || !s.EnsureChipLink()) return false;
         ChipAccess& chip = s.core().chip();
         if (!chip.WriteRegister(static_cast<uint16_t>(address), static_cast<uint8_t>(value))) {
-            return s.Fail("register write failed");
+            return s.ChipFail("register write failed");
         }
-        s.out() << HexStr(chip.GetRegImage(static_cast<int>(address)), 2) << '\n';
+        const uint8_t readBack = chip.GetRegImage(static_cast<int>(address));
+        s.out() << HexStr(readBack, 2) << '\n';
+        // Read-only or unimplemented bits: the chip kept something else than was written.
+        if (readBack != value) {
+            s.err() << "dmmctl: register " << HexStr(static_cast<uint16_t>(address), 3)
+                    << " reads back " << HexStr(readBack, 2) << ", not the "
+                    << HexStr(static_cast<uint16_t>(value), 2) << " written\n";
+        }
         return true;
     }
 

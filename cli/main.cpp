@@ -3,10 +3,13 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 
+#include "cli/interrupt.h"
 #include "cli/session.h"
 #include "cli/verb.h"
+#include "core/link/parallel_link.h"
 
 namespace {
 
@@ -23,6 +26,17 @@ std::string VerbList(const std::vector<dmm::cli::VerbInfo>& verbs) {
     return text;
 }
 
+// Scripts rely on these staying as they are.
+constexpr const char* kExitCodes =
+    "\nExit codes:\n"
+    "  0    every verb succeeded\n"
+    "  1    a verb failed (the reason is on stderr)\n"
+    "  2    unknown verb, or no verb\n"
+    "  104-114  the command line could not be parsed (CLI11's codes; among them\n"
+    "       105 a value that is not valid, 106 a required argument missing,\n"
+    "       109 arguments a verb does not take, 114 a wrong number of arguments)\n"
+    "  130  stopped by Ctrl-C (a second Ctrl-C ends at once)\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,13 +46,25 @@ int main(int argc, char** argv) {
     GlobalOptions options;
     CLI::App app{"dmmctl - command line of the dmmbench evaluation bench", "dmmctl"};
     app.prefix_command();
-    app.footer(VerbList(verbs));
+    app.footer(VerbList(verbs) + kExitCodes);
+    app.set_version_flag("--version", "dmmctl " DMM_VERSION);
     app.add_flag("--sim", options.sim, "use the simulated board, chip and instruments");
     app.add_flag("--sim-hid", options.hid,
                  "use the simulated bench with the board on the bus as a HID device");
     app.add_option("--dir", options.dir, "bench directory (settings, INCLUDE/, result files)");
     app.add_option("--kind", options.kind, "chip interface kind")
         ->check(CLI::IsMember({"rs232", "spi", "special", "parallel", "uart", "dmm"}));
+    app.add_option("--lpt", options.lpt,
+                   "port base of --kind parallel: 0x378 (LPT1), 0x278 (LPT2) or 0x3BC (PRN1)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                int64_t base = -1;
+                if (ParseCliNumber(text, base) && base >= 0 && base <= 0xFFFF &&
+                    dmm::IsLptPortBase(static_cast<uint16_t>(base)))
+                    return std::string();
+                return "must be 0x378, 0x278 or 0x3BC, not " + text;
+            },
+            "0x378|0x278|0x3BC"));
     app.add_flag("--photo", options.photo, "opto-coupled board (Photo option)");
     app.add_option("--com", options.com, "the chip's serial port with --kind rs232 (COM1..COM16)");
     app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
@@ -63,13 +89,13 @@ int main(int argc, char** argv) {
             calls.push_back({&*it, {}});
         else if (calls.empty()) {
             std::cerr << "dmmctl: unknown verb '" << token << "'\n" << VerbList(verbs);
-            return 2;
+            return kExitUsage;
         } else
             calls.back().args.push_back(token);
     }
     if (calls.empty()) {
         std::cerr << app.help() << '\n';
-        return 2;
+        return kExitUsage;
     }
 
     // Parse every verb's arguments before running any, so a typo late on the line does
@@ -91,9 +117,15 @@ int main(int argc, char** argv) {
         parsers.push_back(std::move(parser));
     }
 
+    // Read-backs printed before a Ctrl-C or a failure must reach a pipe too.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    InstallInterruptHandler();
     Session session(options, std::cout, std::cerr);
+    if (!session.Usable()) return kExitRuntime;
     for (auto& verb : ready) {
-        if (!verb->Run(session)) return 1;
+        const bool ok = verb->Run(session);
+        if (Interrupted()) return kExitInterrupted;
+        if (!ok) return kExitRuntime;
     }
     return 0;
 }

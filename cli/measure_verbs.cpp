@@ -5,6 +5,8 @@
 #include <cmath>
 #include <iomanip>
 
+#include "cli/cli_ui_hooks.h"
+#include "cli/interrupt.h"
 #include "cli/verb.h"
 #include "core/link/number_text.h"
 #include "core/measure/adc_analysis.h"
@@ -47,17 +49,18 @@ class CaptureVerb final : public Verb {
                            : "must be a power of two from 64 to 65536";
             });
         app.add_option("--scale", bits_, "result bits b (8..24): divisor 2^(24-b)")
-            ->check(CLI::Range(kMinResultBits, kMaxResultBits));
+            ->check(WholeNumberIn(kMinResultBits, kMaxResultBits, "result bits"));
         app.add_flag("--interrupt", stream_,
                      "read through the board's ADC stream instead of polling");
-        app.add_option("--vref", vref_, "reference voltage in volts (default 1.2)");
+        app.add_option("--vref", vref_, "reference voltage in volts (default 1.2)")
+            ->check(NumberAboveZero("a reference voltage in volts"));
         app.add_option("--flag-reg", flagRegister_,
                        "address of the interrupt-flag register (the register of SADC_IF); needed "
                        "for polling")
             ->check(CliNumber());
         app.add_option("--timeout", timeoutSeconds_,
                        "give up after this many seconds without a sample")
-            ->check(CLI::PositiveNumber);
+            ->check(NumberAboveZero("a number of seconds"));
         app.add_option("--csv", csv_,
                        "write the block and its figures to FILE, and the hex file VzADCHex.CSV "
                        "to the bench directory");
@@ -69,6 +72,11 @@ class CaptureVerb final : public Verb {
         if (!flagRegister_.empty()) ParseCliNumber(flagRegister_, flagRegister);
         if (flagRegister >= kRegisterImageSize)
             return s.Fail("--flag-reg lies outside the chip's 0x000..0x3FF");
+        // A file that cannot be written is refused before a long capture, not after it.
+        if (!csv_.empty() && !WritableTarget(QString::fromStdString(csv_))) {
+            return s.Fail("cannot write " + csv_ +
+                          ": its folder does not exist or is not writable");
+        }
         if (!s.EnsureBoard()) return false;
 
         const CaptureSource source = *CaptureSourceFromName(source_);
@@ -91,10 +99,21 @@ class CaptureVerb final : public Verb {
         settings.idleTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
 
         StandaloneCaptureHost host;
-        NullUiHooks ui;
+        CliUiHooks ui(s.err());
         AdcAnalysis analysis(s.core(), host, ui);
+        ui.progress = [&] {
+            return "captured " + std::to_string(analysis.captureCount()) + " of " +
+                   std::to_string(analysis.targetCount()) + " samples";
+        };
+        ui.onInterrupt = [&] { analysis.RequestStop(); };
         analysis.SetSettings(settings);
         analysis.CatchACDCOM(settings.EREFV, source);
+        ui.progress = nullptr;
+        if (Interrupted()) {
+            // Stopped cleanly (the stream is off); nothing is written from half a block.
+            return s.Fail("capture stopped by Ctrl-C after " +
+                          std::to_string(analysis.captureCount()) + " samples; nothing written");
+        }
 
         s.out() << "captured " << analysis.captureCount() << " of " << analysis.targetCount() << ' '
                 << SourceInfo(source).caption << " samples in " << analysis.elapsedMs() << " ms ("
@@ -112,6 +131,13 @@ class CaptureVerb final : public Verb {
     }
 
   private:
+    static bool WritableTarget(const QString& path) {
+        const QFileInfo file(path);
+        if (file.exists()) return file.isFile() && file.isWritable();
+        const QFileInfo folder(file.absolutePath());
+        return folder.isDir() && folder.isWritable();
+    }
+
     bool Save(Session& s, const AdcAnalysis& analysis) const {
         const QString decimalPath = QString::fromStdString(csv_);
         // The hex file goes where the program keeps its result files.

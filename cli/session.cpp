@@ -7,7 +7,9 @@
 #include "core/chip/chip_loader.h"
 #include "core/instruments/chip_port.h"
 
+#include "cli/verb.h"
 #include "core/link/number_text.h"
+#include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "platform/termios_serial_port.h"
 #include "sim/sim_bench.h"
@@ -23,25 +25,6 @@ std::string HexBytes(const uint8_t* data, size_t n) {
         text += HexStr(data[i], 2);
     }
     return text;
-}
-
-void CliUiHooks::SetStatusText(int panel, const QString& text) {
-    if (panel >= 0 && panel < static_cast<int>(status_.size()))
-        status_[static_cast<size_t>(panel)] = text;
-}
-
-void CliUiHooks::ShowMessage(const QString& text) {
-    err_ << "dmmctl: " << text.toStdString() << '\n';
-}
-
-bool CliUiHooks::AskYesNo(const QString& text) {
-    err_ << "dmmctl: " << text.toStdString() << " (answered no)\n";
-    return false;
-}
-
-std::string CliUiHooks::Status(int panel) const {
-    if (panel < 0 || panel >= static_cast<int>(status_.size())) return {};
-    return status_[static_cast<size_t>(panel)].toStdString();
 }
 
 class Session::TracePrinter final : public PacketTrace {
@@ -70,8 +53,10 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         benchDir_ = dir.path.toStdString();
     else
         err_ << "dmmctl: " << dir.error.toStdString() << '\n';
+    if (!dir.notice.isEmpty()) err_ << "dmmctl: " << dir.notice.toStdString() << '\n';
 
     BoardBus* bus = nullptr;
+    ParallelPortBus* ports = nullptr;
     if (options.sim) {
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
@@ -82,6 +67,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
+        ports = &simBench_->parallelPort();
         simInstruments_ = std::make_unique<sim::SimInstruments>(*clock_, &simBench_->board());
         if (!simInstruments_->ok())
             err_ << "dmmctl: no simulated instruments: " << simInstruments_->error() << '\n';
@@ -89,18 +75,27 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
+        systemPorts_ = std::make_unique<platform::PpdevPortBus>();
+        ports = systemPorts_.get();
     }
-    core_ = std::make_unique<BenchCore>(*bus, *clock_, serialOpener_.get());
+    core_ = std::make_unique<BenchCore>(*bus, *clock_, ports, serialOpener_.get());
     core_->serial().SetMap(ComPortMap::Build(SerialPorts(), LoadComChoices()));
     instruments_ = std::make_unique<Instruments>(core_->serial(), *clock_, hooks_);
     core_->chip().rs232().OnStatus = [this](const std::string& text) {
         if (!text.empty()) err_ << "dmmctl: chip link: " << text << '\n';
     };
     if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
+    int64_t base = 0;
+    if (ParseCliNumber(options.lpt, base) && IsLptPortBase(static_cast<uint16_t>(base)))
+        core_->parallel().PortBase = static_cast<uint16_t>(base);
+    core_->parallel().SetStatusHandler([this](const std::string& text, bool failure) {
+        if (failure) err_ << "dmmctl: " << text << '\n';
+    });
     core_->chip().Photo = options.photo;
     if (options.trace) {
         tracePrinter_ = std::make_unique<TracePrinter>(out_);
         core_->link().SetTrace(tracePrinter_.get());
+        core_->parallel().SetTrace(tracePrinter_.get());
     }
 }
 
@@ -118,6 +113,14 @@ Session::~Session() {
 bool Session::Fail(const std::string& message) {
     err_ << "dmmctl: " << message << '\n';
     return false;
+}
+
+bool Session::ChipFail(const std::string& what) {
+    const std::string& why = core_->chip().LastFailure();
+    if (!why.empty()) return Fail(what + ": " + why);
+    if (!core_->target().devc.connected && UsesBoard(core_->target().interfaceKind))
+        return Fail(what + ": the board link was lost");
+    return Fail(what + ": the chip did not answer");
 }
 
 bool Session::LoadChip(int index) {
@@ -194,8 +197,14 @@ bool Session::EnsureChipPort() {
     return Fail(hooks_.Status(0) + ": " + hooks_.Status(1));
 }
 
-bool Session::EnsureBoard() {
+bool Session::EnsureChipLink() {
     if (core_->target().interfaceKind == InterfaceKind::RS232) return EnsureChipPort();
+    if (core_->target().interfaceKind != InterfaceKind::Parallel) return EnsureBoard();
+    ParallelLink& parallel = core_->parallel();
+    return parallel.IsOpen() || parallel.ParInit();
+}
+
+bool Session::EnsureBoard() {
     if (core_->target().devc.connected) return true;
     uint8_t status = 0;
     if (core_->link().OpenBoard(status)) return true;

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "core/app/bench_core.h"
-#include "core/app/ui_hooks.h"
+#include "cli/cli_ui_hooks.h"
 #include "core/instruments/instruments.h"
 #include "core/link/board_transport.h"
 #include "core/link/clock.h"
 #include "core/link/interface_kind.h"
+#include "core/link/parallel_port.h"
 
 namespace dmm::sim {
 class SimBench;
@@ -26,6 +27,7 @@ struct GlobalOptions {
     bool hid = false;  // simulated board in its HID personality
     std::string dir;
     std::string kind = "dmm";
+    std::string lpt = "0x378";  // port base of the parallel kind
     bool photo = false;
     bool trace = false;
     // The chip link's serial port (interface kind rs232).
@@ -34,23 +36,6 @@ struct GlobalOptions {
     std::string parity = "none";
 };
 
-// The CLI's view of the UI hooks: status texts are kept for the verbs to print, message
-// boxes go to stderr at once.
-class CliUiHooks final : public UiHooks {
-  public:
-    explicit CliUiHooks(std::ostream& err) : err_(err) {}
-    void SetStatusText(int panel, const QString& text) override;
-    void ShowGauge(bool) override {}
-    void SetGauge(int, int) override {}
-    void ShowMessage(const QString& text) override;
-    bool AskYesNo(const QString& text) override;
-    void ProcessPendingEvents() override {}
-    std::string Status(int panel) const;
-
-  private:
-    std::ostream& err_;
-    std::array<QString, 3> status_;
-};
 
 // One dmmctl run: the bench core over the real or simulated board, and the streams the
 // verbs print to. Verbs run one after another on the same session.
@@ -66,9 +51,14 @@ class Session {
     sim::SimBench* simBench() { return simBench_.get(); }
     // The bench directory (settings, INCLUDE/, result files); empty when none could be made.
     const std::string& benchDir() const { return benchDir_; }
+    // False when the --dir the user gave was refused (the reason is printed).
+    bool Usable() const { return options_.dir.empty() || !benchDir_.empty(); }
 
     // Opens the board if it is not open yet; prints a clear message when there is none.
     bool EnsureBoard();
+    // Makes the way to the chip usable: the parallel port for the parallel kind (its
+    // failure is printed as it happens), the board for the others.
+    bool EnsureChipLink();
     // Loads a chip of the chip list (and selects it); prints why when nothing loaded.
     bool LoadChip(int index);
     // Verbs that need a chip load the selected one (chip 0 unless "load" chose another)
@@ -89,6 +79,9 @@ class Session {
 
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
+    // A failed chip operation: what failed, and why when the link knows more than that
+    // the board did not answer.
+    bool ChipFail(const std::string& what);
 
   private:
     class TracePrinter;
@@ -99,6 +92,7 @@ class Session {
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<sim::SimBench> simBench_;
     std::unique_ptr<BoardBus> systemBus_;
+    std::unique_ptr<ParallelPortBus> systemPorts_;
     std::unique_ptr<TracePrinter> tracePrinter_;
     std::unique_ptr<SerialPortOpener> serialOpener_;
     std::unique_ptr<sim::SimInstruments> simInstruments_;

@@ -1,6 +1,9 @@
 #include "cli/verb.h"
 
+#include <QString>
+
 #include <cctype>
+#include <cmath>
 
 namespace dmm::cli {
 
@@ -53,6 +56,33 @@ CLI::Validator CliNumber() {
         [](std::string& text) {
             int64_t v = 0;
             return ParseCliNumber(text, v) ? std::string() : "not a number: " + text;
+        },
+        "NUMBER");
+}
+
+CLI::Validator WholeNumberIn(int64_t low, int64_t high, const std::string& what) {
+    return CLI::Validator(
+        [=](std::string& text) {
+            int64_t v = 0;
+            if (ParseCliNumber(text, v) && v >= low && v <= high) return std::string();
+            return "must be a whole number of " + what + " from " + std::to_string(low) + " to " +
+                   std::to_string(high) + ", not " + text;
+        },
+        std::to_string(low) + ".." + std::to_string(high));
+}
+
+bool ParseDecimal(const std::string& text, double& value) {
+    bool ok = false;
+    value = QString::fromStdString(text).toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+CLI::Validator NumberAboveZero(const std::string& what) {
+    return CLI::Validator(
+        [=](std::string& text) {
+            double v = 0;
+            if (ParseDecimal(text, v) && v > 0) return std::string();
+            return "must be " + what + " above 0, not " + text;
         },
         "NUMBER");
 }

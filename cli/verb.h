@@ -44,5 +44,11 @@ bool ParseCliNumber(const std::string& text, int64_t& value);
 
 // A CLI11 validator for ParseCliNumber.
 CLI::Validator CliNumber();
+// A whole number (as ParseCliNumber reads it) from low to high; what names the unit.
+CLI::Validator WholeNumberIn(int64_t low, int64_t high, const std::string& what);
+// A decimal number above 0 (read the same in every locale); what names the quantity.
+CLI::Validator NumberAboveZero(const std::string& what);
+// A decimal number, read the same in every locale.
+bool ParseDecimal(const std::string& text, double& value);
 
 }  // namespace dmm::cli

@@ -31,9 +31,15 @@ class HidapiDevice final : public HidDevice {
             lastError_ = errno ? errno : EIO;
             return false;
         }
+        // A request only partly sent would leave the board with half a frame.
+        if (static_cast<size_t>(written) < length) {
+            lastError_ = EIO;
+            return false;
+        }
         return true;
     }
-    bool ReadReport(uint8_t* report, size_t length) override {
+    bool ReadReport(uint8_t* report, size_t length, size_t& received) override {
+        received = 0;
         if (length < 1) return false;
         std::memset(report, 0, length);
         // hidraw delivers reports of id 0 without the id byte.
@@ -42,6 +48,7 @@ class HidapiDevice final : public HidDevice {
             lastError_ = got == 0 ? ETIMEDOUT : (errno ? errno : EIO);
             return false;
         }
+        received = static_cast<size_t>(got) + 1;
         return true;
     }
     int LastError() const override { return lastError_; }

@@ -5,11 +5,13 @@
 #include "sim/sim_board.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_chip.h"
+#include "sim/sim_parallel_port.h"
 
 namespace dmm::sim {
 
 // A simulated bench as --sim builds it: one board with its chip, on the bus as bulk
-// device 0 (or as HID device 0 when asked).
+// device 0 (or as HID device 0 when asked), and a printer port whose two-wire line
+// reaches the same chip (the Parallel interface kind).
 class SimBench {
   public:
     enum class Personality { Bulk, Hid };
@@ -20,7 +22,9 @@ class SimBench {
     // The board carries the given chip (--sim uses the demo DMM chip, see MakeBenchChip).
     SimBench(Clock& clock, std::unique_ptr<SimChip> chip,
              Personality personality = Personality::Bulk)
-        : chip_(chip ? std::move(chip) : std::make_unique<SimChip>()), board_(*chip_, clock) {
+        : chip_(chip ? std::move(chip) : std::make_unique<SimChip>()),
+          board_(*chip_, clock),
+          parallelPort_(*chip_, board_.mutex(), clock) {
         if (personality == Personality::Bulk)
             bus_.AddBulk(0, board_);
         else
@@ -36,11 +40,13 @@ class SimBench {
     SimChip& chip() { return *chip_; }
     SimBoard& board() { return board_; }
     SimBus& bus() { return bus_; }
+    SimParallelPort& parallelPort() { return parallelPort_; }
 
   private:
     std::unique_ptr<SimChip> chip_;
     SimBoard board_;
     SimBus bus_;
+    SimParallelPort parallelPort_;
 };
 
 }  // namespace dmm::sim

@@ -27,12 +27,14 @@ bool SimBoard::Receive(const uint8_t* data, size_t n) {
     if (faults_.replyFilter) faults_.replyFilter(packet, pendingReply_);
     // A packet the board does not understand gets no answer at all.
     replyWaiting_ = !pendingReply_.empty();
+    lastReplyCut_ = false;
     if (faults_.dropReplies > 0) {
         --faults_.dropReplies;
         replyWaiting_ = false;
     } else if (faults_.shortReplies > 0) {
         --faults_.shortReplies;
         pendingReply_.resize(pendingReply_.size() / 2);
+        lastReplyCut_ = true;
     }
     return true;
 }

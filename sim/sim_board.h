@@ -37,6 +37,8 @@ class SimBoard {
     bool Reply(uint8_t* data, size_t capacity, size_t& delivered);
 
     BoardFaults& faults() { return faults_; }
+    // The last reply was cut short by the short-reply fault (a HID report then ends early).
+    bool LastReplyWasCut() const { return lastReplyCut_; }
     // Time every exchange takes on the board's side (0: answers at once, as tests and the
     // host-overhead benchmark want).
     void SetExchangeLatencyMs(int64_t ms) {
@@ -75,6 +77,7 @@ class SimBoard {
     uint16_t connectedIndex_ = 0xFFFF;
     uint8_t linkToken_ = 0x5A;
     int64_t latencyMs_ = 0;
+    bool lastReplyCut_ = false;
 };
 
 }  // namespace dmm::sim

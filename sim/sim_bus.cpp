@@ -49,12 +49,16 @@ class SimHidDevice final : public HidDevice {
         lastError_ = board_.Receive(report + 1, std::min<size_t>(length - 1, 64)) ? 0 : 1167;
         return lastError_ == 0;
     }
-    bool ReadReport(uint8_t* report, size_t length) override {
+    bool ReadReport(uint8_t* report, size_t length, size_t& received) override {
+        received = 0;
         if (length < 1) return false;
         std::memset(report, 0, length);
-        size_t received = 0;
-        lastError_ = board_.Reply(report + 1, std::min<size_t>(length - 1, 64), received) ? 0 : 121;
-        return lastError_ == 0;
+        size_t payload = 0;
+        lastError_ = board_.Reply(report + 1, std::min<size_t>(length - 1, 64), payload) ? 0 : 121;
+        if (lastError_ != 0) return false;
+        // The board fills whole reports; a reply the board cut short ends early.
+        received = board_.LastReplyWasCut() ? payload + 1 : length;
+        return true;
     }
     int LastError() const override { return lastError_; }
 

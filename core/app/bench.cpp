@@ -7,8 +7,9 @@
 
 namespace dmm {
 
-Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, SerialPortOpener* serialPorts)
-    : core_(bus, clock, serialPorts),
+Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts,
+             SerialPortOpener* serialPorts)
+    : core_(bus, clock, parallelPorts, serialPorts),
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
       captureHost_(up_, shuttingDown_),
@@ -28,6 +29,9 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, SerialPortOpener* seri
     core_.chip().rs232().OnStatus = [this](const std::string& text) {
         hooks_.SetStatusText(1, QString::fromStdString(text));
     };
+    core_.parallel().SetStatusHandler([this](const std::string& text, bool) {
+        hooks_.SetStatusText(0, QString::fromStdString(text));
+    });
 }
 
 Bench::~Bench() = default;

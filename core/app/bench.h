@@ -74,7 +74,9 @@ struct RegisterImageSnapshot {
 class Bench : public QObject {
     Q_OBJECT
   public:
-    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, SerialPortOpener* serialPorts = nullptr);
+    // The parallel-port link reports on status panel 0, where the board link reports.
+    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts = nullptr,
+          SerialPortOpener* serialPorts = nullptr);
     ~Bench() override;
 
     // Bench-thread accessors: only inside posted work (or before the thread starts).

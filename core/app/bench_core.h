@@ -5,31 +5,37 @@
 #include "core/instruments/serial_channel.h"
 #include "core/link/board_link.h"
 #include "core/link/chip_access.h"
+#include "core/link/parallel_link.h"
 #include "core/link/stnd.h"
 #include "core/measure/adc_data.h"
 
 namespace dmm {
 
-// The core objects of one bench: the target record, the board link, the chip
-// operations, the serial ports, the loaded chip description and the ADC sample buffers,
-// wired together over a board bus, a serial port opener and a clock that the caller owns
-// (without an opener the bench has no serial ports).
+// The core objects of one bench: the target record, the board link, the parallel-port
+// link, the chip operations, the serial ports, the loaded chip description and the ADC
+// sample buffers, wired together over a board bus, a clock and (when the bench has them)
+// a parallel-port bus and a serial port opener that the caller owns.
 // One thread uses a BenchCore at a time: the bench thread in the GUI, the main thread
 // in the CLI and in tests.
 class BenchCore {
   public:
-    BenchCore(BoardBus& bus, Clock& clock, SerialPortOpener* serialPorts = nullptr)
+    BenchCore(BoardBus& bus, Clock& clock, ParallelPortBus* parallelPorts = nullptr,
+              SerialPortOpener* serialPorts = nullptr)
         : clock_(clock),
           link_(target_.devc, bus, clock),
+          parallel_(parallelPorts),
           chip_(target_, link_, clock),
           serial_(serialPorts ? *serialPorts : noSerialPorts_),
-          chipPort_(serial_) {}
+          chipPort_(serial_) {
+        chip_.SetParallelLink(&parallel_);
+    }
     BenchCore(const BenchCore&) = delete;
     BenchCore& operator=(const BenchCore&) = delete;
 
     Clock& clock() { return clock_; }
     STND& target() { return target_; }
     BoardLink& link() { return link_; }
+    ParallelLink& parallel() { return parallel_; }
     ChipAccess& chip() { return chip_; }
     SerialChannel& serial() { return serial_; }
     // The chip link's serial port (interface kind RS232).
@@ -41,6 +47,7 @@ class BenchCore {
     Clock& clock_;
     STND target_;
     BoardLink link_;
+    ParallelLink parallel_;
     ChipAccess chip_;
     NoSerialPorts noSerialPorts_;
     SerialChannel serial_;

@@ -54,27 +54,45 @@ QString FindFileCaseInsensitive(const QString& folder, const QString& name) {
 
 BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir) {
     if (!requested.isEmpty()) {
-        QDir dir(requested);
-        if (!dir.exists() && !QDir().mkpath(requested)) {
-            return {{}, QStringLiteral("cannot create the bench directory %1").arg(requested)};
-        }
         const QString path = QDir(requested).absolutePath();
+        QString notice;
+        if (!QFileInfo(path).isDir()) {
+            if (QFileInfo::exists(path))
+                return {{}, QStringLiteral("the bench directory %1 is not a folder").arg(path), {}};
+            if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
+                return {{},
+                        QStringLiteral("the bench directory %1 does not exist, nor its parent folder")
+                            .arg(path), {}};
+            }
+            if (!QDir().mkdir(path))
+                return {{}, QStringLiteral("cannot create the bench directory %1").arg(path), {}};
+            notice = QStringLiteral("created the bench directory %1").arg(path);
+        }
         // A new bench directory gets the shipped chip descriptions so that it works at once.
-        if (!HoldsInclude(path)) CopyTree(ShippedDataDirectory(), path);
-        return {path, {}};
+        if (!HoldsInclude(path)) {
+            const bool copied = CopyTree(ShippedDataDirectory(), path);
+            notice = (notice.isEmpty() ? QString() : notice + "; ") +
+                     (copied ? QStringLiteral("%1 had no INCLUDE folder: copied the shipped chip "
+                                              "list and descriptions into it")
+                                   .arg(path)
+                             : QStringLiteral("%1 has no INCLUDE folder and the shipped chip "
+                                              "descriptions could not be copied")
+                                   .arg(path));
+        }
+        return {path, {}, notice};
     }
     if (!executableDir.isEmpty() && QFileInfo(executableDir).isWritable() &&
         HoldsInclude(executableDir)) {
-        return {QDir(executableDir).absolutePath(), {}};
+        return {QDir(executableDir).absolutePath(), {}, {}};
     }
     // Named explicitly: a program that never set its application name (dmmctl) would
     // otherwise get the bare data folder and spread INCLUDE/ and result files over it.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const QString path = (data.isEmpty() ? QDir::homePath() + "/.local/share" : data) + "/dmmbench";
     if (!HoldsInclude(path) && !CopyTree(ShippedDataDirectory(), path)) {
-        if (!QDir().mkpath(path)) return {{}, QStringLiteral("cannot create %1").arg(path)};
+        if (!QDir().mkpath(path)) return {{}, QStringLiteral("cannot create %1").arg(path), {}};
     }
-    return {QDir(path).absolutePath(), {}};
+    return {QDir(path).absolutePath(), {}, {}};
 }
 
 }  // namespace dmm

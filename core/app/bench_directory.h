@@ -10,9 +10,13 @@ namespace dmm {
 // Chosen as: the --dir argument when given; else the executable's directory when it is
 // writable and holds INCLUDE/; else a per-user data directory, filled on first use with
 // a copy of the shipped data (the chip list and descriptions).
+// A --dir that does not exist is made when its parent folder exists (a typo deep in a
+// path must not silently create a whole tree); a bench directory without INCLUDE/ is
+// filled with the shipped data, and notice says so.
 struct BenchDirectoryChoice {
-    QString path;   // absolute, without trailing separator
-    QString error;  // empty on success
+    QString path;    // absolute, without trailing separator
+    QString error;   // empty on success
+    QString notice;  // what was done to the directory, for the user; empty when nothing
 };
 
 BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir);

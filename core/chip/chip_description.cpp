@@ -70,6 +70,9 @@ std::optional<BindingSection> BindingSectionOf(uint8_t code) {
     }
 }
 
+// The negative-input labels of a two-row selector (ADSIP) start here.
+constexpr int kSecondLabelsToken = 9;
+
 class DescriptionReader {
   public:
     explicit DescriptionReader(TChipModel& model) : m_(model) {}
@@ -184,8 +187,12 @@ class DescriptionReader {
         if (section_ >= kRamBank0 && section_ < kRamBank0 + 5) {
             auto start = ParseNumber(line.Token(1)), end = ParseNumber(line.Token(2));
             if (start && end) {
-                m_.ramBanks[static_cast<size_t>(section_ - kRamBank0)] = {
-                    static_cast<uint16_t>(*start), static_cast<uint16_t>(*end)};
+                const RamBank bank{static_cast<uint16_t>(*start), static_cast<uint16_t>(*end)};
+                m_.ramBanks[static_cast<size_t>(section_ - kRamBank0)] = bank;
+                if (bank.Exists()) {
+                    const int last = std::min<int>(bank.end, kChipAddressCount - 1);
+                    for (int a = bank.start; a <= last; ++a) SetMask(a, 0xFF);
+                }
             }
         } else if (section_ >= kRegBit && section_ < kRegBit + 4) {
             BitRegister(section_ - kRegBit, line);
@@ -195,9 +202,18 @@ class DescriptionReader {
     void Open(uint8_t code) {
         section_ = code;
         cursor_ = {};
-        if (code == kRegBit) m_.bitRegisters.Clear();
-        if (code == kRegByte) m_.byteRegisters.Clear();
-        if (code == kRegWord) m_.wordRegisters.Clear();
+        if (code == kRegBit) {
+            m_.bitRegisters.Clear();
+            bitListOpened_ = true;
+        }
+        if (code == kRegByte) {
+            m_.byteRegisters.Clear();
+            byteListOpened_ = true;
+        }
+        if (code == kRegWord) {
+            m_.wordRegisters.Clear();
+            wordListOpened_ = true;
+        }
     }
 
     void BitRegister(int page, const TIncLine& line) {
@@ -211,7 +227,7 @@ class DescriptionReader {
             entry.bits[slot].name =
                 Cut(line.Token(3 + static_cast<int>(slot)), kRegisterNameLength);
         }
-        m_.bitRegisters.Add(entry);
+        if (m_.bitRegisters.Add(entry) == 0) SetMask(entry.address, entry.ImplementedMask());
     }
 
     void ByteRegister(const TIncLine& line) {
@@ -222,7 +238,7 @@ class DescriptionReader {
         entry.address = *address;
         entry.name = std::string(line.Token(2));
         entry.mask = *mask;
-        m_.byteRegisters.Add(entry);
+        if (m_.byteRegisters.Add(entry) == 0) SetMask(entry.address, entry.mask);
     }
 
     void WordRegister(const TIncLine& line) {
@@ -238,7 +254,10 @@ class DescriptionReader {
         entry.name = std::string(line.Token(2));
         entry.highMask = *highMask;
         entry.lowMask = *lowMask;
-        m_.wordRegisters.Add(entry);
+        if (m_.wordRegisters.Add(entry) == 0) {
+            SetMask(entry.highAddress, entry.highMask);
+            SetMask(entry.lowAddress, entry.lowMask);
+        }
     }
 
     // list: 0 bit, 1 byte, 2 word registers.
@@ -250,9 +269,8 @@ class DescriptionReader {
         // A key that matched no register leaves nothing selected: its text must not land
         // on the register described before it.
         if (!line.HasComment() || cursor_.index < 0) return;
-        // The text as written, from the character after the comment's opening mark.
-        const size_t opening = static_cast<size_t>(line.fields[TIncLine::kCommentField].start - 1);
-        const std::string_view text = raw.substr(std::min(raw.size(), opening + 1));
+        // The line as written without its first character (a closing quote stays).
+        const std::string_view text = raw.substr(std::min<size_t>(raw.size(), 1));
         if (list == 0) {
             TBitRegEntry* entry = m_.bitRegisters.Items(cursor_.index);
             if (!entry) return;
@@ -335,11 +353,12 @@ class DescriptionReader {
                 data.selectFirstItem = false;
                 break;
             case FieldKind::DualLabelledSelector:
-                // The negative-input row follows the positive one directly; for the
-                // two-bit field of the family this is tokens 9 to 12, prefix token 13.
+                // The negative-input labels start at token 9 whatever the width, and the
+                // prefix follows them.
                 data.options = Labels(line, 5, n);
-                data.secondOptions = Labels(line, 5 + n, n);
-                BuildCombo(data, Prefix(entry, line.Token(5 + 2 * n)), field.width, data.options);
+                data.secondOptions = Labels(line, kSecondLabelsToken, n);
+                BuildCombo(data, Prefix(entry, line.Token(kSecondLabelsToken + n)), field.width,
+                           data.options);
                 data.selectFirstItem = false;
                 break;
             case FieldKind::Plain:
@@ -384,19 +403,42 @@ class DescriptionReader {
         }
     }
 
-    void Finish() {
-        for (size_t b = 0; b < m_.ramBanks.size(); ++b) {
-            const RamBank& bank = m_.ramBanks[b];
-            m_.bankShown[b] = bank.Exists();
-            if (!bank.Exists()) continue;
-            const int last = std::min<int>(bank.end, kChipAddressCount - 1);
-            for (int a = bank.start; a <= last; ++a) m_.RegMask[static_cast<size_t>(a)] = 0xFF;
-        }
+    // RegMask is built in file order, a later line winning over an earlier one.
+    void SetMask(int address, uint8_t mask) {
+        if (address < 0 || address >= kChipAddressCount) return;
+        m_.RegMask[static_cast<size_t>(address)] = mask;
+        setByFile_[static_cast<size_t>(address)] = true;
+    }
+    // A list kept from the previous load (this file has no opening directive for it)
+    // still marks its registers, where no line of this file did.
+    void KeptMask(bool opened, int address, uint8_t mask) {
+        if (opened || address < 0 || address >= kChipAddressCount) return;
+        if (!setByFile_[static_cast<size_t>(address)])
+            m_.RegMask[static_cast<size_t>(address)] = mask;
+    }
 
+    // The register panel shows page p as the run of entries after those of pages before
+    // it: the list is kept in page order, file order within a page.
+    void SortBitRegistersByPage() {
+        std::vector<TBitRegEntry> entries;
+        for (int i = 0; i < m_.bitRegisters.Count(); ++i)
+            entries.push_back(*m_.bitRegisters.Items(i));
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const TBitRegEntry& a, const TBitRegEntry& b) {
+                             return (a.page & 3) < (b.page & 3);
+                         });
+        m_.bitRegisters.Clear();
+        for (const TBitRegEntry& e : entries) m_.bitRegisters.Add(e);
+    }
+
+    void Finish() {
+        for (size_t b = 0; b < m_.ramBanks.size(); ++b) m_.bankShown[b] = m_.ramBanks[b].Exists();
+
+        SortBitRegistersByPage();
         m_.pageCounts = {};
         for (int i = 0; i < m_.bitRegisters.Count(); ++i) {
             const TBitRegEntry& e = *m_.bitRegisters.Items(i);
-            m_.RegMask[e.address] = e.ImplementedMask();
+            KeptMask(bitListOpened_, e.address, e.ImplementedMask());
             m_.RegShown[e.address] = 0;
             ++m_.pageCounts[e.page & 3];
         }
@@ -407,7 +449,7 @@ class DescriptionReader {
         m_.byteGrid.SetRowCount((bytes + RegisterGrid::kColumns - 1) / RegisterGrid::kColumns * 2);
         for (int n = 0; n < bytes; ++n) {
             const TByteRegEntry& e = *m_.byteRegisters.Items(n);
-            m_.RegMask[e.address] = e.mask;
+            KeptMask(byteListOpened_, e.address, e.mask);
             m_.RegShown[e.address] = 0;
             m_.byteGrid.SetCell(RegisterGrid::Column(n), RegisterGrid::NameRow(n), e.name);
         }
@@ -417,8 +459,8 @@ class DescriptionReader {
         m_.wordGrid.SetRowCount((words + RegisterGrid::kColumns - 1) / RegisterGrid::kColumns * 2);
         for (int n = 0; n < words; ++n) {
             const TWordRegEntry& e = *m_.wordRegisters.Items(n);
-            m_.RegMask[e.highAddress] = e.highMask;
-            m_.RegMask[e.lowAddress] = e.lowMask;
+            KeptMask(wordListOpened_, e.highAddress, e.highMask);
+            KeptMask(wordListOpened_, e.lowAddress, e.lowMask);
             m_.RegShown[e.highAddress] = 0;
             m_.RegShown[e.lowAddress] = 0;
             m_.wordGrid.SetCell(RegisterGrid::Column(n), RegisterGrid::NameRow(n), e.name);
@@ -440,6 +482,10 @@ class DescriptionReader {
     uint8_t section_ = 0;
     Cursor cursor_;
     double lastGain_ = 1.0;
+    std::array<bool, kChipAddressCount> setByFile_{};
+    bool bitListOpened_ = false;
+    bool byteListOpened_ = false;
+    bool wordListOpened_ = false;
 };
 
 }  // namespace

@@ -127,9 +127,17 @@ TIncLine SplitIncLine(std::string_view rawLine) {
     TIncLine line;
     line.Init();
     const size_t n = std::min(rawLine.size(), static_cast<size_t>(TIncLine::kMaxText));
-    line.text.resize(n);
-    std::transform(rawLine.begin(), rawLine.begin() + static_cast<std::ptrdiff_t>(n),
-                   line.text.begin(), Upper);
+    line.text.assign(rawLine.substr(0, n));
+    // Big5 text: a lead byte 0x81..0xFE takes its trail byte with it, and a trail byte
+    // in a..z (存 is A6 73) must not be upper-cased into another character.
+    for (size_t i = 0; i < n; ++i) {
+        const auto byte = static_cast<unsigned char>(line.text[i]);
+        if (byte >= 0x81 && byte <= 0xFE) {
+            ++i;
+            continue;
+        }
+        line.text[i] = Upper(line.text[i]);
+    }
     CutLIPara(line);
     return line;
 }

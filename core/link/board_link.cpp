@@ -68,14 +68,15 @@ bool BoardLink::ReceivePacket(size_t n) {
     if (hidMode_ && devc_.hid) {
         const size_t length = std::max<size_t>(hidAttributes_.inputReportLength, 1);
         std::vector<uint8_t> report(std::max(length, kHidPayloadSize + 1), 0);
-        if (!devc_.hid->ReadReport(report.data(), length)) {
+        size_t received = 0;
+        if (!devc_.hid->ReadReport(report.data(), length, received)) {
             lastError_ = devc_.hid->LastError();
             CloseBoard();
             return false;
         }
         // The report id byte is dropped; only the 64 payload bytes are used.
         std::memcpy(buffer_.data(), report.data() + 1, kHidPayloadSize);
-        lastReceived_ = std::min(length - 1, kHidPayloadSize);
+        lastReceived_ = std::min(received > 0 ? received - 1 : 0, kHidPayloadSize);
         Trace(false, std::min(n, kHidPayloadSize));
         IdleTicks = 0;
         return true;

@@ -59,10 +59,12 @@ class HidDevice {
   public:
     virtual ~HidDevice() = default;
     virtual bool GetAttributes(HidAttributes& out) = 0;
-    // Writes one output report; report[0] is the report id.
+    // Writes one output report; report[0] is the report id. A report only partly
+    // written is a failure.
     virtual bool WriteReport(const uint8_t* report, size_t length) = 0;
     // Reads one input report into report[0..length); report[0] receives the report id.
-    virtual bool ReadReport(uint8_t* report, size_t length) = 0;
+    // received: the bytes of the report that arrived, the id byte included.
+    virtual bool ReadReport(uint8_t* report, size_t length, size_t& received) = 0;
     virtual int LastError() const = 0;
 };
 

@@ -90,11 +90,15 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
     lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
     if (kind == InterfaceKind::RS232) return ReadChipRs232(address, count);
+    if (kind == InterfaceKind::Parallel) return ReadChipParallel(address, count);
     if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
+    // As for writes: nothing in the buffer changes until the request is known to fit.
+    uint8_t header[8] = {};
     const FrameSizes sizes = BuildReadFrame(
-        kind, Options(), address, static_cast<uint8_t>(std::clamp(count, 0, 255)), buffer.data());
+        kind, Options(), address, static_cast<uint8_t>(std::clamp(count, 0, 255)), header);
     if (!Acceptable(true, address, count, sizes)) return false;
+    std::copy(header, header + sizes.send, buffer.begin());
 
     switch (kind) {
         case InterfaceKind::SPI:
@@ -119,6 +123,7 @@ bool ChipAccess::WriteChip(uint16_t address, int count) {
     lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
     if (kind == InterfaceKind::RS232) return WriteChipRs232(address, count);
+    if (kind == InterfaceKind::Parallel) return WriteChipParallel(address, count);
     if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
     const size_t dataEnd = WriteDataOffset(kind) + static_cast<size_t>(std::max(count, 0));

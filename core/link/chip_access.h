@@ -9,6 +9,7 @@
 #include "core/instruments/rs232_chip_link.h"
 #include "core/link/board_link.h"
 #include "core/link/chip_frames.h"
+#include "core/link/parallel_link.h"
 #include "core/link/stnd.h"
 
 namespace dmm {
@@ -41,6 +42,8 @@ class ChipAccess {
     STND& target() { return target_; }
     const STND& target() const { return target_; }
     BoardLink& link() { return link_; }
+    // The parallel-port link of the Parallel interface kind; without one that kind fails.
+    void SetParallelLink(ParallelLink* parallel) { parallel_ = parallel; }
     TransferBuffer& buffer() { return link_.buffer(); }
 
     // Setup options that shape the frames.
@@ -94,6 +97,9 @@ class ChipAccess {
     // it cannot be carried.
     bool Acceptable(bool read, uint16_t address, int count, const FrameSizes& sizes);
     bool Fail(std::string reason);
+    // The Parallel kind's frames (chip_access_parallel.cpp).
+    bool ReadChipParallel(uint16_t address, int count);
+    bool WriteChipParallel(uint16_t address, int count);
     void WaitAfterFrame();
     void RememberFunctionCopy(uint16_t address, uint8_t value);
     FrameOptions Options() const;
@@ -101,6 +107,7 @@ class ChipAccess {
     STND& target_;
     BoardLink& link_;
     Clock& clock_;
+    ParallelLink* parallel_ = nullptr;
     std::vector<std::pair<PanelOrder, RefreshHandler>> refreshHandlers_;
     std::string lastFailure_;
     Rs232ChipLink rs232_;

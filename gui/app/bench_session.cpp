@@ -1,6 +1,7 @@
 #include "gui/app/bench_session.h"
 
 #include "core/app/bench_directory.h"
+#include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
@@ -14,6 +15,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     error_ = dir.error;
 
     BoardBus* bus = nullptr;
+    ParallelPortBus* ports = nullptr;
     if (options.sim || options.simHid) {
         // The simulated chip is laid out by the same description file the program loads.
         std::string why;
@@ -25,6 +27,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         bus = &simBench_->bus();
+        ports = &simBench_->parallelPort();
         simInstruments_ = std::make_unique<sim::SimInstruments>(clock_, &simBench_->board());
         if (!simInstruments_->ok())
             simNote_ =
@@ -33,8 +36,10 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
+        systemPorts_ = std::make_unique<platform::PpdevPortBus>();
+        ports = systemPorts_.get();
     }
-    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, &serialPorts_);
+    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, ports, &serialPorts_);
     bench_->benchDir = benchDir_;
     if (simInstruments_) {
         bench_->core().serial().SetMap(simInstruments_->Map());

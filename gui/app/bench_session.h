@@ -24,7 +24,7 @@ struct BenchOptions {
 };
 
 // Everything one run of dmmbench works with: the bench directory, the clock, the board
-// bus (real or simulated), the bench and its thread.
+// bus and the parallel ports (real or simulated), the bench and its thread.
 class BenchSession {
   public:
     BenchSession(const BenchOptions& options, const QString& executableDir);
@@ -52,6 +52,7 @@ class BenchSession {
     std::unique_ptr<sim::SimInstruments> simInstruments_;
     std::unique_ptr<BoardBus> systemBus_;
     platform::SystemSerialPorts serialPorts_;
+    std::unique_ptr<ParallelPortBus> systemPorts_;
     std::unique_ptr<Bench> bench_;
     std::unique_ptr<BenchThread> thread_;
 };

@@ -182,6 +182,11 @@ void TMainPanel::BuildMenus() {
         action->setVisible(info.visible);
         menuItems_[info.name] = action;
     }
+    // The File menu itself is an item the chip description can hide.
+    if (QMenu* file = menus.value("File")) {
+        file->menuAction()->setObjectName(QStringLiteral("Memu_File"));
+        menuItems_["Memu_File"] = file->menuAction();
+    }
     for (const ToolItem& tool : kToolItems) {
         const char* className = tool.className;
         connect(menuItems_[tool.item], &QAction::triggered, this,
@@ -310,6 +315,10 @@ void TMainPanel::ChipModelLoaded(const std::shared_ptr<const TChipModel>& model)
     if (!model || model->loadCount == 0) return;
     if (ChipTitle.isEmpty()) ChipTitle = QString::fromStdString(model->productTitle);
     if (!model->mainCaption.empty()) setWindowTitle(QString::fromStdString(model->mainCaption));
+    // A chip without bench instruments (#FLUKE) hides their items; a later chip that
+    // has them brings them back.
+    for (const char* name : {"Regist", "Fluke1", "Power1", "Memu_File"})
+        menuItems_[name]->setVisible(!model->instrumentUiHidden);
 }
 
 void TMainPanel::USBClient(const QString& name) {

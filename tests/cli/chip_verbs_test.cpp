@@ -105,5 +105,23 @@ TEST_F(ChipVerbs, FieldWritesOnlyItsBitsAndReadsBack) {
     EXPECT_NE(err.str().find("does not bind ENAD_S"), std::string::npos);
 }
 
+TEST_F(ChipVerbs, ParallelKindSaysWhyThePortCannotBeHadAndWorksOnceItCan) {
+    session->core().target().interfaceKind = InterfaceKind::Parallel;
+    sim::SimParallelPort& port = session->simBench()->parallelPort();
+    const std::string why = "/dev/parport0: Permission denied \u2014 add your user to the lp group";
+    port.SetFaults({why, -1});
+    EXPECT_FALSE(Run("field", {"AD1OSR", "6"}));
+    EXPECT_EQ(err.str(), "dmmctl: " + why + "\n");
+    EXPECT_EQ(out.str(), "");
+    EXPECT_FALSE(Run("read", {"0x3C", "1"}));
+    EXPECT_EQ(err.str(), "dmmctl: " + why + "\n");
+
+    port.SetFaults({});
+    ASSERT_TRUE(Run("field", {"AD1OSR", "6"})) << err.str();
+    EXPECT_EQ(out.str(), "6\n");
+    EXPECT_EQ(session->simBench()->chip().memory()[0x3C], 0x60);
+    EXPECT_EQ(err.str(), "");
+}
+
 }  // namespace
 }  // namespace dmm::cli

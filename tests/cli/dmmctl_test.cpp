@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -51,9 +52,11 @@ class Dmmctl {
         if (!home_.empty()) fs::remove_all(home_, ignored);
     }
 
-    Outcome Run(const std::vector<std::string>& args) const {
-        Outcome outcome;
-        if (home_.empty()) return outcome;
+    Outcome Run(const std::vector<std::string>& args) const { return Wait(Start(args)); }
+
+    // Starts dmmctl without waiting for it; -1 when it could not be started.
+    pid_t Start(const std::vector<std::string>& args) const {
+        if (home_.empty()) return -1;
         const fs::path outPath = home_ / "stdout", errPath = home_ / "stderr";
 
         std::vector<std::string> words{DMMCTL_PATH};
@@ -84,14 +87,23 @@ class Dmmctl {
         const int spawned =
             posix_spawn(&pid, DMMCTL_PATH, &files, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&files);
-        if (spawned != 0) return outcome;
+        return spawned == 0 ? pid : -1;
+    }
+
+    Outcome Wait(pid_t pid) const {
+        Outcome outcome;
+        if (pid <= 0) return outcome;
         int status = 0;
         if (waitpid(pid, &status, 0) != pid) return outcome;
         outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        outcome.out = ReadFile(outPath);
-        outcome.err = ReadFile(errPath);
+        outcome.out = ReadFile(home_ / "stdout");
+        outcome.err = ReadFile(home_ / "stderr");
         return outcome;
     }
+
+    // What the running dmmctl has written to stderr so far.
+    std::string ErrSoFar() const { return ReadFile(home_ / "stderr"); }
+    const fs::path& home() const { return home_; }
 
   private:
     fs::path home_;
@@ -157,6 +169,24 @@ TEST(DmmctlVerbs, RunInOrderOnOneBoard) {
     EXPECT_NE(r.err.find("0x3FF"), std::string::npos) << r.err;
 }
 
+// The parallel kind needs no board: the trace shows the port's frames and nothing else.
+TEST(DmmctlParallel, RegisterWriteTravelsOverTheSimulatedPort) {
+    const Outcome r =
+        Dmmctl().Run({"--sim", "--kind", "parallel", "--lpt", "0x3bc", "--trace", "write", "0x2A",
+                      "1", "2", "reg", "0x2C", "0x5A", "read", "0x2A", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "> 40 2A 00 01 02\n"
+              "> 40 2C 00 5A\n"
+              "> C0 2C 00\n"
+              "< 5A\n"
+              "5A\n"
+              "> C0 2A 00\n"
+              "< 01 02 5A\n"
+              "01 02 5A\n");
+}
+
 TEST(DmmctlScan, ReportsHowTheSimulatedBoardWasFound) {
     const Dmmctl dmmctl;
     Outcome r = dmmctl.Run({"--sim-hid", "scan"});
@@ -202,6 +232,17 @@ TEST(DmmctlErrors, BadInputIsRefusedWithAClearMessage) {
         // A mistake late on the line stops the run before the first verb.
         {{"write", "0x12", "0x5A", "read", "0x12"}, "COUNT is required"},
         {{"--kind", "i2c", "scan"}, "i2c"},
+        {{"--kind", "parallel", "--lpt", "0x2F8", "read", "0", "1"},
+         "--lpt: must be 0x378, 0x278 or 0x3BC, not 0x2F8"},
+        {{"capture", "--scale", "8.0"}, "--scale: must be a whole number of result bits from 8 to 24, not 8.0"},
+        {{"capture", "--scale", "25"}, "must be a whole number of result bits from 8 to 24, not 25"},
+        {{"capture", "--timeout", "0"}, "--timeout: must be a number of seconds above 0, not 0"},
+        {{"capture", "--vref", "-1.2"},
+         "--vref: must be a reference voltage in volts above 0, not -1.2"},
+        {{"capture", "--vref", "1,2"}, "not 1,2"},
+        // A file that cannot be written is refused before the capture begins.
+        {{"capture", "--csv", "/no/such/folder/block.csv"},
+         "cannot write /no/such/folder/block.csv: its folder does not exist or is not writable"},
     };
     const Dmmctl dmmctl;
     for (const Case& c : cases) {
@@ -220,6 +261,85 @@ TEST(DmmctlErrors, BadInputIsRefusedWithAClearMessage) {
     const Outcome none = dmmctl.Run({"--sim"});
     EXPECT_NE(none.exitCode, 0);
     EXPECT_NE(none.err.find("scan"), std::string::npos) << "the usage lists the verbs";
+}
+
+// What scripts rely on: the version, the exit codes the help lists, stderr notes.
+TEST(DmmctlScripting, VersionExitCodesAndNotes) {
+    const Dmmctl dmmctl;
+    Outcome r = dmmctl.Run({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "dmmctl 1.40\n");
+    r = dmmctl.Run({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* code : {"Exit codes:", "  2 ", "  105 ", "  130 "})
+        EXPECT_NE(r.out.find(code), std::string::npos) << code;
+
+    EXPECT_EQ(dmmctl.Run({"--sim", "frob"}).exitCode, 2);
+    EXPECT_EQ(dmmctl.Run({"--sim", "capture", "--scale", "7"}).exitCode, 105);
+    EXPECT_EQ(dmmctl.Run({"--sim", "read", "0x12"}).exitCode, 106);
+    EXPECT_EQ(dmmctl.Run({"--sim", "read", "0x3FF", "2"}).exitCode, 1);
+
+    // The link's own refusals say what and why.
+    r = dmmctl.Run({"--sim", "read", "0x7F", "2"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "dmmctl: chip read failed: Addresses 07F to 080 cannot be read over the DMM "
+              "interface: it reaches 000 to 07F\n");
+    r = dmmctl.Run({"--sim", "read", "0x100", "4"});
+    EXPECT_NE(r.err.find("Addresses 100 to 103 cannot be read over the DMM interface"),
+              std::string::npos)
+        << r.err;
+
+    // A register that keeps other bits than were written (result registers are
+    // read-only) says so beside the read-back.
+    r = dmmctl.Run({"--sim", "reg", "0x01", "0x5A"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "00\n");
+    EXPECT_EQ(r.err, "dmmctl: register 001 reads back 00, not the 5A written\n");
+}
+
+TEST(DmmctlScripting, ABenchDirectoryIsMadeOnlyWhereItsParentExistsAndSaysWhatItDid) {
+    const Dmmctl dmmctl;
+    const fs::path deep = dmmctl.home() / "no" / "such" / "bench";
+    Outcome r = dmmctl.Run({"--sim", "--dir", deep.string(), "chips"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("does not exist, nor its parent folder"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dmmctl.home() / "no"));
+
+    const fs::path bench = dmmctl.home() / "bench";
+    r = dmmctl.Run({"--sim", "--dir", bench.string(), "chips"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("had no INCLUDE folder: copied the shipped chip list"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fs::exists(bench / "INCLUDE" / "VzSel.INC"));
+    r = dmmctl.Run({"--sim", "--dir", bench.string(), "chips"});
+    EXPECT_EQ(r.err, "");
+}
+
+// A long capture shows its progress on stderr; Ctrl-C stops it cleanly: exit 130, the
+// reason on stderr, no file written.
+TEST(DmmctlInterrupt, CtrlCStopsALongCaptureCleanly) {
+    const Dmmctl dmmctl;
+    const fs::path csv = dmmctl.home() / "block.csv";
+    // 65536 results of ADC1 at 640 per second would take well over a minute.
+    const pid_t pid = dmmctl.Start({"--sim", "field", "ENAD_S", "1", "field", "AD1OSR", "0",
+                                    "capture", "--points", "65536", "--csv", csv.string()});
+    ASSERT_GT(pid, 0);
+    // Without a terminal, a progress line comes every few seconds.
+    bool progress = false;
+    for (int i = 0; i < 200 && !progress; ++i) {
+        usleep(100 * 1000);
+        progress = dmmctl.ErrSoFar().find("captured ") != std::string::npos;
+    }
+    EXPECT_TRUE(progress) << dmmctl.ErrSoFar();
+    kill(pid, SIGINT);
+    const Outcome r = dmmctl.Wait(pid);
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_NE(r.err.find("capture stopped by Ctrl-C after "), std::string::npos) << r.err;
+    // The read-backs printed before it reached the pipe.
+    EXPECT_EQ(r.out.substr(0, 4), "1\n0\n");
+    EXPECT_FALSE(fs::exists(csv));
 }
 
 }  // namespace

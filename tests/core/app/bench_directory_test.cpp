@@ -24,14 +24,27 @@ TEST(BenchDirectory, FileNamesFromFilesAreMatchedCaseInsensitively) {
     EXPECT_TRUE(FindFileCaseInsensitive(dir.filePath("missing"), "DEMO.INC").isEmpty());
 }
 
-TEST(BenchDirectory, ARequestedDirectoryIsCreatedAndGetsTheShippedChips) {
+TEST(BenchDirectory, ARequestedDirectoryIsCreatedInAnExistingFolderAndGetsTheShippedChips) {
     QTemporaryDir root;
-    const QString requested = root.filePath("bench/one");
+    // Two levels that do not exist: a typo, not a bench directory to make.
+    const QString deep = root.filePath("bench/one");
+    const BenchDirectoryChoice refused = ResolveBenchDirectory(deep, QString());
+    EXPECT_TRUE(refused.path.isEmpty());
+    EXPECT_EQ(refused.error.toStdString(),
+              "the bench directory " + deep.toStdString() + " does not exist, nor its parent folder");
+    EXPECT_FALSE(QDir(root.filePath("bench")).exists());
+
+    const QString requested = root.filePath("bench");
     const BenchDirectoryChoice choice = ResolveBenchDirectory(requested, QString());
     ASSERT_TRUE(choice.error.isEmpty()) << choice.error.toStdString();
     EXPECT_EQ(choice.path, QDir(requested).absolutePath());
-    EXPECT_TRUE(QDir(requested).exists());
     EXPECT_FALSE(FindFileCaseInsensitive(requested, "INCLUDE").isEmpty());
+    EXPECT_EQ(choice.notice.toStdString(),
+              "created the bench directory " + requested.toStdString() + "; " +
+                  requested.toStdString() +
+                  " had no INCLUDE folder: copied the shipped chip list and descriptions into it");
+    // Once set up, nothing more is said.
+    EXPECT_TRUE(ResolveBenchDirectory(requested, QString()).notice.isEmpty());
 }
 
 TEST(BenchDirectory, AWritableExecutableDirectoryWithIncludeIsUsedAsItIs) {

@@ -228,11 +228,55 @@ TEST(ChipDescription, DescriptionLinesKeepTheirCaseAndTheClosingQuote) {
     const TBitRegEntry& adcon = *m.bitRegisters.Items(0);
     EXPECT_EQ(adcon.description, "Converter control\"");
     EXPECT_EQ(adcon.Bit(7).description, "Bit 7 text\"");
-    EXPECT_EQ(adcon.Bit(6).description, "Bit 6, indented");
+    // The line as written without its first character, whatever that character is.
+    EXPECT_EQ(adcon.Bit(6).description, "  ;Bit 6, indented");
     EXPECT_EQ(adcon.Bit(0).description, "b0\"");
     EXPECT_EQ(m.bitRegisters.Items(1)->description, "");
     EXPECT_EQ(m.byteRegisters.Items(0)->description, "Second wins\"");
     EXPECT_EQ(m.wordRegisters.Items(0)->description, "Word text\"");
+}
+
+TEST(ChipDescription, Big5TextKeepsItsTrailBytesWhileNamesAreUpperCased) {
+    // 存取 is A6 73 A8 FA and 暫存器 BC C8 A6 73 BE B9: trail bytes 0x73 ("s") must not
+    // become 0x53 ("S").
+    const std::string access = "\xA6\x73\xA8\xFA";
+    const std::string registerName = "\xBC\xC8\xA6\x73\xBE\xB9";
+    const TChipModel m = Loaded("#PRODUCT\nchip" + access + "\n#REGBYTE\n030H " + registerName +
+                                "x 0FFH\n#REGBYTESTR\n030H\n\"" + access + "\"\n");
+    EXPECT_EQ(m.productTitle, "CHIP" + access);
+    ASSERT_EQ(m.byteRegisters.Count(), 1);
+    EXPECT_EQ(m.byteRegisters.Items(0)->name, registerName + "X");
+    EXPECT_EQ(m.byteRegisters.Items(0)->description, access + "\"");
+}
+
+TEST(ChipDescription, RegMaskFollowsFileOrderLaterLinesWinning) {
+    const TChipModel m = Loaded(
+        "#REGBYTE\n050H LATCH 0FH\n"
+        "#RAMBANK0\n040H 05FH\n"                   // covers 0x50 after the byte register: all bits
+        "#REGBIT\n045H FLAGS A - - - - - - B\n");  // and a bit register inside the bank
+    EXPECT_EQ(m.RegMask[0x50], 0xFF);
+    EXPECT_EQ(m.RegMask[0x45], 0x81);
+    EXPECT_EQ(m.RegMask[0x44], 0xFF);
+}
+
+TEST(ChipDescription, BitRegistersAreKeptInPageOrderFileOrderWithinAPage) {
+    const TChipModel m = Loaded(
+        "#REGBIT1\n020H P2A\n"
+        "#REGBIT\n010H P1A\n"  // opens (and empties) the list: P2A is gone
+        "#REGBIT2\n030H P3A\n"
+        "#REGBIT1\n021H P2B\n"
+        "#REGBIT\n011H P1B\n");  // empties it again
+    ASSERT_EQ(m.bitRegisters.Count(), 1);
+    const TChipModel n = Loaded(
+        "#REGBIT\n010H P1A\n"
+        "#REGBIT2\n030H P3A\n"
+        "#REGBIT1\n021H P2A\n"
+        "#REGBIT2\n031H P3B\n"
+        "#REGBIT1\n022H P2B\n");
+    std::vector<std::string> names;
+    for (int i = 0; i < n.bitRegisters.Count(); ++i) names.push_back(n.bitRegisters.Items(i)->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"P1A", "P2A", "P2B", "P3A", "P3B"}));
+    EXPECT_EQ(n.pageCounts, (std::array<uint16_t, 4>{1, 2, 2, 0}));
 }
 
 TEST(ChipDescription, TextAfterAKeyThatMatchesNoRegisterIsDropped) {

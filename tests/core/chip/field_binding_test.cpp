@@ -150,6 +150,14 @@ TEST(FieldBinding, TwoRowSelectorReadsBothRowsThenThePrefix) {
     EXPECT_EQ(data.secondOptions[3].text, "N3");
     EXPECT_EQ(ComboTexts(data), (std::vector<std::string>{"MYPFX<00>", "MYPFX<01>", "MYPFX<10>"}));
     EXPECT_EQ(ComboTexts(*Loaded("#ADS\n03DH ADSIP 2 0\n").PanelData("ADSIP"))[3], "ADSIP<11>");
+
+    // One bit wide: positive labels 5 and 6, negative labels from token 9 on, prefix after.
+    const TChipModel narrow = Loaded("#ADS\n03DH ADSIP 1 0 P0 P1 X7 X8 N0 N1 PFX\n");
+    const FieldPanelData& one = *narrow.PanelData("ADSIP");
+    ASSERT_EQ(one.secondOptions.size(), 2u);
+    EXPECT_EQ(one.secondOptions[0].text, "N0");
+    EXPECT_EQ(one.secondOptions[1].text, "N1");
+    EXPECT_EQ(ComboTexts(one), (std::vector<std::string>{"PFX<0>", "PFX<1>"}));
 }
 
 TEST(FieldBinding, PrefixSelectorListsEveryOptionAndSelectsTheFirst) {

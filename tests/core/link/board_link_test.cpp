@@ -309,9 +309,10 @@ class RecordingHid final : public HidDevice {
         written.emplace_back(report, report + length);
         return board_.Receive(report + 1, 64);
     }
-    bool ReadReport(uint8_t* report, size_t length) override {
+    bool ReadReport(uint8_t* report, size_t length, size_t& received) override {
         std::memset(report, 0xEE, length);  // the id byte must be dropped, whatever it holds
         size_t got = 0;
+        received = length;
         return board_.Reply(report + 1, length - 1, got);
     }
     int LastError() const override { return 0; }

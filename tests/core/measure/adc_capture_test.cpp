@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "capture_bench.h"
@@ -137,6 +138,32 @@ TEST(AdcCapture, AnOversizedStreamReplyGivesNoSample) {
     ASSERT_TRUE(b.analysis.ReadADCALL(CaptureSource::ADCS));
     EXPECT_EQ(b.analysis.Cell(0), static_cast<double>(Ramp(200)[11]));
     EXPECT_EQ(b.analysis.Cell(63), static_cast<double>(Ramp(200)[74]));
+}
+
+TEST(AdcCapture, RepliesCutShortInEitherModeStoreNothingStale) {
+    for (bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "polling");
+        CaptureBench b(CaptureSource::ADCS);
+        b.Apply(b.Settings(k64Points, kScale24, stream));
+        b.chip.recordsPerReply = 12;
+        // Results far from anything a stale buffer holds, each one distinct.
+        b.chip.generator = [](int i) { return static_cast<uint64_t>(0x100000 + 7 * i); };
+        // Every fifth reply that carries results arrives cut short.
+        int resultReplies = 0;
+        b.board.faults().replyFilter = [&](const Bytes& request, Bytes& reply) {
+            const bool results = request[0] == 0xC3 ? request[1] == 0x01 : request[3] == 3;
+            if (results && ++resultReplies % 5 == 0) reply.resize(stream ? 20 : 1);
+        };
+        ASSERT_TRUE(b.analysis.ReadADCALL(CaptureSource::ADCS));
+        ASSERT_EQ(b.analysis.captureCount(), 64);
+        double previous = 0;
+        for (double v : b.Cells()) {
+            const double step = v - 0x100000;
+            EXPECT_EQ(std::fmod(step, 7.0), 0.0) << v;  // one of the converter's results
+            EXPECT_GT(v, previous);                     // each taken once, in order
+            previous = v;
+        }
+    }
 }
 
 TEST(AdcCapture, AFullReplyNeverStoresPastTheTarget) {

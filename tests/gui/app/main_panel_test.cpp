@@ -41,6 +41,7 @@ class MainPanelTest : public QObject {
             bool visible;
         };
         const Expected expected[] = {
+            {"Memu_File", "File", true},
             {"SaveFluke1", "Save Fluke", true},
             {"SaveReg1", "Save Reg", true},
             {"SavePower1", "Save Power", true},
@@ -160,6 +161,57 @@ class MainPanelTest : public QObject {
             QCOMPARE(after, before);
         }
         bench_->RunAndWait([](Bench& b) { b.target().interfaceKind = InterfaceKind::DMM; });
+    }
+
+    // With the Parallel kind, "Read RAM" goes over the printer port; a port that cannot be
+    // had says why in the board-link panel and leaves the image as it was.
+    void readRamOverTheParallelPort() {
+        sim::SimBench* simBench = &program_->sim();
+        const QString why = QString::fromUtf8(
+            "/dev/parport0: Permission denied \u2014 add your user to the lp group");
+        simBench->chip().Write(0x3C, 0x5A);
+        bench_->RunAndWait([&](Bench& b) {
+            b.target().interfaceKind = InterfaceKind::Parallel;
+            b.link().CloseBoard();
+            simBench->parallelPort().SetFaults({why.toStdString(), -1});
+        });
+        QSignalSpy images(bench_, &Bench::RegisterImageChanged);
+        Item("Menu_ReadRAM")->trigger();
+        QTRY_COMPARE(panel_->StatusText(0), why);
+        bench_->RunAndWait([](Bench& b) { QCOMPARE(int(b.chip().GetRegImage(0x3C)), 0); });
+
+        simBench->parallelPort().SetFaults({});
+        Item("Menu_ReadRAM")->trigger();
+        // Other publications (the start-up connection's) may come first: wait for the read.
+        const auto lastImage3C = [&] {
+            return images.isEmpty()
+                       ? -1
+                       : int(images.last().at(0).value<RegisterImageSnapshot>().bytes[0x3C]);
+        };
+        QTRY_COMPARE(lastImage3C(), 0x5A);
+        QTRY_COMPARE(panel_->StatusText(0), QString("simulated port 0x378 On Line"));
+        QCOMPARE(simBench->parallelPort().LastFrame().sent.size(), size_t(64));
+        bench_->RunAndWait([](Bench& b) {
+            QVERIFY(!b.target().devc.connected);
+            b.target().interfaceKind = InterfaceKind::DMM;
+        });
+    }
+
+    void aChipWithoutInstrumentsHidesTheirItemsUntilAChipWithThemIsLoaded() {
+        const char* items[] = {"Regist", "Fluke1", "Power1", "Memu_File"};
+        for (const char* name : items) QVERIFY2(Item(name)->isVisible(), name);
+        auto load = [&](int index) {
+            bench_->Post([index](Bench& b) {
+                b.target().chipIndex = static_cast<uint16_t>(index);
+                b.LoadSelectedChip();
+            });
+        };
+        load(1);  // RX402: its description has #FLUKE
+        QTRY_VERIFY(!Item("Fluke1")->isVisible());
+        for (const char* name : items) QVERIFY2(!Item(name)->isVisible(), name);
+        load(0);  // VZ6401 drives instruments again
+        QTRY_VERIFY(Item("Fluke1")->isVisible());
+        for (const char* name : items) QVERIFY2(Item(name)->isVisible(), name);
     }
 
     void intfCaptionToggles() {
