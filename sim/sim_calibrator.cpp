@@ -52,8 +52,11 @@ bool SimCalibrator::ParseOut(const std::string& line, double& volts, double& fre
     if (parts.size() > 1) {
         double f = 0;
         QString fUnit;
-        if (!quantity(parts[1], f, fUnit) || fUnit.toUpper() != "HZ") return false;
-        frequencyHz = f;
+        if (!quantity(parts[1], f, fUnit)) return false;
+        const QString u = fUnit.toUpper();
+        const double scale = u == "HZ" ? 1.0 : u == "KHZ" ? 1e3 : u == "MHZ" ? 1e6 : 0.0;
+        if (scale == 0) return false;
+        frequencyHz = f * scale;
     }
     return true;
 }

@@ -120,8 +120,10 @@ double SimMeter::Measured() {
     const double scale =
         function_ == MeterFunction::Celsius ? 1.0 : std::max(std::fabs(truth), 1e-3);
     const bool dc = function_ == MeterFunction::DcVolts || function_ == MeterFunction::DcAmps;
-    const double exact = truth * gainError_ + (dc ? offset_ : 0.0) +
-                         noise_(noiseEngine_) * NoiseOf(function_) * scale;
+    // The offset is a voltmeter's few microvolts.
+    const double offset = function_ == MeterFunction::DcVolts ? offset_ : 0.0;
+    const double exact =
+        truth * gainError_ + offset + noise_(noiseEngine_) * NoiseOf(function_) * scale;
     const double step = ResolutionOf(function_);
     const double reading = std::round(exact / step) * step;
     // An RMS value, a frequency or a resistance is never below zero.

@@ -8,6 +8,10 @@ void SimSerialDevice::Receive(int64_t nowMs, const std::vector<uint8_t>& bytes,
                               const SerialSettings& line) {
     if (bytes.empty()) return;
     if (baudRate_ != 0 && line.baudRate != baudRate_) return;
+    static constexpr size_t kKept = 4096;
+    received_.insert(received_.end(), bytes.begin(), bytes.end());
+    if (received_.size() > kKept)
+        received_.erase(received_.begin(), received_.end() - static_cast<std::ptrdiff_t>(kKept));
     OnBytes(nowMs, bytes);
 }
 

@@ -36,6 +36,10 @@ class SimSerialDevice {
     int64_t NextDueMs() const;
 
     SerialFaults& faults() { return faults_; }
+    // Every byte the device was sent at its speed (the last few thousand), for tests that
+    // check the wire.
+    const std::vector<uint8_t>& received() const { return received_; }
+    void ClearReceived() { received_.clear(); }
     // The speed the device's line runs at; bytes sent at another speed are noise to it
     // (0: it follows any speed).
     int32_t baudRate() const { return baudRate_; }
@@ -56,6 +60,7 @@ class SimSerialDevice {
         std::vector<uint8_t> bytes;
     };
     std::deque<Scheduled> out_;
+    std::vector<uint8_t> received_;
     SerialFaults faults_;
     int32_t baudRate_ = 9600;
     uint32_t noiseSeed_ = 0x2545F491;

@@ -72,6 +72,7 @@ bool Chamber::ChamberStop() {
 
 bool Chamber::WriteWithRetry(uint16_t address, const std::vector<uint16_t>& words) {
     if (ChamberWrite(address, words)) return true;
+    if (!record_.Open()) return false;
     DelayMs(clock_, kRetryWaitMs);
     return ChamberWrite(address, words);
 }
@@ -88,6 +89,7 @@ bool Chamber::LoadSetPoints(double temperature, double humidity, double temperat
 bool Chamber::ReadPair(uint16_t address, uint16_t& first, uint16_t& second) {
     std::vector<uint16_t> words;
     if (!ChamberRead(address, 2, &words)) {
+        if (!record_.Open()) return false;
         DelayMs(clock_, kRetryWaitMs);
         if (!ChamberRead(address, 2, &words)) return false;
     }

@@ -37,6 +37,7 @@ bool Meter::ReadBryMen(std::vector<uint8_t>& reply) {
     bool answered = WaitForWaiting(record_, clock_, kEnough, kFirstWaitMs);
     reply = ReadWaiting(record_);
     if (!answered) {
+        if (!record_.Open()) return false;  // the port is gone: no second try
         DelayMs(clock_, kRetryPauseMs);
         WriteBytes(record_, kBryMenRequest.data(), kBryMenRequest.size());
         answered = WaitForWaiting(record_, clock_, kEnough, kSecondWaitMs);
