@@ -7,13 +7,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <utility>
 
 namespace dmm::platform {
@@ -58,7 +58,8 @@ std::unique_ptr<TermiosSerialPort> TermiosSerialPort::Open(const std::string& pa
         if (e == EACCES) error += " (the user needs to be in the dialout group)";
         return nullptr;
     }
-    if (!::isatty(fd)) {
+    termios probe{};
+    if (::tcgetattr(fd, &probe) != 0) {
         ::close(fd);
         error = "not a serial port";
         return nullptr;
@@ -256,11 +257,17 @@ bool TermiosSerialPort::SetDtr(bool on) {
 }
 
 std::vector<SerialPortInfo> ListSystemSerialPorts() {
-    // by-id names, by the device each one leads to.
-    QMap<QString, QString> byId;
-    const QDir ids(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : ids.entryInfoList(QDir::Files | QDir::System)) {
-        byId[link.canonicalFilePath()] = link.fileName();
+    // by-id names, by the device each one leads to. The links are read, not resolved
+    // through realpath: their targets are plain relative names ("../../ttyUSB0").
+    std::map<std::string, std::string> byId;
+    std::error_code error;
+    const std::filesystem::path ids("/dev/serial/by-id");
+    for (const auto& entry : std::filesystem::directory_iterator(ids, error)) {
+        std::error_code linkError;
+        const std::filesystem::path target = std::filesystem::read_symlink(entry.path(), linkError);
+        if (linkError) continue;
+        const std::filesystem::path device = (ids / target).lexically_normal();
+        byId[device.string()] = entry.path().filename().string();
     }
     std::vector<SerialPortInfo> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -270,9 +277,8 @@ std::vector<SerialPortInfo> ListSystemSerialPorts() {
         port.description = info.description().toStdString();
         port.serialNumber = info.serialNumber().toStdString();
         port.builtIn = !info.hasVendorIdentifier();
-        const QString canonical = QFileInfo(info.systemLocation()).canonicalFilePath();
-        if (byId.contains(canonical))
-            port.stableKey = byId.value(canonical).toStdString();
+        if (const auto it = byId.find(port.path); it != byId.end())
+            port.stableKey = it->second;
         else if (!port.serialNumber.empty())
             port.stableKey = "serial-" + port.serialNumber;
         else

@@ -67,6 +67,11 @@ bool Rs232ChipLink::ReadChip(uint16_t address, int count) {
         return false;
     }
     std::copy(reply.begin(), reply.end(), buffer_.begin());
+    // Bytes that came with parity or framing errors are not the chip's bytes either.
+    if (errors & (kSerialParityError | kSerialFramingError | kSerialOverrun)) {
+        lastFailure_ = "The chip's reply came with line errors";
+        return false;
+    }
     // Part of a reply is not the chip's bytes: the rest of the buffer would pass for them.
     if (reply.size() < static_cast<size_t>(count)) {
         lastFailure_ = "The chip's reply was short: " + std::to_string(reply.size()) + " of " +
