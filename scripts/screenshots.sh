@@ -27,3 +27,5 @@ shot ram-panel.png --window-only --show TVz_RAM --trigger USBScan,Menu_ReadRAM
 # ADC1 converting (references apart, fastest oversampling), 256 samples, the chart shown.
 shot analysis-window.png --window-only --show TAnxADC --trigger USBScan \
   --field ENAD_S=1,S_AD1RL=2,AD1OSR=0 --click TAnxADC/ShowChart,TAnxADC/CatchADC1 --delay-ms 4000
+# The six simulated meters, each at its own scan period (100 ms .. 5 s), after 5.6 s of reading.
+shot meter-window.png --window-only --show TMeter --click TMeter/RDandStop --delay-ms 5600

@@ -24,6 +24,7 @@ StepTableWindow::StepTableWindow(Bench& bench, Which which, const QString& capti
     grid_->verticalHeader()->setDefaultSectionSize(20);
     grid_->setFixedSize(338, 622);
     layout->addWidget(grid_);
+    resize(grid_->size());
     connect(grid_, &QTableWidget::cellChanged, this, &StepTableWindow::CellChanged);
     INI(StepTable::kDefaultSteps);
 }
