@@ -14,6 +14,7 @@
 
 #include "core/analog/meter_scan.h"
 #include "core/app/bench_core.h"
+#include "core/app/deliver_result.h"
 #include "core/app/ui_hooks.h"
 #include "core/instruments/instrument_threads.h"
 #include "core/instruments/step_table.h"
@@ -117,24 +118,7 @@ class Bench : public QObject {
     // Nothing is delivered once context is gone.
     template <typename Work, typename Done>
     void Call(Work work, QObject* context, Done done) {
-        QPointer<QObject> guard(context);
-        Post([work = std::move(work), guard, done = std::move(done)](Bench& bench) mutable {
-            using Result = std::invoke_result_t<Work&, Bench&>;
-            if constexpr (std::is_void_v<Result>) {
-                work(bench);
-                if (guard)
-                    QMetaObject::invokeMethod(guard.data(), std::move(done), Qt::QueuedConnection);
-            } else {
-                Result result = work(bench);
-                if (!guard) return;
-                QMetaObject::invokeMethod(
-                    guard.data(),
-                    [done = std::move(done), result = std::move(result)]() mutable {
-                        done(std::move(result));
-                    },
-                    Qt::QueuedConnection);
-            }
-        });
+        Post(DeliveringTo<Bench>(context, std::move(work), std::move(done)));
     }
 
     // Runs work(bench) on the bench thread and waits for it. For start-up and shut-down

@@ -5,34 +5,19 @@
 namespace dmm {
 
 bool Calibrator::FlukeSelectClick(int comIndex) {
-    if (connected()) {
-        Status(QStringLiteral("Fluke 已經設定"));
-        return true;
+    bool done = false;
+    if (!StartIdentification(comIndex, "Fluke", done)) return done;
+    if (record_.handle->Configure(kSettings)) {
+        record_.Store(kSettings);
+        DiscardInput(record_);
+        SendText(record_, clock_, "*OPT");
+        SendText(record_, clock_, "\r");
+        DelayMs(clock_, kReplyWaitMs);
+        std::string line;
+        ReadLine(record_, clock_, line);
+        if (!line.empty() && line.compare(0, 4, "*OPT") == 0) return Identified("Fluke");
     }
-    std::string why;
-    if (!OpenPort(comIndex, kSettings, why)) {
-        record_.connected = false;
-        Status(QStringLiteral("Fluke Uart  not  found"));
-        Detail(why);
-        Close();
-        return false;
-    }
-    DiscardInput(record_);
-    SendText(record_, clock_, "*OPT");
-    SendText(record_, clock_, "\r");
-    DelayMs(clock_, kReplyWaitMs);
-    std::string line;
-    ReadLine(record_, clock_, line);
-    const QString port = QString::fromStdString(record_.portName);
-    if (!line.empty() && line.compare(0, 4, "*OPT") == 0) {
-        record_.connected = true;
-        Status(QStringLiteral("Successful Select Fluke In ") + port);
-        return true;
-    }
-    Status(QStringLiteral("Fail Select Fluke ") + port);
-    Message(QStringLiteral("此通道連接的不是Fluke5500A!!"));
-    Close();
-    return false;
+    return NotIdentified("Fluke", QStringLiteral("此通道連接的不是Fluke5500A!!"));
 }
 
 std::string Calibrator::Command(std::string_view text) {

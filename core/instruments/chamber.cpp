@@ -6,34 +6,18 @@
 namespace dmm {
 
 bool Chamber::ChamberSelectClick(int comIndex) {
-    if (connected()) {
-        Status(QStringLiteral("Chamber 已經設定"));
-        return true;
-    }
-    std::string why;
-    if (!channel_.Open(record_, comIndex, user_, why)) {
-        record_.connected = false;
-        Status(QStringLiteral("Chamber Uart  not  found"));
-        Detail(why);
-        Close();
-        return false;
-    }
+    bool done = false;
+    if (!StartIdentification(comIndex, "Chamber", done)) return done;
     SerialSettings previous;
     const bool hadSettings = record_.handle->ReadSettings(previous);
-    const bool configured = record_.handle->Configure(kSettings);
-    const QString port = QString::fromStdString(record_.portName);
-    if (configured && ChamberRead(kChamberIdentity, 1) &&
+    if (record_.handle->Configure(kSettings) && ChamberRead(kChamberIdentity, 1) &&
         ChamberReplyOk(reply_.data(), reply_.size())) {
-        record_.connected = true;
         record_.Store(kSettings);
-        Status(QStringLiteral("Successful Select Chamber In ") + port);
-        return true;
+        return Identified("Chamber");
     }
-    Status(QStringLiteral("Fail Select Chamber ") + port);
-    Message(QStringLiteral("此通道連接的不是溫控廂!!"));
+    // Another device's port is left as it was set.
     if (hadSettings) record_.handle->Configure(previous);
-    Close();
-    return false;
+    return NotIdentified("Chamber", QStringLiteral("此通道連接的不是溫控廂!!"));
 }
 
 bool Chamber::ChamberWrite(uint16_t address, const std::vector<uint16_t>& words) {

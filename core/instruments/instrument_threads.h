@@ -15,6 +15,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/app/deliver_result.h"
 #include "core/app/ui_hooks.h"
 #include "core/instruments/instruments.h"
 
@@ -54,24 +55,7 @@ class InstrumentThreads {
     // Runs work on the instrument's thread, then done(result) on the thread of context.
     template <typename Work, typename Done>
     void Call(InstrumentId id, Work work, QObject* context, Done done) {
-        QPointer<QObject> guard(context);
-        Post(id, [work = std::move(work), guard, done = std::move(done)](Instruments& i) mutable {
-            using Result = std::invoke_result_t<Work&, Instruments&>;
-            if constexpr (std::is_void_v<Result>) {
-                work(i);
-                if (guard)
-                    QMetaObject::invokeMethod(guard.data(), std::move(done), Qt::QueuedConnection);
-            } else {
-                Result result = work(i);
-                if (!guard) return;
-                QMetaObject::invokeMethod(
-                    guard.data(),
-                    [done = std::move(done), result = std::move(result)]() mutable {
-                        done(std::move(result));
-                    },
-                    Qt::QueuedConnection);
-            }
-        });
+        Post(id, DeliveringTo<Instruments>(context, std::move(work), std::move(done)));
     }
 
     // Runs work on the instrument's thread and waits for its result, handling the calling

@@ -21,38 +21,24 @@ bool BeginsWithOutputOff(std::string_view command) {
 }
 
 bool PowerSupply::PowerSelectClick(int comIndex) {
-    if (connected()) {
-        Status(QStringLiteral("Power Supply 已經設定"));
-        return true;
+    bool done = false;
+    if (!StartIdentification(comIndex, "Power Supply", done)) return done;
+    if (record_.handle->Configure(kSettings)) {
+        record_.Store(kSettings);
+        // Ports without modem lines (a pseudo-terminal) refuse DTR; the supply may still
+        // listen.
+        record_.handle->SetDtr(false);
+        DiscardInput(record_);
+        record_.handle->SetDtr(true);
+        static constexpr char kRemote[] = "SYST:REM\r\n";
+        WriteBytes(record_, reinterpret_cast<const uint8_t*>(kRemote), sizeof kRemote - 1);
+        std::string reply;
+        for (const char* setup : {"VOLT 0.0", "CURR 0.0", "OUTP OFF"})
+            QueryText(record_, clock_, setup, reply);
+        if (QueryText(record_, clock_, "*IDN?", reply) && IsPowerSupplyIdentity(reply))
+            return Identified("Power Supply");
     }
-    std::string why;
-    if (!OpenPort(comIndex, kSettings, why)) {
-        record_.connected = false;
-        Status(QStringLiteral("Power Supply Uart  not  found"));
-        Detail(why);
-        Close();
-        return false;
-    }
-    // Ports without modem lines (a pseudo-terminal) refuse DTR; the supply may still listen.
-    record_.handle->SetDtr(false);
-    DiscardInput(record_);
-    record_.handle->SetDtr(true);
-    static constexpr char kRemote[] = "SYST:REM\r\n";
-    WriteBytes(record_, reinterpret_cast<const uint8_t*>(kRemote), sizeof kRemote - 1);
-    std::string reply;
-    for (const char* setup : {"VOLT 0.0", "CURR 0.0", "OUTP OFF"})
-        QueryText(record_, clock_, setup, reply);
-    const bool answered = QueryText(record_, clock_, "*IDN?", reply);
-    const QString port = QString::fromStdString(record_.portName);
-    if (answered && IsPowerSupplyIdentity(reply)) {
-        record_.connected = true;
-        Status(QStringLiteral("Successful Select Power Supply In ") + port);
-        return true;
-    }
-    Status(QStringLiteral("Fail Select Power Supply ") + port);
-    Message(QStringLiteral("此通道連接的不是Power Supply!!"));
-    Close();
-    return false;
+    return NotIdentified("Power Supply", QStringLiteral("此通道連接的不是Power Supply!!"));
 }
 
 bool PowerSupply::Command(std::string_view text, std::string* reply) {

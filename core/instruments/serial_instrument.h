@@ -33,6 +33,16 @@ class SerialInstrument {
   protected:
     // Opens a COM index and sets its line; false with the reason when either fails.
     bool OpenPort(int comIndex, const SerialSettings& settings, std::string& why);
+
+    // What every identification shares, with the instrument's name in its messages
+    // ("Fluke", "Power Supply", "Chamber"). Start: an instrument already identified says
+    // "<name> 已經設定" (done is then true); a port that cannot be opened says "<name> Uart
+    // not  found" and why. True when the port is open and the identification goes on.
+    bool StartIdentification(int comIndex, const char* name, bool& done);
+    // Succeeded: "Successful Select <name> In COMn". Failed: "Fail Select <name> COMn", the
+    // message box, and the port closed again.
+    bool Identified(const char* name);
+    bool NotIdentified(const char* name, const QString& box);
     // Status panel 1 (the instruments' messages), and panel 2 for the detail behind them.
     void Status(const QString& text) { hooks_.SetStatusText(1, text); }
     void Detail(const std::string& text) { hooks_.SetStatusText(2, QString::fromStdString(text)); }

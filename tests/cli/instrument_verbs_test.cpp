@@ -8,6 +8,7 @@
 #include "cli/session.h"
 #include "cli/verb.h"
 #include "sim/sim_instruments.h"
+#include "verb_runner.h"
 
 namespace dmm::cli {
 namespace {
@@ -25,17 +26,7 @@ class InstrumentVerbs : public ::testing::Test {
         if (!session) Start();
         out.str({});
         err.str({});
-        for (const VerbInfo& info : AllVerbs()) {
-            if (info.name != name) continue;
-            CLI::App parser(info.summary, info.name);
-            auto verb = info.make();
-            verb->Define(parser);
-            std::reverse(args.begin(), args.end());
-            parser.parse(args);
-            return verb->Run(*session);
-        }
-        ADD_FAILURE() << "no verb " << name;
-        return false;
+        return RunVerb(*session, name, std::move(args));
     }
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
