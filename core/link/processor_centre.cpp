@@ -77,8 +77,31 @@ bool TVz_UP::USBConnect() {
         return true;
     }
     chip_.target().linkStatus.fill(0);
-    hooks_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
+    ReportNoBoard();
     return false;
+}
+
+void TVz_UP::ReportNoBoard() {
+    hooks_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
+    if (noBoardHintShown_) return;
+    noBoardHintShown_ = true;
+    hooks_.ShowMessage(QString::fromLatin1(kNoBoardHint));
+}
+
+bool TVz_UP::ToggleAdc1Display() {
+    Adc1DisplayOn = !Adc1DisplayOn;
+    HintIntfWhenOff(Adc1DisplayOn);
+    return Adc1DisplayOn;
+}
+
+bool TVz_UP::ToggleAdc2Display() {
+    Adc2DisplayOn = !Adc2DisplayOn;
+    HintIntfWhenOff(Adc2DisplayOn);
+    return Adc2DisplayOn;
+}
+
+void TVz_UP::HintIntfWhenOff(bool displayOn) {
+    if (displayOn && !intfReading_) hooks_.SetStatusText(2, QString::fromLatin1(kIntfOffHint));
 }
 
 void TVz_UP::RecheckLink() {
@@ -88,7 +111,7 @@ void TVz_UP::RecheckLink() {
         hooks_.SetStatusText(0, QStringLiteral("USB On Line"));
     } else {
         link.CloseBoard();
-        hooks_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
+        ReportNoBoard();
     }
 }
 

@@ -21,6 +21,16 @@ inline constexpr uint8_t kFlagAdc1 = 1u << 2;
 inline constexpr uint8_t kFlagLowPass = 1u << 3;
 inline constexpr uint8_t kFlagRms = 1u << 4;
 
+// Said once when no board answers: what the program looks for and how to get going.
+inline constexpr char kNoBoardHint[] =
+    "No evaluation board answered. The program looks for the bulk board (USB 0547:1004) and "
+    "the HID board (USB 04D8:2008, release 0727); a normal user needs the udev rule "
+    "udev/60-dmmbench.rules (see the README, \"Using a real board\"). Without a board, start "
+    "the program with --sim for the simulated bench.";
+// Said when a live display is switched on while nothing reads the chip's flags.
+inline constexpr char kIntfOffHint[] =
+    "Live readings come while INTF reads the chip: click \"INTF\" in the menu bar";
+
 // Readers of the latest ADC1 and RMS values; each has its own new-value flag.
 enum class LiveConsumer : int { CalibrationSets = 0, Resistance = 1 };
 inline constexpr int kLiveConsumerCount = 2;
@@ -55,6 +65,10 @@ class TVz_UP : public QObject {
 
     // The connect step of "USB Scan": open the board and check its signature.
     bool USBConnect();
+    // Toggles a live display; switching one on while INTF reading is off says what else
+    // it needs (status panel 2). Returns the new state.
+    bool ToggleAdc1Display();
+    bool ToggleAdc2Display();
 
     // Field positions come from the loaded chip description; until one defines them the
     // flag poll does nothing.
@@ -118,6 +132,8 @@ class TVz_UP : public QObject {
 
   private:
     void RecheckLink();
+    void ReportNoBoard();
+    void HintIntfWhenOff(bool displayOn);
     void PollInterruptFlags();
     bool FlagSet(std::string_view field) const;
     void FetchInto(uint16_t address, uint8_t* into, int count);
@@ -132,6 +148,7 @@ class TVz_UP : public QObject {
     QTimer Timer1;
     bool intfReading_ = false;
     uint32_t tickCount_ = 0;
+    bool noBoardHintShown_ = false;
     std::array<bool, kLiveConsumerCount> adc1New_{};
     std::array<bool, kLiveConsumerCount> rmsNew_{};
     bool ad1Cho01Visible_ = false;

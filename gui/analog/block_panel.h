@@ -18,6 +18,11 @@
 
 namespace dmm::gui {
 
+// The tooltip of every live-reading switch of the block panels.
+inline const QString kLiveReadingTip = QStringLiteral(
+    "Switches this panel's live reading on and off. Readings arrive only while the \"INTF\" "
+    "item of the menu bar reads the chip (it then shows \"INTF-Reading\").");
+
 // The conventions every analog block panel shares: a block diagram drawn in code with
 // controls laid over the elements they set, each control bound to a named register
 // field of the loaded chip.

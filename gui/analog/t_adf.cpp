@@ -225,6 +225,7 @@ void TADF::BuildReadings() {
     TXADPFbit = AddCombo("TXADPFbit", bits, QRect(kResultsX + 112, 19, 54, 20), 17);
     connect(TXADPFbit, &QComboBox::activated, this, &TADF::TXADPFbitChange);
     BSAMPLEADC = new QPushButton("Read ADC", this);
+    BSAMPLEADC->setToolTip(kLiveReadingTip);
     BSAMPLEADC->setObjectName("BSAMPLEADC");
     BSAMPLEADC->setFont(DiagramFont(TextRole::Signal));
     BSAMPLEADC->setGeometry(kResultsX, 44, 178, 22);
@@ -435,12 +436,8 @@ void TADF::TXADPFbitChange(int index) {
 }
 
 void TADF::BSAMPLEADCClick() {
-    bench_.Call(
-        [](Bench& b) {
-            b.up().Adc2DisplayOn = !b.up().Adc2DisplayOn;
-            return b.up().Adc2DisplayOn;
-        },
-        this, [this](bool reading) { BSAMPLEADC->setText(reading ? "Reading" : "Stop"); });
+    bench_.Call([](Bench& b) { return b.up().ToggleAdc2Display(); }, this,
+                [this](bool reading) { BSAMPLEADC->setText(reading ? "Reading" : "Stop"); });
 }
 
 void TADF::PKReadClick() {

@@ -275,6 +275,7 @@ void TADS::BuildOutput() {
     connect(TXADCObit, &QComboBox::activated, this, &TADS::TXADCObitChange);
 
     BSAMPLEADC = new QPushButton("Read ADC", this);
+    BSAMPLEADC->setToolTip(kLiveReadingTip);
     BSAMPLEADC->setObjectName("BSAMPLEADC");
     BSAMPLEADC->setFont(DiagramFont(TextRole::Signal));
     BSAMPLEADC->setGeometry(kOutput.x() + 8, kOutput.y() + 76, 164, 22);
@@ -352,12 +353,8 @@ void TADS::TXADCObitChange(int index) {
 }
 
 void TADS::BSAMPLEADCClick() {
-    bench_.Call(
-        [](Bench& b) {
-            b.up().Adc1DisplayOn = !b.up().Adc1DisplayOn;
-            return b.up().Adc1DisplayOn;
-        },
-        this, [this](bool reading) { BSAMPLEADC->setText(reading ? "Reading" : "Stop"); });
+    bench_.Call([](Bench& b) { return b.up().ToggleAdc1Display(); }, this,
+                [this](bool reading) { BSAMPLEADC->setText(reading ? "Reading" : "Stop"); });
 }
 
 void TADS::ShowAdc1(qint64 value) {

@@ -3,15 +3,37 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include <memory>
+#include <string_view>
+
 #include "gui/app/bench_session.h"
 #include "gui/app/screenshot.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/app/tool_windows.h"
 
+namespace {
+
+// --help and --version answer on a terminal without a display.
+bool AsksOnlyForHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version" ||
+            a == "-?")
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("dmmbench");
-    QApplication::setApplicationVersion("1.40");
+    std::unique_ptr<QCoreApplication> app;
+    if (AsksOnlyForHelpOrVersion(argc, argv))
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName("dmmbench");
+    QCoreApplication::setApplicationVersion(DMM_VERSION);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Bench tool for DMM chip evaluation and calibration");
@@ -39,14 +61,14 @@ int main(int argc, char** argv) {
                                         "Picture only the first window of --show, in its frame.");
     parser.addOptions({simOption, simHidOption, dirOption, screenshotOption, showOption,
                        triggerOption, clickOption, fieldOption, delayOption, windowOnlyOption});
-    parser.process(app);
+    parser.process(*app);
 
     dmm::gui::BenchOptions options;
     options.sim = parser.isSet(simOption);
     options.simHid = parser.isSet(simHidOption);
     options.dir = parser.value(dirOption);
 
-    dmm::gui::BenchSession session(options, QApplication::applicationDirPath());
+    dmm::gui::BenchSession session(options, QCoreApplication::applicationDirPath());
     if (!session.error().isEmpty()) {
         QMessageBox::critical(nullptr, "dmmbench", session.error());
         return 1;
@@ -71,7 +93,7 @@ int main(int argc, char** argv) {
         plan.windowOnly = parser.isSet(windowOnlyOption);
         dmm::gui::ScheduleScreenshot(mainPanel, session.bench(), plan);
     }
-    const int result = app.exec();
+    const int result = app->exec();
     session.Stop();
     return result;
 }

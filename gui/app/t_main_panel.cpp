@@ -1,12 +1,19 @@
 #include "gui/app/t_main_panel.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
+#include <QShortcut>
+#include <QUrl>
 #include <QVBoxLayout>
 
+#include "core/app/bench_directory.h"
 #include "core/app/window_placement.h"
 #include "core/link/number_text.h"
 
@@ -53,7 +60,24 @@ constexpr MenuItemInfo kMenuItems[] = {
     {nullptr, "Power1", "Power", true},
     {nullptr, "BryMenShow1", "BryMen Show", false},
     {nullptr, "Menu_INTF", "INTF", true},
+    {"Help", "Help_About", "About", true},
+    {"Help", "Help_UserGuide", "User guide", true},
 };
+
+// Items whose tools are still to come: they say so instead of doing nothing.
+constexpr const char* kPendingItems[] = {"SaveFluke1",     "SaveReg1",     "SavePower1",
+                                         "DownLoadFluke1", "DownloadReg1", "DownloadPower1"};
+
+// Keyboard access to the menus; the captions stay as they are (no "&").
+struct MenuShortcut {
+    const char* menu;
+    const char* keys;
+};
+constexpr MenuShortcut kMenuShortcuts[] = {
+    {"File", "Alt+F"}, {"Option", "Alt+O"}, {"Help", "Alt+H"}};
+
+// Windows opened for the first time without a remembered place step down and right.
+constexpr int kCascadeStep = 28;
 
 // Menu items that only place a tool window: item name -> window class.
 struct ToolItem {
@@ -182,6 +206,15 @@ void TMainPanel::BuildMenus() {
         action->setVisible(info.visible);
         menuItems_[info.name] = action;
     }
+    for (const MenuShortcut& entry : kMenuShortcuts) {
+        QMenu* menu = menus.value(entry.menu);
+        if (!menu) continue;
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(entry.keys)), this);
+        connect(shortcut, &QShortcut::activated, this, [this, menu] {
+            if (menu->menuAction()->isVisible() && menu->menuAction()->isEnabled())
+                menuBar()->setActiveAction(menu->menuAction());
+        });
+    }
     // The File menu itself is an item the chip description can hide.
     if (QMenu* file = menus.value("File")) {
         file->menuAction()->setObjectName(QStringLiteral("Memu_File"));
@@ -200,6 +233,15 @@ void TMainPanel::BuildMenus() {
     connect(menuItems_["SMenu_LCDPANEL"], &QAction::triggered, this,
             &TMainPanel::SMenu_LCDPANELClick);
     connect(menuItems_["Regist"], &QAction::triggered, this, &TMainPanel::RegistClick);
+    connect(menuItems_["SMenu_Option"], &QAction::triggered, this, [this] { ShowTool("TOption"); });
+    for (const char* name : kPendingItems) {
+        QAction* item = menuItems_[name];
+        connect(item, &QAction::triggered, this, [this, item] {
+            Inform(tr("%1 is not available in this version.").arg(item->text()));
+        });
+    }
+    connect(menuItems_["Help_About"], &QAction::triggered, this, &TMainPanel::AboutClick);
+    connect(menuItems_["Help_UserGuide"], &QAction::triggered, this, &TMainPanel::UserGuideClick);
     connect(menuItems_["RestoreADC"], &QAction::triggered, this, [this] {
         if (QWidget* analysis = Child("TAnxADC"))
             QMetaObject::invokeMethod(analysis, "ComFunChange");
@@ -249,7 +291,15 @@ void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
         sub->setWindowTitle(form->windowTitle());
         connect(form, &QWidget::windowTitleChanged, sub, &QMdiSubWindow::setWindowTitle);
         sub->resize(sub->sizeHint().expandedTo(form->size()));
-        sub->move(bounds.topLeft());
+        // A window that never had a place of its own would open on top of the others.
+        QPoint at = bounds.topLeft();
+        if (at.isNull()) {
+            const int n = static_cast<int>(mdiArea_->subWindowList().size()) - 1;
+            const int room = std::max(1, mdiArea_->height() / 2 / kCascadeStep);
+            at = QPoint((n % room) * kCascadeStep + (n / room) * kCascadeStep * 4,
+                        (n % room) * kCascadeStep);
+        }
+        sub->move(at);
     } else {
         sub->setGeometry(bounds);
     }
@@ -332,18 +382,37 @@ void TMainPanel::USBClient(const QString& name) {
 }
 
 void TMainPanel::USBScanClick() {
-    bench_.Post([](Bench& bench) {
-        if (UsesBoard(bench.target().interfaceKind)) bench.up().USBConnect();
-    });
+    bench_.Call(
+        [](Bench& bench) -> QString {
+            const InterfaceKind kind = bench.target().interfaceKind;
+            if (!UsesBoard(kind)) {
+                return QStringLiteral("USB Scan: the %1 interface does not use the board")
+                    .arg(QString::fromLatin1(InterfaceKindName(kind).data()).toUpper());
+            }
+            if (!bench.up().USBConnect()) return QStringLiteral("USB Scan: no board found");
+            const Devc& devc = bench.target().devc;
+            return QStringLiteral("USB Scan: board found (%1)")
+                .arg(bench.link().HidMode() ? QStringLiteral("HID")
+                                            : QString::fromStdString(devc.deviceName));
+        },
+        this, [this](const QString& text) { SetStatusText(2, text); });
 }
 
 void TMainPanel::Menu_ReadRAMClick() {
-    bench_.Post([](Bench& bench) {
-        ChipAccess& chip = bench.chip();
-        if (!chip.ReadChip(0, 64)) return;
-        for (int i = 0; i < 64; ++i) chip.SetRegImage(i, chip.buffer()[static_cast<size_t>(i)]);
-        chip.RefreshPanels();
-    });
+    bench_.Call(
+        [](Bench& bench) -> QString {
+            ChipAccess& chip = bench.chip();
+            if (!chip.ReadChip(0, 64)) {
+                const std::string& why = chip.LastFailure();
+                return QStringLiteral("Read RAM failed: ") +
+                       (why.empty() ? QStringLiteral("the chip did not answer")
+                                    : QString::fromStdString(why));
+            }
+            for (int i = 0; i < 64; ++i) chip.SetRegImage(i, chip.buffer()[static_cast<size_t>(i)]);
+            chip.RefreshPanels();
+            return QStringLiteral("Read RAM: 64 bytes from 000 read");
+        },
+        this, [this](const QString& text) { SetStatusText(2, text); });
 }
 
 void TMainPanel::Menu_INTFClick() {
@@ -425,6 +494,58 @@ void TMainPanel::FormClose() {
 void TMainPanel::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();
+}
+
+void TMainPanel::AboutClick() {
+    const QString benchDir = bench_.benchDir;
+    bench_.Call(
+        [](Bench& bench) {
+            const Devc& devc = bench.target().devc;
+            QString board = QStringLiteral("no board connected");
+            if (devc.connected) {
+                std::string info;
+                bench.link().ReadBoardInfo(info);
+                board = (bench.link().HidMode() ? QStringLiteral("HID board")
+                                                : QString::fromStdString(devc.deviceName)) +
+                        QStringLiteral(" \"%1\"").arg(QString::fromStdString(info));
+            }
+            const std::string& title = bench.core().chipModel().productTitle;
+            return QStringList{board, title.empty() ? QStringLiteral("no chip description loaded")
+                                                    : QString::fromStdString(title)};
+        },
+        this,
+        [this, benchDir](const QStringList& bench) {
+            Inform(
+                tr("<b>dmmbench %1</b><br>Bench tool for DMM chip evaluation and calibration.<br>"
+                   "Licence: GNU General Public License, version 3 or later.<br><br>"
+                   "Bench directory: %2<br>Board: %3<br>Chip: %4")
+                    .arg(QStringLiteral(DMM_VERSION), benchDir.toHtmlEscaped(),
+                         bench.value(0).toHtmlEscaped(), bench.value(1).toHtmlEscaped()),
+                tr("About dmmbench"));
+        });
+}
+
+void TMainPanel::UserGuideClick() {
+    // The README beside the shipped data (source tree), or the installed documentation.
+    const QString data = ShippedDataDirectory();
+    for (const QString& path : {QDir(data).absoluteFilePath("../README.md"),
+                                QDir(data).absoluteFilePath("../doc/dmmbench/README.md")}) {
+        if (QFileInfo::exists(path)) {
+            QUrl url = QUrl::fromLocalFile(QFileInfo(path).canonicalFilePath());
+            url.setFragment(QStringLiteral("using-dmmbench"));
+            if (QDesktopServices::openUrl(url)) return;
+            Inform(tr("The user guide is the README: %1").arg(url.toString()));
+            return;
+        }
+    }
+    Inform(tr("The user guide is the README of the dmmbench sources."));
+}
+
+void TMainPanel::Inform(const QString& text, const QString& title) {
+    auto* box = new QMessageBox(QMessageBox::Information, title.isEmpty() ? windowTitle() : title,
+                                text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 }  // namespace dmm::gui

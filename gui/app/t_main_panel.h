@@ -76,6 +76,10 @@ class TMainPanel : public QMainWindow {
     void SETDMM1Click();
     void SMenu_LCDPANELClick();
     void RegistClick();
+    void AboutClick();
+    // A message box that does not hold up the window.
+    void Inform(const QString& text, const QString& title = {});
+    void UserGuideClick();
     void Button1Click();
     void Button2Click();
 

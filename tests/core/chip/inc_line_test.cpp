@@ -81,7 +81,7 @@ TEST(CutLIPara, LongLinesAreCutAt160AndTokensBeyond28AreDropped) {
     EXPECT_FALSE(cut.HasComment());  // the comment lay beyond the cut
 
     TIncLine reused = SplitIncLine("A B C");
-    reused.text = "X";
+    reused.text.assign(1, 'X');
     CutLIPara(reused);
     EXPECT_EQ(reused.TokenCount(), 1);  // old fields do not survive a new split
     reused.Init();

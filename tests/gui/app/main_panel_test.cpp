@@ -71,6 +71,8 @@ class MainPanelTest : public QObject {
             {"Power1", "Power", true},
             {"BryMenShow1", "BryMen Show", false},
             {"Menu_INTF", "INTF-Wait", true},
+            {"Help_About", "About", true},
+            {"Help_UserGuide", "User guide", true},
         };
         QCOMPARE(panel_->MenuItems().size(), static_cast<qsizetype>(std::size(expected)));
         for (const Expected& e : expected) {
