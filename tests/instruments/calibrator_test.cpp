@@ -42,24 +42,6 @@ TEST(Calibrator, AnotherInstrumentOnThePortIsRefusedWithTheMessageBox) {
     EXPECT_EQ(bench.hooks.messages.size(), 2u);
 }
 
-TEST(Calibrator, ASilentPortFailsWithinItsTimeLimitsAndAMissingOneAtOnce) {
-    SerialBench bench;
-    Calibrator& cal = bench.instruments.calibrator();
-    bench.sim.calibrator().faults().silent = true;
-    int64_t start = bench.clock.NowMs();
-    EXPECT_FALSE(cal.FlukeSelectClick(kCalibratorCom));
-    // 20 + 20 + 500 ms, then a line read that gives up after 5 s.
-    EXPECT_GT(bench.Elapsed(start), 540 + kLineTimeoutMs);
-    EXPECT_LT(bench.Elapsed(start), 540 + kLineTimeoutMs + 10);
-    EXPECT_EQ(bench.hooks.LastStatus(1), "Fail Select Fluke COM2");
-
-    start = bench.clock.NowMs();
-    EXPECT_FALSE(cal.FlukeSelectClick(12));
-    EXPECT_EQ(bench.Elapsed(start), 0);
-    EXPECT_EQ(bench.hooks.LastStatus(1), "Fluke Uart  not  found");
-    EXPECT_EQ(bench.hooks.LastStatus(2), "COM13 has no serial port behind it");
-}
-
 TEST(Calibrator, CommandsComeBackAsTheirEchoAndDriveTheChipsInput) {
     SerialBench bench;
     Calibrator& cal = bench.instruments.calibrator();

@@ -52,18 +52,40 @@ TEST(Chamber, AnotherDeviceIsRefusedAndItsPortLeftAsItWas) {
     EXPECT_FALSE(bench.instruments.chamber().ChamberSelectClick(kChamberCom));
 }
 
+std::string Sent(SerialBench& bench) {
+    const std::vector<uint8_t>& bytes = bench.sim.chamber().received();
+    return std::string(bytes.begin(), bytes.end());
+}
+
 TEST(Chamber, RunStopAndSetPointsWriteTheirRegisters) {
     ChamberBench bench;
+    bench.sim.chamber().ClearReceived();
     ASSERT_TRUE(bench.chamber().ChamberRun());
+    EXPECT_EQ(Sent(bench),
+              "\x02"
+              "01WSD,01,0200,0000\r\n"
+              "\x02"
+              "01WSD,01,0101,0001\r\n");
     EXPECT_TRUE(bench.sim.chamber().running());
     EXPECT_EQ(bench.sim.chamber().Register(kChamberMode), 0);
     EXPECT_EQ(bench.sim.chamber().Register(kChamberCommand), kChamberRunCode);
+    bench.sim.chamber().ClearReceived();
     ASSERT_TRUE(bench.chamber().LoadSetPoints(-5.0, 25.7, 2.9, 5.0));
+    // Whole units in tenths; -5.0 degC is the two's complement word FFCE.
+    EXPECT_EQ(Sent(bench),
+              "\x02"
+              "01WSD,02,0102,FFCE,00FA\r\n"
+              "\x02"
+              "01WSD,02,0106,0014,0032\r\n");
     EXPECT_EQ(bench.sim.chamber().Register(kChamberSetPoint), 0xFFCE);
     EXPECT_EQ(bench.sim.chamber().Register(kChamberSetPoint + 1), 250);
     EXPECT_EQ(bench.sim.chamber().Register(kChamberRamp), 20);
     EXPECT_EQ(bench.sim.chamber().Register(kChamberRamp + 1), 50);
+    bench.sim.chamber().ClearReceived();
     ASSERT_TRUE(bench.chamber().ChamberStop());
+    EXPECT_EQ(Sent(bench),
+              "\x02"
+              "01WSD,01,0101,0004\r\n");
     EXPECT_FALSE(bench.sim.chamber().running());
     EXPECT_EQ(bench.sim.chamber().Register(kChamberCommand), kChamberStopCode);
 }
@@ -87,6 +109,42 @@ TEST(Chamber, FailedWritesAndReadsAreTriedOnceMoreAfterASecond) {
     bench.sim.chamber().faults().extraDelayMs = 900;
     EXPECT_TRUE(bench.chamber().ReadHumidity(a, b));
     EXPECT_EQ(ChamberSigned(a), 500);
+}
+
+TEST(Chamber, AReadAsksForItsWordsAndWaitsForTheirWholeReply) {
+    ChamberBench bench;
+    bench.sim.chamber().ClearReceived();
+    uint16_t a = 0, b = 0;
+    ASSERT_TRUE(bench.chamber().ReadTemperature(a, b));
+    EXPECT_EQ(Sent(bench),
+              "\x02"
+              "01RSD,02,0001\r\n");
+    EXPECT_EQ(bench.chamber().lastReply().size(), 21u);
+    bench.sim.chamber().ClearReceived();
+    ASSERT_TRUE(bench.chamber().ReadHumidity(a, b));
+    EXPECT_EQ(Sent(bench),
+              "\x02"
+              "01RSD,02,0005\r\n");
+
+    // A reply in two parts 300 ms apart: the read waits for all 21 bytes.
+    bench.sim.chamber().faults().splitReplies = true;
+    bench.sim.chamber().ClearReceived();
+    int64_t start = bench.clock.NowMs();
+    ASSERT_TRUE(bench.chamber().ReadTemperature(a, b));
+    EXPECT_GT(bench.Elapsed(start), 300);
+    EXPECT_LT(bench.Elapsed(start), 400);
+    EXPECT_EQ(ChamberSigned(a), 250);
+    EXPECT_EQ(Sent(bench),
+              "\x02"
+              "01RSD,02,0001\r\n");  // once
+
+    // The rest later than the second: no words, and the one more try after a second
+    // fares no better.
+    bench.sim.chamber().faults().splitGapMs = 1500;
+    start = bench.clock.NowMs();
+    EXPECT_FALSE(bench.chamber().ReadTemperature(a, b));
+    EXPECT_GT(bench.Elapsed(start), 3000);
+    EXPECT_LT(bench.Elapsed(start), 3020);
 }
 
 TEST(Chamber, TheAirApproachesTheSetPointAtTheChambersPaceAndSettles) {

@@ -30,7 +30,16 @@ TEST(Meter, ARequestBringsOneFramedReply) {
     EXPECT_EQ(reply[20], kDle);
     EXPECT_EQ(reply[21], kEtx);
     EXPECT_EQ(bench.simMeter(0).requests(), 1);
+    EXPECT_EQ(bench.simMeter(0).received(),
+              (std::vector<uint8_t>{0x10, 0x02, 0x00, 0x00, 0x00, 0x00, 0x10, 0x03}));
     EXPECT_LT(bench.Elapsed(start), 100);
+
+    // Bytes left on the line from before are dropped, not taken for the reply.
+    bench.sim.port(sim::SimInstruments::MeterCom(0)).Send({kDle, kStx, '9', '9'});
+    bench.clock.Advance(5);
+    ASSERT_TRUE(bench.meter(0).ReadBryMen(reply));
+    EXPECT_EQ(reply.size(), kBryMenFrameSize);
+    EXPECT_EQ(reply[8], ' ');
 }
 
 TEST(Meter, VoltmetersReadTheCalibratorsOutputWithTheirOwnSmallError) {

@@ -1,6 +1,7 @@
 #include "fake_tty.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -75,14 +76,16 @@ void FakeTty::BreakDtrWire() {
     dtrBroken_ = true;
 }
 
-void FakeTty::MarkRead(int nth) {
+void FakeTty::MarkRead(int nth, LineError kind) {
     std::lock_guard lock(mutex_);
     markIn_ = nth;
+    markKind_ = kind;
 }
 
 gboolean FakeTty::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
     auto* tty = static_cast<FakeTty*>(self);
     const unsigned long request = umockdev_ioctl_client_get_request(client);
+    if (request == TIOCGICOUNT) return tty->OnCounters(client);
     if (request != TIOCMGET && request != TIOCMBIS && request != TIOCMBIC && request != TIOCMSET) {
         umockdev_ioctl_client_complete(client, kUnhandled, 0);
         return TRUE;
@@ -120,6 +123,33 @@ gboolean FakeTty::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpoin
     return TRUE;
 }
 
+gboolean FakeTty::OnCounters(UMockdevIoctlClient* client) {
+    bool counters = false;
+    serial_icounter_struct now{};
+    {
+        std::lock_guard lock(mutex_);
+        counters = counters_;
+        now.parity = parityErrors_;
+        now.frame = framingErrors_;
+    }
+    if (!counters) {
+        umockdev_ioctl_client_complete(client, -1, ENOTTY);  // as a pseudo-terminal answers
+        return TRUE;
+    }
+    GError* gerror = nullptr;
+    UMockdevIoctlData* data =
+        umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof now, &gerror);
+    if (!data) {
+        g_clear_error(&gerror);
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return TRUE;
+    }
+    std::memcpy(data->data, &now, sizeof now);
+    g_object_unref(data);
+    umockdev_ioctl_client_complete(client, 0, 0);
+    return TRUE;
+}
+
 gboolean FakeTty::OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
     auto* tty = static_cast<FakeTty*>(self);
     {
@@ -142,12 +172,14 @@ gboolean FakeTty::OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpoint
     {
         std::lock_guard lock(tty->mutex_);
         mark = --tty->markIn_ == 0;
+        if (mark && tty->markKind_ == LineError::Framing) tty->framingErrors_ += n;
+        if (mark && tty->markKind_ == LineError::Parity) tty->parityErrors_ += n;
     }
     if (!mark) {
         umockdev_ioctl_client_complete(client, n, 0);
         return TRUE;
     }
-    // Each byte as the tty layer delivers a byte that came with a parity error.
+    // Each byte as the tty layer delivers a byte that came with a line error.
     std::vector<uint8_t> marked;
     for (int i = 0; i < n; ++i) {
         marked.push_back(0xFF);

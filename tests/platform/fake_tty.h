@@ -39,12 +39,17 @@ class FakeTty {
     // Told of every DTR change the instrument sees.
     std::function<void(bool)> onDtr;
     // The nth read from now on that delivers bytes (1: the next) brings them with line
-    // errors.
-    void MarkRead(int nth);
+    // errors of this kind.
+    enum class LineError { Parity, Framing };
+    void MarkRead(int nth, LineError kind = LineError::Parity);
+    // Makes the adapter's driver keep line counters (TIOCGICOUNT), as ftdi_sio does, so
+    // that a parity error can be told from a framing error. Before the port is opened.
+    void KeepLineCounters() { counters_ = true; }
 
   private:
     static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self);
     static gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self);
+    gboolean OnCounters(UMockdevIoctlClient* client);
 
     UMockdevIoctlBase* handler_;
     std::string devnode_;
@@ -54,6 +59,10 @@ class FakeTty {
     bool dtrBroken_ = false;
     std::vector<bool> dtrChanges_;
     int markIn_ = 0;
+    LineError markKind_ = LineError::Parity;
+    bool counters_ = false;
+    int parityErrors_ = 0;
+    int framingErrors_ = 0;
 };
 
 }  // namespace dmm::test

@@ -5,6 +5,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <map>
+#include <memory>
 #include <mutex>
 
 #include "core/app/bench_core.h"
@@ -35,7 +37,11 @@ class SerialAdapter : public ::testing::Test {
             {{"/dev/ttyUSB0", "ttyUSB0", "/dev/ttyUSB0", "", "", false}}, choices));
         clock.SetStep([this] { Pump(); });
     }
-    void TearDown() override { clock.SetStep(nullptr); }
+    void TearDown() override {
+        clock.SetStep(nullptr);
+        std::lock_guard lock(deviceMutex);
+        device = nullptr;
+    }
 
     // The instrument's turn: what the program sent, and what is due back.
     void Pump() {
@@ -60,6 +66,30 @@ class SerialAdapter : public ::testing::Test {
     RecordingUiHooks hooks;
     std::mutex deviceMutex;
     sim::SimSerialDevice* device = nullptr;
+
+    // The chip on the adapter's far end, reached through the RS232 interface kind at
+    // 9600 baud; the chip link's status texts collect in shown.
+    BenchCore& ChipLink() {
+        chip.read = [](uint16_t address) { return static_cast<uint8_t>(address + 1); };
+        chip.write = [this](uint16_t address, uint8_t value) { written[address] = value; };
+        {
+            std::lock_guard lock(deviceMutex);
+            device = &chip;
+        }
+        chipBoard = std::make_unique<sim::SimBench>(clock);
+        core = std::make_unique<BenchCore>(chipBoard->bus(), clock, nullptr, &opener);
+        core->serial().SetMap(channel.Map());
+        core->target().interfaceKind = InterfaceKind::RS232;
+        core->target().serialBaudIndex = 5;
+        core->chip().rs232().OnStatus = [this](const std::string& text) { shown.push_back(text); };
+        EXPECT_TRUE(core->chipPort().OpenChipPort(core->target(), hooks));
+        return *core;
+    }
+    sim::SimSerialChip chip;
+    std::map<uint16_t, uint8_t> written;
+    std::unique_ptr<sim::SimBench> chipBoard;
+    std::unique_ptr<BenchCore> core;
+    std::vector<std::string> shown;
 };
 
 TEST_F(SerialAdapter, TheListingNamesTheAdapterByItsSerialNumber) {
@@ -107,17 +137,7 @@ TEST_F(SerialAdapter, TheLineIsRawWithTheFormatAskedFor) {
 }
 
 TEST_F(SerialAdapter, AParityErrorOnTheChipsReplyIsShownAndTheReadFails) {
-    sim::SimSerialChip chip;
-    chip.read = [](uint16_t address) { return static_cast<uint8_t>(address + 1); };
-    device = &chip;
-    sim::SimBench board(clock);
-    BenchCore core(board.bus(), clock, nullptr, &opener);
-    core.serial().SetMap(channel.Map());
-    core.target().interfaceKind = InterfaceKind::RS232;
-    core.target().serialBaudIndex = 5;
-    std::vector<std::string> shown;
-    core.chip().rs232().OnStatus = [&](const std::string& text) { shown.push_back(text); };
-    ASSERT_TRUE(core.chipPort().OpenChipPort(core.target(), hooks));
+    BenchCore& core = ChipLink();
 
     // The data came with errors: not the chip's bytes.
     tty.MarkRead(2);  // the first read brings the sync answer, the second the data
@@ -132,7 +152,35 @@ TEST_F(SerialAdapter, AParityErrorOnTheChipsReplyIsShownAndTheReadFails) {
     EXPECT_EQ(shown, (std::vector<std::string>{"Parity Fail", ""}));
     EXPECT_EQ(core.chip().buffer()[0], 0x11);
     EXPECT_EQ(core.chip().buffer()[1], 0x12);
-    device = nullptr;
+
+    // A write's answer with a parity error says so too; the chip has the byte.
+    shown.clear();
+    tty.MarkRead(2);
+    core.chip().buffer()[5] = 0x77;
+    core.chip().WriteChip(0x20, 1);
+    EXPECT_EQ(shown, std::vector<std::string>{"Parity Fail"});
+    EXPECT_EQ(written[0x20], 0x77);
+}
+
+TEST_F(SerialAdapter, ADriverWithLineCountersTellsFramingErrorsFromParityErrors) {
+    tty.KeepLineCounters();
+    BenchCore& core = ChipLink();
+
+    tty.MarkRead(2, FakeTty::LineError::Framing);
+    EXPECT_FALSE(core.chip().ReadChip(0x10, 2));
+    EXPECT_EQ(shown, std::vector<std::string>{"Other Err"});
+    EXPECT_EQ(core.chip().LastFailure(), "The chip's reply came with line errors");
+
+    shown.clear();
+    tty.MarkRead(2, FakeTty::LineError::Parity);
+    EXPECT_FALSE(core.chip().ReadChip(0x10, 2));
+    EXPECT_EQ(shown, std::vector<std::string>{"Parity Fail"});
+
+    // The counters moved with those reads only: a clean read after them is clean.
+    shown.clear();
+    ASSERT_TRUE(core.chip().ReadChip(0x10, 1));
+    EXPECT_EQ(shown, std::vector<std::string>{""});
+    EXPECT_EQ(core.chip().buffer()[0], 0x11);
 }
 
 TEST_F(SerialAdapter, ThePowerSupplyListensOnceDtrIsSet) {
