@@ -97,7 +97,9 @@ bool WriteComPortChoices(const QString& benchDir, const ComPortChoices& choices,
 
 ComPortMap ComPortMap::Build(std::vector<SerialPortInfo> ports, const ComPortChoices& choices) {
     ComPortMap map;
-    for (const auto& [index, wanted] : choices.pinned) {
+    for (const auto& pin : choices.pinned) {
+        const int index = pin.first;
+        const std::string& wanted = pin.second;
         if (index < 0 || index >= kComPortCount) continue;
         Entry& entry = map.entries_[static_cast<size_t>(index)];
         entry.pinnedTo = wanted;
