@@ -8,10 +8,17 @@
 // The seam between the serial channel and the operating system: one open serial port
 // that moves bytes, reports what waits and which line errors came in.
 //
-// Contract: a port is used by one thread at a time (the thread of its port user); calls
-// never block for more than a few milliseconds: Poll and Read only take what is already
-// there, Write returns once the bytes are handed to the driver. A port is closed by
-// destroying it. Once Lost() is true (the device went away) every call fails at once.
+// Contract: a SerialPortOpener opens a port by its system path; the SerialChannel does
+// that for a port user and hands the port to the user's DevcRS232 record, which owns it
+// until the channel's Close gives it back (the port closes when the last holder lets it
+// go: a port is closed by destroying it). Order: Configure before the first Write or
+// Poll (a freshly opened port keeps whatever line it had); then Write, Poll, Read and
+// SetDtr in any order. Poll moves received bytes into the port's queue and reports how
+// many wait and the line errors since the previous Poll; Read takes from that queue.
+// A port is used by one thread at a time (the thread of its port user); calls never
+// block for more than a few milliseconds: Poll and Read only take what is already there,
+// Write returns once the bytes are handed to the driver. Once Lost() is true (the device
+// went away) every call fails at once.
 namespace dmm {
 
 // Parity codes as the port records store them.
