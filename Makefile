@@ -10,7 +10,7 @@ TSAN_DIR  := build/tsan
 REL_DIR   := build/release
 BENCH_DIR := $(RUN_DIR)/bench-dir
 
-.PHONY: all deps deps-run run test build-run build-test build-release tsan fuzz bench screenshots clean
+.PHONY: all deps deps-run run test build-run build-test build-release package tsan fuzz bench screenshots clean
 
 all: build-run
 
@@ -32,14 +32,20 @@ build-test: deps
 	cmake --build $(TEST_DIR) -j $(JOBS)
 
 test: build-test fuzz
+	./scripts/check-portability.sh
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 	./scripts/run-fuzzers.sh $(FUZZ_DIR)
 
 # The optimised build of everything, tests and benchmarks included: every build type a
 # user or packager picks must build.
 build-release: deps
-	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DDMM_BUILD_BENCH=ON
+	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DDMM_BUILD_BENCH=ON -DCMAKE_INSTALL_PREFIX=/usr
 	cmake --build $(REL_DIR) -j $(JOBS)
+
+# The Debian package of the release build, checked by lintian and unpacked for a run.
+package: build-release
+	cd $(REL_DIR) && cpack -G DEB
+	./scripts/check-package.sh $(REL_DIR)
 
 # The core, simulator and CLI tests under ThreadSanitizer. Left out: the GUI tests, because
 # Debian's Qt is not built with ThreadSanitizer and every queued handoff between the bench

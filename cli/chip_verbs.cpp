@@ -10,6 +10,7 @@
 #include "core/chip/chip_list.h"
 #include "core/chip/chip_loader.h"
 #include "core/link/number_text.h"
+#include "core/views/big5_text.h"
 
 namespace dmm::cli {
 namespace {
@@ -20,20 +21,8 @@ QString IncludeOf(Session& s) {
 
 // Description files are text in the system code page of their author: plain ASCII for
 // the English sections, Big5 where Chinese crept in.
-QString FileText(const std::string& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (!utf8.hasError()) return text;
-    QStringDecoder big5("Big5");
-    if (big5.isValid()) {
-        text = big5.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-        if (!big5.hasError()) return text;
-    }
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 QString Text(std::string_view text) {
-    return FileText(std::string(text));
+    return DescriptionFileText(std::string(text));
 }
 
 class ChipsVerb final : public Verb {
@@ -133,13 +122,13 @@ QJsonObject MapJson(const TChipModel& m) {
         for (int bit = 7; bit >= 0; --bit) {
             bitSlots.append(QJsonObject{{"bit", bit},
                                         {"name", Text(e.Bit(bit).name)},
-                                        {"description", FileText(e.Bit(bit).description)}});
+                                        {"description", ShownDescription(e.Bit(bit).description)}});
         }
         bits.append(QJsonObject{{"page", e.page + 1},
                                 {"name", Text(e.name)},
                                 {"address", e.address},
                                 {"mask", m.RegMask[e.address]},
-                                {"description", FileText(e.description)},
+                                {"description", ShownDescription(e.description)},
                                 {"bits", bitSlots}});
     }
     QJsonArray bytes;
@@ -148,7 +137,7 @@ QJsonObject MapJson(const TChipModel& m) {
         bytes.append(QJsonObject{{"name", Text(e.name)},
                                  {"address", e.address},
                                  {"mask", e.mask},
-                                 {"description", FileText(e.description)}});
+                                 {"description", ShownDescription(e.description)}});
     }
     QJsonArray words;
     for (int i = 0; i < m.wordRegisters.Count(); ++i) {
@@ -158,7 +147,7 @@ QJsonObject MapJson(const TChipModel& m) {
                                  {"lowAddress", e.lowAddress},
                                  {"highMask", e.highMask},
                                  {"lowMask", e.lowMask},
-                                 {"description", FileText(e.description)}});
+                                 {"description", ShownDescription(e.description)}});
     }
     QJsonArray fields;
     for (size_t i = 0; i < kFieldDirectorySize; ++i) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/completion.h"
 #include "cli/interrupt.h"
 #include "cli/session.h"
 #include "cli/verb.h"
@@ -71,10 +72,17 @@ int main(int argc, char** argv) {
     app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
         ->check(CLI::IsMember({"none", "even", "odd"}));
     app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
+    bool completion = false;
+    app.add_flag("--bash-completion", completion, "print a bash completion script and exit")
+        ->group("");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
+    }
+    if (completion) {
+        std::cout << BashCompletion(app, verbs);
+        return 0;
     }
     // A simulated HID board only exists on the simulated bench.
     if (options.hid) options.sim = true;

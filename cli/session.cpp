@@ -45,10 +45,8 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
       clock_(std::make_unique<SystemClock>()),
       serialOpener_(std::make_unique<platform::SystemSerialPorts>()),
       hooks_(err) {
-    std::error_code ignored;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    const BenchDirectoryChoice dir = ResolveBenchDirectory(
-        QString::fromStdString(options.dir), QString::fromStdString(exe.parent_path().string()));
+    const BenchDirectoryChoice dir =
+        ResolveBenchDirectory(QString::fromStdString(options.dir), ExecutableDirectory());
     if (dir.error.isEmpty())
         benchDir_ = dir.path.toStdString();
     else

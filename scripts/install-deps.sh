@@ -24,6 +24,7 @@ test_packages=(
   clang libclang-rt-14-dev
   xvfb xauth
   unzip
+  lintian
 )
 
 case "$what" in

@@ -1,5 +1,6 @@
 #include "core/app/bench_directory.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -30,7 +31,21 @@ bool HoldsInclude(const QString& dir) {
 
 }  // namespace
 
+QString ExecutableDirectory() {
+    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
+    // dmmctl runs without an application object.
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    return self.exists() ? QFileInfo(self.canonicalFilePath()).absolutePath() : QString();
+}
+
 QString ShippedDataDirectory() {
+    // An installed program (or a package unpacked anywhere) finds its data beside itself:
+    // <prefix>/bin/../share/dmmbench.
+    const QString exe = ExecutableDirectory();
+    if (!exe.isEmpty()) {
+        const QString installed = QDir(exe).absoluteFilePath(QStringLiteral("../share/dmmbench"));
+        if (HoldsInclude(installed)) return QDir(installed).absolutePath();
+    }
 #ifdef DMM_SOURCE_DATA_DIR
     if (QFileInfo(QStringLiteral(DMM_SOURCE_DATA_DIR)).isDir())
         return QStringLiteral(DMM_SOURCE_DATA_DIR);
@@ -60,9 +75,11 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
             if (QFileInfo::exists(path))
                 return {{}, QStringLiteral("the bench directory %1 is not a folder").arg(path), {}};
             if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
-                return {{},
-                        QStringLiteral("the bench directory %1 does not exist, nor its parent folder")
-                            .arg(path), {}};
+                return {
+                    {},
+                    QStringLiteral("the bench directory %1 does not exist, nor its parent folder")
+                        .arg(path),
+                    {}};
             }
             if (!QDir().mkdir(path))
                 return {{}, QStringLiteral("cannot create the bench directory %1").arg(path), {}};

@@ -21,8 +21,11 @@ struct BenchDirectoryChoice {
 
 BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir);
 
-// Where the shipped data/ folder lives (the source tree for a build, or the install prefix).
+// Where the shipped data/ folder lives: share/dmmbench beside an installed program, the
+// source tree for a build, or the configured install prefix.
 QString ShippedDataDirectory();
+// The folder of the running program.
+QString ExecutableDirectory();
 
 // Joins the bench directory and a file name found in a file (chip list tokens are
 // upper-cased): an existing entry of the folder that matches case-insensitively wins.

@@ -1,5 +1,7 @@
 #include "core/views/big5_text.h"
 
+#include <QStringDecoder>
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -63,6 +65,19 @@ QString FromBig5(const QByteArray& bytes) {
     QByteArray utf8;
     Convert("UTF-8", "BIG5", bytes, utf8, true);
     return QString::fromUtf8(utf8);
+}
+
+QString DescriptionFileText(const std::string& bytes) {
+    const QByteArray raw = QByteArray::fromStdString(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(raw);
+    return utf8.hasError() ? FromBig5(raw) : text;
+}
+
+QString ShownDescription(const std::string& bytes) {
+    QString text = DescriptionFileText(bytes);
+    if (text.endsWith(QLatin1Char('"'))) text.chop(1);
+    return text;
 }
 
 }  // namespace dmm

@@ -1,7 +1,5 @@
 #include "core/views/panel_chip.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
 
 #include "core/chip/chip_model.h"
@@ -10,20 +8,12 @@
 namespace dmm {
 namespace {
 
-// Description files are written in the bench's code page (Big5); plain ASCII and UTF-8
-// read as themselves.
 QString Text(const std::string& bytes) {
-    const QByteArray raw = QByteArray::fromStdString(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(raw);
-    return utf8.hasError() ? FromBig5(raw) : text;
+    return DescriptionFileText(bytes);
 }
 
-// A description line keeps its closing quote in the model; on screen it is noise.
 QString Description(const std::string& bytes) {
-    QString text = Text(bytes);
-    if (text.endsWith(QLatin1Char('"'))) text.chop(1);
-    return text;
+    return ShownDescription(bytes);
 }
 
 }  // namespace

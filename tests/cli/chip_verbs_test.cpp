@@ -76,7 +76,11 @@ TEST_F(ChipVerbs, MapDescribesRegistersAndFieldsAsJson) {
         EXPECT_EQ(f["gains"].toArray().size(), 4);
     }
     EXPECT_EQ(gainFields, 1);
-    EXPECT_EQ(map["byteRegisters"].toArray()[0].toObject()["name"].toString(), "AD1D0");
+    const QJsonObject firstByte = map["byteRegisters"].toArray()[0].toObject();
+    EXPECT_EQ(firstByte["name"].toString(), "AD1D0");
+    // The file's description line keeps its closing quote; people read the text without it.
+    EXPECT_EQ(firstByte["description"].toString(),
+              "AD1D0: ADC1 result bits 7..0 (24-bit two's complement, least significant byte)");
     EXPECT_EQ(map["wordRegisters"].toArray().size(), 4);
 }
 

@@ -234,8 +234,10 @@ TEST(DmmctlErrors, BadInputIsRefusedWithAClearMessage) {
         {{"--kind", "i2c", "scan"}, "i2c"},
         {{"--kind", "parallel", "--lpt", "0x2F8", "read", "0", "1"},
          "--lpt: must be 0x378, 0x278 or 0x3BC, not 0x2F8"},
-        {{"capture", "--scale", "8.0"}, "--scale: must be a whole number of result bits from 8 to 24, not 8.0"},
-        {{"capture", "--scale", "25"}, "must be a whole number of result bits from 8 to 24, not 25"},
+        {{"capture", "--scale", "8.0"},
+         "--scale: must be a whole number of result bits from 8 to 24, not 8.0"},
+        {{"capture", "--scale", "25"},
+         "must be a whole number of result bits from 8 to 24, not 25"},
         {{"capture", "--timeout", "0"}, "--timeout: must be a number of seconds above 0, not 0"},
         {{"capture", "--vref", "-1.2"},
          "--vref: must be a reference voltage in volts above 0, not -1.2"},
@@ -340,6 +342,49 @@ TEST(DmmctlInterrupt, CtrlCStopsALongCaptureCleanly) {
     // The read-backs printed before it reached the pipe.
     EXPECT_EQ(r.out.substr(0, 4), "1\n0\n");
     EXPECT_FALSE(fs::exists(csv));
+}
+
+// The manual page keeps up with the program: every verb and option the help lists has its
+// entry, and the completion script offers every verb.
+TEST(DmmctlDocumentation, TheManualPageAndTheCompletionCoverEveryVerbAndOption) {
+    const Dmmctl dmmctl;
+    const Outcome help = dmmctl.Run({"--help"});
+    ASSERT_EQ(help.exitCode, 0);
+    std::vector<std::string> verbs, options;
+    bool inVerbs = false;
+    for (const std::string& line : help.OutLines()) {
+        if (line.rfind("Verbs", 0) == 0) inVerbs = true;
+        if (line.rfind("Exit codes", 0) == 0) inVerbs = false;
+        std::istringstream words(line);
+        std::string first;
+        words >> first;
+        if (inVerbs && line.rfind("  ", 0) == 0 && !first.empty()) verbs.push_back(first);
+        if (!inVerbs && first.rfind("--", 0) == 0)
+            options.push_back(first.substr(0, first.find(' ')));
+        if (!inVerbs && first.rfind("-h,", 0) == 0) options.push_back("--help");
+    }
+    ASSERT_GE(verbs.size(), 9u) << help.out;
+    const std::string page = ReadFile(DMMCTL_MAN_PAGE);
+    ASSERT_FALSE(page.empty());
+    for (const std::string& verb : verbs) {
+        const bool entry = page.find("\n.B " + verb + "\n") != std::string::npos ||
+                           page.find("\n.BI " + verb + " ") != std::string::npos;
+        EXPECT_TRUE(entry) << "no entry for the verb " << verb << " in dmmctl.1";
+    }
+    for (std::string option : options) {
+        option = option.substr(0, option.find_first_of(" :"));
+        std::string roff;  // the page writes "-" as "\-"
+        for (char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(page.find(roff), std::string::npos)
+            << "no entry for " << option << " in dmmctl.1";
+    }
+
+    const Outcome completion = dmmctl.Run({"--bash-completion"});
+    ASSERT_EQ(completion.exitCode, 0);
+    EXPECT_NE(completion.out.find("complete -F _dmmctl dmmctl"), std::string::npos);
+    for (const std::string& verb : verbs)
+        EXPECT_NE(completion.out.find(" " + verb), std::string::npos) << verb;
+    EXPECT_NE(completion.out.find("capture) opts=\"--source"), std::string::npos);
 }
 
 }  // namespace
