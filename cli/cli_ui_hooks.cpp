@@ -33,6 +33,16 @@ void CliUiHooks::ShowGauge(bool visible) {
     sinceLastLine_.restart();
 }
 
+void CliUiHooks::SetStatusText(int panel, const QString& text) {
+    if (panel >= 0 && panel < static_cast<int>(status_.size()))
+        status_[static_cast<size_t>(panel)] = text;
+}
+
+std::string CliUiHooks::Status(int panel) const {
+    if (panel < 0 || panel >= static_cast<int>(status_.size())) return {};
+    return status_[static_cast<size_t>(panel)].toStdString();
+}
+
 void CliUiHooks::ShowMessage(const QString& text) {
     EndLiveLine();
     err_ << "dmmctl: " << text.toStdString() << '\n';

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include <array>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -13,7 +14,7 @@ namespace dmm::cli {
 // What core procedures show, as a command line shows it: messages on stderr, progress
 // on stderr (a live count on a terminal, a line every few seconds otherwise), and Ctrl-C
 // handed to the procedure as its stop request. Status texts meant for the main window's
-// panels are left out.
+// panels are not printed; the last one of each panel is kept for verbs that report it.
 class CliUiHooks final : public UiHooks {
   public:
     explicit CliUiHooks(std::ostream& err);
@@ -24,7 +25,8 @@ class CliUiHooks final : public UiHooks {
     // Called once when Ctrl-C arrives during the procedure.
     std::function<void()> onInterrupt;
 
-    void SetStatusText(int, const QString&) override {}
+    void SetStatusText(int panel, const QString& text) override;
+    std::string Status(int panel) const;
     void ShowGauge(bool visible) override;
     void SetGauge(int, int) override {}
     void ShowMessage(const QString& text) override;
@@ -39,6 +41,7 @@ class CliUiHooks final : public UiHooks {
     bool liveLineShown_ = false;
     bool interruptHandled_ = false;
     QElapsedTimer sinceLastLine_;
+    std::array<QString, 3> status_;
 };
 
 }  // namespace dmm::cli

@@ -72,6 +72,10 @@ int main(int argc, char** argv) {
             },
             "0x378|0x278|0x3BC"));
     app.add_flag("--photo", options.photo, "opto-coupled board (Photo option)");
+    app.add_option("--com", options.com, "the chip's serial port with --kind rs232 (COM1..COM16)");
+    app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
+    app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
+        ->check(CLI::IsMember({"none", "even", "odd"}));
     app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
     app.add_option("--sim-tone", options.simTone,
                    "simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE by default)")
@@ -104,7 +108,9 @@ int main(int argc, char** argv) {
     for (const std::string& token : app.remaining()) {
         auto it = std::find_if(verbs.begin(), verbs.end(),
                                [&](const VerbInfo& v) { return v.name == token; });
-        if (it != verbs.end())
+        if (!calls.empty() && calls.back().args.size() < calls.back().info->leadingArgs)
+            calls.back().args.push_back(token);
+        else if (it != verbs.end())
             calls.push_back({&*it, {}});
         else if (calls.empty()) {
             std::cerr << "dmmctl: unknown verb '" << token << "'\n" << VerbList(verbs);

@@ -5,14 +5,17 @@
 
 #include "core/app/bench_directory.h"
 #include "core/chip/chip_loader.h"
+#include "core/instruments/chip_port.h"
 
 #include "cli/verb.h"
 #include "core/link/number_text.h"
 #include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
+#include "platform/termios_serial_port.h"
 #include "sim/bench_chips.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_dmm_chip.h"
+#include "sim/sim_instruments.h"
 #include "sim/sim_options.h"
 
 namespace dmm::cli {
@@ -38,7 +41,12 @@ class Session::TracePrinter final : public PacketTrace {
 };
 
 Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& err)
-    : options_(options), out_(out), err_(err), clock_(std::make_unique<SystemClock>()) {
+    : options_(options),
+      out_(out),
+      err_(err),
+      clock_(std::make_unique<SystemClock>()),
+      serialOpener_(std::make_unique<platform::SystemSerialPorts>()),
+      hooks_(err) {
     const BenchDirectoryChoice dir =
         ResolveBenchDirectory(QString::fromStdString(options.dir), ExecutableDirectory());
     if (dir.error.isEmpty())
@@ -67,13 +75,22 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
+        simInstruments_ = std::make_unique<sim::SimInstruments>(*clock_, &simBench_->board());
+        if (!simInstruments_->ok())
+            err_ << "dmmctl: no simulated instruments: " << simInstruments_->error() << '\n';
+        simInstruments_->Start();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
         systemPorts_ = std::make_unique<platform::PpdevPortBus>();
         ports = systemPorts_.get();
     }
-    core_ = std::make_unique<BenchCore>(*bus, *clock_, ports);
+    core_ = std::make_unique<BenchCore>(*bus, *clock_, ports, serialOpener_.get());
+    core_->serial().SetMap(ComPortMap::Build(SerialPorts(), LoadComChoices()));
+    instruments_ = std::make_unique<Instruments>(core_->serial(), *clock_, hooks_);
+    core_->chip().rs232().OnStatus = [this](const std::string& text) {
+        if (!text.empty()) err_ << "dmmctl: chip link: " << text << '\n';
+    };
     if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
     int64_t base = 0;
     if (ParseCliNumber(options.lpt, base) && IsLptPortBase(static_cast<uint16_t>(base)))
@@ -90,6 +107,9 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 }
 
 Session::~Session() {
+    // The instruments stay as the verbs left them: a script drives them step by step over
+    // several runs.
+    instruments_.reset();
     // Leave the board as the GUI leaves it: out of DMM mode, connection given up.
     if (core_->target().devc.connected) {
         if (core_->target().interfaceKind == InterfaceKind::DMM) core_->link().SetDmmMode(false);
@@ -125,7 +145,67 @@ bool Session::EnsureChip() {
     return LoadChip(core_->target().chipIndex);
 }
 
+std::vector<SerialPortInfo> Session::SerialPorts() const {
+    if (simInstruments_) return simInstruments_->Ports();
+    return platform::ListSystemSerialPorts();
+}
+
+ComPortChoices Session::LoadComChoices() const {
+    if (simInstruments_) return simInstruments_->Choices();
+    std::vector<std::string> problems;
+    ComPortChoices choices = ReadComPortChoices(QString::fromStdString(benchDir_), &problems);
+    for (const std::string& p : problems)
+        err_ << "dmmctl: " << kComPortFileName << ": " << p << '\n';
+    return choices;
+}
+
+bool Session::SaveComChoices(const ComPortChoices& choices) {
+    if (simInstruments_) return Fail("the simulated bench's ports cannot be moved");
+    if (benchDir_.empty()) return Fail("no bench directory to keep the COM assignments in");
+    QString error;
+    if (!WriteComPortChoices(QString::fromStdString(benchDir_), choices, error))
+        return Fail(error.toStdString());
+    core_->serial().SetMap(ComPortMap::Build(SerialPorts(), choices));
+    return true;
+}
+
+std::optional<int> Session::ComIndex(const std::string& text, InstrumentId instrument) {
+    if (!text.empty()) {
+        const auto index = ComIndexFromName(text);
+        if (!index) Fail("not a COM port: " + text + " (COM1 to COM16)");
+        return index;
+    }
+    if (simInstruments_) {
+        const int id = static_cast<int>(instrument);
+        return id < static_cast<int>(InstrumentId::FirstMeter)
+                   ? sim::SimInstruments::ComIndexOf(id + sim::SimInstruments::Calibrator)
+                   : sim::SimInstruments::MeterCom(id - static_cast<int>(InstrumentId::FirstMeter));
+    }
+    Fail("say which port: --com COMn (dmmctl ports lists them)");
+    return std::nullopt;
+}
+
+bool Session::EnsureChipPort() {
+    STND& target = core_->target();
+    if (target.rs232.connected && target.rs232.Open()) return true;
+    std::optional<int> index;
+    if (!options_.com.empty())
+        index = ComIndexFromName(options_.com);
+    else if (simInstruments_)
+        index = sim::SimInstruments::ComIndexOf(sim::SimInstruments::ChipLink);
+    if (!index) return Fail("--kind rs232 needs --com COMn for the chip's serial port");
+    const int baud = BaudIndexOf(options_.baud);
+    if (baud < 0)
+        return Fail("no such baud rate on the chip link: " + std::to_string(options_.baud));
+    target.serialPortIndex = *index;
+    target.serialBaudIndex = baud;
+    target.serialParityIndex = options_.parity == "even" ? 1 : options_.parity == "odd" ? 2 : 0;
+    if (core_->chipPort().OpenChipPort(target, hooks_)) return true;
+    return Fail(hooks_.Status(0) + ": " + hooks_.Status(1));
+}
+
 bool Session::EnsureChipLink() {
+    if (core_->target().interfaceKind == InterfaceKind::RS232) return EnsureChipPort();
     if (core_->target().interfaceKind != InterfaceKind::Parallel) return EnsureBoard();
     ParallelLink& parallel = core_->parallel();
     return parallel.IsOpen() || parallel.ParInit();

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <array>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/app/bench_core.h"
+#include "cli/cli_ui_hooks.h"
+#include "core/instruments/instruments.h"
 #include "core/link/board_transport.h"
 #include "core/link/clock.h"
 #include "core/link/interface_kind.h"
@@ -12,7 +17,8 @@
 
 namespace dmm::sim {
 class SimBench;
-}
+class SimInstruments;
+}  // namespace dmm::sim
 
 namespace dmm::cli {
 
@@ -27,7 +33,12 @@ struct GlobalOptions {
     bool trace = false;
     std::string simTone;       // --sim-tone PEAK_V,HZ[,NODE]
     std::string simHarmonics;  // --sim-harmonics DBC,DBC,...
+    // The chip link's serial port (interface kind rs232).
+    std::string com;
+    int baud = 9600;
+    std::string parity = "none";
 };
+
 
 // One dmmctl run: the bench core over the real or simulated board, and the streams the
 // verbs print to. Verbs run one after another on the same session.
@@ -56,6 +67,19 @@ class Session {
     // Verbs that need a chip load the selected one (chip 0 unless "load" chose another)
     // when nothing is loaded yet, so that "dmmctl --sim field ENAD_S 1" just works.
     bool EnsureChip();
+    // The bench instruments (used on this thread) and the hooks their messages go to.
+    Instruments& instruments() { return *instruments_; }
+    CliUiHooks& hooks() { return hooks_; }
+    sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
+    // The serial ports of this machine (or of the simulated bench) as the COM map sees them.
+    std::vector<SerialPortInfo> SerialPorts() const;
+    // The user's COM assignments in the bench directory, and saving new ones.
+    ComPortChoices LoadComChoices() const;
+    bool SaveComChoices(const ComPortChoices& choices);
+    // A COM index from "COMn" text, or the simulated bench's port of an instrument when
+    // the text is empty; prints why and gives nullopt otherwise.
+    std::optional<int> ComIndex(const std::string& text, InstrumentId instrument);
+
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
     // A failed chip operation: what failed, and why when the link knows more than that
@@ -73,8 +97,14 @@ class Session {
     std::unique_ptr<BoardBus> systemBus_;
     std::unique_ptr<ParallelPortBus> systemPorts_;
     std::unique_ptr<TracePrinter> tracePrinter_;
+    std::unique_ptr<SerialPortOpener> serialOpener_;
+    std::unique_ptr<sim::SimInstruments> simInstruments_;
     std::unique_ptr<BenchCore> core_;
+    CliUiHooks hooks_;
+    std::unique_ptr<Instruments> instruments_;
     std::string benchDir_;
+    // The chip link's port, opened by the first chip operation on the rs232 kind.
+    bool EnsureChipPort();
 };
 
 // Hex text of bytes separated by spaces: "C2 01 24".

@@ -13,6 +13,7 @@ std::vector<VerbInfo> AllVerbs() {
     AddMeasureVerbs(verbs);
     AddChipVerbs(verbs);
     AddSwitchTestVerbs(verbs);
+    AddInstrumentVerbs(verbs);
     return verbs;
 }
 

@@ -25,6 +25,9 @@ struct VerbInfo {
     std::string name;
     std::string summary;
     std::function<std::unique_ptr<Verb>()> make;
+    // Tokens right after the verb that are its arguments even when they name a verb
+    // ("identify fluke COM2").
+    size_t leadingArgs = 0;
 };
 
 // Every verb dmmctl knows, in the order the help lists them.
@@ -35,6 +38,7 @@ void AddLinkVerbs(std::vector<VerbInfo>& verbs);
 void AddMeasureVerbs(std::vector<VerbInfo>& verbs);
 void AddChipVerbs(std::vector<VerbInfo>& verbs);
 void AddSwitchTestVerbs(std::vector<VerbInfo>& verbs);
+void AddInstrumentVerbs(std::vector<VerbInfo>& verbs);
 
 // A number as engineers type it: 0x5A, 5Ah, 90 (decimal), 0b1010.
 bool ParseCliNumber(const std::string& text, int64_t& value);

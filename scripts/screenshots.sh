@@ -64,3 +64,5 @@ trap 'rm -rf "$bench_dir" "$switch_dir"' EXIT
   --window-only --show TWeightCAL --trigger USBScan --click TWeightCAL/TestBegin \
   --delay-ms 9000 2>/dev/null
 echo "wrote $out/switch-test.png"
+# The six simulated meters, each at its own scan period (100 ms .. 5 s), after 5.6 s of reading.
+shot meter-window.png --window-only --show TMeter --click TMeter/RDandStop --delay-ms 5600

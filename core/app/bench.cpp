@@ -7,14 +7,18 @@
 
 namespace dmm {
 
-Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts)
-    : core_(bus, clock, parallelPorts),
+Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts,
+             SerialPortOpener* serialPorts)
+    : core_(bus, clock, parallelPorts, serialPorts),
       hooks_(hooks),
       up_(core_.chip(), hooks, this),
       counter_(core_.chip(), up_, hooks, clock, this),
       captureHost_(up_, shuttingDown_),
       analysis_(core_, captureHost_, hooks),
-      switchTest_(core_, hooks, this) {
+      switchTest_(core_, hooks, this),
+      instruments_(core_.serial(), clock, hooks),
+      instrumentThreads_(instruments_),
+      meterScan_(instrumentThreads_, this) {
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
@@ -24,12 +28,24 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
     core_.chip().OnFailure = [this](const std::string& why) {
         hooks_.SetStatusText(1, QString::fromStdString(why));
     };
+    // The chip's serial link reports its line errors in the same panel.
+    core_.chip().rs232().OnStatus = [this](const std::string& text) {
+        hooks_.SetStatusText(1, QString::fromStdString(text));
+    };
     core_.parallel().SetStatusHandler([this](const std::string& text, bool) {
         hooks_.SetStatusText(0, QString::fromStdString(text));
     });
 }
 
 Bench::~Bench() = default;
+
+void Bench::ShutDownInstruments() {
+    if (instrumentsShutDown_) return;
+    instrumentsShutDown_ = true;
+    meterScan_.Stop();
+    instrumentThreads_.Stop();
+    instruments_.LeaveBenchSafe();
+}
 
 CaptureSettings Bench::WithChipLayout(CaptureSettings settings) {
     ApplyChipLayout(core_.chipModel(), settings);
@@ -91,6 +107,7 @@ void BenchThread::Stop() {
     bench_.RunAndWait([](Bench& bench) {
         bench.up().StopHeartbeat();
         bench.counter().StopTimer();
+        bench.ShutDownInstruments();
     });
     // A procedure still unwinding (it saw the stop request) finishes before the loop ends.
     thread_.quit();

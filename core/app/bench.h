@@ -14,8 +14,12 @@
 
 #include "core/analog/pro_counter.h"
 #include "core/analog/switch_test.h"
+#include "core/analog/meter_scan.h"
 #include "core/app/bench_core.h"
+#include "core/app/deliver_result.h"
 #include "core/app/ui_hooks.h"
+#include "core/instruments/instrument_threads.h"
+#include "core/instruments/step_table.h"
 #include "core/link/processor_centre.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/capture_host.h"
@@ -74,7 +78,8 @@ class Bench : public QObject {
     Q_OBJECT
   public:
     // The parallel-port link reports on status panel 0, where the board link reports.
-    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts = nullptr);
+    Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* parallelPorts = nullptr,
+          SerialPortOpener* serialPorts = nullptr);
     ~Bench() override;
 
     // Bench-thread accessors: only inside posted work (or before the thread starts).
@@ -92,6 +97,20 @@ class Bench : public QObject {
     // The channel switch test. RequestStop() and IsRunning() from any thread; the rest
     // only inside posted work.
     SwitchTest& switchTest() { return switchTest_; }
+    // The bench instruments. Each is used only on its own thread: reach them through
+    // instrumentThreads() (Post, Call, Await), never directly from bench work.
+    InstrumentThreads& instrumentThreads() { return instrumentThreads_; }
+    // The meter window's reading side (bench thread).
+    MeterScan& meterScan() { return meterScan_; }
+    // The calibrator's and the power supply's step tables as their windows last gave
+    // them (bench thread).
+    StepTable& flukeSteps() { return flukeSteps_; }
+    StepTable& powerSteps() { return powerSteps_; }
+    // Stops the instrument threads and leaves the bench safe (calibrator in standby, power
+    // supply output off). For shut-down: the instruments are used here directly, once
+    // their threads are gone.
+    void ShutDownInstruments();
+
     // The capture settings completed with where the loaded chip keeps its interrupt flags.
     CaptureSettings WithChipLayout(CaptureSettings settings);
 
@@ -106,24 +125,7 @@ class Bench : public QObject {
     // Nothing is delivered once context is gone.
     template <typename Work, typename Done>
     void Call(Work work, QObject* context, Done done) {
-        QPointer<QObject> guard(context);
-        Post([work = std::move(work), guard, done = std::move(done)](Bench& bench) mutable {
-            using Result = std::invoke_result_t<Work&, Bench&>;
-            if constexpr (std::is_void_v<Result>) {
-                work(bench);
-                if (guard)
-                    QMetaObject::invokeMethod(guard.data(), std::move(done), Qt::QueuedConnection);
-            } else {
-                Result result = work(bench);
-                if (!guard) return;
-                QMetaObject::invokeMethod(
-                    guard.data(),
-                    [done = std::move(done), result = std::move(result)]() mutable {
-                        done(std::move(result));
-                    },
-                    Qt::QueuedConnection);
-            }
-        });
+        Post(DeliveringTo<Bench>(context, std::move(work), std::move(done)));
     }
 
     // Runs work(bench) on the bench thread and waits for it. For start-up and shut-down
@@ -172,7 +174,13 @@ class Bench : public QObject {
     HeartbeatCaptureHost captureHost_;
     AdcAnalysis analysis_;
     SwitchTest switchTest_;
+    Instruments instruments_;
+    InstrumentThreads instrumentThreads_;
+    MeterScan meterScan_;
+    StepTable flukeSteps_;
+    StepTable powerSteps_;
     bool publishPending_ = false;
+    bool instrumentsShutDown_ = false;
 };
 
 // Owns the bench thread: starts the bench's event loop on it and stops it at the end.

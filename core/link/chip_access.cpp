@@ -24,7 +24,7 @@ constexpr uint8_t kSleepKey = 0xA5;
 }  // namespace
 
 ChipAccess::ChipAccess(STND& target, BoardLink& link, Clock& clock)
-    : target_(target), link_(link), clock_(clock) {}
+    : target_(target), link_(link), clock_(clock), rs232_(target.rs232, link.buffer(), clock) {}
 
 FrameOptions ChipAccess::Options() const {
     return {Photo, IsRxModel(ChipTitle)};
@@ -89,6 +89,7 @@ void ChipAccess::WaitAfterFrame() {
 bool ChipAccess::ReadChip(uint16_t address, int count) {
     lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
+    if (kind == InterfaceKind::RS232) return ReadChipRs232(address, count);
     if (kind == InterfaceKind::Parallel) return ReadChipParallel(address, count);
     if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();
@@ -121,6 +122,7 @@ bool ChipAccess::ReadChip(uint16_t address, int count) {
 bool ChipAccess::WriteChip(uint16_t address, int count) {
     lastFailure_.clear();
     const InterfaceKind kind = target_.interfaceKind;
+    if (kind == InterfaceKind::RS232) return WriteChipRs232(address, count);
     if (kind == InterfaceKind::Parallel) return WriteChipParallel(address, count);
     if (!UsesBoard(kind)) return false;
     TransferBuffer& buffer = link_.buffer();

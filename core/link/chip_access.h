@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/instruments/rs232_chip_link.h"
 #include "core/link/board_link.h"
 #include "core/link/chip_frames.h"
 #include "core/link/parallel_link.h"
@@ -80,12 +81,18 @@ class ChipAccess {
     using RefreshHandler = std::function<void()>;
     void SubscribeRefresh(PanelOrder order, RefreshHandler handler);
 
+    // The chip's own serial link (interface kind RS232).
+    Rs232ChipLink& rs232() { return rs232_; }
+
     FunctionRegisterCopy& SelectedCopy() {
         return ComFun == ComFunChoice::Dmm ? DmmCopy : ScaleCopy;
     }
 
   private:
     bool ExchangeFrame(size_t sendCount, size_t receiveCount);
+    // The RS232 kind's transfers (chip_access_rs232.cpp).
+    bool ReadChipRs232(uint16_t address, int count);
+    bool WriteChipRs232(uint16_t address, int count);
     // Checks a request before anything is sent; false (with the reason reported) when
     // it cannot be carried.
     bool Acceptable(bool read, uint16_t address, int count, const FrameSizes& sizes);
@@ -103,6 +110,7 @@ class ChipAccess {
     ParallelLink* parallel_ = nullptr;
     std::vector<std::pair<PanelOrder, RefreshHandler>> refreshHandlers_;
     std::string lastFailure_;
+    Rs232ChipLink rs232_;
 };
 
 // "Read RAM": the first 64 chip bytes into the register image, then every panel

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/instruments/devc_rs232.h"
 #include "core/link/devc.h"
 #include "core/link/interface_kind.h"
 
@@ -11,11 +12,6 @@ namespace dmm {
 
 inline constexpr int kRegisterImageSize = 1024;
 inline constexpr int kSampleBufferSize = 65536;
-
-// The serial port record of a serial-port user. Filled in by the serial channel.
-struct DevcRS232 {
-    bool open = false;
-};
 
 // The one target record: the selected chip, the host image of the chip's 1024-byte
 // address space, the interface kind and the link records.

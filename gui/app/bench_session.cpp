@@ -5,6 +5,8 @@
 #include "platform/system_board_bus.h"
 #include "sim/bench_chips.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_dmm_chip.h"
+#include "sim/sim_instruments.h"
 
 namespace dmm::gui {
 
@@ -30,17 +32,37 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
             simNote_ = QString::fromStdString(error);
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
+        simInstruments_ = std::make_unique<sim::SimInstruments>(clock_, &simBench_->board());
+        if (!simInstruments_->ok())
+            simNote_ =
+                QString::fromStdString("no simulated instruments: " + simInstruments_->error());
+        simInstruments_->Start();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
         systemPorts_ = std::make_unique<platform::PpdevPortBus>();
         ports = systemPorts_.get();
     }
-    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, ports);
+    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, ports, &serialPorts_);
     bench_->benchDir = benchDir_;
     if (options.kind) {
         bench_->target().interfaceKind = *options.kind;
         bench_->analysis().TXScaleChange();  // its bit count depends on the kind
+    }
+    if (simInstruments_) {
+        bench_->core().serial().SetMap(simInstruments_->Map());
+        // The simulated meters are in use from the start, as if the setup dialog had
+        // selected their ports, each at its own scan period (100 ms for the first, 5 s for
+        // the sixth).
+        bench_->Post([](Bench& b) {
+            for (int k = 0; k < kMeterChannelCount; ++k) {
+                b.meterScan().SetScanPeriod(k, k);
+                b.meterScan().Select(k, sim::SimInstruments::MeterCom(k));
+            }
+        });
+    } else {
+        bench_->core().serial().SetMap(ComPortMap::Build(platform::ListSystemSerialPorts(),
+                                                         ReadComPortChoices(benchDir_, nullptr)));
     }
     thread_ = std::make_unique<BenchThread>(*bench_);
 }

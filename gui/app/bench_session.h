@@ -11,9 +11,12 @@
 #include "gui/app/gui_ui_hooks.h"
 #include "sim/sim_options.h"
 
+#include "platform/termios_serial_port.h"
+
 namespace dmm::sim {
 class SimBench;
-}
+class SimInstruments;
+}  // namespace dmm::sim
 
 namespace dmm::gui {
 
@@ -43,6 +46,7 @@ class BenchSession {
     // it is not).
     const QString& simNote() const { return simNote_; }
     sim::SimBench* simBench() { return simBench_.get(); }
+    sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
 
     void Start() { thread_->Start(); }
     void Stop() { thread_->Stop(); }
@@ -54,7 +58,9 @@ class BenchSession {
     SystemClock clock_;
     GuiUiHooks hooks_;
     std::unique_ptr<sim::SimBench> simBench_;
+    std::unique_ptr<sim::SimInstruments> simInstruments_;
     std::unique_ptr<BoardBus> systemBus_;
+    platform::SystemSerialPorts serialPorts_;
     std::unique_ptr<ParallelPortBus> systemPorts_;
     std::unique_ptr<Bench> bench_;
     std::unique_ptr<BenchThread> thread_;

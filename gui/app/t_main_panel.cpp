@@ -517,6 +517,9 @@ void TMainPanel::FormClose() {
     for (const ChildWindowInfo& info : ChildWindowTable()) {
         ShowChild(Child(QString::fromLatin1(info.className)), -1, false);
     }
+    // A bench left live is a hazard: the calibrator goes to standby, the power supply's
+    // output off.
+    bench_.RunAndWait([](Bench& bench) { bench.ShutDownInstruments(); });
     bench_.RunAndWait([](Bench& bench) {
         // DMM mode is left before the connection is given up: afterwards the board
         // would no longer hear it.

@@ -8,7 +8,9 @@
 #include "gui/analog/t_op.h"
 #include "gui/analog/t_pro_counter_a.h"
 #include "gui/analog/t_weight_cal.h"
+#include "gui/analog/t_meter.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/instruments/step_table_window.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/views/t_vz_ram.h"
 #include "gui/views/t_vz_reg2.h"
@@ -29,6 +31,9 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     panel.SetChild("TProCounterA", new TProCounterA(bench));
     panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
     panel.SetChild("TWeightCAL", new TWeightCAL(bench, panel));
+    panel.SetChild("TFLUKE", new TFLUKE(bench));
+    panel.SetChild("TFPower", new TFPower(bench));
+    panel.SetChild("TMeter", new TMeter(bench));
 }
 
 }  // namespace dmm::gui

@@ -10,6 +10,7 @@
 #include "cli/session.h"
 #include "cli/verb.h"
 #include "sim/sim_bench.h"
+#include "verb_runner.h"
 
 namespace dmm::cli {
 namespace {
@@ -28,17 +29,7 @@ class ChipVerbs : public ::testing::Test {
     bool Run(const std::string& name, std::vector<std::string> args = {}) {
         out.str({});
         err.str({});
-        for (const VerbInfo& info : AllVerbs()) {
-            if (info.name != name) continue;
-            CLI::App parser(info.summary, info.name);
-            auto verb = info.make();
-            verb->Define(parser);
-            std::reverse(args.begin(), args.end());
-            parser.parse(args);
-            return verb->Run(*session);
-        }
-        ADD_FAILURE() << "no verb " << name;
-        return false;
+        return RunVerb(*session, name, std::move(args));
     }
 
     QTemporaryDir bench;

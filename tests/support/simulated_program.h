@@ -8,6 +8,7 @@
 #include "gui/app/t_main_panel.h"
 #include "gui/app/tool_windows.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_instruments.h"
 
 namespace dmm::test {
 
@@ -40,6 +41,7 @@ class SimulatedProgram {
 
     Bench& bench() { return session_->bench(); }
     sim::SimBench& sim() { return *session_->simBench(); }
+    sim::SimInstruments& instruments() { return *session_->simInstruments(); }
     gui::TMainPanel& panel() { return *panel_; }
     QString benchDir() const { return benchDir_; }
 

@@ -9,45 +9,12 @@
 #include "scripted_adc_chip.h"
 #include "sim/sim_board.h"
 #include "sim/sim_bus.h"
+#include "support/recording_ui_hooks.h"
 #include "support/sim_fixture.h"
 
 namespace dmm::test {
 
 inline constexpr uint16_t kFlagRegister = 0x0E;
-
-// UI hooks that record what a procedure showed and let a test act between passes.
-class RecordingUiHooks final : public UiHooks {
-  public:
-    void SetStatusText(int panel, const QString& text) override {
-        statuses.emplace_back(panel, text);
-    }
-    void ShowGauge(bool visible) override { gaugeVisible = visible; }
-    void SetGauge(int position, int maximum) override {
-        gaugePositions.push_back(position);
-        gaugeMaximum = maximum;
-    }
-    void ShowMessage(const QString& text) override { messages.push_back(text); }
-    bool AskYesNo(const QString&) override { return false; }
-    void ProcessPendingEvents() override {
-        ++passes;
-        if (onEvents) onEvents(passes);
-    }
-
-    QString LastStatus(int panel) const {
-        for (auto it = statuses.rbegin(); it != statuses.rend(); ++it) {
-            if (it->first == panel) return it->second;
-        }
-        return {};
-    }
-
-    std::vector<std::pair<int, QString>> statuses;
-    std::vector<QString> messages;
-    std::vector<int> gaugePositions;
-    int gaugeMaximum = 0;
-    bool gaugeVisible = false;
-    int passes = 0;
-    std::function<void(int pass)> onEvents;
-};
 
 // A bench on the simulated board with a scripted converter, on virtual time, and the
 // analysis on top of it. The board is open and the interface kind is DMM.

@@ -1,0 +1,239 @@
+// Verbs of the bench instruments: ports, identify, fluke, power, chamber, meter.
+#include <cmath>
+#include <cstdio>
+
+#include "cli/verb.h"
+#include "core/instruments/chamber_frames.h"
+
+namespace dmm::cli {
+namespace {
+
+// Runs an instrument's identification (or a meter's selection) unless it is connected.
+bool Connect(Session& s, InstrumentId id, const std::string& com) {
+    Instruments& instruments = s.instruments();
+    if (instruments.Of(id).connected()) return true;
+    const auto index = s.ComIndex(com, id);
+    if (!index) return false;
+    bool ok = false;
+    switch (id) {
+        case InstrumentId::Calibrator:
+            ok = instruments.calibrator().FlukeSelectClick(*index);
+            break;
+        case InstrumentId::PowerSupply:
+            ok = instruments.power().PowerSelectClick(*index);
+            break;
+        case InstrumentId::Chamber:
+            ok = instruments.chamber().ChamberSelectClick(*index);
+            break;
+        default:
+            ok =
+                instruments.meter(static_cast<int>(id) - static_cast<int>(InstrumentId::FirstMeter))
+                    .Select(*index);
+    }
+    if (ok) return true;
+    std::string why = s.hooks().Status(1);
+    if (!s.hooks().Status(2).empty()) why += ": " + s.hooks().Status(2);
+    return s.Fail(why);
+}
+
+class PortsVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("--set", set_, "assign a port: COMn=PORT (a by-id name, path or name)");
+        app.add_option("--clear", clear_, "give COMn back to the default order");
+    }
+    bool Run(Session& s) override {
+        if (!set_.empty() || !clear_.empty()) {
+            ComPortChoices choices = s.LoadComChoices();
+            for (const std::string& assignment : set_) {
+                const size_t eq = assignment.find('=');
+                const auto index = eq == std::string::npos
+                                       ? std::nullopt
+                                       : ComIndexFromName(assignment.substr(0, eq));
+                if (!index || eq + 1 >= assignment.size())
+                    return s.Fail("--set wants COMn=PORT, not " + assignment);
+                choices.pinned[*index] = assignment.substr(eq + 1);
+            }
+            for (const std::string& name : clear_) {
+                const auto index = ComIndexFromName(name);
+                if (!index) return s.Fail("not a COM port: " + name);
+                choices.pinned.erase(*index);
+            }
+            if (!s.SaveComChoices(choices)) return false;
+        }
+        const ComPortMap map = s.core().serial().Map();
+        for (int i = 0; i < kComPortCount; ++i) {
+            s.out() << map.SelectorText(i);
+            if (const auto& port = map.At(i).port) s.out() << "  " << port->path;
+            s.out() << '\n';
+        }
+        for (const SerialPortInfo& port : map.Unmapped())
+            s.out() << "(no COM index) " << port.name << "  " << port.path << '\n';
+        return true;
+    }
+
+  private:
+    std::vector<std::string> set_;
+    std::vector<std::string> clear_;
+};
+
+class IdentifyVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("INSTRUMENT", which_, "fluke, power or chamber")
+            ->required()
+            ->check(CLI::IsMember({"fluke", "power", "chamber"}));
+        app.add_option("PORT", com_, "COM1..COM16")->required();
+    }
+    bool Run(Session& s) override {
+        const InstrumentId id = which_ == "fluke"   ? InstrumentId::Calibrator
+                                : which_ == "power" ? InstrumentId::PowerSupply
+                                                    : InstrumentId::Chamber;
+        if (!Connect(s, id, com_)) return false;
+        s.out() << s.hooks().Status(1) << '\n';
+        return true;
+    }
+
+  private:
+    std::string which_, com_;
+};
+
+class FlukeVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("TEXT", text_, "a calibrator command (\"OUT 1 V\", \"OPER\", \"STBY\")")
+            ->required();
+        app.add_option("--com", com_, "the calibrator's port when it is not identified yet");
+    }
+    bool Run(Session& s) override {
+        if (!Connect(s, InstrumentId::Calibrator, com_)) return false;
+        const std::string reply = s.instruments().calibrator().Command(text_);
+        if (reply.empty()) return s.Fail("the calibrator sent no line back");
+        s.out() << reply << '\n';
+        return true;
+    }
+
+  private:
+    std::string text_, com_;
+};
+
+class PowerVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("TEXT", text_, "a power supply command (\"VOLT 3.3\", \"*IDN?\")")
+            ->required();
+        app.add_option("--com", com_, "the power supply's port when it is not identified yet");
+        app.add_flag("--step", step_, "as a drift-test step: followed by OUTP ON unless OUTP OFF");
+    }
+    bool Run(Session& s) override {
+        if (!Connect(s, InstrumentId::PowerSupply, com_)) return false;
+        PowerSupply& power = s.instruments().power();
+        if (step_) {
+            power.StepCommand(text_);
+            return true;
+        }
+        std::string reply;
+        // Setting commands answer nothing; only a query must.
+        if (power.Command(text_, &reply))
+            s.out() << reply.substr(0, reply.find_first_of("\r\n")) << '\n';
+        return true;
+    }
+
+  private:
+    std::string text_, com_;
+    bool step_ = false;
+};
+
+class ChamberVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("ACTION", action_, "run, stop, set T H [RAMP] or temp")
+            ->required()
+            ->check(CLI::IsMember({"run", "stop", "set", "temp"}));
+        app.add_option("VALUES", values_, "set points for set: T (degC) H (%) [RAMP (degC/min)]");
+        app.add_option("--humidity-ramp", humidityRamp_, "humidity ramp for set (%/min)");
+        app.add_option("--com", com_, "the chamber's port when it is not identified yet");
+    }
+    bool Run(Session& s) override {
+        if (action_ == "set" && (values_.size() < 2 || values_.size() > 3))
+            return s.Fail("chamber set wants T H [RAMP]");
+        if (!Connect(s, InstrumentId::Chamber, com_)) return false;
+        Chamber& chamber = s.instruments().chamber();
+        if (action_ == "run") return chamber.ChamberRun() || s.Fail("the chamber did not start");
+        if (action_ == "stop") return chamber.ChamberStop() || s.Fail("the chamber did not stop");
+        if (action_ == "set") {
+            const double ramp = values_.size() > 2 ? values_[2] : 0.0;
+            return chamber.LoadSetPoints(values_[0], values_[1], ramp, humidityRamp_) ||
+                   s.Fail("the chamber did not take the set points");
+        }
+        uint16_t t = 0, t2 = 0, h = 0, h2 = 0;
+        if (!chamber.ReadTemperature(t, t2) || !chamber.ReadHumidity(h, h2))
+            return s.Fail("the chamber did not answer the read");
+        char line[96];
+        std::snprintf(line, sizeof line, "temperature %.1f degC (set point %.1f), humidity %.1f %%",
+                      ChamberSigned(t) / 10.0, ChamberSigned(t2) / 10.0, ChamberSigned(h) / 10.0);
+        s.out() << line << '\n';
+        return true;
+    }
+
+  private:
+    std::string action_, com_;
+    std::vector<double> values_;
+    double humidityRamp_ = 5.0;
+};
+
+class MeterVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("CHANNEL", channel_, "meter channel 0..5")
+            ->required()
+            ->check(CLI::Range(0, 5));
+        app.add_option("--count", count_, "readings to take")->check(CLI::PositiveNumber);
+        app.add_option("--com", com_, "the meter's port");
+    }
+    bool Run(Session& s) override {
+        if (!Connect(s, MeterId(channel_), com_)) return false;
+        Meter& meter = s.instruments().meter(channel_);
+        bool all = true;
+        for (int i = 0; i < count_; ++i) {
+            const auto reading = meter.GetBryMenData();
+            if (!reading) {
+                all = s.Fail("meter " + std::to_string(channel_) + " did not answer");
+                continue;
+            }
+            const std::string unit = BryMenUnitText(reading->flagsA, reading->flagsB);
+            if (reading->overload) {
+                s.out() << "OL " << unit << '\n';
+                continue;
+            }
+            char value[48];
+            std::snprintf(value, sizeof value, "%.6g", reading->value);
+            s.out() << value << ' ' << unit << '\n';
+        }
+        return all;
+    }
+
+  private:
+    int channel_ = 0;
+    int count_ = 1;
+    std::string com_;
+};
+
+}  // namespace
+
+void AddInstrumentVerbs(std::vector<VerbInfo>& verbs) {
+    verbs.push_back({"ports", "the COM1..COM16 map; --set COMn=PORT, --clear COMn",
+                     [] { return std::make_unique<PortsVerb>(); }});
+    verbs.push_back({"identify", "identify fluke|power|chamber COMn",
+                     [] { return std::make_unique<IdentifyVerb>(); }, 2});
+    verbs.push_back({"fluke", "fluke TEXT: a calibrator command; print its line",
+                     [] { return std::make_unique<FlukeVerb>(); }, 1});
+    verbs.push_back({"power", "power TEXT: a power supply command; print its reply",
+                     [] { return std::make_unique<PowerVerb>(); }, 1});
+    verbs.push_back({"chamber", "chamber run|stop|set T H [RAMP]|temp",
+                     [] { return std::make_unique<ChamberVerb>(); }, 1});
+    verbs.push_back({"meter", "meter CH [--count N]: readings of a reference meter",
+                     [] { return std::make_unique<MeterVerb>(); }});
+}
+
+}  // namespace dmm::cli

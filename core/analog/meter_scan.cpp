@@ -1,0 +1,82 @@
+#include "core/analog/meter_scan.h"
+
+#include <algorithm>
+
+namespace dmm {
+
+MeterScan::MeterScan(InstrumentThreads& threads, QObject* parent)
+    : QObject(parent), threads_(threads), Timer1(this) {
+    qRegisterMetaType<MeterRowView>();
+    qRegisterMetaType<MeterChannelStates>();
+    Timer1.setInterval(kTickMs);
+    connect(&Timer1, &QTimer::timeout, this, &MeterScan::Timer1Timer);
+}
+
+bool MeterScan::Due(int scanPeriodIndex, int tick) {
+    static constexpr int kEvery[kScanPeriodCount] = {1, 2, 5, 10, 20, 50};
+    if (scanPeriodIndex < 0 || scanPeriodIndex >= kScanPeriodCount) return false;
+    return tick % kEvery[scanPeriodIndex] == 0;
+}
+
+void MeterScan::SetScanPeriod(int channel, int index) {
+    if (!Valid(channel)) return;
+    states_[static_cast<size_t>(channel)].scanPeriodIndex =
+        std::clamp(index, 0, kScanPeriodCount - 1);
+}
+
+void MeterScan::SetStore(int channel, bool store) {
+    if (Valid(channel)) states_[static_cast<size_t>(channel)].store = store;
+}
+
+void MeterScan::Select(int channel, int comIndex) {
+    if (!Valid(channel)) return;
+    threads_.Call(
+        MeterId(channel),
+        [channel, comIndex](Instruments& i) { return i.meter(channel).Select(comIndex); }, this,
+        [this, channel](bool ok) {
+            states_[static_cast<size_t>(channel)].inUse = ok;
+            emit ChannelsChanged(states_);
+        });
+}
+
+bool MeterScan::Toggle() {
+    if (Timer1.isActive())
+        Stop();
+    else {
+        Timer1.start();
+        emit ReadingChanged(true);
+    }
+    return Timer1.isActive();
+}
+
+void MeterScan::Stop() {
+    if (!Timer1.isActive()) return;
+    Timer1.stop();
+    emit ReadingChanged(false);
+}
+
+void MeterScan::Timer1Timer() {
+    ++tick_;
+    for (int k = 0; k < kMeterChannelCount; ++k) {
+        const size_t at = static_cast<size_t>(k);
+        if (!states_[at].inUse || inFlight_[at] || !Due(states_[at].scanPeriodIndex, tick_))
+            continue;
+        inFlight_[at] = true;
+        threads_.Call(
+            MeterId(k), [k](Instruments& i) { return i.meter(k).GetBryMenData(); }, this,
+            [this, k, at](std::optional<BryMenReading> reading) {
+                inFlight_[at] = false;
+                MeterRowView view;
+                view.channel = k;
+                view.fresh = reading.has_value();
+                if (reading) {
+                    latest_[at] = reading;
+                    view.display = DisplayOf(*reading);
+                    view.value = reading->value;
+                }
+                emit RowRead(view);
+            });
+    }
+}
+
+}  // namespace dmm

@@ -1,0 +1,33 @@
+#include "core/instruments/instruments.h"
+
+namespace dmm {
+
+Instruments::Instruments(SerialChannel& channel, Clock& clock, UiHooks& hooks)
+    : channel_(channel),
+      calibrator_(channel, clock, hooks),
+      power_(channel, clock, hooks),
+      chamber_(channel, clock, hooks) {
+    for (int k = 0; k < kMeterChannelCount; ++k) {
+        meters_[static_cast<size_t>(k)] = std::make_unique<Meter>(channel, clock, hooks, k);
+    }
+}
+
+void Instruments::LeaveBenchSafe() {
+    if (calibrator_.connected()) calibrator_.Send("STBY");
+    if (power_.connected()) power_.SwitchOffNow();
+}
+
+SerialInstrument& Instruments::Of(InstrumentId id) {
+    switch (id) {
+        case InstrumentId::Calibrator:
+            return calibrator_;
+        case InstrumentId::PowerSupply:
+            return power_;
+        case InstrumentId::Chamber:
+            return chamber_;
+        default:
+            return meter(static_cast<int>(id) - static_cast<int>(InstrumentId::FirstMeter));
+    }
+}
+
+}  // namespace dmm

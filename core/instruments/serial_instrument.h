@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+#include "core/app/ui_hooks.h"
+#include "core/instruments/devc_rs232.h"
+#include "core/instruments/serial_channel.h"
+#include "core/link/clock.h"
+
+namespace dmm {
+
+// What the four bench instruments share: their port record, the channel that opens it,
+// the clock every wait runs on, and the status bar their messages go to.
+// Thread: one thread at a time per instrument (its I/O thread in the program, the
+// caller's thread in the CLI and in tests).
+class SerialInstrument {
+  public:
+    SerialInstrument(SerialChannel& channel, Clock& clock, UiHooks& hooks, std::string user)
+        : channel_(channel), clock_(clock), hooks_(hooks), user_(std::move(user)) {}
+    virtual ~SerialInstrument() = default;
+    SerialInstrument(const SerialInstrument&) = delete;
+    SerialInstrument& operator=(const SerialInstrument&) = delete;
+
+    DevcRS232& record() { return record_; }
+    const DevcRS232& record() const { return record_; }
+    bool connected() const { return record_.connected && record_.Open(); }
+    Clock& clock() { return clock_; }
+    // Gives the port back; the instrument is unconnected afterwards.
+    void Close() { channel_.Close(record_); }
+
+  protected:
+    // Opens a COM index and sets its line; false with the reason when either fails.
+    bool OpenPort(int comIndex, const SerialSettings& settings, std::string& why);
+
+    // What every identification shares, with the instrument's name in its messages
+    // ("Fluke", "Power Supply", "Chamber"). Start: an instrument already identified says
+    // "<name> 已經設定" (done is then true); a port that cannot be opened says "<name> Uart
+    // not  found" and why. True when the port is open and the identification goes on.
+    bool StartIdentification(int comIndex, const char* name, bool& done);
+    // Succeeded: "Successful Select <name> In COMn". Failed: "Fail Select <name> COMn", the
+    // message box, and the port closed again.
+    bool Identified(const char* name);
+    bool NotIdentified(const char* name, const QString& box);
+    // Status panel 1 (the instruments' messages), and panel 2 for the detail behind them.
+    void Status(const QString& text) { hooks_.SetStatusText(1, text); }
+    void Detail(const std::string& text) { hooks_.SetStatusText(2, QString::fromStdString(text)); }
+    void Message(const QString& text) { hooks_.ShowMessage(text); }
+
+    SerialChannel& channel_;
+    Clock& clock_;
+    UiHooks& hooks_;
+    DevcRS232 record_;
+    std::string user_;
+};
+
+}  // namespace dmm

@@ -1,0 +1,186 @@
+#include "sim/sim_instruments.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "sim/sim_dmm_chip.h"
+
+namespace dmm::sim {
+namespace {
+
+constexpr int kPollMs = 2;
+// The current the sixth meter shows: a little, flowing backwards.
+constexpr double kMeterCurrentAmps = -0.012345;
+
+double& NodeLevel(AnalogNodes& nodes, const std::string& node) {
+    if (node == "SENSE") return nodes.adc1Input;
+    if (node == "OP1O") return nodes.adc2Input;
+    return nodes.pinned[node];
+}
+
+}  // namespace
+
+SimInstruments::SimInstruments(Clock& clock, SimBoard* board)
+    : clock_(clock),
+      board_(board),
+      chip_(std::make_unique<SimSerialChip>()),
+      calibrator_(std::make_unique<SimCalibrator>()),
+      power_(std::make_unique<SimPowerSupply>()),
+      chamber_(std::make_unique<SimChamber>(clock.NowMs())) {
+    static constexpr MeterFunction kFunctions[kMeterCount] = {
+        MeterFunction::DcVolts, MeterFunction::AcVolts, MeterFunction::Ohms,
+        MeterFunction::Celsius, MeterFunction::Hertz,   MeterFunction::DcAmps};
+    for (int k = 0; k < kMeterCount; ++k) {
+        meters_[static_cast<size_t>(k)] = std::make_unique<SimMeter>(k, kFunctions[k]);
+    }
+    devices_ = {chip_.get(),      calibrator_.get(), power_.get(),     chamber_.get(),
+                meters_[0].get(), meters_[1].get(),  meters_[2].get(), meters_[3].get(),
+                meters_[4].get(), meters_[5].get()};
+    for (auto& port : ports_) {
+        port = std::make_unique<PtyPort>();
+        if (!port->ok() && error_.empty()) error_ = port->error();
+    }
+
+    if (board_) {
+        chip_->read = [this](uint16_t address) {
+            std::lock_guard lock(board_->mutex());
+            board_->chip().AdvanceTo(clock_.NowMs());
+            return board_->chip().Read(address);
+        };
+        chip_->write = [this](uint16_t address, uint8_t value) {
+            std::lock_guard lock(board_->mutex());
+            board_->chip().AdvanceTo(clock_.NowMs());
+            board_->chip().Write(address, value);
+        };
+    }
+    calibrator_->onOutput = [this](const CalibratorOutput& output) { ApplyCalibrator(output); };
+
+    auto volts = [this](bool ac) {
+        const CalibratorOutput& out = calibrator_->output();
+        if (out.operate) return out.Ac() == ac ? out.volts : 0.0;
+        return ac ? 0.0 : NodeVolts();
+    };
+    meter(0).source = [volts] { return volts(false); };
+    meter(1).source = [volts] { return volts(true); };
+    meter(2).source = [] { return std::numeric_limits<double>::quiet_NaN(); };
+    meter(3).source = [this] { return chamber_->temperature(); };
+    meter(4).source = [this] {
+        const CalibratorOutput& out = calibrator_->output();
+        return out.operate ? out.frequencyHz : 0.0;
+    };
+    meter(5).source = [] { return kMeterCurrentAmps; };
+}
+
+SimInstruments::~SimInstruments() {
+    Stop();
+}
+
+std::vector<SerialPortInfo> SimInstruments::Ports() const {
+    std::vector<SerialPortInfo> ports;
+    for (int d = 0; d < kDeviceCount; ++d) {
+        const PtyPort& pty = *ports_[static_cast<size_t>(d)];
+        SerialPortInfo info;
+        info.path = pty.path();
+        info.name = info.path.substr(info.path.find_last_of('/') + 1);
+        info.name = "pts" + info.name;
+        info.stableKey = "sim-" + std::to_string(d);
+        info.description = devices_[static_cast<size_t>(d)]->Describe();
+        ports.push_back(info);
+    }
+    return ports;
+}
+
+ComPortChoices SimInstruments::Choices() const {
+    ComPortChoices choices;
+    for (int d = 0; d < kDeviceCount; ++d)
+        choices.pinned[ComIndexOf(d)] = "sim-" + std::to_string(d);
+    return choices;
+}
+
+void SimInstruments::Pump() {
+    std::lock_guard lock(mutex_);
+    const int64_t now = clock_.NowMs();
+    for (int d = 0; d < kDeviceCount; ++d) {
+        PtyPort& pty = *ports_[static_cast<size_t>(d)];
+        SimSerialDevice& device = *devices_[static_cast<size_t>(d)];
+        if (!pty.ok()) continue;
+        const std::vector<uint8_t> input = pty.TakeInput();
+        if (!input.empty()) device.Receive(now, input, pty.Line());
+        device.Advance(now);
+        const std::vector<uint8_t> due = device.TakeDue(now);
+        if (!due.empty()) pty.Send(due);
+    }
+}
+
+void SimInstruments::Start() {
+    if (running_.exchange(true)) return;
+    thread_ = std::thread([this] {
+        while (running_) {
+            std::vector<pollfd> fds;
+            {
+                std::lock_guard lock(mutex_);
+                for (const auto& pty : ports_) {
+                    if (pty->ok()) fds.push_back({pty->fd(), POLLIN, 0});
+                }
+            }
+            ::poll(fds.data(), fds.size(), kPollMs);
+            Pump();
+        }
+    });
+}
+
+void SimInstruments::Stop() {
+    if (!running_.exchange(false)) return;
+    thread_.join();
+}
+
+void SimInstruments::SetCalibratorNode(std::string node) {
+    std::lock_guard lock(mutex_);
+    calibratorNode_ = std::move(node);
+}
+
+void SimInstruments::SetCalibratorHarmonics(std::vector<double> harmonicsDbc) {
+    std::lock_guard lock(mutex_);
+    harmonicsDbc_ = std::move(harmonicsDbc);
+    ApplyCalibrator(calibrator_->output());
+}
+
+double SimInstruments::NodeVolts() {
+    auto* dmm = board_ ? dynamic_cast<SimDmmChip*>(&board_->chip()) : nullptr;
+    if (!dmm) return 0;
+    std::lock_guard lock(board_->mutex());
+    return NodeLevel(dmm->nodes(), calibratorNode_);
+}
+
+// In OPER the calibrator drives its node; in STBY its terminals are open and the node
+// goes back to what drove it before.
+void SimInstruments::ApplyCalibrator(const CalibratorOutput& output) {
+    auto* dmm = board_ ? dynamic_cast<SimDmmChip*>(&board_->chip()) : nullptr;
+    if (!dmm) return;
+    std::lock_guard lock(board_->mutex());
+    // Conversions already due see the node as it was.
+    dmm->AdvanceTo(clock_.NowMs());
+    AnalogNodes& nodes = dmm->nodes();
+    double& level = NodeLevel(nodes, calibratorNode_);
+    if (!output.operate) {
+        if (driving_) level = levelBefore_;
+        driving_ = false;
+        nodes.tones.erase(calibratorNode_);
+        return;
+    }
+    if (!driving_) levelBefore_ = level;
+    driving_ = true;
+    if (output.Ac()) {
+        level = 0;
+        nodes.tones[calibratorNode_] =
+            Tone{output.volts * std::sqrt(2.0), output.frequencyHz, harmonicsDbc_};
+    } else {
+        level = output.volts;
+        nodes.tones.erase(calibratorNode_);
+    }
+}
+
+}  // namespace dmm::sim

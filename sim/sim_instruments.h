@@ -1,0 +1,102 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/instruments/com_ports.h"
+#include "core/link/clock.h"
+#include "sim/pty_port.h"
+#include "sim/sim_board.h"
+#include "sim/sim_calibrator.h"
+#include "sim/sim_chamber.h"
+#include "sim/sim_meter.h"
+#include "sim/sim_power_supply.h"
+#include "sim/sim_serial_chip.h"
+
+namespace dmm::sim {
+
+// The serial side of the simulated bench: a chip on its own serial link, a calibrator,
+// a power supply, a climate chamber and six meters, each behind a pseudo-terminal, so that
+// the program reaches them through its real serial backend. With --sim they sit at
+//   COM1 the chip link, COM2 the calibrator, COM3 the power supply, COM4 the chamber,
+//   COM5..COM10 meters 1..6.
+// The calibrator's output drives an input node of the board's chip (by default SENSE,
+// the meter input); the meters read that node (volts), the calibrator's AC output, the
+// chamber's air temperature, an open ohms input ("OL"), the calibrator's frequency and a
+// small negative current.
+//
+// Either Start() runs the simulators on their own thread on the bench clock (the
+// programs' --sim), or the caller runs Pump() itself, as a SteppedClock does in tests.
+class SimInstruments {
+  public:
+    enum Device : int { ChipLink = 0, Calibrator, PowerSupply, Chamber, FirstMeter };
+    static constexpr int kMeterCount = 6;
+    static constexpr int kDeviceCount = FirstMeter + kMeterCount;
+    // The COM index each device has with --sim.
+    static constexpr int ComIndexOf(int device) { return device; }
+    static constexpr int MeterCom(int channel) { return FirstMeter + channel; }
+
+    // board: the board whose chip the chip link and the calibrator reach (may be null).
+    SimInstruments(Clock& clock, SimBoard* board);
+    ~SimInstruments();
+    SimInstruments(const SimInstruments&) = delete;
+    SimInstruments& operator=(const SimInstruments&) = delete;
+
+    // False (with the reason) when the pseudo-terminals could not be made.
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+
+    // The ports as a serial port listing shows them, and the COM map of --sim.
+    std::vector<SerialPortInfo> Ports() const;
+    ComPortChoices Choices() const;
+    ComPortMap Map() const { return ComPortMap::Build(Ports(), Choices()); }
+
+    void Start();
+    void Stop();
+    // One pass: every device takes what arrived and sends what is due now.
+    void Pump();
+
+    // Devices and their ports; change them with mutex() held while the thread runs.
+    std::recursive_mutex& mutex() { return mutex_; }
+    SimSerialDevice& device(int d) { return *devices_[static_cast<size_t>(d)]; }
+    PtyPort& port(int d) { return *ports_[static_cast<size_t>(d)]; }
+    SimSerialChip& chip() { return *chip_; }
+    SimCalibrator& calibrator() { return *calibrator_; }
+    SimPowerSupply& power() { return *power_; }
+    SimChamber& chamber() { return *chamber_; }
+    SimMeter& meter(int channel) { return *meters_[static_cast<size_t>(channel)]; }
+
+    // Where the calibrator's output reaches the chip ("SENSE", "OP1O" or any node name),
+    // and the harmonics of its AC output (dBc, the second harmonic first).
+    void SetCalibratorNode(std::string node);
+    void SetCalibratorHarmonics(std::vector<double> harmonicsDbc);
+
+  private:
+    void ApplyCalibrator(const CalibratorOutput& output);
+    double NodeVolts();
+
+    Clock& clock_;
+    SimBoard* board_;
+    std::string error_;
+    std::recursive_mutex mutex_;
+    std::array<std::unique_ptr<PtyPort>, kDeviceCount> ports_;
+    std::array<SimSerialDevice*, kDeviceCount> devices_{};
+    std::unique_ptr<SimSerialChip> chip_;
+    std::unique_ptr<SimCalibrator> calibrator_;
+    std::unique_ptr<SimPowerSupply> power_;
+    std::unique_ptr<SimChamber> chamber_;
+    std::array<std::unique_ptr<SimMeter>, kMeterCount> meters_;
+    std::string calibratorNode_ = "SENSE";
+    std::vector<double> harmonicsDbc_;
+    bool driving_ = false;
+    double levelBefore_ = 0;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+};
+
+}  // namespace dmm::sim

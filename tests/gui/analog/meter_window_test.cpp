@@ -1,0 +1,189 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <cmath>
+#include <memory>
+
+#include "gui/analog/t_meter.h"
+#include "gui/instruments/step_table_window.h"
+#include "support/qtest_registry.h"
+#include "support/simulated_program.h"
+
+namespace dmm::test {
+
+// The meter window and the two step-table windows in the whole program on the simulated
+// bench: six simulated meters on their serial ports, each read at its own scan period.
+class MeterWindowTest : public QObject {
+    Q_OBJECT
+  private:
+    std::unique_ptr<SimulatedProgram> program_;
+    gui::TMeter* meter_ = nullptr;
+
+    template <typename T>
+    T* Control(QWidget* window, const QString& name) {
+        T* control = window->findChild<T*>(name);
+        if (!control) qFatal("no control %s", qPrintable(name));
+        return control;
+    }
+    int Requests(int channel) {
+        std::lock_guard lock(program_->instruments().mutex());
+        return program_->instruments().meter(channel).requests();
+    }
+    void Show(const char* item) {
+        QAction* action = program_->panel().MenuItem(item);
+        QVERIFY(action);
+        action->trigger();
+    }
+
+  private slots:
+    void initTestCase() {
+        program_ = std::make_unique<SimulatedProgram>();
+        meter_ = qobject_cast<gui::TMeter*>(program_->panel().Child("TMeter"));
+        QVERIFY(meter_);
+        QCOMPARE(meter_->windowTitle(), QString("Meter"));
+    }
+
+    void rowsOfMetersInUseAreEnabledWithTheirScanPeriods() {
+        Show("BryMenShow1");
+        // The simulated meters are selected at start, at 100 ms .. 5 s.
+        QTRY_VERIFY(Control<QCheckBox>(meter_, "CheckBox6")->isEnabled());
+        for (int k = 1; k <= 6; ++k) {
+            const QString n = QString::number(k);
+            QVERIFY(Control<QComboBox>(meter_, "ComboBox" + n)->isEnabled());
+            QCOMPARE(Control<QComboBox>(meter_, "ComboBox" + n)->currentIndex(), k - 1);
+            QVERIFY(Control<gui::TLedArray>(meter_, "LedArray" + n)->isVisible());
+            QCOMPARE(Control<QCheckBox>(meter_, "CheckBox" + n)->text(),
+                     QStringLiteral("連續儲存第 ") + n + QStringLiteral(" 電表值"));
+        }
+        QCOMPARE(Control<QComboBox>(meter_, "ComboBox1")->itemText(5), QString("5s"));
+        QCOMPARE(meter_->RDandStop->text(), QString("Stop"));
+    }
+
+    void readingShowsEachMeterWithUnitSignAndOl() {
+        const int before[2] = {Requests(0), Requests(3)};
+        QTest::mouseClick(meter_->RDandStop, Qt::LeftButton);
+        QTRY_COMPARE(meter_->RDandStop->text(), QString("Reading"));
+        // The 5 s meter is read on tick 50.
+        QTRY_COMPARE_WITH_TIMEOUT(meter_->MUnit[5]->text(), QString("DC mA"), 8000);
+        QCOMPARE(meter_->MUnit[0]->text(), QString("DC mV"));
+        QCOMPARE(meter_->MUnit[1]->text(), QString("AC V"));
+        QCOMPARE(meter_->MUnit[2]->text(), QStringLiteral("Ω"));
+        QCOMPARE(meter_->MUnit[3]->text(), QStringLiteral("℃"));
+        QCOMPARE(meter_->MUnit[4]->text(), QString("Hz"));
+        // 0.25 V at the meter input: about 250.00 mV, the point after the third digit.
+        const QString millivolts = meter_->LedArray[0]->Caption();
+        QCOMPARE(millivolts.indexOf('.'), 3);
+        QVERIFY2(std::abs(millivolts.toDouble() - 250.0) < 0.05, qPrintable(millivolts));
+        QCOMPARE(meter_->LedArray[0]->DotCount(), 3);
+        QCOMPARE(meter_->LedArray[0]->PointCell(), 2);
+        QCOMPARE(meter_->LedArray[2]->Caption(), QString("OL"));
+        QVERIFY(meter_->Panel[5]->isVisible());  // -12.3 mA
+        QCOMPARE(meter_->LedArray[5]->Caption(), QString("12.343"));
+        QVERIFY(!meter_->Panel[0]->isVisible());
+        // Each at its own pace: the 100 ms meter about ten times as often as the 1 s one.
+        const int fast = Requests(0) - before[0], slow = Requests(3) - before[1];
+        QVERIFY2(slow >= 4 && fast >= 8 * slow, qPrintable(QString("%1 / %2").arg(fast).arg(slow)));
+    }
+
+    void aMeterThatStopsAnsweringShowsItsLastReadingAsOld() {
+        QVERIFY(!meter_->RowStale(0));
+        QString lastShown;
+        {
+            std::lock_guard lock(program_->instruments().mutex());
+            program_->instruments().meter(0).faults().silent = true;
+        }
+        // Whatever was shown when the meter went silent stays, dimmed.
+        QTRY_VERIFY_WITH_TIMEOUT((lastShown = meter_->LedArray[0]->Caption(), meter_->RowStale(0)),
+                                 5000);
+        QTest::qWait(300);
+        QCOMPARE(meter_->LedArray[0]->Caption(), lastShown);
+        QVERIFY(meter_->LedArray[0]->OnColor() != meter_->LedArray[1]->OnColor());
+        QVERIFY(!meter_->LedArray[0]->toolTip().isEmpty());
+        {
+            std::lock_guard lock(program_->instruments().mutex());
+            program_->instruments().meter(0).faults().silent = false;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!meter_->RowStale(0), 5000);
+        QCOMPARE(meter_->LedArray[0]->OnColor(), meter_->LedArray[1]->OnColor());
+    }
+
+    void storeFlagsAndScanPeriodsReachTheBench() {
+        Control<QCheckBox>(meter_, "CheckBox2")->setChecked(true);
+        Control<QComboBox>(meter_, "ComboBox2")->setCurrentIndex(4);
+        MeterChannelStates states{};
+        QTRY_VERIFY([&] {
+            program_->bench().RunAndWait([&](Bench& b) { states = b.meterScan().CkSel(); });
+            return states[1].store && states[1].scanPeriodIndex == 4;
+        }());
+    }
+
+    void closingTheWindowStopsReading() {
+        auto* sub = qobject_cast<QMdiSubWindow*>(meter_->parentWidget());
+        QVERIFY(sub);
+        sub->close();
+        QTRY_COMPARE(meter_->RDandStop->text(), QString("Stop"));
+        bool reading = true;
+        program_->bench().RunAndWait([&](Bench& b) { reading = b.meterScan().Reading(); });
+        QVERIFY(!reading);
+        QTest::qWait(200);  // a read in flight finishes
+        const int stopped = Requests(0);
+        QTest::qWait(500);
+        QCOMPARE(Requests(0), stopped);
+    }
+
+    void stepTablesHaveFortyEightNumberedStepsAndReachTheBench() {
+        Show("Fluke1");
+        auto* fluke = qobject_cast<gui::TFLUKE*>(program_->panel().Child("TFLUKE"));
+        QVERIFY(fluke);
+        QCOMPARE(fluke->windowTitle(), QString("FLUKE-5500"));
+        QTableWidget* grid = Control<QTableWidget>(fluke, "FlukeGd");
+        QCOMPARE(grid->rowCount(), 48);
+        QCOMPARE(grid->columnCount(), 3);
+        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("序號"));
+        QCOMPARE(grid->horizontalHeaderItem(1)->text(), QString("Step"));
+        QCOMPARE(grid->horizontalHeaderItem(2)->text(), QStringLiteral("輸入值"));
+        QCOMPARE(grid->columnWidth(0), 28);
+        QCOMPARE(grid->columnWidth(1), 30);
+        QCOMPARE(grid->size(), QSize(338, 622));
+        QCOMPARE(grid->item(47, 0)->text(), QString("48"));
+        QVERIFY(!(grid->item(0, 0)->flags() & Qt::ItemIsEditable));
+
+        grid->item(2, 1)->setText("1");
+        grid->item(2, 2)->setText("OUT 1 V");
+        StepRow row;
+        QTRY_VERIFY([&] {
+            program_->bench().RunAndWait([&](Bench& b) { row = b.flukeSteps().Step(3); });
+            return row.command == "OUT 1 V";
+        }());
+        QCOMPARE(row.active, std::string("1"));
+
+        fluke->INI(10);
+        QCOMPARE(grid->rowCount(), 10);
+        QCOMPARE(grid->item(9, 0)->text(), QString("10"));
+        QCOMPARE(grid->item(2, 2)->text(), QString("OUT 1 V"));  // kept
+        int steps = 0;
+        QTRY_VERIFY([&] {
+            program_->bench().RunAndWait([&](Bench& b) { steps = b.flukeSteps().StepCount(); });
+            return steps == 10;
+        }());
+
+        auto* power = qobject_cast<gui::TFPower*>(program_->panel().Child("TFPower"));
+        QVERIFY(power);
+        QCOMPARE(power->windowTitle(), QString("Power Supply"));
+        QCOMPARE(Control<QTableWidget>(power, "PowerGd")->rowCount(), 48);
+    }
+
+    void cleanupTestCase() { program_.reset(); }
+};
+
+DMM_QTEST(MeterWindowTest);
+
+}  // namespace dmm::test
+
+#include "meter_window_test.moc"
