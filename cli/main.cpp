@@ -83,6 +83,12 @@ int main(int argc, char** argv) {
             std::string error;
             return dmm::sim::ParseSimTone(text, error) ? std::string() : error;
         });
+    app.add_option("--sim-rx", options.simRx,
+                   "simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k)")
+        ->check([](const std::string& text) {
+            std::string error;
+            return dmm::sim::ParseSimResistor(text, error) ? std::string() : error;
+        });
     app.add_option("--sim-harmonics", options.simHarmonics,
                    "simulated bench: harmonics of its AC sources, dBc from the 2nd on (-60,-70)")
         ->check([](const std::string& text) {

@@ -33,6 +33,7 @@ struct GlobalOptions {
     bool trace = false;
     std::string simTone;       // --sim-tone PEAK_V,HZ[,NODE]
     std::string simHarmonics;  // --sim-harmonics DBC,DBC,...
+    std::string simRx;         // --sim-rx OHMS
     // The chip link's serial port (interface kind rs232).
     std::string com;
     int baud = 9600;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "sim/divider_network.h"
 #include "sim/switch_network.h"
 
 namespace dmm::sim {
@@ -79,7 +80,8 @@ int64_t ConverterState::CodeFor(double volts) const {
     return static_cast<int64_t>(std::clamp(std::round(x * fullScale), -fullScale, fullScale - 1));
 }
 
-DmmFrontEnd::DmmFrontEnd(const TChipModel& model) {
+DmmFrontEnd::DmmFrontEnd(const TChipModel& model)
+    : divider_(std::make_shared<DividerNetwork>(model)) {
     for (const char* name : kFields) {
         if (const TRegField* field = model.Field(name); field && field->IsDefined())
             fields_[name] = *field;
@@ -200,8 +202,11 @@ double DmmFrontEnd::SystemClockHz(const Memory& memory) const {
 ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes) const {
     ConverterState s;
     s.bits = 24;
-    s.inputVolts =
-        SelectedVolts("S_AD1IP", memory, nodes) - SelectedVolts("S_AD1IN", memory, nodes);
+    // The divider network, when set up for a measurement, decides what ADC1 reads.
+    const std::optional<double> divided = divider_->Adc1InputVolts(memory, nodes);
+    s.inputVolts = divided ? *divided
+                           : SelectedVolts("S_AD1IP", memory, nodes) -
+                                 SelectedVolts("S_AD1IN", memory, nodes);
     s.referenceVolts =
         (SelectedVolts("S_AD1RH", memory, nodes) - SelectedVolts("S_AD1RL", memory, nodes)) /
         TableGain("VRGNAD1", memory);
@@ -214,7 +219,7 @@ ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes)
     s.noiseCounts =
         Noise(s.gain, kAdc1InputNoiseVolts, s.referenceVolts, s.bits, kAdc1ModulatorNoise, osr);
     s.running = Field("ENAD_S", memory) != 0;
-    AddInputTones(s, "S_AD1IP", "S_AD1IN", memory, nodes);
+    if (!divided) AddInputTones(s, "S_AD1IP", "S_AD1IN", memory, nodes);
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -10,6 +11,10 @@
 
 #include "core/chip/chip_model.h"
 #include "sim/sim_chip.h"
+
+namespace dmm::sim {
+class DividerNetwork;
+}
 
 namespace dmm::sim {
 
@@ -39,6 +44,8 @@ struct AnalogNodes {
     double adc2Input = 0.25;
     double reference = 1.2;
     double supply = 3.0;
+    // The resistor on the ohmmeter's input (the divider network's unknown).
+    double externalOhms = 10000.0;
     // Converter noise; tests that check exact codes switch it off.
     bool noise = true;
     std::map<std::string, double, std::less<>> pinned;
@@ -129,6 +136,7 @@ class DmmFrontEnd {
 
     std::map<std::string, TRegField, std::less<>> fields_;
     std::map<std::string, Selector, std::less<>> selectors_;
+    std::shared_ptr<const DividerNetwork> divider_;
     std::map<std::string, std::vector<double>, std::less<>> gains_;
 };
 

@@ -76,8 +76,21 @@ std::optional<std::vector<double>> ParseHarmonics(std::string_view text, std::st
     return levels;
 }
 
+std::optional<double> ParseSimResistor(std::string_view text, std::string& error) {
+    double multiplier = 1.0;
+    if (!text.empty() && (text.back() == 'k' || text.back() == 'K')) multiplier = 1e3;
+    if (!text.empty() && text.back() == 'M') multiplier = 1e6;
+    if (multiplier != 1.0) text.remove_suffix(1);
+    const auto ohms = Number(text);
+    if (!ohms || *ohms <= 0) {
+        error = "a resistor is a positive number of ohms: 4700, 4.7k or 1.5M";
+        return std::nullopt;
+    }
+    return *ohms * multiplier;
+}
+
 bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::string& error) {
-    if (!options.tone && !options.harmonicsDbc) return true;
+    if (!options.tone && !options.harmonicsDbc && !options.externalOhms) return true;
     auto* chip = dynamic_cast<SimDmmChip*>(&bench.chip());
     if (!chip) {
         error = "the simulated chip has no analog inputs (its description is missing)";
@@ -87,6 +100,7 @@ bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::strin
     AnalogNodes& nodes = chip->nodes();
     if (options.harmonicsDbc) nodes.sourceHarmonicsDbc = *options.harmonicsDbc;
     if (options.tone) nodes.tones[options.tone->node] = options.tone->tone;
+    if (options.externalOhms) nodes.externalOhms = *options.externalOhms;
     return true;
 }
 

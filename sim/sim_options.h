@@ -23,6 +23,8 @@ struct SimBenchOptions {
     // The harmonic distortion of the simulated AC sources (the 2nd harmonic first, dBc):
     // every tone that has no harmonics of its own gets these.
     std::optional<std::vector<double>> harmonicsDbc;
+    // The resistor on the ohmmeter's input, ohms (10 kΩ unless given).
+    std::optional<double> externalOhms;
 };
 
 // "PEAK_VOLTS,HERTZ[,NODE]", e.g. "0.1,50" or "0.05,13.7,OP1O". Numbers are read
@@ -30,6 +32,10 @@ struct SimBenchOptions {
 std::optional<SimToneOption> ParseSimTone(std::string_view text, std::string& error);
 // "-60,-70,-80": levels in dBc, each at most 0.
 std::optional<std::vector<double>> ParseHarmonics(std::string_view text, std::string& error);
+
+// A resistance in ohms, "4700", "4.7k" or "1.5M"; positive. Empty, and why in error,
+// when the text is not one.
+std::optional<double> ParseSimResistor(std::string_view text, std::string& error);
 
 // Puts the options on the bench's chip. False (and why) when the chip is not the DMM
 // model, which alone has analog inputs.

@@ -18,7 +18,14 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
       switchTest_(core_, hooks, this),
       instruments_(core_.serial(), clock, hooks),
       instrumentThreads_(instruments_),
-      meterScan_(instrumentThreads_, this) {
+      meterScan_(instrumentThreads_, this),
+      resistorCalibration_(core_.chip(), up_, hooks, clock, this),
+      resistanceMeter_(core_.chip(), up_, hooks, clock,
+                       [this] { return resistorCalibration_.voltsPerCount; }, this),
+      calSets_(core_.chip(), up_, hooks, clock, core_.chipModel(), this) {
+    // A reading that waits for the chip gives up when the program closes.
+    resistorCalibration_.stopRequested = [this] { return shuttingDown_.load(); };
+    resistanceMeter_.stopRequested = resistorCalibration_.stopRequested;
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });

@@ -15,6 +15,7 @@
 #include "core/analog/pro_counter.h"
 #include "core/analog/switch_test.h"
 #include "core/analog/meter_scan.h"
+#include "core/calsets/calset_manager.h"
 #include "core/app/bench_core.h"
 #include "core/app/deliver_result.h"
 #include "core/app/ui_hooks.h"
@@ -23,6 +24,8 @@
 #include "core/link/processor_centre.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/capture_host.h"
+#include "core/measure/resistance_meter.h"
+#include "core/measure/resistor_calibration.h"
 
 namespace dmm {
 
@@ -102,6 +105,11 @@ class Bench : public QObject {
     InstrumentThreads& instrumentThreads() { return instrumentThreads_; }
     // The meter window's reading side (bench thread).
     MeterScan& meterScan() { return meterScan_; }
+    // The resistor and voltage calibration, the ohmmeter and the calibration sets
+    // (bench thread).
+    ResistorCalibration& resistorCalibration() { return resistorCalibration_; }
+    ResistanceMeter& resistanceMeter() { return resistanceMeter_; }
+    CalSetManager& calSets() { return calSets_; }
     // The calibrator's and the power supply's step tables as their windows last gave
     // them (bench thread).
     StepTable& flukeSteps() { return flukeSteps_; }
@@ -177,6 +185,9 @@ class Bench : public QObject {
     Instruments instruments_;
     InstrumentThreads instrumentThreads_;
     MeterScan meterScan_;
+    ResistorCalibration resistorCalibration_;
+    ResistanceMeter resistanceMeter_;
+    CalSetManager calSets_;
     StepTable flukeSteps_;
     StepTable powerSteps_;
     bool publishPending_ = false;

@@ -216,6 +216,14 @@ void ChipAccess::RefreshPanels() {
     for (auto& [order, handler] : refreshHandlers_) handler();
 }
 
+void ChipAccess::RefreshPanels(std::span<const PanelOrder> order) {
+    for (PanelOrder wanted : order) {
+        for (auto& [panel, handler] : refreshHandlers_) {
+            if (panel == wanted) handler();
+        }
+    }
+}
+
 bool ReadRamIntoImage(ChipAccess& chip) {
     if (!chip.ReadChip(0, kReadRamBytes)) return false;
     for (int i = 0; i < kReadRamBytes; ++i)

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ class ChipAccess {
     bool WriteRegister(uint16_t address, uint8_t value);
     void UpdateRegister(int address, uint8_t value);
     void RefreshPanels();
+    // Only the given panels, in the given order.
+    void RefreshPanels(std::span<const PanelOrder> order);
 
     // Panels (or their bench-side publishers) subscribe here; RefreshPanels calls them in
     // PanelOrder, whatever order they subscribed in.

@@ -1,5 +1,6 @@
 #include "core/link/processor_centre.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace dmm {
@@ -231,22 +232,26 @@ void TVz_UP::ResetResistance() {
     measurementAccumulator_ = 0.0;
 }
 
-// The range factor already scales the ratio into the unit of its display index, so the
-// format only chooses the digits and the unit text.
-QString TVz_UP::ResistanceText(double value, int displayIndex) {
+int TVz_UP::DisplayIndexOfRange(int range) {
+    return kRangeCount - 1 - std::clamp(range, 0, kRangeCount - 1);
+}
+
+QString TVz_UP::ResistanceText(double ohms, int displayIndex) {
+    const double kilo = ohms / 1e3;
+    const double mega = ohms / 1e6;
     switch (displayIndex) {
         case 1:
-            return QString::asprintf("%.4f K ohm", value);
+            return QString::asprintf("%.4f K ohm", kilo);
         case 2:
-            return QString::asprintf("%.3f K ohm", value);
+            return QString::asprintf("%.3f K ohm", kilo);
         case 3:
-            return QString::asprintf("%.2f K ohm", value);
+            return QString::asprintf("%.2f K ohm", kilo);
         case 4:
-            return QString::asprintf("%.4f M ohm", value);
+            return QString::asprintf("%.4f M ohm", mega);
         case 5:
-            return QString::asprintf("%.3f M ohm", value);
+            return QString::asprintf("%.3f M ohm", mega);
         default:
-            return QString::asprintf("%.2f ohm", value);
+            return QString::asprintf("%.2f ohm", ohms);
     }
 }
 
@@ -291,8 +296,11 @@ void TVz_UP::StepResistance(int32_t sample) {
         emit ResistanceDisplay(QStringLiteral("----"));
         return;
     }
-    emit ResistanceDisplay(ResistanceText(
-        ResistanceFactor * measurementAverage_ / referenceAverage_, ResistanceDisplayIndex));
+    const int range = std::clamp(ResistanceRange, 0, kRangeCount - 1);
+    emit ResistanceDisplay(
+        ResistanceText(RangeFactors[static_cast<size_t>(range)] * measurementAverage_ /
+                           referenceAverage_,
+                       DisplayIndexOfRange(range)));
 }
 
 }  // namespace dmm

@@ -32,8 +32,8 @@ inline constexpr char kIntfOffHint[] =
     "Live readings come while INTF reads the chip: click \"INTF\" in the menu bar";
 
 // Readers of the latest ADC1 and RMS values; each has its own new-value flag.
-enum class LiveConsumer : int { CalibrationSets = 0, Resistance = 1 };
-inline constexpr int kLiveConsumerCount = 2;
+enum class LiveConsumer : int { CalibrationSets = 0, Resistance = 1, ResistorCalibration = 2 };
+inline constexpr int kLiveConsumerCount = 3;
 
 // The live-reading switches a capture saves, clears and restores.
 struct LiveSwitches {
@@ -88,9 +88,18 @@ class TVz_UP : public QObject {
     int64_t Adc1Divisor = 65536;
     int64_t Adc2Divisor = 65536;
 
-    // Resistance display: the factor and number format of the selected display index.
-    double ResistanceFactor = 1.0;
-    int ResistanceDisplayIndex = 0;
+    // The ohmmeter's range factors ("50M" .. "500"), shared with the resistance window,
+    // and the range it selected last. The display shows factor x measurement / reference
+    // of that range in the unit of its magnitude: range 0 in megohms ("%.3f M ohm") down
+    // to range 5 in ohms ("%.2f ohm"), so the digits follow the range the user chose.
+    static constexpr int kRangeCount = 6;
+    static constexpr double kUncalibratedFactor = 100000.0;
+    std::array<double, kRangeCount> RangeFactors{
+        kUncalibratedFactor, kUncalibratedFactor, kUncalibratedFactor,
+        kUncalibratedFactor, kUncalibratedFactor, kUncalibratedFactor};
+    int ResistanceRange = 0;
+    // The format index of a range: 5 for range 0 ("%.3f M ohm") .. 0 for range 5.
+    static int DisplayIndexOfRange(int range);
     void ResetResistance();
     uint8_t ResistanceState() const { return resistanceState_; }
     double ReferenceAverage() const { return referenceAverage_; }
@@ -119,8 +128,9 @@ class TVz_UP : public QObject {
     bool Ad2Cho01Visible() const { return ad2Cho01Visible_; }
     bool AdpCho01Visible() const { return adpCho01Visible_; }
 
-    // Text of a resistance in the format of a display index (0 = "%.2f ohm").
-    static QString ResistanceText(double value, int displayIndex);
+    // Text of a resistance in ohms in the format of a display index (0 = "%.2f ohm",
+    // 1..3 kilohms, 4..5 megohms).
+    static QString ResistanceText(double ohms, int displayIndex);
 
   signals:
     void Connected();                             // run USBClient

@@ -77,10 +77,13 @@ int main(int argc, char** argv) {
     QCommandLineOption simHarmonicsOption(
         "sim-harmonics", "Simulated bench: harmonics of its AC sources, dBc from the 2nd on.",
         "DBC,...");
+    QCommandLineOption simRxOption(
+        "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
+        "OHMS");
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
                        fieldOption, delayOption, windowOnlyOption, simToneOption,
-                       simHarmonicsOption});
+                       simHarmonicsOption, simRxOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -112,6 +115,14 @@ int main(int argc, char** argv) {
             dmm::sim::ParseSimTone(parser.value(simToneOption).toStdString(), error);
         if (!options.simExtras.tone) {
             std::cerr << "dmmbench: --sim-tone: " << error << '\n';
+            return 2;
+        }
+    }
+    if (parser.isSet(simRxOption)) {
+        options.simExtras.externalOhms =
+            dmm::sim::ParseSimResistor(parser.value(simRxOption).toStdString(), error);
+        if (!options.simExtras.externalOhms) {
+            std::cerr << "dmmbench: --sim-rx: " << error << '\n';
             return 2;
         }
     }

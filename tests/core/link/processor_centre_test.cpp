@@ -228,7 +228,10 @@ TEST(Heartbeat, ResistanceCycleTakes14ResultsAndSwitchesTheDividerTwice) {
     ASSERT_TRUE(h.f.Open());
     h.up.SetIntfReading(true);
     h.up.ResistanceOn = true;
-    h.up.ResistanceFactor = 1000.0;
+    // The factor of the range the resistance window chose ("500": shown in ohms).
+    h.up.ResistanceRange = 5;
+    h.up.RangeFactors[5] = 1000.0;
+    h.up.RangeFactors[0] = 7.0;
     h.RaiseFlags(0x04);
 
     // Reference phase: 3 settling samples (ignored), then 4 samples averaging 100.

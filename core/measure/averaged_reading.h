@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <span>
+
+#include "core/app/ui_hooks.h"
+#include "core/link/chip_access.h"
+#include "core/link/clock.h"
+#include "core/link/processor_centre.h"
+#include "core/measure/divider_blocks.h"
+
+namespace dmm {
+
+// The mean of the samples without the largest and the smallest, rounded to the nearest
+// integer (ties to even). With sorted false the samples keep their order and the first
+// and last are the ones left out. Fewer than three samples give 0.
+double MeanWithoutExtremes(std::span<const double> samples, bool sorted = true);
+
+// A running mean over the latest value and the three before it, as the live displays
+// keep it.
+class FourSampleMean {
+  public:
+    double Next(double latest);
+    void Clear() { history_ = {}; }
+
+  private:
+    std::array<double, 3> history_{};
+};
+
+// Where an averaged reading gets its ADC1 results: the heartbeat, run by hand.
+struct ReadingSource {
+    TVz_UP& up;
+    UiHooks& hooks;
+    Clock& clock;
+    LiveConsumer consumer;
+    // Asked once per pass; true ends the reading as a failure (the program is closing).
+    std::function<bool()> stopRequested;
+};
+
+// Four fresh ADC1 results discarded, five kept, the middle three averaged and rounded.
+// The heartbeat's timer is off meanwhile (its tick runs here) and back on afterwards if
+// it ran; the INTF and ADC1 reading switches are left on. No result for 20 s fails.
+inline constexpr int kDiscardedReadings = 4;
+inline constexpr int kKeptReadings = 5;
+inline constexpr int64_t kReadingGapMs = 20000;
+std::optional<double> TakeAveragedReading(const ReadingSource& source);
+
+// Writes a divider block to chip addresses 30..50 in one transfer and, when it went
+// through, runs "Read RAM". False when the block was not written.
+bool WriteDividerBlock(ChipAccess& chip, const DividerBlock& block);
+
+}  // namespace dmm

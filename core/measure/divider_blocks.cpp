@@ -1,0 +1,106 @@
+#include "core/measure/divider_blocks.h"
+
+#include <algorithm>
+
+namespace dmm {
+namespace {
+
+constexpr size_t At(int address) {
+    return static_cast<size_t>(address - kDividerBlockAddress);
+}
+
+// What every calibration block shares (addresses 30..35, 37..41, 47, 48, 50).
+DividerBlock CalibrationBase() {
+    DividerBlock b{};
+    const uint8_t head[] = {0x04, 0x08, 0x00, 0x00, 0x17, 0x83};
+    std::copy(std::begin(head), std::end(head), b.begin());
+    const uint8_t middle[] = {0x54, 0x00, 0x0A, 0x39, 0x68};
+    std::copy(std::begin(middle), std::end(middle), b.begin() + At(37));
+    b[At(47)] = 0x00;
+    b[At(48)] = 0xC5;
+    b[At(50)] = 0x13;
+    return b;
+}
+
+struct CalibrationBytes {
+    uint8_t a36, a42, a43, a44, a45, a46, a49;
+};
+
+DividerBlock CalibrationBlock(const CalibrationBytes& v) {
+    DividerBlock b = CalibrationBase();
+    b[At(36)] = v.a36;
+    b[At(42)] = v.a42;
+    b[At(43)] = v.a43;
+    b[At(44)] = v.a44;
+    b[At(45)] = v.a45;
+    b[At(46)] = v.a46;
+    b[At(49)] = v.a49;
+    return b;
+}
+
+// The switch banks of steps 1..4: the reference resistor on P and D, the measured one on
+// F and S.
+constexpr uint8_t kStepReferenceBank[4] = {0x80, 0x20, 0x10, 0x08};
+constexpr uint8_t kStepTestBank[4] = {0x20, 0x10, 0x08, 0x04};
+constexpr uint8_t kRangeBank[4] = {0xA0, 0x90, 0x88, 0x84};
+constexpr uint8_t kRangeSense[4] = {0x20, 0x10, 0x08, 0x04};
+
+}  // namespace
+
+DividerBlock ResistorStepBlock(int step, StepReading reading) {
+    const auto k = static_cast<size_t>(std::clamp(step, 1, 4) - 1);
+    const uint8_t input = reading == StepReading::Reference ? 0x11 : 0x02;
+    return CalibrationBlock({input, kStepReferenceBank[k], kStepReferenceBank[k], kStepTestBank[k],
+                             kStepTestBank[k], 0x95, 0xDD});
+}
+
+DividerBlock VoltageCalibrationBlock() {
+    return CalibrationBlock({0x59, 0x80, 0x80, 0x20, 0x20, 0x95, 0xD0});
+}
+
+DividerBlock VoltmeterRangeBlock(int range) {
+    const auto r = static_cast<size_t>(std::clamp(range, 0, 3));
+    return CalibrationBlock({0x10, kRangeBank[r], 0x00, 0x00, kRangeSense[r], 0xB0, 0xD0});
+}
+
+const std::array<ResistanceRange, kResistanceRangeCount>& ResistanceRanges() {
+    static const std::array<ResistanceRange, kResistanceRangeCount> ranges = {{
+        {"B10M", "BC50M", "50M", "5M~50MΩ", "", "50MΩ", true, true, 0x58, 0x14, 0x00, 0x00, 0x01,
+         0x00, 0x86, 0xC1},
+        {"B1M", "BC5M", "5M", "500K~5MΩ", "", "5MΩ", false, true, 0x58, 0x14, 0x00, 0x00, 0x21,
+         0x00, 0x86, 0xC1},
+        {"B100K", "BC500K", "500K", "50K~500KΩ", "", "500KΩ", true, false, 0x58, 0x14, 0x00, 0x00,
+         0x11, 0x00, 0x86, 0xC1},
+        {"B10K", "BC50K", "50K", "5K~50KΩ", "100KΩ", "50KΩ", false, false, 0x58, 0x00, 0x92, 0x10,
+         0x00, 0x00, 0x94, 0xC2},
+        {"B1K", "BC5K", "5K", "500~5KΩ", "10KΩ", "5KΩ", false, false, 0x58, 0x00, 0x8A, 0x08, 0x00,
+         0x00, 0x94, 0xC2},
+        {"B100", "BC500", "500", "0~500Ω", "1KΩ", "500Ω", false, false, 0x58, 0x00, 0x86, 0x04,
+         0x00, 0x00, 0x94, 0xC2},
+    }};
+    return ranges;
+}
+
+DividerBlock ResistanceRangeBlock(int range) {
+    const ResistanceRange& r =
+        ResistanceRanges()[static_cast<size_t>(std::clamp(range, 0, kResistanceRangeCount - 1))];
+    DividerBlock b{};
+    const uint8_t head[] = {0x04, 0x08, 0x00, 0x00, 0x17, 0x83};
+    std::copy(std::begin(head), std::end(head), b.begin());
+    const uint8_t middle[] = {0x00, 0x0A, 0x39, 0x68};
+    std::copy(std::begin(middle), std::end(middle), b.begin() + At(38));
+    b[At(36)] = r.a36;
+    b[At(37)] = r.a37;
+    b[At(42)] = r.a42;
+    b[At(43)] = r.a43;
+    b[At(44)] = r.a44;
+    b[At(45)] = r.a45;
+    b[At(46)] = r.a46;
+    b[At(47)] = 0x00;
+    b[At(48)] = r.a48;
+    b[At(49)] = 0xD0;
+    b[At(50)] = 0x13;
+    return b;
+}
+
+}  // namespace dmm
