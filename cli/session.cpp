@@ -72,7 +72,8 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         if (!options.simTone.empty()) extras.tone = sim::ParseSimTone(options.simTone, error);
         if (!options.simHarmonics.empty())
             extras.harmonicsDbc = sim::ParseHarmonics(options.simHarmonics, error);
-        if (!options.simRx.empty()) extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
+        if (!options.simRx.empty())
+            extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();

@@ -48,6 +48,17 @@ shot analysis-tone.png --window-only --show TAnxADC --trigger USBScan \
   --sim-tone 0.5,50 --sim-harmonics -60,-70,-80 --field ENAD_S=1,S_AD1RL=2,AD1OSR=0,S_AD1IN=3 \
   --click TAnxADC/NPointIndex=5,TAnxADC/ENInterrupt,TAnxADC/ShowChart,TAnxADC/FTChange,TAnxADC/SpectrumWindow=2,TAnxADC/CatchADC1 \
   --delay-ms 7000
+# ADC1 converting against VREF - FB, chopped: "AUTO" measures the simulated divider resistors.
+shot resistor-calibration.png --window-only --show TRESCALA --trigger USBScan,Menu_ReadRAM,Menu_INTF \
+  --field ENAD_S=1,S_AD1RH=2,S_AD1RL=0,AD1CHO=1,AD1OSR=2 --click TRESCALA/PAUTO --delay-ms 6000
+# The "5K" range calibrated against the simulated 10 kΩ resistor (--sim-rx chooses another).
+shot resistance-measure.png --window-only --show TDMMResister \
+  --trigger USBScan,Menu_ReadRAM,Menu_INTF --field ENAD_S=1,S_AD1RH=2,S_AD1RL=0,AD1CHO=1,AD1OSR=2 \
+  --click TDMMResister/B1K,TDMMResister/BC5K --delay-ms 5000
+# A set saved from the chip's registers, selected, and its gain taken from SENSE - AGND.
+shot calibration-sets.png --window-only --show TSETDMM --trigger USBScan,Menu_ReadRAM,SETDMM1 \
+  --field ENAD_S=1,S_AD1RH=2,S_AD1RL=0,AD1CHO=1,AD1OSR=2,S_AD1IN=3 \
+  --click TSETDMM/Button1,TSETDMM/Panel1,TSETDMM/BSave --delay-ms 5000
 # The channel switch test after a run on the simulated RX405 (Special link): channels 1 to 3
 # on inputs AIN1, AIN4 and AIN6, 8 samples a step, 4 loops, from a step table of its own.
 switch_dir=$(mktemp -d)

@@ -47,7 +47,9 @@ std::optional<double> DividerNetwork::ResistorOf(uint8_t bits) {
 std::optional<double> DividerNetwork::Adc1InputVolts(const DmmFrontEnd::Memory& memory,
                                                      const AnalogNodes& nodes) const {
     if (selectorAddress_ < 0 || p_ < 0 || d_ < 0 || f_ < 0 || s_ < 0) return std::nullopt;
-    auto at = [&memory](int address) { return memory[static_cast<size_t>(address) % memory.size()]; };
+    auto at = [&memory](int address) {
+        return memory[static_cast<size_t>(address) % memory.size()];
+    };
     const uint8_t input = at(selectorAddress_);
     const uint8_t p = at(p_), d = at(d_), f = at(f_), s = at(s_);
     const double calibratorVolts = nodes.adc1Input;

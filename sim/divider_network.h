@@ -29,11 +29,11 @@ class DividerNetwork {
   public:
     explicit DividerNetwork(const TChipModel& model);
 
-    static constexpr double kReferenceOhms = 10.0e6;  // exact: the calibration starts here
-    static constexpr double k1MOhms = 1.0e6 * (1 + 0.0035);     // +0.35 %
-    static constexpr double k100KOhms = 1.0e5 * (1 - 0.0042);   // -0.42 %
-    static constexpr double k10KOhms = 1.0e4 * (1 + 0.0027);    // +0.27 %
-    static constexpr double k1KOhms = 1.0e3 * (1 - 0.0061);     // -0.61 %
+    static constexpr double kReferenceOhms = 10.0e6;           // exact: the calibration starts here
+    static constexpr double k1MOhms = 1.0e6 * (1 + 0.0035);    // +0.35 %
+    static constexpr double k100KOhms = 1.0e5 * (1 - 0.0042);  // -0.42 %
+    static constexpr double k10KOhms = 1.0e4 * (1 + 0.0027);   // +0.27 %
+    static constexpr double k1KOhms = 1.0e3 * (1 - 0.0061);    // -0.61 %
     static constexpr double kVoltageTapOhms = 8000.0;
     static constexpr double kCalibrationDriveVolts = 1.0;
     static constexpr double kHighOhmsDriveVolts = 0.2;

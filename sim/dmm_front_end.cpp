@@ -204,9 +204,9 @@ ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes)
     s.bits = 24;
     // The divider network, when set up for a measurement, decides what ADC1 reads.
     const std::optional<double> divided = divider_->Adc1InputVolts(memory, nodes);
-    s.inputVolts = divided ? *divided
-                           : SelectedVolts("S_AD1IP", memory, nodes) -
-                                 SelectedVolts("S_AD1IN", memory, nodes);
+    s.inputVolts =
+        divided ? *divided
+                : SelectedVolts("S_AD1IP", memory, nodes) - SelectedVolts("S_AD1IN", memory, nodes);
     s.referenceVolts =
         (SelectedVolts("S_AD1RH", memory, nodes) - SelectedVolts("S_AD1RL", memory, nodes)) /
         TableGain("VRGNAD1", memory);

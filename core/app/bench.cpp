@@ -20,8 +20,9 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
       instrumentThreads_(instruments_),
       meterScan_(instrumentThreads_, this),
       resistorCalibration_(core_.chip(), up_, hooks, clock, this),
-      resistanceMeter_(core_.chip(), up_, hooks, clock,
-                       [this] { return resistorCalibration_.voltsPerCount; }, this),
+      resistanceMeter_(
+          core_.chip(), up_, hooks, clock, [this] { return resistorCalibration_.voltsPerCount; },
+          this),
       calSets_(core_.chip(), up_, hooks, clock, core_.chipModel(), this) {
     // A reading that waits for the chip gives up when the program closes.
     resistorCalibration_.stopRequested = [this] { return shuttingDown_.load(); };

@@ -12,8 +12,8 @@ namespace {
 
 // The panels a set refreshes, in the order the chip's blocks depend on each other.
 constexpr PanelOrder kApplyRefreshOrder[] = {
-    PanelOrder::Ram,  PanelOrder::Register, PanelOrder::Adc2,   PanelOrder::Adc1,
-    PanelOrder::AdcClock, PanelOrder::Counter, PanelOrder::OpAmp, PanelOrder::SwitchNetwork};
+    PanelOrder::Ram,      PanelOrder::Register, PanelOrder::Adc2,  PanelOrder::Adc1,
+    PanelOrder::AdcClock, PanelOrder::Counter,  PanelOrder::OpAmp, PanelOrder::SwitchNetwork};
 constexpr int kSetWriteBytes = 63;  // addresses 0x00..0x3E
 constexpr uint16_t kClearedAfterSet = 0x1F;
 
@@ -21,7 +21,12 @@ constexpr uint16_t kClearedAfterSet = 0x1F;
 
 CalSetManager::CalSetManager(ChipAccess& chip, TVz_UP& up, UiHooks& hooks, Clock& clock,
                              const TChipModel& model, QObject* parent)
-    : QObject(parent), chip_(chip), up_(up), hooks_(hooks), clock_(clock), model_(model),
+    : QObject(parent),
+      chip_(chip),
+      up_(up),
+      hooks_(hooks),
+      clock_(clock),
+      model_(model),
       Timer1(this) {
     qRegisterMetaType<CalSetControls>();
     Timer1.setInterval(kTickMs);
@@ -66,7 +71,7 @@ void CalSetManager::ShowSlots() {
 
 void CalSetManager::DFoldersChange(const QString& folder) {
     folder_ = folder;
-    hooks_.SetStatusText(0, QStringLiteral("Destination Folders : ") + folder);
+    emit StatusShown(QStringLiteral("Destination Folders : ") + folder);
     captions_.fill(QString::fromLatin1(kNoFile));
     setCount_ = 0;
     // A scan only reads: the register image keeps mirroring the chip.
@@ -98,7 +103,7 @@ int CalSetManager::EntryCount() const {
 }
 
 bool CalSetManager::ApplySet(int slot, bool writeChip) {
-    hooks_.SetStatusText(0, QStringLiteral("Destination File : ") + SlotPath(slot));
+    emit StatusShown(QStringLiteral("Destination File : ") + SlotPath(slot));
     QFile file(SlotPath(slot));
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray bytes = file.readAll();
@@ -204,7 +209,8 @@ bool CalSetManager::Measure(bool gain, const CalSetControls& controls) {
     }
     up_.SetIntfReading(intfWasOn);
     const bool inTime = taken == n;
-    hooks_.SetStatusText(1, inTime ? QStringLiteral("Save  OK") : QStringLiteral("Save false!!!!!"));
+    hooks_.SetStatusText(1,
+                         inTime ? QStringLiteral("Save  OK") : QStringLiteral("Save false!!!!!"));
     lastMeans = {MeanWithoutExtremes(samples[0], inTime), MeanWithoutExtremes(samples[1], inTime)};
 
     ConfigSet figures = loaded_;
@@ -259,8 +265,8 @@ void CalSetManager::Timer1Timer() {
     const bool fresh = adcChoice_ == 0 ? up_.TakeNewAdc1(LiveConsumer::CalibrationSets)
                                        : up_.TakeNewRms(LiveConsumer::CalibrationSets);
     if (!fresh) return;
-    const double m = adcChoice_ == 0 ? adc1Mean_.Next(up_.LatestAdc1)
-                                     : rmsMean_.Next(up_.LatestRms);
+    const double m =
+        adcChoice_ == 0 ? adc1Mean_.Next(up_.LatestAdc1) : rmsMean_.Next(up_.LatestRms);
     lastDisplay = CalSetDisplayText(CalSetReading(adcChoice_, m, figures_), figures_);
     emit DisplayShown(lastDisplay, std::max(0, figures_.decimals));
 }

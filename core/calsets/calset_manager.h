@@ -75,6 +75,8 @@ class CalSetManager : public QObject {
     QString lastDisplay;
 
   signals:
+    // The window's own status bar (the folder, the file applied).
+    void StatusShown(const QString& text);
     void SlotsShown(const QStringList& captions, int selected);
     // The controls as the set read last gives them (and the two offsets).
     void ControlsLoaded(const dmm::CalSetControls& controls, double adc1Offset, double rmsOffset);

@@ -297,10 +297,9 @@ void TVz_UP::StepResistance(int32_t sample) {
         return;
     }
     const int range = std::clamp(ResistanceRange, 0, kRangeCount - 1);
-    emit ResistanceDisplay(
-        ResistanceText(RangeFactors[static_cast<size_t>(range)] * measurementAverage_ /
-                           referenceAverage_,
-                       DisplayIndexOfRange(range)));
+    emit ResistanceDisplay(ResistanceText(
+        RangeFactors[static_cast<size_t>(range)] * measurementAverage_ / referenceAverage_,
+        DisplayIndexOfRange(range)));
 }
 
 }  // namespace dmm

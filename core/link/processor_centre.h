@@ -94,9 +94,9 @@ class TVz_UP : public QObject {
     // to range 5 in ohms ("%.2f ohm"), so the digits follow the range the user chose.
     static constexpr int kRangeCount = 6;
     static constexpr double kUncalibratedFactor = 100000.0;
-    std::array<double, kRangeCount> RangeFactors{
-        kUncalibratedFactor, kUncalibratedFactor, kUncalibratedFactor,
-        kUncalibratedFactor, kUncalibratedFactor, kUncalibratedFactor};
+    std::array<double, kRangeCount> RangeFactors{kUncalibratedFactor, kUncalibratedFactor,
+                                                 kUncalibratedFactor, kUncalibratedFactor,
+                                                 kUncalibratedFactor, kUncalibratedFactor};
     int ResistanceRange = 0;
     // The format index of a range: 5 for range 0 ("%.3f M ohm") .. 0 for range 5.
     static int DisplayIndexOfRange(int range);

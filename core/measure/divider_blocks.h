@@ -30,11 +30,11 @@ inline constexpr int kResistanceRangeCount = 6;
 // A range of the ohmmeter: its button, caption, the label texts it sets and the bytes
 // of its block that differ from range to range.
 struct ResistanceRange {
-    const char* button;      // B10M .. B100
-    const char* calButton;   // BC50M .. BC500
-    const char* caption;     // "50M" .. "500"
-    const char* rangeLabel;  // LRx0 (ranges 0-2) or LRx1 (3-5) text
-    const char* referenceLabel;  // LRF text (ranges 3-5), "" otherwise
+    const char* button;           // B10M .. B100
+    const char* calButton;        // BC50M .. BC500
+    const char* caption;          // "50M" .. "500"
+    const char* rangeLabel;       // LRx0 (ranges 0-2) or LRx1 (3-5) text
+    const char* referenceLabel;   // LRF text (ranges 3-5), "" otherwise
     const char* calibrationName;  // in "Calibration 50MΩ ......."
     bool showPanel2;
     bool showPanel3;

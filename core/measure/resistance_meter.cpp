@@ -66,8 +66,8 @@ bool ResistanceMeter::CalibrateClick(int range, const QString& calibrationOhms) 
         currentFactor = factor;
         ok = true;
     }
-    hooks_.SetStatusText(1, ok ? QStringLiteral("Calibration OK!")
-                               : QStringLiteral("Calibration Fail!!!!!"));
+    hooks_.SetStatusText(
+        1, ok ? QStringLiteral("Calibration OK!") : QStringLiteral("Calibration Fail!!!!!"));
     emit CalibrationPressed(-1);
     return ok;
 }

@@ -14,9 +14,9 @@ constexpr const char* kReferenceLabel[] = {"ADC10M", "ADC1M1", "ADC100K1", "ADC1
 constexpr const char* kTestLabel[] = {"ADC1M0", "ADC100K0", "ADC10K0", "ADC1K"};
 constexpr const char* kResultLabel[] = {"R1M0", "R100K0", "R10K0", "R1K"};
 constexpr const char* kCopyLabel[] = {"R1M1", "R100K1", "R10K1", nullptr};
-constexpr const char* kAllLabels[] = {"ADC10M", "ADC1M0",   "ADC1M1", "ADC100K0", "ADC100K1",
+constexpr const char* kAllLabels[] = {"ADC10M",  "ADC1M0",  "ADC1M1", "ADC100K0", "ADC100K1",
                                       "ADC10K0", "ADC10K1", "ADC1K",  "R1M0",     "R1M1",
-                                      "R100K0", "R100K1",   "R10K0",  "R10K1",    "R1K"};
+                                      "R100K0",  "R100K1",  "R10K0",  "R10K1",    "R1K"};
 const QString kDashes = QStringLiteral("------");
 
 // Numbers typed into the window, read without the locale.
@@ -56,8 +56,8 @@ QString ResistorText(int step, double ohms) {
     }
 }
 
-ResistorCalibration::ResistorCalibration(ChipAccess& chip, TVz_UP& up, UiHooks& hooks,
-                                         Clock& clock, QObject* parent)
+ResistorCalibration::ResistorCalibration(ChipAccess& chip, TVz_UP& up, UiHooks& hooks, Clock& clock,
+                                         QObject* parent)
     : QObject(parent), chip_(chip), up_(up), hooks_(hooks), clock_(clock), Timer1(this) {
     qRegisterMetaType<VoltmeterFigure>();
     Timer1.setInterval(kTickMs);

@@ -1,5 +1,7 @@
 #include "gui/app/t_main_panel.h"
 
+#include "gui/calsets/t_setdmm.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -461,12 +463,14 @@ void TMainPanel::SLEEP1Click() {
 }
 
 void TMainPanel::SETDMM1Click() {
+    if (auto* sets = qobject_cast<TSETDMM*>(Child("TSETDMM"))) sets->OpenFromMenu();
     bench_.Post([](Bench& bench) {
         TVz_UP& up = bench.up();
         up.Adc1DisplayOn = true;
         up.Adc2DisplayOn = true;
         up.ResistanceOn = true;
         up.SetIntfReading(true);
+        bench.calSets().StartTimer();
     });
     ShowTool("TSETDMM");
 }

@@ -4,14 +4,17 @@
 #include "gui/analog/t_adf.h"
 #include "gui/analog/t_ads.h"
 #include "gui/analog/t_dmm_adc_clk_a.h"
+#include "gui/analog/t_meter.h"
 #include "gui/analog/t_mpn.h"
 #include "gui/analog/t_op.h"
 #include "gui/analog/t_pro_counter_a.h"
 #include "gui/analog/t_weight_cal.h"
-#include "gui/analog/t_meter.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/calsets/t_setdmm.h"
 #include "gui/instruments/step_table_window.h"
 #include "gui/measure/t_anx_adc.h"
+#include "gui/measure/t_dmm_resister.h"
+#include "gui/measure/t_rescala.h"
 #include "gui/views/t_vz_ram.h"
 #include "gui/views/t_vz_reg2.h"
 
@@ -34,6 +37,9 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     panel.SetChild("TFLUKE", new TFLUKE(bench));
     panel.SetChild("TFPower", new TFPower(bench));
     panel.SetChild("TMeter", new TMeter(bench));
+    panel.SetChild("TDMMResister", new TDMMResister(bench));
+    panel.SetChild("TSETDMM", new TSETDMM(bench));
+    panel.SetChild("TRESCALA", new TRESCALA(bench));
 }
 
 }  // namespace dmm::gui

@@ -46,7 +46,8 @@ class ScriptedDividerChip final : public sim::SimChip {
     void LoadAdc1() {
         const std::optional<int32_t> r = adc1 ? adc1(memory_[0x24], memory_[0x2A]) : std::nullopt;
         if (!r) return;
-        for (int i = 0; i < 3; ++i) memory_[static_cast<size_t>(i)] = static_cast<uint8_t>(*r >> (8 * i));
+        for (int i = 0; i < 3; ++i)
+            memory_[static_cast<size_t>(i)] = static_cast<uint8_t>(*r >> (8 * i));
         adc1Ready_ = true;
     }
     void LoadRms() {
@@ -100,8 +101,7 @@ struct TestApplication {
 
 // The scripted chip on the simulated board with a heartbeat that knows its flags.
 struct ScriptedDividerBench {
-    ScriptedDividerBench()
-        : f(std::make_unique<ScriptedDividerChip>()), up(f.core.chip(), hooks) {
+    ScriptedDividerBench() : f(std::make_unique<ScriptedDividerChip>()), up(f.core.chip(), hooks) {
         up.SetIntfReading(true);
         fields["SADC_IF"] = {0x14, 1, 2, 0, 1};
         fields["RMS_IF"] = {0x14, 1, 4, 0, 1};

@@ -48,6 +48,8 @@ struct ScriptedSets : test::ScriptedDividerBench {
         }
         QObject::connect(&sets, &CalSetManager::AverageTimesShown,
                          [this](const QString& t) { averageShown.push_back(t); });
+        QObject::connect(&sets, &CalSetManager::StatusShown,
+                         [this](const QString& t) { status = t; });
         QObject::connect(&sets, &CalSetManager::DisplayShown,
                          [this](const QString& t, int) { display.push_back(t); });
     }
@@ -57,6 +59,7 @@ struct ScriptedSets : test::ScriptedDividerBench {
     QTemporaryDir dir;
     std::vector<QString> averageShown;
     std::vector<QString> display;
+    QString status;
 };
 
 TEST(CalSetManager, ScanNamesTheSetsAndSaveRegisterWritesTheCountSlot) {
@@ -71,10 +74,11 @@ TEST(CalSetManager, ScanNamesTheSetsAndSaveRegisterWritesTheCountSlot) {
     EXPECT_EQ(s.sets.captions()[1], "one");
     EXPECT_EQ(s.sets.captions()[2], "NO FILE");
     EXPECT_EQ(s.sets.captions()[3], "three");
-    EXPECT_EQ(s.hooks.Last(0), "Destination Folders : " + s.dir.path());
+    EXPECT_EQ(s.status, "Destination Folders : " + s.dir.path());
     EXPECT_EQ(s.sets.selectedSlot(), -1);
 
-    for (int i = 0; i < 15; ++i) s.f.core.chip().SetRegImage(i < 10 ? 0x20 + i : 0x26 + i, 0x40 + i);
+    for (int i = 0; i < 15; ++i)
+        s.f.core.chip().SetRegImage(i < 10 ? 0x20 + i : 0x26 + i, 0x40 + i);
     CalSetControls controls;
     controls.name = "fresh";
     ASSERT_TRUE(s.sets.SaveRegister(controls));
@@ -221,6 +225,9 @@ TEST(CalSetManagerOnDemoChip, ApplyingASavedSetRestoresTheRegisters) {
     test::KeptUiHooks hooks;
     TVz_UP up(b.access(), hooks);
     CalSetManager sets(b.access(), up, hooks, b.f.clock, b.f.core.chipModel());
+    QString status;
+    QObject::connect(&sets, &CalSetManager::StatusShown,
+                     [&status](const QString& t) { status = t; });
     QTemporaryDir dir;
     sets.DFoldersChange(dir.path());
     b.Set("AD1GN", 2);
@@ -235,12 +242,13 @@ TEST(CalSetManagerOnDemoChip, ApplyingASavedSetRestoresTheRegisters) {
     ASSERT_NE(b.Get("AD1GN"), 2);
     std::vector<int> refreshed;
     for (PanelOrder p : {PanelOrder::Ram, PanelOrder::Adc1, PanelOrder::SwitchNetwork})
-        b.access().SubscribeRefresh(p, [&refreshed, p] { refreshed.push_back(static_cast<int>(p)); });
+        b.access().SubscribeRefresh(p,
+                                    [&refreshed, p] { refreshed.push_back(static_cast<int>(p)); });
     b.f.trace.Clear();
     sets.Panel1Click(0);
     EXPECT_EQ(b.Get("AD1GN"), 2);
     EXPECT_EQ(b.Get("S_AD1IP"), 7);
-    EXPECT_EQ(hooks.Last(0), "Destination File : " + sets.SlotPath(0));
+    EXPECT_EQ(status, "Destination File : " + sets.SlotPath(0));
     // One write of 0x00..0x3E carrying the image, then 0 to 0x1F.
     const std::vector<Bytes> sent = b.f.trace.Sent();
     ASSERT_GE(sent.size(), 2u);

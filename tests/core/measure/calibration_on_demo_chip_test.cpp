@@ -52,7 +52,8 @@ TEST(DemoChipCalibration, AutoRecoversEveryDividerResistor) {
     const double truth[] = {DividerNetwork::k1MOhms, DividerNetwork::k100KOhms,
                             DividerNetwork::k10KOhms, DividerNetwork::k1KOhms};
     for (int k = 0; k < 4; ++k) {
-        EXPECT_NEAR(d.cal.resistors[static_cast<size_t>(k)] / truth[k], 1.0, 0.001) << "step " << k + 1;
+        EXPECT_NEAR(d.cal.resistors[static_cast<size_t>(k)] / truth[k], 1.0, 0.001)
+            << "step " << k + 1;
         // The tolerances are large enough that the nominal value would fail.
         EXPECT_GT(std::abs(truth[k] / std::pow(10.0, 6 - k) - 1.0), 0.002);
     }

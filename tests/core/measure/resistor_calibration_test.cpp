@@ -152,8 +152,8 @@ TEST(ResistorCalibration, VoltageCalibrationSetsVoltsPerCountOrKeepsIt) {
     r.Queue({0, 0, 0, 0, 4000000, 4000000, 4000000, 4000000, 4000000});
     ASSERT_TRUE(r.cal.PCALVOLClick("0.30000"));
     EXPECT_DOUBLE_EQ(r.cal.voltsPerCount, 0.3 / 4000000);
-    EXPECT_EQ(r.hooks.Statuses(1), (std::vector<QString>{"Calibration voltage .......",
-                                                         "Calibration voltage OK !"}));
+    EXPECT_EQ(r.hooks.Statuses(1),
+              (std::vector<QString>{"Calibration voltage .......", "Calibration voltage OK !"}));
     EXPECT_EQ(r.DividerWrites().back(), Block(VoltageCalibrationBlock()));
     // A reading that never comes keeps the value.
     r.hooks.statuses.clear();
@@ -230,8 +230,8 @@ TEST(ResistanceMeter, CalibratedRangeScalesTheAverage) {
     ASSERT_TRUE(r.meter.CalibrateClick(4, "10000"));
     EXPECT_NEAR(r.up.RangeFactors[4], 20971.5175, 1e-4);
     EXPECT_NEAR(r.meter.currentFactor, 20971.5175, 1e-4);
-    EXPECT_EQ(r.hooks.Statuses(1), (std::vector<QString>{QStringLiteral("Calibration 5KΩ ......."),
-                                                         "Calibration OK!"}));
+    EXPECT_EQ(r.hooks.Statuses(1),
+              (std::vector<QString>{QStringLiteral("Calibration 5KΩ ......."), "Calibration OK!"}));
     r.Feed(2000000, 4);
     EXPECT_EQ(r.shown.back(), 5000);
     // The heartbeat's resistance display reads the same factor, in the range's unit.
