@@ -109,6 +109,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 }
 
 Session::~Session() {
+    sharedState.reset();
     // The instruments stay as the verbs left them: a script drives them step by step over
     // several runs.
     instruments_.reset();

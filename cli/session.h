@@ -80,6 +80,11 @@ class Session {
     // the text is empty; prints why and gives nullopt otherwise.
     std::optional<int> ComIndex(const std::string& text, InstrumentId instrument);
 
+    // State that verbs of one run share (the calibration verbs keep their figures here:
+    // "rescal auto volts 1V" measures the resistors the voltmeter then uses). Destroyed
+    // before the core it refers to.
+    std::shared_ptr<void> sharedState;
+
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
     // A failed chip operation: what failed, and why when the link knows more than that

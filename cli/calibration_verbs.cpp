@@ -1,0 +1,319 @@
+// Resistor and voltage calibration, the ohmmeter and the calibration sets from the command
+// line: rescal, volts, ohms, calset.
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/cli_ui_hooks.h"
+#include "cli/verb.h"
+#include "core/calsets/calset_manager.h"
+#include "core/measure/resistance_meter.h"
+#include "core/measure/resistor_calibration.h"
+
+namespace dmm::cli {
+namespace {
+
+constexpr int64_t kLiveGapMs = 20000;
+
+// Hooks that print as the command line does and answer a question as --yes says.
+class AnsweringHooks final : public UiHooks {
+  public:
+    explicit AnsweringHooks(std::ostream& err) : cli_(err) {}
+    void SetStatusText(int panel, const QString& text) override { cli_.SetStatusText(panel, text); }
+    void ShowGauge(bool visible) override { cli_.ShowGauge(visible); }
+    void SetGauge(int p, int m) override { cli_.SetGauge(p, m); }
+    void ShowMessage(const QString& text) override { cli_.ShowMessage(text); }
+    bool AskYesNo(const QString&) override { return yes; }
+    void ProcessPendingEvents() override { cli_.ProcessPendingEvents(); }
+    std::string Status(int panel) const { return cli_.Status(panel); }
+    bool yes = false;
+
+  private:
+    CliUiHooks cli_;
+};
+
+// The calibration objects of one dmmctl run, on the session's core, with a heartbeat of
+// their own run by hand.
+struct CalibrationState {
+    explicit CalibrationState(Session& s)
+        : application(QCoreApplication::instance()
+                          ? nullptr
+                          : std::make_unique<QCoreApplication>(argc, argv)),
+          hooks(s.err()),
+          up(s.core().chip(), hooks),
+          cal(s.core().chip(), up, hooks, s.core().clock()),
+          meter(s.core().chip(), up, hooks, s.core().clock(), [this] { return cal.voltsPerCount; }),
+          sets(s.core().chip(), up, hooks, s.core().clock(), s.core().chipModel()) {
+        up.FieldLookup = [&s](std::string_view name) { return s.core().chipModel().Field(name); };
+        up.SetIntfReading(true);
+    }
+    // The windows' timers of these objects are never run here, but Qt wants an
+    // application object before a timer is started or stopped.
+    int argc = 1;
+    char name[8] = "dmmctl";
+    char* argv[1] = {name};
+    std::unique_ptr<QCoreApplication> application;
+    AnsweringHooks hooks;
+    TVz_UP up;
+    ResistorCalibration cal;
+    ResistanceMeter meter;
+    CalSetManager sets;
+};
+
+// The run's calibration state, made with the chip and board ready; nullptr (said why)
+// when they are not.
+CalibrationState* Ready(Session& s) {
+    if (!s.EnsureChip() || !s.EnsureBoard()) return nullptr;
+    if (!s.sharedState) s.sharedState = std::make_shared<CalibrationState>(s);
+    auto* state = static_cast<CalibrationState*>(s.sharedState.get());
+    // The image is the chip's as it stands: a set saved from it must not carry bytes the
+    // run never read (an oscillator "off" that is on).
+    if (!ReadRamIntoImage(s.core().chip())) {
+        s.ChipFail("reading the chip's registers");
+        return nullptr;
+    }
+    // Every reading comes from ADC1: without it a procedure would only wait 20 s to fail.
+    const TRegField* enable = s.core().chipModel().Field("ENAD_S");
+    if (enable && enable->IsDefined() &&
+        enable->Extract(s.core().chip().GetRegImage(enable->registerIndex)) == 0) {
+        s.Fail("ADC1 is off (ENAD_S is 0): switch it on first, e.g. dmmctl field ENAD_S 1");
+        return nullptr;
+    }
+    return state;
+}
+
+// Runs the heartbeat and a live display's tick until count fresh values came; false when
+// a gap of 20 s came first.
+template <typename Tick>
+bool Live(Session& s, CalibrationState& c, int count, int& shown, Tick tick) {
+    Clock& clock = s.core().clock();
+    int64_t last = clock.NowMs();
+    while (shown < count) {
+        const int before = shown;
+        c.up.Timer1Timer();
+        tick();
+        if (shown != before) {
+            last = clock.NowMs();
+            continue;
+        }
+        if (clock.NowMs() - last > kLiveGapMs) return false;
+        clock.SleepMs(TVz_UP::kHeartbeatMs);
+    }
+    return true;
+}
+
+std::string Fixed(double value, int decimals) {
+    return QString::number(value, 'f', decimals).toStdString();
+}
+
+class RescalVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("what", what_, "auto (steps 1 to 4), or one step 1..4")
+            ->required()
+            ->check(CLI::IsMember({"auto", "1", "2", "3", "4"}));
+        app.add_option("--cal-volts", calVolts_,
+                       "then calibrate volts per count with this voltage on the input");
+    }
+    bool Run(Session& s) override {
+        CalibrationState* c = Ready(s);
+        if (!c) return false;
+        const bool ok =
+            what_ == "auto" ? c->cal.PAUTOClick() : c->cal.ResistorStep(std::stoi(what_));
+        const char* names[4] = {"R1M", "R100K", "R10K", "R1K"};
+        for (int k = 0; k < 4; ++k)
+            s.out() << names[k] << ' ' << Fixed(c->cal.resistors[static_cast<size_t>(k)], 3)
+                    << '\n';
+        if (!ok) return s.Fail(c->hooks.Status(1) + ": no ADC1 reading within 20 s");
+        if (!calVolts_.empty()) {
+            if (!c->cal.PCALVOLClick(QString::fromStdString(calVolts_)))
+                return s.Fail(c->hooks.Status(1));
+            s.out() << "volts per count "
+                    << QString::number(c->cal.voltsPerCount, 'g', 15).toStdString() << '\n';
+        }
+        return true;
+    }
+
+  private:
+    std::string what_;
+    std::string calVolts_;
+};
+
+class VoltsVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("range", range_, "1V, 10V, 100V or 1000V")
+            ->required()
+            ->check(CLI::IsMember({"1V", "10V", "100V", "1000V"}));
+        app.add_option("--count", count_, "readings to print (default 5)")
+            ->check(WholeNumberIn(1, 100000, "readings"));
+        app.add_option("--eptc", eptc_, "ohms subtracted from 10 MΩ in the range factor (8000)");
+    }
+    bool Run(Session& s) override {
+        CalibrationState* c = Ready(s);
+        if (!c) return false;
+        const int r = range_ == "1V" ? 0 : range_ == "10V" ? 1 : range_ == "100V" ? 2 : 3;
+        if (c->cal.resistors[static_cast<size_t>(r)] == 0.0)
+            s.err() << "dmmctl: the range resistor is not measured (run rescal auto first): "
+                       "the reading is 0\n";
+        if (!c->cal.SelectRange(r, QString::fromStdString(eptc_)))
+            return s.ChipFail("writing the range block");
+        c->cal.StopTimer();
+        int shown = 0;
+        const QMetaObject::Connection printing = QObject::connect(
+            &c->cal, &ResistorCalibration::VoltmeterShown, [&](const VoltmeterFigure& f) {
+                ++shown;
+                // The first three readings still average with the history before them.
+                if (shown > 3) s.out() << Fixed(c->cal.lastVolts, f.decimals) << " V\n";
+            });
+        const bool ok = Live(s, *c, count_ + 3, shown, [c] { c->cal.Timer1Timer(); });
+        QObject::disconnect(printing);
+        return ok || s.Fail("no ADC1 reading within 20 s");
+    }
+
+  private:
+    std::string range_;
+    int count_ = 5;
+    std::string eptc_ = "8000";
+};
+
+class OhmsVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("range", range_, "50M, 5M, 500K, 50K, 5K or 500")
+            ->required()
+            ->check(CLI::IsMember({"50M", "5M", "500K", "50K", "5K", "500"}));
+        app.add_option("--cal", cal_, "calibrate the range against this resistor (ohms) first");
+        app.add_option("--count", count_, "readings to print (default 5)")
+            ->check(WholeNumberIn(1, 100000, "readings"));
+    }
+    bool Run(Session& s) override {
+        CalibrationState* c = Ready(s);
+        if (!c) return false;
+        int range = 0;
+        for (int i = 0; i < kResistanceRangeCount; ++i) {
+            if (range_ == ResistanceRanges()[static_cast<size_t>(i)].caption) range = i;
+        }
+        if (!c->meter.RangeClick(range)) return s.ChipFail("writing the range block");
+        if (!cal_.empty()) {
+            if (!c->meter.CalibrateClick(range, QString::fromStdString(cal_)))
+                return s.Fail("Calibration Fail!!!!!: no ADC1 reading within 20 s");
+            s.out() << "factor " << Fixed(c->up.RangeFactors[static_cast<size_t>(range)], 4)
+                    << '\n';
+        }
+        int shown = 0;
+        const QMetaObject::Connection printing =
+            QObject::connect(&c->meter, &ResistanceMeter::ResistanceShown, [&](qint64 ohms) {
+                if (++shown > 3) s.out() << ohms << " ohm\n";
+            });
+        const bool ok = Live(s, *c, count_ + 3, shown, [c] { c->meter.Timer1Timer(); });
+        QObject::disconnect(printing);
+        return ok || s.Fail("no ADC1 reading within 20 s");
+    }
+
+  private:
+    std::string range_;
+    std::string cal_;
+    int count_ = 5;
+};
+
+class CalsetVerb final : public Verb {
+  public:
+    void Define(CLI::App& app) override {
+        app.add_option("action", action_, "list, apply N, offset N, gain N or save [N]")
+            ->required()
+            ->check(CLI::IsMember({"list", "apply", "offset", "gain", "save"}));
+        app.add_option("slot", slot_, "the set's slot, 0..9")->check(CLI::Range(0, 9));
+        app.add_option("--folder", folder_,
+                       "the folder of the sets (default: the bench directory)");
+        app.add_flag("--yes", yes_, "replace an existing set without asking");
+    }
+    bool Run(Session& s) override {
+        CalibrationState* c = Ready(s);
+        if (!c) return false;
+        const QString folder = QString::fromStdString(folder_.empty() ? s.benchDir() : folder_);
+        if (folder.isEmpty() || !QDir(folder).exists())
+            return s.Fail("no folder " + folder.toStdString() + " for the sets");
+        c->hooks.yes = yes_;
+        CalSetManager& sets = c->sets;
+        sets.DFoldersChange(folder);
+        if (action_ == "list") {
+            for (int n = 0; n < kConfigSetSlots; ++n)
+                s.out() << n << ' ' << sets.captions()[static_cast<size_t>(n)].toStdString()
+                        << '\n';
+            return true;
+        }
+        if (action_ != "save" && slot_ < 0)
+            return s.Fail("calset " + action_ + " needs a slot 0..9");
+        if (slot_ >= 0) {
+            if (sets.captions()[static_cast<size_t>(slot_)] == QLatin1String(kNoFile)) {
+                if (action_ != "save")
+                    return s.Fail("slot " + std::to_string(slot_) + " holds no set");
+            } else {
+                sets.Panel1Click(slot_);  // selects and applies the set
+            }
+        }
+        const std::string file = sets.SlotPath(std::max(slot_, 0)).toStdString();
+        if (action_ == "apply") {
+            s.out() << "applied " << sets.loaded().name.toStdString() << " (" << file << ")\n";
+            return true;
+        }
+        if (action_ == "save") {
+            if (!sets.SaveRegister(Controls(sets.loaded())))
+                return s.Fail(yes_ ? "the set was not written"
+                                   : "the set was not written (replacing one needs --yes)");
+            s.out() << "wrote slot " << sets.selectedSlot() << ": "
+                    << sets.SlotPath(sets.selectedSlot()).toStdString() << '\n';
+            return true;
+        }
+        const bool gain = action_ == "gain";
+        const bool inTime = sets.Measure(gain, Controls(sets.loaded()));
+        s.out() << (gain ? "gain" : "offset") << " ADC1 " << Fixed(sets.lastMeans[0], 0) << " RMS "
+                << Fixed(sets.lastMeans[1], 0) << '\n';
+        return inTime || s.Fail("Save false!!!!!: fewer samples than asked within 20 s (saved)");
+    }
+
+  private:
+    static CalSetControls Controls(const ConfigSet& set) {
+        CalSetControls c;
+        c.reference = set.reference;
+        c.unit = set.unit;
+        c.adcChoice = set.adcChoice;
+        c.averageTimes = QString::number(set.averageTimes);
+        c.name = set.name;
+        c.scale = set.scale;
+        c.cancelOffset = set.cancelOffset != 0;
+        return c;
+    }
+    std::string action_;
+    int slot_ = -1;
+    std::string folder_;
+    bool yes_ = false;
+};
+
+}  // namespace
+
+void AddCalibrationVerbs(std::vector<VerbInfo>& verbs) {
+    verbs.push_back({"rescal",
+                     "rescal auto|1..4 [--cal-volts V]: measure the divider resistors from the "
+                     "10 MOhm reference (prints R1M, R100K, R10K, R1K)",
+                     [] { return std::make_unique<RescalVerb>(); }});
+    verbs.push_back({"volts",
+                     "volts 1V|10V|100V|1000V [--count N] [--eptc OHMS]: the DC voltmeter on the "
+                     "measured divider",
+                     [] { return std::make_unique<VoltsVerb>(); }});
+    verbs.push_back({"ohms",
+                     "ohms 50M|5M|500K|50K|5K|500 [--cal OHMS] [--count N]: the ohmmeter, "
+                     "calibrated first against a known resistor",
+                     [] { return std::make_unique<OhmsVerb>(); }});
+    verbs.push_back({"calset",
+                     "calset list|apply N|offset N|gain N|save [N] [--folder DIR] [--yes]: the "
+                     "calibration sets VZCONFIG-0.txt..VZCONFIG-9.txt",
+                     [] { return std::make_unique<CalsetVerb>(); }});
+}
+
+}  // namespace dmm::cli
