@@ -263,7 +263,7 @@ class CalsetVerb final : public Verb {
             return true;
         }
         if (action_ == "save") {
-            if (!sets.SaveRegister(Controls(sets.loaded())))
+            if (!sets.SaveRegister(ControlsOf(sets.loaded())))
                 return s.Fail(yes_ ? "the set was not written"
                                    : "the set was not written (replacing one needs --yes)");
             s.out() << "wrote slot " << sets.selectedSlot() << ": "
@@ -271,24 +271,13 @@ class CalsetVerb final : public Verb {
             return true;
         }
         const bool gain = action_ == "gain";
-        const bool inTime = sets.Measure(gain, Controls(sets.loaded()));
+        const bool inTime = sets.Measure(gain, ControlsOf(sets.loaded()));
         s.out() << (gain ? "gain" : "offset") << " ADC1 " << Fixed(sets.lastMeans[0], 0) << " RMS "
                 << Fixed(sets.lastMeans[1], 0) << '\n';
         return inTime || s.Fail("Save false!!!!!: fewer samples than asked within 20 s (saved)");
     }
 
   private:
-    static CalSetControls Controls(const ConfigSet& set) {
-        CalSetControls c;
-        c.reference = set.reference;
-        c.unit = set.unit;
-        c.adcChoice = set.adcChoice;
-        c.averageTimes = QString::number(set.averageTimes);
-        c.name = set.name;
-        c.scale = set.scale;
-        c.cancelOffset = set.cancelOffset != 0;
-        return c;
-    }
     std::string action_;
     int slot_ = -1;
     std::string folder_;

@@ -48,9 +48,7 @@ std::optional<ConfigSet> CalSetManager::ReadSlot(int slot) const {
     return ReadConfigSet(file.readAll());
 }
 
-void CalSetManager::Loaded(const ConfigSet& set) {
-    loaded_ = set;
-    figures_ = FiguresOf(set);
+CalSetControls ControlsOf(const ConfigSet& set) {
     CalSetControls c;
     c.reference = set.reference;
     c.unit = set.unit;
@@ -59,8 +57,14 @@ void CalSetManager::Loaded(const ConfigSet& set) {
     c.name = set.name;
     c.scale = set.scale;
     c.cancelOffset = set.cancelOffset != 0;
+    return c;
+}
+
+void CalSetManager::Loaded(const ConfigSet& set) {
+    loaded_ = set;
+    figures_ = FiguresOf(set);
     adcChoice_ = set.adcChoice;
-    emit ControlsLoaded(c, set.adc1Offset, set.rmsOffset);
+    emit ControlsLoaded(ControlsOf(set), set.adc1Offset, set.rmsOffset);
 }
 
 void CalSetManager::ShowSlots() {

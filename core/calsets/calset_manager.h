@@ -29,6 +29,9 @@ struct CalSetControls {
     bool cancelOffset = false;                    // Canceloffset
 };
 
+// The entries as a set gives them.
+CalSetControls ControlsOf(const ConfigSet& set);
+
 inline constexpr char kNoFile[] = "NO FILE";
 
 // The calibration set manager (the bench side of "SETDMM"): up to ten sets in one folder,

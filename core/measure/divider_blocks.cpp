@@ -1,24 +1,23 @@
 #include "core/measure/divider_blocks.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <initializer_list>
 
 namespace dmm {
 namespace {
 
-constexpr size_t At(int address) {
-    return static_cast<size_t>(address - kDividerBlockAddress);
+// Bytes placed from a chip address on.
+void Put(DividerBlock& b, int address, std::initializer_list<uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(),
+              b.begin() + static_cast<std::ptrdiff_t>(address - kDividerBlockAddress));
 }
 
-// What every calibration block shares (addresses 30..35, 37..41, 47, 48, 50).
-DividerBlock CalibrationBase() {
+// What every block shares: addresses 30..35 and 50.
+DividerBlock Head() {
     DividerBlock b{};
-    const uint8_t head[] = {0x04, 0x08, 0x00, 0x00, 0x17, 0x83};
-    std::copy(std::begin(head), std::end(head), b.begin());
-    const uint8_t middle[] = {0x54, 0x00, 0x0A, 0x39, 0x68};
-    std::copy(std::begin(middle), std::end(middle), b.begin() + At(37));
-    b[At(47)] = 0x00;
-    b[At(48)] = 0xC5;
-    b[At(50)] = 0x13;
+    Put(b, 30, {0x04, 0x08, 0x00, 0x00, 0x17, 0x83});
+    Put(b, 50, {0x13});
     return b;
 }
 
@@ -26,15 +25,11 @@ struct CalibrationBytes {
     uint8_t a36, a42, a43, a44, a45, a46, a49;
 };
 
+// The calibration blocks also share 37..41, 47 and 48.
 DividerBlock CalibrationBlock(const CalibrationBytes& v) {
-    DividerBlock b = CalibrationBase();
-    b[At(36)] = v.a36;
-    b[At(42)] = v.a42;
-    b[At(43)] = v.a43;
-    b[At(44)] = v.a44;
-    b[At(45)] = v.a45;
-    b[At(46)] = v.a46;
-    b[At(49)] = v.a49;
+    DividerBlock b = Head();
+    Put(b, 36, {v.a36, 0x54, 0x00, 0x0A, 0x39, 0x68});
+    Put(b, 42, {v.a42, v.a43, v.a44, v.a45, v.a46, 0x00, 0xC5, v.a49});
     return b;
 }
 
@@ -84,22 +79,10 @@ const std::array<ResistanceRange, kResistanceRangeCount>& ResistanceRanges() {
 DividerBlock ResistanceRangeBlock(int range) {
     const ResistanceRange& r =
         ResistanceRanges()[static_cast<size_t>(std::clamp(range, 0, kResistanceRangeCount - 1))];
-    DividerBlock b{};
-    const uint8_t head[] = {0x04, 0x08, 0x00, 0x00, 0x17, 0x83};
-    std::copy(std::begin(head), std::end(head), b.begin());
-    const uint8_t middle[] = {0x00, 0x0A, 0x39, 0x68};
-    std::copy(std::begin(middle), std::end(middle), b.begin() + At(38));
-    b[At(36)] = r.a36;
-    b[At(37)] = r.a37;
-    b[At(42)] = r.a42;
-    b[At(43)] = r.a43;
-    b[At(44)] = r.a44;
-    b[At(45)] = r.a45;
-    b[At(46)] = r.a46;
-    b[At(47)] = 0x00;
-    b[At(48)] = r.a48;
-    b[At(49)] = 0xD0;
-    b[At(50)] = 0x13;
+    // The ohmmeter's blocks share 38..41, 47 and 49.
+    DividerBlock b = Head();
+    Put(b, 36, {r.a36, r.a37, 0x00, 0x0A, 0x39, 0x68});
+    Put(b, 42, {r.a42, r.a43, r.a44, r.a45, r.a46, 0x00, r.a48, 0xD0});
     return b;
 }
 
