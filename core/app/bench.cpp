@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "core/app/bench_settings.h"
 #include "core/chip/chip_loader.h"
 #include "core/measure/capture_chip_layout.h"
 
@@ -70,6 +71,36 @@ QString Bench::SelectedChipName() {
     const size_t index = core_.target().chipIndex;
     return index < selector.texts.size() ? QString::fromStdString(selector.texts[index])
                                          : QString();
+}
+
+int Bench::ApplySettings(const VzAdcConfig& config) {
+    ApplyBenchSettings(core_, config);
+    // The analysis scale's bit count depends on the interface kind.
+    analysis_.TXScaleChange();
+    const int loaded = LoadSelectedChip();
+    switch (core_.target().interfaceKind) {
+        case InterfaceKind::RS232:
+            OpenChipPort();
+            break;
+        case InterfaceKind::Parallel:
+            InitParallelPort();
+            break;
+        default:
+            break;
+    }
+    return loaded;
+}
+
+void Bench::TakeSettings(VzAdcConfig& config) {
+    TakeBenchSettings(core_, config);
+}
+
+bool Bench::OpenChipPort() {
+    return core_.chipPort().OpenChipPort(core_.target(), hooks_);
+}
+
+bool Bench::InitParallelPort() {
+    return core_.parallel().ParInit();
 }
 
 void Bench::PublishChipModel() {

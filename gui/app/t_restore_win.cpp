@@ -112,6 +112,12 @@ void TRestoreWin::Apply() {
         const WindowPlacement* e = w ? FindPlacement(entries_, name) : nullptr;
         if (!e) continue;
         const bool sizeable = Sizeable(*w);
+        if (w->isWindow()) {
+            // A dialog of its own is placed on the screen, beside the main window.
+            w->setGeometry(RestoredBounds(*e, w->size(), sizeable, screen));
+            if (AutoShow && e->visible) main_.ShowChild(w, info.slot, true);
+            continue;
+        }
         const QRect bounds = RestoredBounds(*e, w->size(), sizeable, area);
         // A window of fixed size keeps its designed size: only its place comes back.
         main_.PlaceChild(w, sizeable ? bounds : QRect(bounds.topLeft(), QSize()));

@@ -10,6 +10,7 @@
 #include "gui/analog/t_weight_cal.h"
 #include "gui/analog/t_meter.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/chip/t_option.h"
 #include "gui/instruments/step_table_window.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/views/t_vz_ram.h"
@@ -21,6 +22,7 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
     // Windows that repaint from each published register image do so in the order they
     // are made: the RAM and register panels, then the analog panels, the clock panel first.
+    panel.SetChild("TOption", new TOption(bench, &panel));
     panel.SetChild("TVz_RAM", new TVz_RAM(bench));
     panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
     panel.SetChild("TDMMADCCLKA", new TDMMADCCLKA(bench));

@@ -40,6 +40,8 @@ class TVz_Reg2 : public QWidget {
     // First and end index of the current page within the bit-register list.
     std::pair<int, int> rkrr() const;
     int CurrentPage() const { return page_; }
+    // Shows a page (0 to 3) as its tab would.
+    void SelectPage(int page) { PageClick(page >= 0 && page < 4 ? page : 0); }
     const RegisterPanelState& state() const { return state_; }
 
     // Status strip.
