@@ -12,12 +12,12 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/analog/meter_scan.h"
 #include "core/analog/pro_counter.h"
 #include "core/analog/switch_test.h"
-#include "core/analog/meter_scan.h"
 #include "core/app/bench_core.h"
-#include "core/app/settings_file.h"
 #include "core/app/deliver_result.h"
+#include "core/app/settings_file.h"
 #include "core/app/ui_hooks.h"
 #include "core/instruments/instrument_threads.h"
 #include "core/instruments/step_table.h"

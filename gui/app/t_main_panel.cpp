@@ -368,8 +368,8 @@ void TMainPanel::FormActivate() {
     RestoreWin1->Load(bench_.benchDir);
     if (!bench_.benchDir.isEmpty()) LoadConfig(SettingsFilePath(bench_.benchDir));
     // Captures shorter than 256 samples are not kept from one run to the next.
-    if (auto* points = Child("TAnxADC") ? Child("TAnxADC")->findChild<QComboBox*>("NPointIndex")
-                                        : nullptr) {
+    if (auto* points =
+            Child("TAnxADC") ? Child("TAnxADC")->findChild<QComboBox*>("NPointIndex") : nullptr) {
         const int index = StartupSamplePointIndex(points->currentIndex());
         if (index != points->currentIndex()) points->setCurrentIndex(index);
     }

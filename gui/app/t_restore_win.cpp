@@ -61,8 +61,8 @@ WindowPlacement TRestoreWin::PlacementOf(const QString& name, QWidget* window) c
     if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) frame = sub;
     WindowPlacement e;
     e.name = name;
-    const QRect r = frame->isMaximized() || frame->isMinimized() ? frame->normalGeometry()
-                                                                 : frame->geometry();
+    const QRect r =
+        frame->isMaximized() || frame->isMinimized() ? frame->normalGeometry() : frame->geometry();
     const QRect bounds = r.isValid() ? r : frame->geometry();
     e.left = bounds.left();
     e.top = bounds.top();

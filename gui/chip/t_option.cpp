@@ -107,7 +107,8 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
     addRow(2, QStringLiteral("Baud"), "TXBaud", TXBaud, bauds);
     addRow(3, QStringLiteral("Parity"), "TXParity", TXParity, kParityItems);
     QStringList lpt;
-    for (std::string_view text : kLptItemTexts) lpt << QString::fromLatin1(text.data(), text.size());
+    for (std::string_view text : kLptItemTexts)
+        lpt << QString::fromLatin1(text.data(), text.size());
     addRow(4, QStringLiteral("LPT Address"), "CLPT", CLPT, lpt);
     // An address may be typed; one that matches no item means LPT1.
     CLPT->setEditable(true);
@@ -135,22 +136,26 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
         instrumentControls_.push_back(label);
     };
     auto instrumentRow = [&](QComboBox*& combo, const QString& comName, QPushButton*& button,
-                             const QString& buttonName) {
+                             const QString& buttonName, QLabel*& state, const QString& stateName) {
         auto* row = new QHBoxLayout;
         combo = ComSelector(comName);
         button = SelectButton(buttonName);
+        state = NamedLabel(stateName, tr("not selected"), this);
+        state->setMinimumWidth(220);
         row->addWidget(combo, 1);
         row->addWidget(button);
+        row->addWidget(state);
         layout->addLayout(row);
-        instrumentControls_.push_back(combo);
-        instrumentControls_.push_back(button);
+        for (QWidget* w : std::initializer_list<QWidget*>{combo, button, state})
+            instrumentControls_.push_back(w);
     };
     section("Label8", QStringLiteral("======================Fluke5500==================="));
-    instrumentRow(FlukeCOM, "FlukeCOM", FlukeSelect, "FlukeSelect");
+    instrumentRow(FlukeCOM, "FlukeCOM", FlukeSelect, "FlukeSelect", FlukeState, "FlukeState");
     section("Label13", QStringLiteral("======================Power Supply================="));
-    instrumentRow(PowerCOM, "PowerCOM", PowerSelect, "PowerSelect");
+    instrumentRow(PowerCOM, "PowerCOM", PowerSelect, "PowerSelect", PowerState, "PowerState");
     section("Label6", QStringLiteral("======================Chamber================="));
-    instrumentRow(ChamberCOM, "ChamberCOM", ChamberSelect, "ChamberSelect");
+    instrumentRow(ChamberCOM, "ChamberCOM", ChamberSelect, "ChamberSelect", ChamberState,
+                  "ChamberState");
     section("Label9", QStringLiteral("======================BryMen======================"));
     auto* meterRow = new QHBoxLayout;
     QLabel* meterChannel = NamedLabel("Label12", QStringLiteral("Select Channel "), this);
@@ -281,9 +286,11 @@ void TOption::PhotoClick() {
     bench_.Post([on](Bench& bench) { bench.chip().Photo = on; });
 }
 
-void TOption::RunIdentification(QPushButton* button, const QString& instrument, int id,
-                                int comIndex) {
+void TOption::RunIdentification(QPushButton* button, QLabel* state, const QString& instrument,
+                                int id, int comIndex) {
     button->setEnabled(false);
+    const QString port = QString::fromStdString(ComPortName(comIndex));
+    state->setText(tr("trying %1 ...").arg(port));
     bench_.instrumentThreads().Call(
         static_cast<InstrumentId>(id),
         [id, comIndex](Instruments& instruments) {
@@ -297,25 +304,26 @@ void TOption::RunIdentification(QPushButton* button, const QString& instrument, 
             }
         },
         this,
-        [this, button, instrument](bool ok) {
+        [this, button, state, instrument, port](bool ok) {
             button->setEnabled(true);
+            state->setText(ok ? tr("identified on %1").arg(port) : tr("not found on %1").arg(port));
             emit Identified(instrument, ok);
         });
 }
 
 void TOption::FlukeSelectClick() {
-    RunIdentification(FlukeSelect, "Fluke", static_cast<int>(InstrumentId::Calibrator),
+    RunIdentification(FlukeSelect, FlukeState, "Fluke", static_cast<int>(InstrumentId::Calibrator),
                       FlukeCOM->currentIndex());
 }
 
 void TOption::PowerSelectClick() {
-    RunIdentification(PowerSelect, "Power Supply", static_cast<int>(InstrumentId::PowerSupply),
-                      PowerCOM->currentIndex());
+    RunIdentification(PowerSelect, PowerState, "Power Supply",
+                      static_cast<int>(InstrumentId::PowerSupply), PowerCOM->currentIndex());
 }
 
 void TOption::ChamberSelectClick() {
-    RunIdentification(ChamberSelect, "Chamber", static_cast<int>(InstrumentId::Chamber),
-                      ChamberCOM->currentIndex());
+    RunIdentification(ChamberSelect, ChamberState, "Chamber",
+                      static_cast<int>(InstrumentId::Chamber), ChamberCOM->currentIndex());
 }
 
 void TOption::BryMemButtomClick() {
@@ -338,14 +346,12 @@ void TOption::Open() {
 }
 
 void TOption::ChennalComChange() {
-    bench_.Call(
-        BenchChoice, this,
-        [this](const SetupChoice& choice) {
-            Show(choice);
-            SelLPTChange();
-            bench_.Post([](Bench& bench) { bench.LoadSelectedChip(); });
-            emit Restored();
-        });
+    bench_.Call(BenchChoice, this, [this](const SetupChoice& choice) {
+        Show(choice);
+        SelLPTChange();
+        bench_.Post([](Bench& bench) { bench.LoadSelectedChip(); });
+        emit Restored();
+    });
 }
 
 void TOption::BryMemChannelChange() {
@@ -360,7 +366,8 @@ void TOption::BtCloseClick() {
 
 void TOption::hideEvent(QHideEvent* event) {
     // However the dialog goes away, a parallel link is made ready at the chosen address.
-    if (!event->spontaneous() && SelLPT->currentIndex() == static_cast<int>(InterfaceKind::Parallel))
+    if (!event->spontaneous() &&
+        SelLPT->currentIndex() == static_cast<int>(InterfaceKind::Parallel))
         bench_.Post([](Bench& bench) { bench.InitParallelPort(); });
     QDialog::hideEvent(event);
 }

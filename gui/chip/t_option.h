@@ -68,6 +68,10 @@ class TOption : public QDialog {
     QComboBox* BryMemCom;
     QPushButton* BryMemButtom;
     QPushButton* BtClose;
+    // Beside each Select button: how the last identification of that instrument ended.
+    QLabel* FlukeState;
+    QLabel* PowerState;
+    QLabel* ChamberState;
 
     // Handlers, by the controls they belong to.
     void CbSeluPChange();
@@ -97,8 +101,8 @@ class TOption : public QDialog {
     void ChipModelLoaded(const std::shared_ptr<const TChipModel>& model);
     QComboBox* ComSelector(const QString& name);
     QPushButton* SelectButton(const QString& name);
-    void RunIdentification(QPushButton* button, const QString& instrument, int instrumentId,
-                           int comIndex);
+    void RunIdentification(QPushButton* button, QLabel* state, const QString& instrument,
+                           int instrumentId, int comIndex);
 
     Bench& bench_;
     // The instrument sections and the channel selector that a chip without bench
