@@ -325,7 +325,7 @@ void TMainPanel::SelectChildComboItem(const QString& className, const QString& c
 void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
     if (!form) return;
     // A dialog of its own (the setup dialog) stays a window beside the frame.
-    if (form->isWindow() && form->parentWidget() == this) {
+    if (StandsAlone(form)) {
         if (slot >= 0 && slot < kPlacementSlotCount)
             slots_[static_cast<size_t>(slot)] = form->geometry();
         form->setVisible(show);
@@ -467,6 +467,12 @@ void TMainPanel::ChipModelLoaded(const std::shared_ptr<const TChipModel>& model)
 
 void TMainPanel::USBClient(const QString& name) {
     if (auto* option = qobject_cast<TOption*>(Child("TOption"))) option->ChennalComChange();
+    // The captions follow the description that handler loads again (its own caption
+    // arrives first).
+    bench_.Call([](Bench&) {}, this, [this, name] { ShowChipName(name); });
+}
+
+void TMainPanel::ShowChipName(const QString& name) {
     if (QWidget* ram = Child("TVz_RAM")) ram->setWindowTitle(QStringLiteral("記憶體 - ") + name);
     if (QWidget* reg = Child("TVz_Reg2")) reg->setWindowTitle(QStringLiteral("暫存器 - ") + name);
     if (QWidget* adc = Child("TAnxADC"))

@@ -33,6 +33,11 @@ class TMainPanel : public QMainWindow {
 
     // Places a child window in the main frame (show) or detaches and hides it.
     void ShowChild(QWidget* form, int slot, bool show);
+    // A dialog of the main window's own (the setup dialog): it stays a window beside the
+    // frame instead of being placed in it.
+    bool StandsAlone(const QWidget* form) const {
+        return form && form->isWindow() && form->parentWidget() == this;
+    }
     // Gives a child window its frame's place and size in the main window, shown or not
     // (only its place when the size is empty).
     void PlaceChild(QWidget* form, const QRect& frame);
@@ -89,6 +94,7 @@ class TMainPanel : public QMainWindow {
     QMdiSubWindow* Attach(QWidget* form, const QRect& bounds);
     void FormClose();
     void ChipModelLoaded(const std::shared_ptr<const TChipModel>& model);
+    void ShowChipName(const QString& name);
 
     // Menu handlers.
     void USBScanClick();

@@ -112,7 +112,7 @@ void TRestoreWin::Apply() {
         const WindowPlacement* e = w ? FindPlacement(entries_, name) : nullptr;
         if (!e) continue;
         const bool sizeable = Sizeable(*w);
-        if (w->isWindow()) {
+        if (main_.StandsAlone(w)) {
             // A dialog of its own is placed on the screen, beside the main window.
             w->setGeometry(RestoredBounds(*e, w->size(), sizeable, screen));
             if (AutoShow && e->visible) main_.ShowChild(w, info.slot, true);

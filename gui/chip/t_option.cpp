@@ -346,12 +346,19 @@ void TOption::Open() {
 }
 
 void TOption::ChennalComChange() {
-    bench_.Call(BenchChoice, this, [this](const SetupChoice& choice) {
-        Show(choice);
-        SelLPTChange();
-        bench_.Post([](Bench& bench) { bench.LoadSelectedChip(); });
-        emit Restored();
-    });
+    // The description is loaded again in the same bench action, so that whatever is
+    // posted after this handler finds it loaded (and its captions already shown).
+    bench_.Call(
+        [](Bench& bench) {
+            bench.LoadSelectedChip();
+            return BenchChoice(bench);
+        },
+        this,
+        [this](const SetupChoice& choice) {
+            Show(choice);
+            SelLPTChange();
+            emit Restored();
+        });
 }
 
 void TOption::BryMemChannelChange() {
