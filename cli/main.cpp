@@ -72,9 +72,12 @@ int main(int argc, char** argv) {
                 return "must be 0x378, 0x278 or 0x3BC, not " + text;
             },
             "0x378|0x278|0x3BC"));
-    app.add_flag("--photo,!--no-photo", options.photo,
-                 "opto-coupled board (Photo option) on or off; without either, as the settings "
-                 "file says");
+    bool noPhoto = false;
+    CLI::Option* photo = app.add_flag(
+        "--photo", options.photo,
+        "opto-coupled board (Photo option); without --photo or --no-photo, as the settings "
+        "file says");
+    app.add_flag("--no-photo", noPhoto, "the board is not opto-coupled")->excludes(photo);
     app.add_option("--com", options.com, "the chip's serial port with --kind rs232 (COM1..COM16)");
     app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
     app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
@@ -102,7 +105,7 @@ int main(int argc, char** argv) {
     }
     options.kindGiven = app.count("--kind") > 0;
     options.lptGiven = app.count("--lpt") > 0;
-    options.photoGiven = app.count("--photo") > 0 || app.count("--no-photo") > 0;
+    options.photoGiven = options.photo || noPhoto;
     options.baudGiven = app.count("--baud") > 0;
     options.parityGiven = app.count("--parity") > 0;
     if (completion) {

@@ -23,11 +23,7 @@ namespace dmm::test {
 class SetupDialogTest : public QObject {
     Q_OBJECT
   private:
-    static gui::BenchOptions On(const QString& dir) {
-        gui::BenchOptions options;
-        options.dir = dir;
-        return options;
-    }
+    static gui::BenchOptions On(const QString& dir) { return OnBenchDirectory(dir); }
     static gui::TOption& Dialog(SimulatedProgram& program) {
         auto* option = qobject_cast<gui::TOption*>(program.panel().Child("TOption"));
         if (!option) qFatal("no setup dialog");

@@ -15,11 +15,7 @@ namespace dmm::test {
 class WindowPlacementTest : public QObject {
     Q_OBJECT
   private:
-    static gui::BenchOptions On(const QString& dir) {
-        gui::BenchOptions options;
-        options.dir = dir;
-        return options;
-    }
+    static gui::BenchOptions On(const QString& dir) { return OnBenchDirectory(dir); }
     static QMdiSubWindow* Frame(gui::TMainPanel& panel, const char* name) {
         return qobject_cast<QMdiSubWindow*>(panel.Child(name)->parentWidget());
     }
