@@ -59,8 +59,14 @@ void Bench::RequestShutdown() {
     switchTest_.RequestStop();
 }
 
+int Bench::EnsureSelectedChip() {
+    if (loadedChipIndex_ == core_.target().chipIndex && core_.chipModel().loadCount > 0) return 1;
+    return LoadSelectedChip();
+}
+
 int Bench::LoadSelectedChip() {
     const int result = GetSELUP(IncludeDirectory(benchDir), core_.chipModel(), core_.chip());
+    loadedChipIndex_ = result == 1 ? core_.target().chipIndex : -1;
     PublishChipModel();
     PublishRegisterImage();
     return result;

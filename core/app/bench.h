@@ -160,6 +160,9 @@ class Bench : public QObject {
     // Loads the selected chip's description (the target's chip index) and publishes it.
     // Returns what GetSELUP returned (1 when a description was read).
     int LoadSelectedChip();
+    // The same, unless that chip's description is the one loaded already (a reconnect
+    // then leaves the windows as they are, typed cells included).
+    int EnsureSelectedChip();
     // The selector text of the selected chip ("" when the chip list has none).
     QString SelectedChipName();
     // Publishes a copy of the loaded chip model to the windows.
@@ -198,6 +201,7 @@ class Bench : public QObject {
     StepTable flukeSteps_;
     StepTable powerSteps_;
     bool publishPending_ = false;
+    int loadedChipIndex_ = -1;
     bool instrumentsShutDown_ = false;
 };
 

@@ -350,7 +350,7 @@ void TOption::ChennalComChange() {
     // posted after this handler finds it loaded (and its captions already shown).
     bench_.Call(
         [](Bench& bench) {
-            bench.LoadSelectedChip();
+            bench.EnsureSelectedChip();
             return BenchChoice(bench);
         },
         this,
