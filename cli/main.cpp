@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
                    "of the switch test (implies --sim)")
         ->check(CLI::IsMember({"VZ6401", "RX405"}, CLI::ignore_case));
     app.add_option("--dir", options.dir, "bench directory (settings, INCLUDE/, result files)");
-    app.add_option("--kind", options.kind, "chip interface kind")
+    app.add_option("--kind", options.kind,
+                   "chip interface kind (default: the settings file's, else dmm)")
         ->check(CLI::IsMember({"rs232", "spi", "special", "parallel", "uart", "dmm"}));
     app.add_option("--lpt", options.lpt,
                    "port base of --kind parallel: 0x378 (LPT1), 0x278 (LPT2) or 0x3BC (PRN1)")
@@ -71,7 +72,12 @@ int main(int argc, char** argv) {
                 return "must be 0x378, 0x278 or 0x3BC, not " + text;
             },
             "0x378|0x278|0x3BC"));
-    app.add_flag("--photo", options.photo, "opto-coupled board (Photo option)");
+    bool noPhoto = false;
+    CLI::Option* photo = app.add_flag(
+        "--photo", options.photo,
+        "opto-coupled board (Photo option); without --photo or --no-photo, as the settings "
+        "file says");
+    app.add_flag("--no-photo", noPhoto, "the board is not opto-coupled")->excludes(photo);
     app.add_option("--com", options.com, "the chip's serial port with --kind rs232 (COM1..COM16)");
     app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
     app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
@@ -103,6 +109,11 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
     }
+    options.kindGiven = app.count("--kind") > 0;
+    options.lptGiven = app.count("--lpt") > 0;
+    options.photoGiven = options.photo || noPhoto;
+    options.baudGiven = app.count("--baud") > 0;
+    options.parityGiven = app.count("--parity") > 0;
     if (completion) {
         std::cout << BashCompletion(app, verbs);
         return 0;

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "core/app/bench_directory.h"
+#include "core/app/bench_settings.h"
 #include "core/chip/chip_loader.h"
 #include "core/instruments/chip_port.h"
 
@@ -93,14 +94,25 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     core_->chip().rs232().OnStatus = [this](const std::string& text) {
         if (!text.empty()) err_ << "dmmctl: chip link: " << text << '\n';
     };
-    if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
+    // The settings the GUI left, then what the command line says on top of them.
+    if (!benchDir_.empty()) settings_ = ReadBenchSettings(QString::fromStdString(benchDir_));
+    if (settings_) ApplyBenchSettings(*core_, *settings_);
+    if (!settings_ || options.kindGiven) {
+        if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
+    }
     int64_t base = 0;
-    if (ParseCliNumber(options.lpt, base) && IsLptPortBase(static_cast<uint16_t>(base)))
+    if ((!settings_ || options.lptGiven) && ParseCliNumber(options.lpt, base) &&
+        IsLptPortBase(static_cast<uint16_t>(base)))
         core_->parallel().PortBase = static_cast<uint16_t>(base);
     core_->parallel().SetStatusHandler([this](const std::string& text, bool failure) {
         if (failure) err_ << "dmmctl: " << text << '\n';
     });
-    core_->chip().Photo = options.photo;
+    if (!settings_ || options.photoGiven) core_->chip().Photo = options.photo;
+    STND& target = core_->target();
+    if (auto index = ComIndexFromName(options.com)) target.serialPortIndex = *index;
+    if ((!settings_ || options.baudGiven) && BaudIndexOf(options.baud) >= 0)
+        target.serialBaudIndex = BaudIndexOf(options.baud);
+    if (!settings_ || options.parityGiven) target.serialParityIndex = ParityIndexOf(options.parity);
     if (options.trace) {
         tracePrinter_ = std::make_unique<TracePrinter>(out_);
         core_->link().SetTrace(tracePrinter_.get());
@@ -118,6 +130,14 @@ Session::~Session() {
         if (core_->target().interfaceKind == InterfaceKind::DMM) core_->link().SetDmmMode(false);
         core_->link().ReleaseBoard();
     }
+}
+
+int ParityIndexOf(const std::string& name) {
+    return name == "even" ? 1 : name == "odd" ? 2 : 0;
+}
+
+QString Session::SettingsPath() const {
+    return benchDir_.empty() ? QString() : SettingsFilePath(QString::fromStdString(benchDir_));
 }
 
 bool Session::Fail(const std::string& message) {
@@ -191,18 +211,24 @@ std::optional<int> Session::ComIndex(const std::string& text, InstrumentId instr
 bool Session::EnsureChipPort() {
     STND& target = core_->target();
     if (target.rs232.connected && target.rs232.Open()) return true;
+    // The port, baud rate and parity: the command line's, else the settings file's, else
+    // (port only) the simulated bench's chip link.
     std::optional<int> index;
     if (!options_.com.empty())
         index = ComIndexFromName(options_.com);
+    else if (settings_)
+        index = target.serialPortIndex;
     else if (simInstruments_)
         index = sim::SimInstruments::ComIndexOf(sim::SimInstruments::ChipLink);
     if (!index) return Fail("--kind rs232 needs --com COMn for the chip's serial port");
-    const int baud = BaudIndexOf(options_.baud);
-    if (baud < 0)
-        return Fail("no such baud rate on the chip link: " + std::to_string(options_.baud));
     target.serialPortIndex = *index;
-    target.serialBaudIndex = baud;
-    target.serialParityIndex = options_.parity == "even" ? 1 : options_.parity == "odd" ? 2 : 0;
+    if (!settings_ || options_.baudGiven) {
+        const int baud = BaudIndexOf(options_.baud);
+        if (baud < 0)
+            return Fail("no such baud rate on the chip link: " + std::to_string(options_.baud));
+        target.serialBaudIndex = baud;
+    }
+
     if (core_->chipPort().OpenChipPort(target, hooks_)) return true;
     return Fail(hooks_.Status(0) + ": " + hooks_.Status(1));
 }

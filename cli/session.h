@@ -9,6 +9,7 @@
 
 #include "cli/cli_ui_hooks.h"
 #include "core/app/bench_core.h"
+#include "core/app/settings_file.h"
 #include "core/instruments/instruments.h"
 #include "core/link/board_transport.h"
 #include "core/link/clock.h"
@@ -38,6 +39,14 @@ struct GlobalOptions {
     std::string com;
     int baud = 9600;
     std::string parity = "none";
+    // Which of the options above the command line gave: the others come from the bench
+    // directory's settings file when it has one, so that dmmctl talks to the bench the
+    // way dmmbench was last set up.
+    bool kindGiven = false;
+    bool lptGiven = false;
+    bool photoGiven = false;
+    bool baudGiven = false;
+    bool parityGiven = false;
 };
 
 // One dmmctl run: the bench core over the real or simulated board, and the streams the
@@ -56,6 +65,10 @@ class Session {
     const std::string& benchDir() const { return benchDir_; }
     // False when the --dir the user gave was refused (the reason is printed).
     bool Usable() const { return options_.dir.empty() || !benchDir_.empty(); }
+    // The bench directory's settings file, and what it held (nothing when it is missing,
+    // unreadable or of another version).
+    QString SettingsPath() const;
+    const std::optional<VzAdcConfig>& settings() const { return settings_; }
 
     // Opens the board if it is not open yet; prints a clear message when there is none.
     bool EnsureBoard();
@@ -108,9 +121,13 @@ class Session {
     CliUiHooks hooks_;
     std::unique_ptr<Instruments> instruments_;
     std::string benchDir_;
+    std::optional<VzAdcConfig> settings_;
     // The chip link's port, opened by the first chip operation on the rs232 kind.
     bool EnsureChipPort();
 };
+
+// The parity selector's item of "none", "even" or "odd".
+int ParityIndexOf(const std::string& name);
 
 // Hex text of bytes separated by spaces: "C2 01 24".
 std::string HexBytes(const uint8_t* data, size_t n);

@@ -15,6 +15,7 @@ std::vector<VerbInfo> AllVerbs() {
     AddSwitchTestVerbs(verbs);
     AddInstrumentVerbs(verbs);
     AddCalibrationVerbs(verbs);
+    AddConfigVerbs(verbs);
     return verbs;
 }
 

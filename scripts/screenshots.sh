@@ -32,6 +32,10 @@ shot clk-panel.png --window-only --show TDMMADCCLKA --trigger USBScan,Menu_ReadR
 # The 500nF range measuring the simulated 220 nF capacitor.
 shot counter-panel.png --window-only --show TProCounterA --trigger USBScan,Menu_ReadRAM \
   --click TProCounterA/P500nF,TProCounterA/BBG --delay-ms 3500
+# The setup dialog with the simulated calibrator, power supply and chamber identified.
+shot setup-dialog.png --window-only --show TOption --trigger USBScan,SMenu_Option \
+  --click TOption/FlukeCOM=1,TOption/FlukeSelect,TOption/PowerCOM=2,TOption/PowerSelect,TOption/ChamberCOM=3,TOption/ChamberSelect \
+  --delay-ms 5000
 shot register-panel.png --window-only --show TVz_Reg2 --trigger USBScan,Menu_ReadRAM
 shot ram-panel.png --window-only --show TVz_RAM --trigger USBScan,Menu_ReadRAM
 # ADC1 converting (references apart, fastest oversampling), 256 samples, the chart shown.

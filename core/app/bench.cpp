@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "core/app/bench_settings.h"
 #include "core/chip/chip_loader.h"
 #include "core/measure/capture_chip_layout.h"
 
@@ -66,8 +67,14 @@ void Bench::RequestShutdown() {
     switchTest_.RequestStop();
 }
 
+int Bench::EnsureSelectedChip() {
+    if (loadedChipIndex_ == core_.target().chipIndex && core_.chipModel().loadCount > 0) return 1;
+    return LoadSelectedChip();
+}
+
 int Bench::LoadSelectedChip() {
     const int result = GetSELUP(IncludeDirectory(benchDir), core_.chipModel(), core_.chip());
+    loadedChipIndex_ = result == 1 ? core_.target().chipIndex : -1;
     PublishChipModel();
     PublishRegisterImage();
     return result;
@@ -78,6 +85,36 @@ QString Bench::SelectedChipName() {
     const size_t index = core_.target().chipIndex;
     return index < selector.texts.size() ? QString::fromStdString(selector.texts[index])
                                          : QString();
+}
+
+int Bench::ApplySettings(const VzAdcConfig& config) {
+    ApplyBenchSettings(core_, config);
+    // The analysis scale's bit count depends on the interface kind.
+    analysis_.TXScaleChange();
+    const int loaded = LoadSelectedChip();
+    switch (core_.target().interfaceKind) {
+        case InterfaceKind::RS232:
+            OpenChipPort();
+            break;
+        case InterfaceKind::Parallel:
+            InitParallelPort();
+            break;
+        default:
+            break;
+    }
+    return loaded;
+}
+
+void Bench::TakeSettings(VzAdcConfig& config) {
+    TakeBenchSettings(core_, config);
+}
+
+bool Bench::OpenChipPort() {
+    return core_.chipPort().OpenChipPort(core_.target(), hooks_);
+}
+
+bool Bench::InitParallelPort() {
+    return core_.parallel().ParInit();
 }
 
 void Bench::PublishChipModel() {

@@ -17,6 +17,7 @@
 #include "core/analog/switch_test.h"
 #include "core/app/bench_core.h"
 #include "core/app/deliver_result.h"
+#include "core/app/settings_file.h"
 #include "core/app/ui_hooks.h"
 #include "core/calsets/calset_manager.h"
 #include "core/instruments/instrument_threads.h"
@@ -167,10 +168,26 @@ class Bench : public QObject {
     // Loads the selected chip's description (the target's chip index) and publishes it.
     // Returns what GetSELUP returned (1 when a description was read).
     int LoadSelectedChip();
+    // The same, unless that chip's description is the one loaded already (a reconnect
+    // then leaves the windows as they are, typed cells included).
+    int EnsureSelectedChip();
     // The selector text of the selected chip ("" when the chip list has none).
     QString SelectedChipName();
     // Publishes a copy of the loaded chip model to the windows.
     void PublishChipModel();
+
+    // The bench's part of loading the settings file: the target record, the options
+    // that shape the frames, the register copies and the parallel port; then the
+    // selected chip's description, and the link of the restored interface kind made
+    // ready (the chip's serial port opened for RS232, the parallel port initialised for
+    // Parallel). Returns what the chip load returned.
+    int ApplySettings(const VzAdcConfig& config);
+    // The bench's part of the settings, written over config.
+    void TakeSettings(VzAdcConfig& config);
+    // The setup dialog's link actions: the chip's serial port at the target's indexes
+    // (RS232), the parallel port at its base (Parallel).
+    bool OpenChipPort();
+    bool InitParallelPort();
 
   signals:
     void RegisterImageChanged(const dmm::RegisterImageSnapshot& image);
@@ -195,6 +212,7 @@ class Bench : public QObject {
     StepTable flukeSteps_;
     StepTable powerSteps_;
     bool publishPending_ = false;
+    int loadedChipIndex_ = -1;
     bool instrumentsShutDown_ = false;
 };
 

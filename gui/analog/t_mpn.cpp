@@ -157,6 +157,7 @@ void TMPN::BuildOutputs() {
     // A cover of the designer's that the window keeps under its name, out of sight.
     PMPNCov1 = AddReadout("PMPNCov1", QString(), QRect(0, 0, 1, 1));
     PMPNCov1->hide();
+    SetProductVariant(0);
 }
 
 // ---- user actions
@@ -241,6 +242,12 @@ void TMPN::DataUpdate() {
     FaceSwitch(LACPO, routing == 1);
     FaceSwitch(LDCPO, routing != 1);
     update();
+}
+
+void TMPN::SetProductVariant(int variant) {
+    const bool shown = variant != 2 && variant != 3;
+    PMPNCov1->setVisible(shown);
+    Label1->setVisible(shown);
 }
 
 }  // namespace dmm::gui

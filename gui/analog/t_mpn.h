@@ -25,6 +25,8 @@ class TMPN : public BlockPanel {
     bool ComparatorOutputHigh() const { return comparatorHigh_; }
     // The mode pattern the pictures show (0..7).
     int ShownPattern() const { return pattern_; }
+    // Product variants 2 and 3 have no comparator output node: its name and cover go.
+    void SetProductVariant(int variant);
 
   protected:
     void PaintDiagram(DiagramPainter& d) override;

@@ -98,7 +98,9 @@ void ScheduleScreenshot(TMainPanel& panel, Bench& bench, const ScreenshotPlan& p
         QWidget* target = &panel;
         if (plan.windowOnly && !plan.windows.isEmpty()) {
             if (QWidget* window = panel.Child(plan.windows.front())) {
-                target = window->parentWidget() ? window->parentWidget() : window;
+                // A child window in its frame; a dialog of its own as it stands.
+                target =
+                    window->isWindow() || !window->parentWidget() ? window : window->parentWidget();
             }
         }
         const bool saved = target->grab().save(plan.file);

@@ -19,8 +19,11 @@
 
 #include "core/analog/switch_test_setup.h"
 #include "core/app/bench_directory.h"
+#include "core/app/bench_settings.h"
 #include "core/app/window_placement.h"
 #include "core/link/number_text.h"
+#include "gui/app/settings_windows.h"
+#include "gui/chip/t_option.h"
 
 namespace dmm::gui {
 namespace {
@@ -239,7 +242,7 @@ void TMainPanel::BuildMenus() {
     connect(menuItems_["SMenu_LCDPANEL"], &QAction::triggered, this,
             &TMainPanel::SMenu_LCDPANELClick);
     connect(menuItems_["Regist"], &QAction::triggered, this, &TMainPanel::RegistClick);
-    connect(menuItems_["SMenu_Option"], &QAction::triggered, this, [this] { ShowTool("TOption"); });
+    connect(menuItems_["SMenu_Option"], &QAction::triggered, this, &TMainPanel::SMenu_OptionClick);
     for (const char* name : kPendingItems) {
         QAction* item = menuItems_[name];
         connect(item, &QAction::triggered, this, [this, item] {
@@ -323,6 +326,13 @@ void TMainPanel::SelectChildComboItem(const QString& className, const QString& c
 
 void TMainPanel::ShowChild(QWidget* form, int slot, bool show) {
     if (!form) return;
+    // A dialog of its own (the setup dialog) stays a window beside the frame.
+    if (StandsAlone(form)) {
+        if (slot >= 0 && slot < kPlacementSlotCount)
+            slots_[static_cast<size_t>(slot)] = form->geometry();
+        form->setVisible(show);
+        return;
+    }
     auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
     if (!show) {
         if (sub)
@@ -358,9 +368,14 @@ void TMainPanel::FormActivate() {
     // Where the windows were at the last close, after the activation step hid them all:
     // the ones the user left open open again.
     RestoreWin1->Load(bench_.benchDir);
+    if (!bench_.benchDir.isEmpty()) LoadConfig(SettingsFilePath(bench_.benchDir));
+    // Captures shorter than 256 samples are not kept from one run to the next.
+    if (auto* points =
+            Child("TAnxADC") ? Child("TAnxADC")->findChild<QComboBox*>("NPointIndex") : nullptr) {
+        const int index = StartupSamplePointIndex(points->currentIndex());
+        if (index != points->currentIndex()) points->setCurrentIndex(index);
+    }
     bench_.Post([](Bench& bench) {
-        // The selected chip's description; the settings file will choose the chip.
-        bench.LoadSelectedChip();
         // The channel switch test's step table, beside the settings.
         if (!bench.benchDir.isEmpty())
             bench.switchTest().LoadConfig(QDir(bench.benchDir).filePath(kStepFileName));
@@ -372,6 +387,46 @@ void TMainPanel::FormActivate() {
         bench.link().IdleTicks = TVz_UP::kSilentTicksBeforeRecheck;
         bench.up().StartHeartbeat();
     });
+}
+
+VzAdcConfig TMainPanel::CurrentConfig() {
+    VzAdcConfig config = config_;
+    bench_.RunAndWait([&config](Bench& bench) { bench.TakeSettings(config); });
+    TakeWindowSettings(*this, config);
+    return config;
+}
+
+void TMainPanel::LoadConfig(const QString& path) {
+    VzAdcConfig config = CurrentConfig();
+    const ConfigRead read = LoadSettingsFile(path, config);
+    // A file of another version is not applied at all.
+    if (!read.versionMatched) return;
+    config_ = config;
+    bench_.Post([config](Bench& bench) {
+        bench.ApplySettings(config);
+        bench.switchTest().TXScaleChange(config.TXScale);
+    });
+    ApplyWindowSettings(*this, config);
+    // The product variant names the family member in the captions.
+    if (read.recordsRead > 15) {
+        ChipTitle = ProductVariantCaption(config.productVariant);
+        setWindowTitle(ChipTitle);
+    }
+    if (auto* option = qobject_cast<TOption*>(Child("TOption"))) option->Show(ConfigChoice(config));
+}
+
+void TMainPanel::SaveConfig(const QString& path) {
+    config_ = CurrentConfig();
+    // A bench directory that cannot be written keeps its old file.
+    QString error;
+    WriteSettingsFile(path, config_, error);
+}
+
+void TMainPanel::SMenu_OptionClick() {
+    auto* option = qobject_cast<TOption*>(Child("TOption"));
+    if (!option) return;
+    option->move(frameGeometry().topLeft() + QPoint(40, 40));
+    option->Open();
 }
 
 void TMainPanel::SetStatusText(int panel, const QString& text) {
@@ -413,6 +468,13 @@ void TMainPanel::ChipModelLoaded(const std::shared_ptr<const TChipModel>& model)
 }
 
 void TMainPanel::USBClient(const QString& name) {
+    if (auto* option = qobject_cast<TOption*>(Child("TOption"))) option->ChennalComChange();
+    // The captions follow the description that handler loads again (its own caption
+    // arrives first).
+    bench_.Call([](Bench&) {}, this, [this, name] { ShowChipName(name); });
+}
+
+void TMainPanel::ShowChipName(const QString& name) {
     if (QWidget* ram = Child("TVz_RAM")) ram->setWindowTitle(QStringLiteral("記憶體 - ") + name);
     if (QWidget* reg = Child("TVz_Reg2")) reg->setWindowTitle(QStringLiteral("暫存器 - ") + name);
     if (QWidget* adc = Child("TAnxADC"))
@@ -514,6 +576,9 @@ void TMainPanel::FormClose() {
     bench_.RunAndWait([](Bench& bench) {
         bench.up().SetIntfReading(false);
         bench.up().StopHeartbeat();
+    });
+    if (!bench_.benchDir.isEmpty()) SaveConfig(SettingsFilePath(bench_.benchDir));
+    bench_.RunAndWait([](Bench& bench) {
         if (!bench.benchDir.isEmpty())
             bench.switchTest().SaveConfig(QDir(bench.benchDir).filePath(kStepFileName));
     });

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "core/app/bench.h"
+#include "core/app/settings_file.h"
 #include "gui/app/child_windows.h"
 #include "gui/app/remembered_place.h"
 #include "gui/app/t_restore_win.h"
@@ -32,6 +33,11 @@ class TMainPanel : public QMainWindow {
 
     // Places a child window in the main frame (show) or detaches and hides it.
     void ShowChild(QWidget* form, int slot, bool show);
+    // A dialog of the main window's own (the setup dialog): it stays a window beside the
+    // frame instead of being placed in it.
+    bool StandsAlone(const QWidget* form) const {
+        return form && form->isWindow() && form->parentWidget() == this;
+    }
     // Gives a child window its frame's place and size in the main window, shown or not
     // (only its place when the size is empty).
     void PlaceChild(QWidget* form, const QRect& frame);
@@ -45,6 +51,14 @@ class TMainPanel : public QMainWindow {
 
     // The activation step: hide every child window and load the bench's files.
     void FormActivate();
+
+    // The settings file: read and applied to the bench and the windows, or written from
+    // them. Neither says anything when the file cannot be read or written.
+    void LoadConfig(const QString& path);
+    void SaveConfig(const QString& path);
+    // The settings as the bench and the windows hold them now (waits for the bench: for
+    // start-up, shut-down and tests).
+    VzAdcConfig CurrentConfig();
 
     // Status bar and gauge (GUI thread).
     void SetStatusText(int panel, const QString& text);
@@ -80,6 +94,7 @@ class TMainPanel : public QMainWindow {
     QMdiSubWindow* Attach(QWidget* form, const QRect& bounds);
     void FormClose();
     void ChipModelLoaded(const std::shared_ptr<const TChipModel>& model);
+    void ShowChipName(const QString& name);
 
     // Menu handlers.
     void USBScanClick();
@@ -89,6 +104,7 @@ class TMainPanel : public QMainWindow {
     void SETDMM1Click();
     void SMenu_LCDPANELClick();
     void RegistClick();
+    void SMenu_OptionClick();
     void AboutClick();
     // A message box that does not hold up the window.
     void Inform(const QString& text, const QString& title = {});
@@ -106,6 +122,9 @@ class TMainPanel : public QMainWindow {
     QMap<QString, QWidget*> children_;
     std::array<QRect, kPlacementSlotCount> slots_{};
     bool closed_ = false;
+    // The last settings read or written: what no window of this build holds (the drift
+    // test's mode count, the calibration-set folder, the option flags) is kept as read.
+    VzAdcConfig config_;
 };
 
 }  // namespace dmm::gui

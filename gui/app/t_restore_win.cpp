@@ -61,8 +61,8 @@ WindowPlacement TRestoreWin::PlacementOf(const QString& name, QWidget* window) c
     if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget())) frame = sub;
     WindowPlacement e;
     e.name = name;
-    const QRect r = frame->isMaximized() || frame->isMinimized() ? frame->normalGeometry()
-                                                                 : frame->geometry();
+    const QRect r =
+        frame->isMaximized() || frame->isMinimized() ? frame->normalGeometry() : frame->geometry();
     const QRect bounds = r.isValid() ? r : frame->geometry();
     e.left = bounds.left();
     e.top = bounds.top();
@@ -112,6 +112,12 @@ void TRestoreWin::Apply() {
         const WindowPlacement* e = w ? FindPlacement(entries_, name) : nullptr;
         if (!e) continue;
         const bool sizeable = Sizeable(*w);
+        if (main_.StandsAlone(w)) {
+            // A dialog of its own is placed on the screen, beside the main window.
+            w->setGeometry(RestoredBounds(*e, w->size(), sizeable, screen));
+            if (AutoShow && e->visible) main_.ShowChild(w, info.slot, true);
+            continue;
+        }
         const QRect bounds = RestoredBounds(*e, w->size(), sizeable, area);
         // A window of fixed size keeps its designed size: only its place comes back.
         main_.PlaceChild(w, sizeable ? bounds : QRect(bounds.topLeft(), QSize()));

@@ -11,6 +11,7 @@
 #include "gui/analog/t_weight_cal.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/calsets/t_setdmm.h"
+#include "gui/chip/t_option.h"
 #include "gui/instruments/step_table_window.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/measure/t_dmm_resister.h"
@@ -24,6 +25,7 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     // One line per tool window: panel.SetChild("TClassName", new TClassName(bench, ...));
     // Windows that repaint from each published register image do so in the order they
     // are made: the RAM and register panels, then the analog panels, the clock panel first.
+    panel.SetChild("TOption", new TOption(bench, &panel));
     panel.SetChild("TVz_RAM", new TVz_RAM(bench));
     panel.SetChild("TVz_Reg2", new TVz_Reg2(bench));
     panel.SetChild("TDMMADCCLKA", new TDMMADCCLKA(bench));

@@ -435,6 +435,16 @@ void TAnxADC::FTChangeClick() {
         });
 }
 
+void TAnxADC::ShowTable() {
+    bench_.Post([](Bench& bench) { bench.analysis().data().spectrumView = false; });
+    FTChange->setText("Change FFT");
+    const QSignalBlocker quiet(ShowHistogram);
+    ShowHistogram->setChecked(false);
+    chartShown_ = false;
+    ShowChart->setText("Chang to Chart");
+    ShowDisplay();
+}
+
 void TAnxADC::ShowChartClick() {
     // From the histogram, the button goes on where it left the grid or the chart.
     const QSignalBlocker quiet(ShowHistogram);

@@ -65,6 +65,9 @@ class TAnxADC : public QWidget {
     Q_INVOKABLE void ComFunChange();
     // The settings as the controls hold them.
     CaptureSettings CurrentSettings() const;
+    // The table of samples in place of the chart, the chart in time-domain view, and no
+    // capture running: how the window starts.
+    void ShowTable();
 
     QPushButton* CatchADC1;
     QPushButton* CatchADC2;

@@ -40,6 +40,12 @@ class TVz_Reg2 : public QWidget {
     // First and end index of the current page within the bit-register list.
     std::pair<int, int> rkrr() const;
     int CurrentPage() const { return page_; }
+    // Shows a page (0 to 3) as its tab would; the page already shown is left as it is
+    // (a page change fits the window to the page, which would undo a restored size).
+    void SelectPage(int page) {
+        page = page >= 0 && page < 4 ? page : 0;
+        if (page != page_) PageClick(page);
+    }
     const RegisterPanelState& state() const { return state_; }
 
     // Status strip.

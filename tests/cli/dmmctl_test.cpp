@@ -188,6 +188,69 @@ TEST(DmmctlParallel, RegisterWriteTravelsOverTheSimulatedPort) {
               "01 02 5A\n");
 }
 
+// A settings file as dmmbench writes it: chip 0, the given interface kind, COM3 at 9600
+// with even parity, the given port item and Photo, the VZ6403 variant.
+std::string SettingsFile(const std::string& version, int kind, int lptItem, int photo) {
+    auto field = [](int v, size_t width) {
+        std::string text = std::to_string(v);
+        return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+    };
+    std::string f = version + "\r\n";
+    f += field(0, 4) + field(kind, 4) + field(2, 4) + field(5, 4) + field(1, 4) + "\r\n";
+    for (int i = 0; i < 6; ++i) f += "FALSE\r\n";
+    f += " 0\r\n 0\r\n   0   0   0\r\n   2  16\r\nFALSE\r\n   0\r\n";
+    f += field(lptItem, 4) + "\r\n  500000   50000\r\n";
+    f += "   0   0   0   0   0   0\r\n   0   0   0   0   0   0\r\n   0\r\n   0\r\n";
+    f += field(photo, 4) + "\r\n1.2\r\n   0\r\n    48\r\n0B108\r\n\r\n";
+    return f;
+}
+
+TEST(DmmctlSettings, TheBenchDirectorysSettingsApplyWhereTheOptionsSayNothing) {
+    const Dmmctl dmmctl;
+    const fs::path bench = dmmctl.home() / "bench";
+    fs::create_directories(bench);
+    const std::string dir = bench.string();
+    const fs::path file = bench / "VzADC.cfg";
+
+    Outcome r = dmmctl.Run({"--sim", "--dir", dir, "config"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("settings: " + file.string() + " missing; defaults in use\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("kind: dmm\nserial: COM1 9600 none\nlpt: 0x378\nphoto: off\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(fs::exists(file));  // the command line never writes the settings
+
+    const std::string saved = SettingsFile("DMM V1.40", 1, 1, 1);
+    std::ofstream(file, std::ios::binary) << saved;
+    r = dmmctl.Run({"--sim", "--dir", dir, "config"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "settings: " + file.string() +
+                         "\nchip: 0 (VZ6401  DMM-AFE)\nkind: spi\nserial: COM3 9600 even\n"
+                         "lpt: 0x278\nphoto: on\nvariant: VZ6403-DMM V1.40\n");
+    // The options win where they are given.
+    r = dmmctl.Run({"--sim", "--dir", dir, "--kind", "dmm", "--no-photo", "--lpt", "0x3BC",
+                    "--baud", "115200", "config"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("kind: dmm\nserial: COM3 115200 even\nlpt: 0x3BC\nphoto: off\n"),
+              std::string::npos)
+        << r.out;
+    // Photo from the file shapes the frames: C2 01 on the DMM kind.
+    std::ofstream(file, std::ios::binary) << SettingsFile("DMM V1.40", 5, 0, 1);
+    r = dmmctl.Run({"--sim", "--dir", dir, "--trace", "reg", "0x2C", "0x5A"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_LT(IndexOf(r.OutLines(), "> C2 01 58 01 5A"), r.OutLines().size()) << r.out;
+    // A file of another version is not used, and left as it is.
+    const std::string foreign = SettingsFile("DMM V1.39", 1, 1, 1);
+    std::ofstream(file, std::ios::binary) << foreign;
+    r = dmmctl.Run({"--sim", "--dir", dir, "config"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("not used"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("kind: dmm\n"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFile(file), foreign);
+}
+
 TEST(DmmctlScan, ReportsHowTheSimulatedBoardWasFound) {
     const Dmmctl dmmctl;
     Outcome r = dmmctl.Run({"--sim-hid", "scan"});

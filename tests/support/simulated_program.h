@@ -12,6 +12,14 @@
 
 namespace dmm::test {
 
+// The options of a program started on a bench directory that an earlier run may have
+// left settings and window places in.
+inline gui::BenchOptions OnBenchDirectory(const QString& dir) {
+    gui::BenchOptions options;
+    options.dir = dir;
+    return options;
+}
+
 // The whole program on the simulated bench, as main() starts it: a fresh bench
 // directory, the main window with every tool window, the bench thread running and the
 // activation step done (the demo DMM chip loaded). Closed cleanly when destroyed.

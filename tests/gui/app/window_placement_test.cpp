@@ -15,11 +15,7 @@ namespace dmm::test {
 class WindowPlacementTest : public QObject {
     Q_OBJECT
   private:
-    static gui::BenchOptions On(const QString& dir) {
-        gui::BenchOptions options;
-        options.dir = dir;
-        return options;
-    }
+    static gui::BenchOptions On(const QString& dir) { return OnBenchDirectory(dir); }
     static QMdiSubWindow* Frame(gui::TMainPanel& panel, const char* name) {
         return qobject_cast<QMdiSubWindow*>(panel.Child(name)->parentWidget());
     }
@@ -35,8 +31,10 @@ class WindowPlacementTest : public QObject {
             panel.MenuItem("SMenu_RAM")->trigger();
             panel.MenuItem("SMenu_REG")->trigger();
             // New places, within the main window; sizes a little above each one's least.
-            shown = QRect(QPoint(40, 30), Frame(panel, "TVz_RAM")->minimumSizeHint() + QSize(10, 10));
-            hidden = QRect(QPoint(0, 120), Frame(panel, "TVz_Reg2")->minimumSizeHint() + QSize(2, 4));
+            shown =
+                QRect(QPoint(40, 30), Frame(panel, "TVz_RAM")->minimumSizeHint() + QSize(10, 10));
+            hidden =
+                QRect(QPoint(0, 120), Frame(panel, "TVz_Reg2")->minimumSizeHint() + QSize(2, 4));
             Frame(panel, "TVz_RAM")->setGeometry(shown);
             Frame(panel, "TVz_Reg2")->setGeometry(hidden);
             // A window of fixed size keeps its size whatever it is asked.

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+#include "core/app/settings_file.h"
+
+namespace dmm {
+
+class BenchCore;
+
+// What the settings file holds for the bench itself, as opposed to what the windows'
+// controls hold: the target record (chip, interface kind, chip link serial indexes), the
+// opto-coupled option, the per-function register copies and the parallel port.
+// Thread: whichever thread owns the core (the bench thread in the GUI).
+void TakeBenchSettings(BenchCore& core, VzAdcConfig& config);
+// Applies those settings. An interface kind or index outside its selector keeps the
+// current value, so that a damaged file cannot put the link into a state no control
+// shows.
+void ApplyBenchSettings(BenchCore& core, const VzAdcConfig& config);
+
+// The settings file of a bench directory.
+QString SettingsFilePath(const QString& benchDir);
+
+// Writes the whole file atomically; false with the reason when it cannot be written.
+bool WriteSettingsFile(const QString& path, const VzAdcConfig& config, QString& error);
+// Reads a file onto config (see ReadVzAdcConfig). A file that cannot be read applies
+// nothing, like a foreign one.
+ConfigRead ReadSettingsFile(const QString& path, VzAdcConfig& config);
+// LoadConfig's reading: a missing file is first written from config (the start-up
+// settings), then read back.
+ConfigRead LoadSettingsFile(const QString& path, VzAdcConfig& config);
+
+// The bench directory's settings for a program that only reads them (the command line):
+// nothing when the file is missing, unreadable or of another version.
+std::optional<VzAdcConfig> ReadBenchSettings(const QString& benchDir);
+
+// The capture length item the program starts with: the saved one, unless its length is
+// below 256 (or unknown), then the item of 256.
+int StartupSamplePointIndex(int savedIndex);
+
+// The main caption of a product variant: its chip title, "-DMM V1.40".
+QString ProductVariantCaption(int variant);
+
+}  // namespace dmm

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <memory>
+#include <vector>
+
+namespace dmm {
+class Bench;
+struct TChipModel;
+struct VzAdcConfig;
+}  // namespace dmm
+
+namespace dmm::gui {
+
+// What the setup dialog shows of the target record.
+struct SetupChoice {
+    int chipIndex = 0;
+    int interfaceKind = 0;
+    int comIndex = 0;
+    int baudIndex = 0;
+    int parityIndex = 0;
+    int lptItem = 0;
+    bool photo = false;
+};
+// What the bench holds now (bench thread), and what a settings file holds.
+SetupChoice BenchChoice(Bench& bench);
+SetupChoice ConfigChoice(const VzAdcConfig& config);
+
+// The setup dialog ("選項"): the target chip, the interface kind, the chip link's serial
+// settings, the parallel port, the opto-coupled option, and the instruments' ports with
+// their identifications. Every choice goes to the bench at once; identifications run on
+// the instruments' threads, so the dialog keeps answering while an instrument is tried.
+class TOption : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TOption(Bench& bench, QWidget* parent = nullptr);
+
+    // Shows a choice without running any handler (the settings file and the menu item
+    // preset the dialog this way).
+    void Show(const SetupChoice& choice);
+    // Enables the port controls as an interface kind wants them.
+    void EnablePortControls(int interfaceKind);
+    // Shows the dialog modally, preset to the bench's choices.
+    void Open();
+
+    QComboBox* CbSeluP;
+    QRadioButton* Interfafce;
+    QComboBox* SelLPT;
+    QComboBox* TXCOM;
+    QComboBox* TXBaud;
+    QComboBox* TXParity;
+    QComboBox* CLPT;
+    QCheckBox* Photo;
+    QComboBox* ChennalCom;
+    QComboBox* FlukeCOM;
+    QPushButton* FlukeSelect;
+    QComboBox* PowerCOM;
+    QPushButton* PowerSelect;
+    QComboBox* ChamberCOM;
+    QPushButton* ChamberSelect;
+    QComboBox* BryMemChannel;
+    QComboBox* BryMemCom;
+    QPushButton* BryMemButtom;
+    QPushButton* BtClose;
+    // Beside each Select button: how the last identification of that instrument ended.
+    QLabel* FlukeState;
+    QLabel* PowerState;
+    QLabel* ChamberState;
+
+    // Handlers, by the controls they belong to.
+    void CbSeluPChange();
+    void SelLPTChange();
+    void TXCOMChange();
+    void CLPTChange();
+    void PhotoClick();
+    void FlukeSelectClick();
+    void PowerSelectClick();
+    void ChamberSelectClick();
+    void BryMemButtomClick();
+    void ChennalComChange();
+    void BryMemChannelChange();
+    void BtCloseClick();
+
+  signals:
+    // An identification ended (the instrument's messages are in the status bar).
+    void Identified(const QString& instrument, bool ok);
+    // The dialog shows the bench's settings again (ChennalComChange).
+    void Restored();
+
+  protected:
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void FormCreate();
+    void ChipModelLoaded(const std::shared_ptr<const TChipModel>& model);
+    QComboBox* ComSelector(const QString& name);
+    QPushButton* SelectButton(const QString& name);
+    void RunIdentification(QPushButton* button, QLabel* state, const QString& instrument,
+                           int instrumentId, int comIndex);
+
+    Bench& bench_;
+    // The instrument sections and the channel selector that a chip without bench
+    // instruments hides.
+    std::vector<QWidget*> instrumentControls_;
+};
+
+}  // namespace dmm::gui

@@ -1,0 +1,319 @@
+// The setup dialog and the settings file on the simulated bench: what the user sets up
+// survives a restart, the file's records reach the bench and the windows, and the
+// dialog's handlers act on the ports they should.
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+#include "core/app/bench_settings.h"
+#include "gui/chip/t_option.h"
+#include "support/qtest_registry.h"
+#include "support/sim_fixture.h"
+#include "support/simulated_program.h"
+
+namespace dmm::test {
+
+class SetupDialogTest : public QObject {
+    Q_OBJECT
+  private:
+    static gui::BenchOptions On(const QString& dir) { return OnBenchDirectory(dir); }
+    static gui::TOption& Dialog(SimulatedProgram& program) {
+        auto* option = qobject_cast<gui::TOption*>(program.panel().Child("TOption"));
+        if (!option) qFatal("no setup dialog");
+        return *option;
+    }
+    static gui::TOption& OpenDialog(SimulatedProgram& program) {
+        program.panel().MenuItem("SMenu_Option")->trigger();
+        gui::TOption& option = Dialog(program);
+        if (!QTest::qWaitFor([&] { return option.isVisible(); })) qFatal("setup not shown");
+        return option;
+    }
+    // Settings written into a bench directory before the program starts there.
+    static void WriteSettings(const QString& dir, const QByteArray& bytes) {
+        QFile file(SettingsFilePath(dir));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write the settings");
+    }
+    static QByteArray ReadSettings(const QString& dir) {
+        QFile file(SettingsFilePath(dir));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The first frame of a register write to 0x12, taken on the bench thread.
+    static Bytes WriteFrame(Bench& bench) {
+        Bytes frame;
+        bench.RunAndWait([&frame](Bench& b) {
+            RecordingTrace trace;
+            b.link().SetTrace(&trace);
+            uint8_t status = 0;
+            if (b.target().devc.connected || b.link().OpenBoard(status)) {
+                trace.Clear();
+                if (b.chip().WriteRegister(0x12, 0x5A) && !trace.Sent().empty())
+                    frame = trace.Sent().front();
+            }
+            b.link().SetTrace(nullptr);
+        });
+        return frame;
+    }
+
+  private slots:
+    void aRestartFindsTheInterfaceChipPhotoAndWindowsAsTheyWereLeft() {
+        QTemporaryDir dir;
+        const QRect ramFrame(50, 60, 0, 0);
+        QPoint ramAt;
+        {
+            SimulatedProgram first(On(dir.path()));
+            gui::TMainPanel& panel = first.panel();
+            gui::TOption& option = OpenDialog(first);
+            QVERIFY(option.isModal());
+            QCOMPARE(option.windowTitle(), QStringLiteral("選項"));
+            QCOMPARE(option.BtClose->text(), QStringLiteral("關閉"));
+            QCOMPARE(option.pos(), panel.frameGeometry().topLeft() + QPoint(40, 40));
+            QCOMPARE(option.SelLPT->currentIndex(), static_cast<int>(InterfaceKind::DMM));
+            option.CbSeluP->setCurrentIndex(2);  // RX405
+            option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::SPI));
+            option.Photo->click();
+            option.BtClose->click();
+            QVERIFY(!option.isVisible());
+            panel.MenuItem("SMenu_RAM")->trigger();
+            auto* frame = qobject_cast<QMdiSubWindow*>(panel.Child("TVz_RAM")->parentWidget());
+            QVERIFY(frame);
+            frame->move(ramFrame.topLeft());
+            ramAt = frame->pos();
+            // The bench has the choices before the program closes.
+            const Bytes photoOn = WriteFrame(first.bench());
+            QVERIFY(!photoOn.empty());
+            QCOMPARE(photoOn.front(), uint8_t{0xBC});
+        }
+        const QByteArray saved = ReadSettings(dir.path());
+        QVERIFY2(saved.startsWith("DMM V1.40\r\n   2   1   0   0   0\r\n"), saved.constData());
+        QVERIFY(saved.contains("\r\n   1\r\n1.2\r\n"));  // record 10: Photo on
+
+        SimulatedProgram second(On(dir.path()));
+        uint16_t chip = 0;
+        InterfaceKind kind = InterfaceKind::DMM;
+        bool photo = false;
+        second.bench().RunAndWait([&](Bench& b) {
+            chip = b.target().chipIndex;
+            kind = b.target().interfaceKind;
+            photo = b.chip().Photo;
+        });
+        QCOMPARE(chip, uint16_t{2});
+        QCOMPARE(kind, InterfaceKind::SPI);
+        QVERIFY(photo);
+        gui::TOption& option = Dialog(second);
+        QCOMPARE(option.CbSeluP->currentIndex(), 2);
+        QCOMPARE(option.SelLPT->currentIndex(), static_cast<int>(InterfaceKind::SPI));
+        QVERIFY(option.Photo->isChecked());
+        QVERIFY(!option.TXCOM->isEnabled() && !option.CLPT->isEnabled());
+        // The microcontroller's description has no bench instruments.
+        QTRY_VERIFY(option.FlukeCOM->isHidden() && option.ChennalCom->isHidden() &&
+                    option.BryMemButtom->isHidden());
+        auto* frame = qobject_cast<QMdiSubWindow*>(second.panel().Child("TVz_RAM")->parentWidget());
+        QVERIFY(frame && frame->isVisible());
+        QCOMPARE(frame->pos(), ramAt);
+
+        // SPI write frames: P1 40 lo hi n d, P1 = BC with Photo, B1 without.
+        QCOMPARE(WriteFrame(second.bench()), (Bytes{0xBC, 0x40, 0x12, 0x00, 0x01, 0x5A}));
+        OpenDialog(second).Photo->click();
+        QCOMPARE(WriteFrame(second.bench()), (Bytes{0xB1, 0x40, 0x12, 0x00, 0x01, 0x5A}));
+        // Back to the demo DMM chip: its instrument sections come back.
+        option.CbSeluP->setCurrentIndex(0);
+        QTRY_VERIFY(!option.FlukeCOM->isHidden() && !option.ChennalCom->isHidden());
+    }
+
+    void anInstrumentSelectorReconfiguresTheChipLinkPortNotItsOwn() {
+        SimulatedProgram program;
+        gui::TOption& option = OpenDialog(program);
+        option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::RS232));
+        QVERIFY(option.TXCOM->isEnabled() && option.TXBaud->isEnabled() &&
+                option.TXParity->isEnabled() && !option.CLPT->isEnabled());
+        DevcRS232 link;
+        program.bench().RunAndWait([&link](Bench& b) { link = b.target().rs232; });
+        QVERIFY(link.connected);
+        QCOMPARE(link.comIndex, 0);
+        QCOMPARE(link.baudRate, 300);
+        {
+            // A baud rate chosen but not yet applied...
+            const QSignalBlocker quiet(option.TXBaud);
+            option.TXBaud->setCurrentIndex(5);
+        }
+        // ... is applied to COM1 when the calibrator's selector changes.
+        option.FlukeCOM->setCurrentIndex(1);
+        program.bench().RunAndWait([&link](Bench& b) { link = b.target().rs232; });
+        QVERIFY(link.connected);
+        QCOMPARE(link.comIndex, 0);
+        QCOMPARE(link.baudRate, 9600);
+        const bool calibratorOpen = program.bench().instrumentThreads().Await(
+            InstrumentId::Calibrator, [](Instruments& i) { return i.calibrator().connected(); },
+            program.bench().hooks());
+        QVERIFY(!calibratorOpen);
+    }
+
+    void identificationsRunWhileTheDialogKeepsAnswering() {
+        SimulatedProgram program;
+        gui::TOption& option = OpenDialog(program);
+        option.FlukeCOM->setCurrentIndex(sim::SimInstruments::Calibrator);
+        QSignalSpy identified(&option, &gui::TOption::Identified);
+        int ticks = 0;
+        QTimer timer;
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start();
+        option.FlukeSelect->click();
+        QVERIFY(!option.FlukeSelect->isEnabled());
+        QCOMPARE(option.FlukeState->text(), QStringLiteral("trying COM2 ..."));
+        QTRY_COMPARE_WITH_TIMEOUT(identified.count(), 1, 10000);
+        QCOMPARE(identified[0][0].toString(), QStringLiteral("Fluke"));
+        QVERIFY(identified[0][1].toBool());
+        QVERIFY(option.FlukeSelect->isEnabled());
+        QCOMPARE(option.FlukeState->text(), QStringLiteral("identified on COM2"));
+        QTRY_COMPARE(program.panel().StatusText(1),
+                     QStringLiteral("Successful Select Fluke In COM2"));
+        // The calibrator answers after its 500 ms wait: the window kept its own pace.
+        QVERIFY2(ticks > 20, qPrintable(QString::number(ticks)));
+
+        // No chamber where the power supply is.
+        option.ChamberCOM->setCurrentIndex(sim::SimInstruments::PowerSupply);
+        option.ChamberSelect->click();
+        QTRY_COMPARE_WITH_TIMEOUT(identified.count(), 2, 20000);
+        QVERIFY(!identified[1][1].toBool());
+        QCOMPARE(option.ChamberState->text(), QStringLiteral("not found on COM3"));
+    }
+
+    void closingOnParallelInitialisesThePortAtTheChosenAddress() {
+        SimulatedProgram program;
+        gui::TOption& option = OpenDialog(program);
+        option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::Parallel));
+        QVERIFY(option.CLPT->isEnabled() && !option.TXCOM->isEnabled());
+        uint16_t base = 0;
+        bool open = false;
+        auto look = [&] {
+            program.bench().RunAndWait([&](Bench& b) {
+                base = b.core().parallel().PortBase;
+                open = b.core().parallel().IsOpen();
+            });
+        };
+        option.CLPT->setCurrentIndex(2);
+        look();
+        QCOMPARE(base, uint16_t{0x3BC});
+        // A typed address that is no item means LPT1.
+        option.CLPT->setEditText("LPT7 : 0x123");
+        look();
+        QCOMPARE(base, uint16_t{0x378});
+        option.CLPT->setCurrentIndex(1);
+        QVERIFY(!open);
+        option.BtClose->click();
+        look();
+        QCOMPARE(base, uint16_t{0x278});
+        QVERIFY(open);
+    }
+
+    void aFileOfAnotherVersionIsIgnoredEntirely() {
+        QTemporaryDir dir;
+        VzAdcConfig spi;
+        spi.interfaceKind = static_cast<int>(InterfaceKind::SPI);
+        spi.productVariant = 2;
+        QByteArray bytes = FormatVzAdcConfig(spi);
+        bytes.replace(0, 9, "DMM V1.39");
+        WriteSettings(dir.path(), bytes);
+        {
+            SimulatedProgram program(On(dir.path()));
+            QCOMPARE(program.panel().windowTitle(), QStringLiteral("DMM V1.40"));
+            InterfaceKind kind = InterfaceKind::RS232;
+            program.bench().RunAndWait([&kind](Bench& b) { kind = b.target().interfaceKind; });
+            QCOMPARE(kind, InterfaceKind::DMM);
+            QCOMPARE(ReadSettings(dir.path()), bytes);
+        }
+        // At close the file is written again, in this version.
+        QVERIFY(ReadSettings(dir.path()).startsWith("DMM V1.40\r\n   0   5   0   0   0\r\n"));
+    }
+
+    void theFilesRecordsReachTheBenchAndTheWindows() {
+        QTemporaryDir dir;
+        VzAdcConfig c;
+        c.interfaceKind = static_cast<int>(InterfaceKind::Parallel);
+        c.CLPT = 2;
+        c.NPointIndex = SamplePointItemOf(128);
+        c.TXScale = 10;
+        c.CFunADC = 3;
+        c.EREFV = "1.25";
+        c.ADShift = 3;
+        c.productVariant = 2;
+        c.displayValue = 0;  // a 0 gives the defaults, 500000 and 50000
+        c.displayReading = 50000;
+        c.EModenum = "";
+        c.calibrationSetDirectory = "/bench/sets";
+        WriteSettings(dir.path(), FormatVzAdcConfig(c));
+        {
+            SimulatedProgram program(On(dir.path()));
+            gui::TMainPanel& panel = program.panel();
+            // "0B108": the VZ6403 in the captions, the input-capture panel shown.
+            QCOMPARE(panel.ChipTitle, QStringLiteral("VZ6403-DMM V1.40"));
+            QCOMPARE(panel.windowTitle(), QStringLiteral("VZ6403-DMM V1.40"));
+            QWidget* adf = panel.Child("TADF");
+            QVERIFY(!adf->findChild<QWidget*>("Panel2")->isHidden());
+            QVERIFY(adf->findChild<QWidget*>("PADFV2COV")->isHidden());
+            QVERIFY(panel.Child("TMPN")->findChild<QWidget*>("Label1")->isHidden());
+            // Record 6: PRN1, and the Parallel kind's port initialised there.
+            uint16_t base = 0;
+            bool open = false;
+            int captureLength = 0;
+            program.bench().RunAndWait([&](Bench& b) {
+                base = b.core().parallel().PortBase;
+                open = b.core().parallel().IsOpen();
+                captureLength = b.analysis().settings().CaptureLength();
+            });
+            QCOMPARE(base, uint16_t{0x3BC});
+            QVERIFY(open);
+            gui::TOption& option = Dialog(program);
+            QVERIFY(option.CLPT->isEnabled() && !option.TXBaud->isEnabled());
+            QCOMPARE(option.CLPT->currentIndex(), 2);
+            // A capture length of 128 starts as 256.
+            QWidget* analysis = panel.Child("TAnxADC");
+            QCOMPARE(analysis->findChild<QComboBox*>("NPointIndex")->currentIndex(),
+                     SamplePointItemOf(256));
+            QCOMPARE(captureLength, 256);
+            QCOMPARE(analysis->findChild<QComboBox*>("TXScale")->currentIndex(), 10);
+            QCOMPARE(analysis->findChild<QComboBox*>("CFunADC")->currentIndex(), 3);
+            QCOMPARE(analysis->findChild<QLineEdit*>("EREFV")->text(), QStringLiteral("1.25"));
+            QCOMPARE(panel.Child("TWeightCAL")->findChild<QComboBox*>("TXScale")->currentIndex(),
+                     10);
+            QCOMPARE(panel.Child("TWeightCAL")->findChild<QComboBox*>("ADShift")->currentIndex(),
+                     3);
+            // USBClient puts the variant's title before the chip's name and shows the
+            // bench's choices in the dialog again.
+            {
+                const QSignalBlocker quiet(option.SelLPT);
+                option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::UART));
+            }
+            panel.USBClient("VZ6401");
+            QTRY_COMPARE(panel.windowTitle(),
+                         QStringLiteral("VZ6403-DMM V1.40 ---- Now Chip is  VZ6401"));
+            QTRY_COMPARE(option.SelLPT->currentIndex(), static_cast<int>(InterfaceKind::Parallel));
+        }
+        // What no window of this build holds is written back as it was read; the mode
+        // count that was empty is 48, the display pair the defaults.
+        VzAdcConfig back;
+        QVERIFY(ReadVzAdcConfig(ReadSettings(dir.path()), back).versionMatched);
+        QCOMPARE(back.calibrationSetDirectory, std::string("/bench/sets"));
+        QCOMPARE(back.EModenum, std::string("48"));
+        QCOMPARE(back.displayValue, 500000);
+        QCOMPARE(back.displayReading, 50000);
+        QCOMPARE(back.productVariant, 2);
+        QCOMPARE(back.NPointIndex, SamplePointItemOf(256));
+        QCOMPARE(back.CLPT, 2);
+    }
+};
+
+DMM_QTEST(SetupDialogTest);
+
+}  // namespace dmm::test
+
+#include "setup_dialog_test.moc"
