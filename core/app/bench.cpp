@@ -18,7 +18,9 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
       switchTest_(core_, hooks, this),
       instruments_(core_.serial(), clock, hooks),
       instrumentThreads_(instruments_),
-      meterScan_(instrumentThreads_, this) {
+      meterScan_(instrumentThreads_, this),
+      driftInstruments_(instrumentThreads_, hooks),
+      driftTest_(core_, analysis_, driftInstruments_, hooks, this) {
     qRegisterMetaType<RegisterImageSnapshot>();
     qRegisterMetaType<std::shared_ptr<const TChipModel>>();
     core_.chip().SubscribeRefresh(PanelOrder::Ram, [this] { PublishRegisterImage(); });
@@ -56,6 +58,7 @@ void Bench::RequestShutdown() {
     shuttingDown_ = true;
     analysis_.RequestStop();
     switchTest_.RequestStop();
+    driftTest_.RequestStop();
 }
 
 int Bench::LoadSelectedChip() {

@@ -23,6 +23,8 @@
 #include "core/link/processor_centre.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/capture_host.h"
+#include "core/measure/drift_test.h"
+#include "core/measure/instrument_access.h"
 
 namespace dmm {
 
@@ -106,6 +108,9 @@ class Bench : public QObject {
     // them (bench thread).
     StepTable& flukeSteps() { return flukeSteps_; }
     StepTable& powerSteps() { return powerSteps_; }
+    // The temperature drift test. RequestStop() and IsRunning() from any thread; the rest
+    // only inside posted work. It reaches the instruments through their threads.
+    DriftTest& driftTest() { return driftTest_; }
     // Stops the instrument threads and leaves the bench safe (calibrator in standby, power
     // supply output off). For shut-down: the instruments are used here directly, once
     // their threads are gone.
@@ -179,6 +184,8 @@ class Bench : public QObject {
     MeterScan meterScan_;
     StepTable flukeSteps_;
     StepTable powerSteps_;
+    ThreadedInstrumentAccess driftInstruments_;
+    DriftTest driftTest_;
     bool publishPending_ = false;
     bool instrumentsShutDown_ = false;
 };

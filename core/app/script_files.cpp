@@ -212,7 +212,8 @@ bool SaveReg(const ModeTable& table, const QString& folder, QString& error) {
 }
 
 bool DownloadReg(ModeTable& table, const QString& folder, UiHooks& ui, int& usedSteps) {
-    const QString path = FindFileCaseInsensitive(folder, kRegisterFileName);
+    QString path = FindFileCaseInsensitive(folder, kRegisterFileName);
+    if (path.isEmpty()) path = QDir(folder).filePath(kRegisterFileName);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         ui.ShowError(QStringLiteral("I/O error: cannot read %1 (%2)").arg(path, file.errorString()));
