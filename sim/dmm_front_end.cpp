@@ -200,8 +200,8 @@ double DmmFrontEnd::SystemClockHz(const Memory& memory) const {
 ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes) const {
     ConverterState s;
     s.bits = 24;
-    s.inputVolts =
-        SelectedVolts("S_AD1IP", memory, nodes) - SelectedVolts("S_AD1IN", memory, nodes);
+    s.inputVolts = nodes.Drifted(SelectedVolts("S_AD1IP", memory, nodes) -
+                                 SelectedVolts("S_AD1IN", memory, nodes));
     s.referenceVolts =
         (SelectedVolts("S_AD1RH", memory, nodes) - SelectedVolts("S_AD1RL", memory, nodes)) /
         TableGain("VRGNAD1", memory);
@@ -221,8 +221,8 @@ ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes)
 ConverterState DmmFrontEnd::Adc2(const Memory& memory, const AnalogNodes& nodes) const {
     ConverterState s;
     s.bits = 18;
-    s.inputVolts =
-        SelectedVolts("S_AD2IP", memory, nodes) - SelectedVolts("S_AD2IN", memory, nodes);
+    s.inputVolts = nodes.Drifted(SelectedVolts("S_AD2IP", memory, nodes) -
+                                 SelectedVolts("S_AD2IN", memory, nodes));
     s.referenceVolts =
         (SelectedVolts("S_AD2RH", memory, nodes) - SelectedVolts("S_AD2RL", memory, nodes)) /
         TableGain("VRGNAD2", memory);
