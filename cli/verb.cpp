@@ -14,6 +14,7 @@ std::vector<VerbInfo> AllVerbs() {
     AddChipVerbs(verbs);
     AddSwitchTestVerbs(verbs);
     AddInstrumentVerbs(verbs);
+    AddDriftVerbs(verbs);
     return verbs;
 }
 

@@ -39,6 +39,7 @@ void AddMeasureVerbs(std::vector<VerbInfo>& verbs);
 void AddChipVerbs(std::vector<VerbInfo>& verbs);
 void AddSwitchTestVerbs(std::vector<VerbInfo>& verbs);
 void AddInstrumentVerbs(std::vector<VerbInfo>& verbs);
+void AddDriftVerbs(std::vector<VerbInfo>& verbs);
 
 // A number as engineers type it: 0x5A, 5Ah, 90 (decimal), 0b1010.
 bool ParseCliNumber(const std::string& text, int64_t& value);

@@ -24,6 +24,7 @@ constexpr int64_t kCalibratorWaitMs = 500;
 constexpr int64_t kSettleMs = 4000;
 constexpr int64_t kMeterRetryMs = 1000;
 constexpr int kMeterReadings = 4;
+constexpr int64_t kCaptureIdleTimeoutMs = 20000;
 constexpr uint16_t kChipTemperatureAddress = 224;
 constexpr int kChipTemperatureBytes = 4;
 
@@ -215,7 +216,15 @@ void DriftTest::MeasureMode(int m, bool boardConnected, bool& meterPassDone) {
 
     if (settings.measure != DriftMeasure::Meters && boardConnected) {
         const QString reference = QString::fromStdString(modes.Cell(m, ModeTable::kAcmColumn));
+        // An unattended run must not wait all night for a converter that never delivers.
+        const CaptureSettings chosen = analysis_.settings();
+        if (chosen.idleTimeoutMs == 0) {
+            CaptureSettings bounded = chosen;
+            bounded.idleTimeoutMs = kCaptureIdleTimeoutMs;
+            analysis_.SetSettings(bounded);
+        }
         analysis_.CatchACDCOM(reference, settings.source);
+        if (chosen.idleTimeoutMs == 0) analysis_.SetSettings(chosen);
         // A capture that did not get every sample it asked for gives no figures.
         if (analysis_.lastEnd() == CaptureEnd::Complete)
             results_.SetFigures(s, m, analysis_.data().results);
