@@ -157,7 +157,7 @@ DataGridShape DataGridShapeFor(int usedSteps) {
     return {std::min(usedSteps + 1, 11), usedSteps / 10 + 2};
 }
 
-QByteArray StepFileBytes(const StepTable& table, int stepCount) {
+QByteArray InstrumentStepFileBytes(const StepTable& table, int stepCount) {
     QByteArray out;
     for (int k = 1; k <= stepCount; ++k) {
         if (!table.Active(k)) continue;
@@ -234,7 +234,7 @@ bool DownloadReg(ModeTable& table, const QString& folder, UiHooks& ui, int& used
 }
 
 bool SaveStepFile(const StepTable& table, int stepCount, const QString& path, QString& error) {
-    return WriteFileAtomically(path, StepFileBytes(table, stepCount), error);
+    return WriteFileAtomically(path, InstrumentStepFileBytes(table, stepCount), error);
 }
 
 }  // namespace dmm

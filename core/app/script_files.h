@@ -53,7 +53,7 @@ DataGridShape DataGridShapeFor(int usedSteps);
 
 // "Fluke.txt" and "Power.txt": every step 1..stepCount whose enable number is non-zero,
 // the number right-aligned in 4 characters, then the command.
-QByteArray StepFileBytes(const StepTable& table, int stepCount);
+QByteArray InstrumentStepFileBytes(const StepTable& table, int stepCount);
 // "DownLoad Fluke": the table resized to stepCount and emptied; lines whose first four
 // characters keep a number above 0 fill the next step, the others are skipped.
 void ReadFlukeFile(StepTable& table, int stepCount, const std::optional<QByteArray>& bytes);

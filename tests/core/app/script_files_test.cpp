@@ -118,7 +118,7 @@ TEST(ScriptFiles, FlukeFileSkipsZeroStepsAndPowerFileKeepsEveryLine) {
     fluke.SetStep(1, {"1", "OUT 1 V ,0 Hz"});
     fluke.SetStep(2, {"0", "OUT 2 V"});
     fluke.SetStep(3, {"A", "STBY"});
-    EXPECT_EQ(StepFileBytes(fluke, 4), QByteArray("   1OUT 1 V ,0 Hz\r\n   ASTBY\r\n"));
+    EXPECT_EQ(InstrumentStepFileBytes(fluke, 4), QByteArray("   1OUT 1 V ,0 Hz\r\n   ASTBY\r\n"));
 
     StepTable loaded;
     ReadFlukeFile(loaded, 5, QByteArray("   1OUT 1 V\r\n  00OUT 9 V\r\n   2OPER\r\n"));
