@@ -135,7 +135,8 @@ class CaptureVerb final : public Verb {
         const bool complete = analysis.lastEnd() == CaptureEnd::Complete;
         std::optional<ProvenanceContext> context;
         if (json_ || !csv_.empty())
-            context = ReadProvenanceContext(s.core(), QString::fromStdString(s.benchDir()));
+            context = ReadProvenanceContext(s.core(), QString::fromStdString(s.benchDir()),
+                                            s.instruments().ConnectedSummaries());
         // A block cut short, or one with nothing in it, has no figures worth printing.
         if (complete && figures.HasSamples()) {
             if (json_)

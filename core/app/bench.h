@@ -12,9 +12,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/analog/meter_scan.h"
 #include "core/analog/pro_counter.h"
 #include "core/analog/switch_test.h"
-#include "core/analog/meter_scan.h"
 #include "core/app/bench_core.h"
 #include "core/app/deliver_result.h"
 #include "core/app/ui_hooks.h"
@@ -102,6 +102,10 @@ class Bench : public QObject {
     // The bench instruments. Each is used only on its own thread: reach them through
     // instrumentThreads() (Post, Call, Await), never directly from bench work.
     InstrumentThreads& instrumentThreads() { return instrumentThreads_; }
+    // What the connected instruments are and put out (any thread).
+    std::vector<Instruments::Connected> ConnectedInstruments() {
+        return instruments_.ConnectedSummaries();
+    }
     // The meter window's reading side (bench thread).
     MeterScan& meterScan() { return meterScan_; }
     // The calibrator's and the power supply's step tables as their windows last gave

@@ -15,7 +15,7 @@ bool Calibrator::FlukeSelectClick(int comIndex) {
         DelayMs(clock_, kReplyWaitMs);
         std::string line;
         ReadLine(record_, clock_, line);
-        if (!line.empty() && line.compare(0, 4, "*OPT") == 0) return Identified("Fluke");
+        if (!line.empty() && line.compare(0, 4, "*OPT") == 0) return Identified("Fluke", line);
     }
     return NotIdentified("Fluke", QStringLiteral("此通道連接的不是Fluke5500A!!"));
 }
@@ -32,6 +32,22 @@ std::string Calibrator::Command(std::string_view text) {
 void Calibrator::Send(std::string_view text) {
     SendText(record_, clock_, text);
     SendText(record_, clock_, "\r");
+    NoteCommand(text);
+}
+
+void Calibrator::NoteCommand(std::string_view text) {
+    const QString command =
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed();
+    if (command.startsWith(QStringLiteral("OUT"), Qt::CaseInsensitive))
+        lastOut_ = command.toStdString();
+    else if (command.compare(QStringLiteral("OPER"), Qt::CaseInsensitive) == 0)
+        operating_ = true;
+    else if (command.compare(QStringLiteral("STBY"), Qt::CaseInsensitive) == 0)
+        operating_ = false;
+    else
+        return;
+    const char* state = operating_ ? "OPER" : "STBY";
+    NoteOutput(lastOut_.empty() ? state : lastOut_ + ", " + state);
 }
 
 std::string Calibrator::StepCommand(std::string_view text) {

@@ -37,6 +37,12 @@ class Calibrator final : public SerialInstrument {
     bool Operate(std::string* reply = nullptr);
     // STBY, then the range lock of the chosen range (only "RANGELCK OFF" for none).
     void RangeLock(CalibratorRangeLock lock);
+
+  private:
+    // Keeps the summary's output: the last OUT command and whether the output is live.
+    void NoteCommand(std::string_view text);
+    std::string lastOut_;
+    bool operating_ = false;
 };
 
 }  // namespace dmm

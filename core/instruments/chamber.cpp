@@ -13,7 +13,7 @@ bool Chamber::ChamberSelectClick(int comIndex) {
     if (record_.handle->Configure(kSettings) && ChamberRead(kChamberIdentity, 1) &&
         ChamberReplyOk(reply_.data(), reply_.size())) {
         record_.Store(kSettings);
-        return Identified("Chamber");
+        return Identified("Chamber", "answers the chamber's identity register");
     }
     // Another device's port is left as it was set.
     if (hadSettings) record_.handle->Configure(previous);

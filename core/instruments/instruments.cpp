@@ -17,6 +17,21 @@ void Instruments::LeaveBenchSafe() {
     if (power_.connected()) power_.SwitchOffNow();
 }
 
+std::vector<Instruments::Connected> Instruments::ConnectedSummaries() {
+    std::vector<Connected> connected;
+    for (int i = 0; i < kInstrumentCount; ++i) {
+        const auto id = static_cast<InstrumentId>(i);
+        InstrumentSummary summary = Of(id).Summary();
+        if (!summary.connected) continue;
+        std::string role = id == InstrumentId::Calibrator    ? "calibrator"
+                           : id == InstrumentId::PowerSupply ? "power supply"
+                           : id == InstrumentId::Chamber     ? "chamber"
+                                                             : "meter " + std::to_string(i - 2);
+        connected.push_back({std::move(role), std::move(summary)});
+    }
+    return connected;
+}
+
 SerialInstrument& Instruments::Of(InstrumentId id) {
     switch (id) {
         case InstrumentId::Calibrator:

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/instruments/calibrator.h"
 #include "core/instruments/chamber.h"
@@ -37,6 +39,14 @@ class Instruments {
     // power supply switches its output off, so that nothing is left live on the bench.
     // Neither waits for a reply.
     void LeaveBenchSafe();
+
+    // The connected instruments with their role ("calibrator", "meter 1", ...), as their
+    // threads last noted them. Any thread.
+    struct Connected {
+        std::string role;
+        InstrumentSummary summary;
+    };
+    std::vector<Connected> ConnectedSummaries();
 
   private:
     SerialChannel& channel_;

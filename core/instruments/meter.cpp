@@ -18,10 +18,8 @@ bool Meter::Select(int comIndex) {
         return false;
     }
     record_.handle->SetDtr(true);
-    record_.connected = true;
-    Status(QStringLiteral("Successful Select ") + name + QStringLiteral(" In ") +
-           QString::fromStdString(record_.portName));
-    return true;
+    // The meter has no identification: it is what the user selected on that port.
+    return Identified(name.toStdString().c_str(), "reference meter (22-byte frames)");
 }
 
 bool Meter::ReadBryMen(std::vector<uint8_t>& reply) {

@@ -36,12 +36,13 @@ bool PowerSupply::PowerSelectClick(int comIndex) {
         for (const char* setup : {"VOLT 0.0", "CURR 0.0", "OUTP OFF"})
             QueryText(record_, clock_, setup, reply);
         if (QueryText(record_, clock_, "*IDN?", reply) && IsPowerSupplyIdentity(reply))
-            return Identified("Power Supply");
+            return Identified("Power Supply", reply);
     }
     return NotIdentified("Power Supply", QStringLiteral("此通道連接的不是Power Supply!!"));
 }
 
 bool PowerSupply::Command(std::string_view text, std::string* reply) {
+    NoteCommand(text);
     std::string answer;
     bool ok = QueryText(record_, clock_, text, answer);
     if (!ok) ok = QueryText(record_, clock_, text, answer);
@@ -54,7 +55,25 @@ void PowerSupply::StepCommand(std::string_view text) {
     if (!BeginsWithOutputOff(text)) Command("OUTP ON");
 }
 
+void PowerSupply::NoteCommand(std::string_view text) {
+    const QString command =
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed().toUpper();
+    if (command.startsWith(QStringLiteral("VOLT")))
+        volts_ = command.toStdString();
+    else if (command.startsWith(QStringLiteral("CURR")))
+        amps_ = command.toStdString();
+    else if (command.startsWith(QStringLiteral("OUTP")))
+        on_ = !BeginsWithOutputOff(text);
+    else
+        return;
+    std::string output;
+    for (const std::string& part : {volts_, amps_})
+        if (!part.empty()) output += part + "; ";
+    NoteOutput(output + (on_ ? "OUTP ON" : "OUTP OFF"));
+}
+
 void PowerSupply::SwitchOffNow() {
+    NoteCommand("OUTP OFF");
     static constexpr char kOff[] = "OUTP OFF\r\n";
     WriteBytes(record_, reinterpret_cast<const uint8_t*>(kOff), sizeof kOff - 1);
 }

@@ -30,6 +30,12 @@ class PowerSupply final : public SerialInstrument {
     void StepCommand(std::string_view text);
     // "OUTP OFF" at once, without waiting for a reply (the program is closing).
     void SwitchOffNow();
+
+  private:
+    // Keeps the summary's output: the last VOLT and CURR commands and the output state.
+    void NoteCommand(std::string_view text);
+    std::string volts_, amps_;
+    bool on_ = false;
 };
 
 }  // namespace dmm

@@ -30,8 +30,28 @@ bool SerialInstrument::StartIdentification(int comIndex, const char* name, bool&
     return true;
 }
 
-bool SerialInstrument::Identified(const char* name) {
+void SerialInstrument::Close() {
+    channel_.Close(record_);
+    const std::lock_guard lock(summaryMutex_);
+    summary_ = {};
+}
+
+InstrumentSummary SerialInstrument::Summary() const {
+    const std::lock_guard lock(summaryMutex_);
+    return summary_;
+}
+
+void SerialInstrument::NoteOutput(std::string output) {
+    const std::lock_guard lock(summaryMutex_);
+    summary_.output = std::move(output);
+}
+
+bool SerialInstrument::Identified(const char* name, std::string identity) {
     record_.connected = true;
+    {
+        const std::lock_guard lock(summaryMutex_);
+        summary_ = {true, record_.portName, std::move(identity), {}};
+    }
     Status(QStringLiteral("Successful Select %1 In %2")
                .arg(QString::fromUtf8(name), QString::fromStdString(record_.portName)));
     return true;

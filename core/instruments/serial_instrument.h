@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <mutex>
 #include <string>
 
 #include "core/app/ui_hooks.h"
@@ -10,6 +11,15 @@
 #include "core/link/clock.h"
 
 namespace dmm {
+
+// What an instrument said it is when it was identified, and what it was last set to put
+// out ("OUT 100 mV ,50 Hz, OPER"); a capture's record lists them.
+struct InstrumentSummary {
+    bool connected = false;
+    std::string port;      // "/dev/ttyUSB0"
+    std::string identity;  // its answer to the identification
+    std::string output;
+};
 
 // What the four bench instruments share: their port record, the channel that opens it,
 // the clock every wait runs on, and the status bar their messages go to.
@@ -28,7 +38,9 @@ class SerialInstrument {
     bool connected() const { return record_.connected && record_.Open(); }
     Clock& clock() { return clock_; }
     // Gives the port back; the instrument is unconnected afterwards.
-    void Close() { channel_.Close(record_); }
+    void Close();
+    // Any thread: the instrument's own thread keeps it up to date.
+    InstrumentSummary Summary() const;
 
   protected:
     // Opens a COM index and sets its line; false with the reason when either fails.
@@ -41,18 +53,23 @@ class SerialInstrument {
     bool StartIdentification(int comIndex, const char* name, bool& done);
     // Succeeded: "Successful Select <name> In COMn". Failed: "Fail Select <name> COMn", the
     // message box, and the port closed again.
-    bool Identified(const char* name);
+    bool Identified(const char* name, std::string identity);
     bool NotIdentified(const char* name, const QString& box);
     // Status panel 1 (the instruments' messages), and panel 2 for the detail behind them.
     void Status(const QString& text) { hooks_.SetStatusText(1, text); }
     void Detail(const std::string& text) { hooks_.SetStatusText(2, QString::fromStdString(text)); }
     void Message(const QString& text) { hooks_.ShowMessage(text); }
+    void NoteOutput(std::string output);
 
     SerialChannel& channel_;
     Clock& clock_;
     UiHooks& hooks_;
     DevcRS232 record_;
     std::string user_;
+
+  private:
+    mutable std::mutex summaryMutex_;
+    InstrumentSummary summary_;
 };
 
 }  // namespace dmm

@@ -68,8 +68,15 @@ QString ProvenancePathFor(const QString& resultPath) {
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".json"));
 }
 
-ProvenanceContext ReadProvenanceContext(BenchCore& core, const QString& benchDir) {
+ProvenanceContext ReadProvenanceContext(BenchCore& core, const QString& benchDir,
+                                        const std::vector<Instruments::Connected>& instruments) {
     ProvenanceContext context;
+    for (const Instruments::Connected& i : instruments) {
+        context.instruments.push_back(
+            {QString::fromStdString(i.role),
+             QString::fromStdString(i.summary.identity + " (" + i.summary.port + ")"),
+             QString::fromStdString(i.summary.output)});
+    }
     const ChipSelector selector = FillChipSelector(IncludeDirectory(benchDir));
     const size_t index = core.target().chipIndex;
     if (index < selector.texts.size())

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "core/instruments/instruments.h"
+
 namespace dmm {
 
 class BenchCore;
@@ -27,9 +29,10 @@ struct ProvenanceContext {
     std::vector<InstrumentRecord> instruments;
 };
 
-// Fills a context from the bench: the chip list of the bench directory and the board's
-// info text (one exchange, when the board is open). Bench thread.
-ProvenanceContext ReadProvenanceContext(BenchCore& core, const QString& benchDir);
+// Fills a context from the bench: the chip list of the bench directory, the board's info
+// text (one exchange, when the board is open) and the connected instruments. Bench thread.
+ProvenanceContext ReadProvenanceContext(BenchCore& core, const QString& benchDir,
+                                        const std::vector<Instruments::Connected>& instruments);
 
 // <name>.json beside a result file <name>.<ext>.
 QString ProvenancePathFor(const QString& resultPath);

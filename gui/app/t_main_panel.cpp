@@ -308,6 +308,8 @@ void TMainPanel::PlaceChild(QWidget* form, const QRect& frame) {
         sub->move(frame.topLeft());
     else
         sub->setGeometry(frame);
+}
+
 void TMainPanel::SelectChildComboItem(const QString& className, const QString& comboName,
                                       int index) {
     QWidget* window = Child(className);

@@ -473,7 +473,8 @@ void TAnxADC::SaveTo(const QString& path) {
     bench_.Call(
         [path, hexPath](Bench& bench) {
             QString error;
-            const ProvenanceContext context = ReadProvenanceContext(bench.core(), bench.benchDir);
+            const ProvenanceContext context =
+                ReadProvenanceContext(bench.core(), bench.benchDir, bench.ConnectedInstruments());
             const bool ok = bench.analysis().SaveOut(path, hexPath, error, &context);
             return std::pair<bool, QString>(ok, ok ? QString() : error);
         },

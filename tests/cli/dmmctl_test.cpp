@@ -415,4 +415,55 @@ TEST(DmmctlSimTone, TheCaptureShowsTheHarmonicsTheBenchWasGiven) {
     EXPECT_NE(harmonics.err.find("dBc at most 0"), std::string::npos) << harmonics.err;
 }
 
+// The calibrator's AC output reaches the chip's input: its tone, with the bench's
+// harmonics, is what the capture measures, and the capture's record names the calibrator
+// and what it was putting out.
+TEST(DmmctlSimTone, TheCalibratorsToneIsMeasuredAndRecorded) {
+    const Dmmctl dmmctl;
+    const fs::path csv = fs::temp_directory_path() / ("tone-" + std::to_string(getpid()) + ".csv");
+    const Outcome r = dmmctl.Run({"--sim",
+                                  "--sim-harmonics",
+                                  "-50,-60",
+                                  "fluke",
+                                  "OUT 100 mV ,50 Hz",
+                                  "fluke",
+                                  "OPER",
+                                  "field",
+                                  "ENAD_S",
+                                  "1",
+                                  "field",
+                                  "S_AD1RL",
+                                  "2",
+                                  "field",
+                                  "S_AD1IN",
+                                  "3",
+                                  "capture",
+                                  "--points",
+                                  "1024",
+                                  "--interrupt",
+                                  "--window",
+                                  "bh4",
+                                  "--csv",
+                                  csv.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto value = [&](const std::string& name) {
+        const size_t at = r.out.find("\n" + name + " ");
+        return at == std::string::npos ? 0.0 : std::stod(r.out.substr(at + 1 + name.size()));
+    };
+    EXPECT_NEAR(value("Fundamental (Hz)"), 50.0, 0.01) << r.out;
+    // 100 mV RMS against a 1.2 V full scale.
+    EXPECT_NEAR(value("Fundamental (dBFS)"), 20 * std::log10(0.1 * std::sqrt(2.0) / 1.2), 0.1);
+    EXPECT_NEAR(value("H2 (dBc)"), -50.0, 0.5);
+    EXPECT_NEAR(value("H3 (dBc)"), -60.0, 0.5);
+
+    fs::path record = csv;
+    record.replace_extension(".json");
+    const std::string json = ReadFile(record);
+    EXPECT_NE(json.find("\"calibrator\""), std::string::npos) << json;
+    EXPECT_NE(json.find("OUT 100 mV ,50 Hz, OPER"), std::string::npos) << json;
+    std::error_code ignored;
+    fs::remove(csv, ignored);
+    fs::remove(record, ignored);
+}
+
 }  // namespace
