@@ -73,6 +73,8 @@ class DriftVerb final : public Verb {
         app.add_option("--power-delay", powerDelayMs_, "ms after a power-supply step (2000)");
         app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV");
         app.add_flag("--keep-fluke", keepFluke_, "no STBY before each calibrator step");
+        app.add_flag("--resume", resume_,
+                     "go on with the run that was interrupted in this bench directory");
     }
 
     bool Run(Session& s) override {
@@ -82,16 +84,23 @@ class DriftVerb final : public Verb {
         const QString folder = QString::fromStdString(s.benchDir());
 
         CliUiHooks ui(s.err());
+        std::optional<DriftJournal> journal;
+        if (resume_) {
+            journal = DriftTest::PendingJournal(folder);
+            if (!journal) return s.Fail("no interrupted drift run to resume in " + s.benchDir());
+            noChamber_ = !journal->withChamber;
+        }
         DriftSetup setup;
         setup.modes = ModeTable(ParseModeCount(std::to_string(modes_)));
         int used = 0;
-        if (!DownloadReg(setup.modes, folder, ui, used)) return s.Fail("cannot read Register.txt");
-        const int steps = setup.modes.modeCount();
+        if (!journal && !DownloadReg(setup.modes, folder, ui, used))
+            return s.Fail("cannot read Register.txt");
+        const int steps = journal ? journal->setup.modes.modeCount() : setup.modes.modeCount();
         ReadFlukeFile(setup.fluke, steps, ReadOptionalFile(folder, kFlukeFileName));
         ReadPowerFile(setup.power, steps, ReadOptionalFile(folder, kPowerFileName));
         int count = count_;
         setup.plan = BuildTemperaturePlan(count, start_, step_);
-        if (count != count_)
+        if (count != count_ && !journal)
             s.out() << "the plan stops at 150 degC: " << count << " temperatures\n";
         setup.settings.soakMinutes = soak_;
         setup.settings.powerDelayMs = powerDelayMs_;
@@ -101,6 +110,13 @@ class DriftVerb final : public Verb {
                                                         : DriftMeasure::Adc;
         setup.settings.fullCaptures = full_;
         setup.settings.keepCalibratorOn = keepFluke_;
+        if (journal) {
+            setup = journal->setup;
+            used = setup.modes.UsedSteps();
+            count = static_cast<int>(setup.plan.size());
+            s.out() << "resuming at step " << journal->step << ", mode " << journal->nextMode
+                    << '\n';
+        }
 
         // Instruments a step needs are connected now; one that is missing is said once.
         Instruments& instruments = s.instruments();
@@ -162,7 +178,9 @@ class DriftVerb final : public Verb {
             s.out() << PhaseLine(view) << std::endl;
         });
         ui.onInterrupt = [&] { test.RequestStop(); };
-        const DriftEnd end = noChamber_ ? test.TTestClick() : test.TBgClick();
+        const DriftEnd end = journal      ? test.Resume(*journal)
+                             : noChamber_ ? test.TTestClick()
+                                          : test.TBgClick();
         s.out() << "wrote " << kDriftAFileName << " and " << kDriftBFileName << " to "
                 << folder.toStdString() << '\n';
         if (end != DriftEnd::Finished) return s.Fail("drift run ended: " + EndText(end));
@@ -183,6 +201,7 @@ class DriftVerb final : public Verb {
     int powerDelayMs_ = 2000;
     bool full_ = false;
     bool keepFluke_ = false;
+    bool resume_ = false;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/measure/drift_test.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 #include <cctype>
@@ -127,11 +128,50 @@ void DriftTest::WaitTRIGER(int seconds) {
 
 void DriftTest::TESTINI() {
     step_ = 1;
+    firstMode_ = 1;
     registerColumns_ = setup_.modes.AddressColumns();
     modeCount_ = setup_.modes.UsedSteps();
     // The tables take the whole plan, however long: nothing is ever stored past them.
     results_.Resize(static_cast<int>(setup_.plan.size()), modeCount_);
+    if (resume_) {
+        results_ = resume_->results;
+        step_ = resume_->step;
+        firstMode_ = resume_->nextMode;
+        fileCounter_ = resume_->fileCounter;
+        if (firstMode_ > modeCount_) {
+            ++step_;
+            firstMode_ = 1;
+        }
+        resume_.reset();
+    }
     Publish();
+}
+
+void DriftTest::WriteJournal(int nextMode) {
+    DriftJournal journal;
+    journal.setup = setup_;
+    journal.withChamber = withChamber_;
+    journal.step = step_;
+    journal.nextMode = nextMode;
+    journal.fileCounter = fileCounter_;
+    journal.results = results_;
+    QString error;
+    if (!WriteFileAtomically(QDir(folder).filePath(kDriftJournalName), DriftJournalBytes(journal),
+                             error))
+        ui_.SetStatusText(1, QStringLiteral("Run journal not written: ") + error);
+}
+
+std::optional<DriftJournal> DriftTest::PendingJournal(const QString& folder) {
+    QFile file(QDir(folder).filePath(kDriftJournalName));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return ParseDriftJournal(file.readAll());
+}
+
+DriftEnd DriftTest::Resume(const DriftJournal& journal) {
+    if (running_.load()) return DriftEnd::Busy;
+    setup_ = journal.setup;
+    resume_ = journal;
+    return Run(journal.withChamber);
 }
 
 void DriftTest::TTESTCOM() {
@@ -142,17 +182,23 @@ void DriftTest::TTESTCOM() {
     ui_.SetStatusText(0, connected ? QStringLiteral("USB On Line")
                                    : QStringLiteral("USB not Connect !!!"));
     bool meterPassDone = false;
-    for (int m = 1; m <= modeCount_; ++m) {
+    const int first = firstMode_;
+    firstMode_ = 1;
+    for (int m = first; m <= modeCount_; ++m) {
         mode_ = m;
         phase_ = DriftPhase::Measuring;
         Publish();
         MeasureMode(m, connected, meterPassDone);
         // A board lost during the mode is not asked again until the next step reconnects.
         if (connected && !link.devc().HandleValid()) connected = false;
-        if (!Running()) break;
+        if (!Running()) {
+            WriteJournal(m + 1);
+            break;
+        }
         if (setup_.settings.fullCaptures && connected &&
             setup_.settings.measure != DriftMeasure::Meters)
             SaveFullCapture();
+        WriteJournal(m + 1);
     }
     ++step_;
 }
@@ -329,11 +375,39 @@ bool DriftTest::ReadTemp(int& tenths) {
 
 DriftEnd DriftTest::TBgClick() {
     if (running_.load()) return DriftEnd::Busy;
-    RunGuard guard(*this);
+    resume_.reset();
+    return Run(true);
+}
+
+DriftEnd DriftTest::TTestClick() {
+    if (running_.load()) return DriftEnd::Busy;
+    resume_.reset();
+    return Run(false);
+}
+
+DriftEnd DriftTest::Run(bool withChamber) {
+    withChamber_ = withChamber;
+    DriftEnd end = DriftEnd::Finished;
+    {
+        RunGuard guard(*this);
+        TESTINI();
+        if (withChamber) {
+            end = RunWithChamber();
+        } else {
+            const int count = static_cast<int>(setup_.plan.size());
+            while (Running() && step_ <= count) TTESTCOM();
+            end = step_ > count ? DriftEnd::Finished : DriftEnd::Stopped;
+        }
+    }
+    // A finished run needs no journal; any other end keeps it for a resume.
+    if (end == DriftEnd::Finished) QFile::remove(QDir(folder).filePath(kDriftJournalName));
+    return end;
+}
+
+DriftEnd DriftTest::RunWithChamber() {
     const int64_t soakMs = int64_t{setup_.settings.soakMinutes} * 60 * 1000;
-    TESTINI();
     const int count = static_cast<int>(setup_.plan.size());
-    if (count == 0) return DriftEnd::Finished;
+    if (step_ > count) return DriftEnd::Finished;
     if (!LoadTemp()) return DriftEnd::ChamberFailed;
     if (!StartChamber()) {
         ui_.ShowMessage(QString::fromUtf8(kChamberRunErrorText));
@@ -379,15 +453,6 @@ DriftEnd DriftTest::TBgClick() {
         }
     }
     return Running() ? DriftEnd::Finished : DriftEnd::Stopped;
-}
-
-DriftEnd DriftTest::TTestClick() {
-    if (running_.load()) return DriftEnd::Busy;
-    RunGuard guard(*this);
-    TESTINI();
-    const int count = static_cast<int>(setup_.plan.size());
-    while (Running() && step_ <= count) TTESTCOM();
-    return step_ > count ? DriftEnd::Finished : DriftEnd::Stopped;
 }
 
 void DriftTest::EndRun() {

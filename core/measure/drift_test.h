@@ -16,7 +16,9 @@
 #include "core/instruments/step_table.h"
 #include "core/measure/capture_source.h"
 #include "core/measure/drift_plan.h"
+#include "core/measure/drift_journal.h"
 #include "core/measure/drift_results.h"
+#include "core/measure/drift_test_setup.h"
 #include "core/measure/instrument_access.h"
 #include "core/measure/mode_table.h"
 
@@ -26,28 +28,6 @@ class AdcAnalysis;
 class BenchCore;
 
 inline constexpr char kChamberRunErrorText[] = "溫控廂 RUN ERROR!!!!!!!";
-
-// What each mode measures (the "CADCBRY" choice).
-enum class DriftMeasure : int { AdcAndMeters = 0, Adc = 1, Meters = 2 };
-
-// The run's settings from the temperature test window.
-struct DriftSettings {
-    int soakMinutes = 20;       // wait at a temperature before measuring
-    int powerDelayMs = 2000;    // wait after a power-supply step
-    CaptureSource source = CaptureSource::ADCS;
-    DriftMeasure measure = DriftMeasure::Adc;
-    bool fullCaptures = false;       // every capture also to TEMP/VzTMP-n.CSV
-    bool keepCalibratorOn = false;   // no "STBY" before each calibrator step
-};
-
-// Everything a run reads: the plan, the mode table and the instruments' step tables.
-struct DriftSetup {
-    std::vector<PlanRow> plan;
-    ModeTable modes;
-    StepTable fluke;
-    StepTable power;
-    DriftSettings settings;
-};
 
 // Where a run is, for the window's progress line.
 enum class DriftPhase : int { Idle, Approach, Soak, Measuring };
@@ -101,6 +81,11 @@ class DriftTest : public QObject {
     // "T-Begin" and "T-Test".
     DriftEnd TBgClick();
     DriftEnd TTestClick();
+    // Goes on with an interrupted run from its journal's first unfinished mode, with or
+    // without the chamber as the run began.
+    DriftEnd Resume(const DriftJournal& journal);
+    // The journal an interrupted run left in the folder, if any.
+    static std::optional<DriftJournal> PendingJournal(const QString& folder);
     // "RUN", "Stop" (the chamber stops and the run ends at its next check), "STBY",
     // "ENTER" and "SaveData".
     bool Button1Click();
@@ -121,7 +106,10 @@ class DriftTest : public QObject {
     class RunGuard;
 
     bool Running() const { return !stop_.load(); }
+    DriftEnd Run(bool withChamber);
+    DriftEnd RunWithChamber();
     void TESTINI();
+    void WriteJournal(int nextMode);
     void TTESTCOM();
     void MeasureMode(int m, bool boardConnected, bool& meterPassDone);
     void ReadMeters(int m);
@@ -154,6 +142,9 @@ class DriftTest : public QObject {
     int chamberTenths_ = 0;
     int64_t runStartMs_ = 0;
     bool fullCaptureRefused_ = false;
+    bool withChamber_ = true;
+    std::optional<DriftJournal> resume_;
+    int firstMode_ = 1;
 };
 
 }  // namespace dmm

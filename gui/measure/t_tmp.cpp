@@ -287,6 +287,15 @@ void TTMP::StartRun(bool withChamber) {
             setup.power = b.powerSteps();
             DriftTest& test = b.driftTest();
             test.folder = b.benchDir;
+            // A run lost to a crash or a power cut can go on where it stood.
+            if (const auto journal = DriftTest::PendingJournal(b.benchDir)) {
+                const QString question =
+                    QStringLiteral("An interrupted temperature test was found (step %1, mode %2). "
+                                   "Resume it?")
+                        .arg(journal->step)
+                        .arg(journal->nextMode);
+                if (b.hooks().AskYesNo(question)) return test.Resume(*journal);
+            }
             test.SetSetup(std::move(setup));
             return withChamber ? test.TBgClick() : test.TTestClick();
         },

@@ -17,6 +17,7 @@
 #include "core/measure/adc_analysis.h"
 #include "core/measure/capture_chip_layout.h"
 #include "core/measure/drift_files.h"
+#include "core/measure/drift_journal.h"
 #include "core/measure/drift_test.h"
 #include "serial_bench.h"
 
@@ -279,6 +280,85 @@ TEST(DriftRun, BoardLostMidRunLeavesTheFiguresSoFarAndTheNextStepReconnects) {
     EXPECT_GT(r.Figures(3, 2).mean, 0);
     EXPECT_EQ(b.File(kDriftBFileName), DriftBFileBytes(r));
     EXPECT_EQ(b.serial.sim.calibrator().lines().back(), "STBY");
+}
+
+TEST(DriftRun, RunResumedFromTheJournalOfACrashWritesTheFilesOfAnUnbrokenRun) {
+    QByteArray crashJournal;
+    QByteArray unbrokenA, unbrokenB;
+    {
+        DriftBench b;
+        ASSERT_TRUE(b.Connect(false, false));
+        DriftSetup setup = b.TwoModes(Plan({25, 30, 35}), 0);
+        setup.settings.measure = DriftMeasure::Adc;
+        b.drift.SetSetup(setup);
+        // What a crash during step 2's second mode would leave behind.
+        QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& view) {
+            if (view.step == 2 && view.mode == 2 && crashJournal.isEmpty())
+                crashJournal = b.File(kDriftJournalName);
+        });
+        EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+        unbrokenA = b.File(kDriftAFileName);
+        unbrokenB = b.File(kDriftBFileName);
+        EXPECT_TRUE(b.File(kDriftJournalName).isEmpty());  // a finished run leaves none
+    }
+    const auto journal = ParseDriftJournal(crashJournal);
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->step, 2);
+    EXPECT_EQ(journal->nextMode, 2);
+    EXPECT_FALSE(journal->withChamber);
+
+    DriftBench resumed;
+    ASSERT_TRUE(resumed.Connect(false, false));
+    QFile file(QDir(resumed.dir.path()).filePath(kDriftJournalName));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(crashJournal);
+    file.close();
+    const auto pending = DriftTest::PendingJournal(resumed.dir.path());
+    ASSERT_TRUE(pending);
+    const size_t before = resumed.serial.sim.calibrator().lines().size();
+    EXPECT_EQ(resumed.drift.Resume(*pending), DriftEnd::Finished);
+    // It measured only what was left: step 2's second mode and step 3.
+    EXPECT_EQ(After(resumed.serial.sim.calibrator().lines(), before).size(), 3u * 3 + 1);
+    EXPECT_EQ(resumed.File(kDriftAFileName), unbrokenA);
+    EXPECT_EQ(resumed.File(kDriftBFileName), unbrokenB);
+}
+
+TEST(DriftJournalFile, KeepsEveryInputAndFigureAndRefusesWhatDoesNotFit) {
+    DriftJournal j;
+    j.setup.plan = Plan({-40, 25.7});
+    j.setup.modes = ModeTable(3);
+    j.setup.modes.SetCell(0, 1, "3C");
+    j.setup.modes.SetCell(2, 12, "1.2");
+    j.setup.fluke.INI(3);
+    j.setup.fluke.SetStep(2, {"1", "OUT 1 V"});
+    j.setup.settings.measure = DriftMeasure::Meters;
+    j.setup.settings.soakMinutes = 7;
+    j.step = 2;
+    j.nextMode = 3;
+    j.fileCounter = 4;
+    j.results.Resize(2, 3);
+    j.results.SetFigures(1, 3, {0.1 + 0.2, 1e-17, -3, 4, 5, 6, 7});
+    j.results.SetMeter(5, 2, 1, {-0.5, QStringLiteral("Ω")});
+    j.results.SetConditions(2, {25.7, 3});
+    const auto back = ParseDriftJournal(DriftJournalBytes(j));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->setup.modes.Cell(0, 1), "3C");
+    EXPECT_EQ(back->setup.modes.Cell(2, 12), "1.2");
+    EXPECT_EQ(back->setup.fluke.Step(2).command, "OUT 1 V");
+    EXPECT_EQ(back->setup.settings.measure, DriftMeasure::Meters);
+    EXPECT_EQ(back->setup.settings.soakMinutes, 7);
+    EXPECT_EQ(back->fileCounter, 4);
+    EXPECT_EQ(back->results.Figures(1, 3).mean, 0.1 + 0.2);  // exactly the same double
+    EXPECT_EQ(back->results.Figures(1, 3).vppNanovolts, 1e-17);
+    EXPECT_EQ(back->results.Meter(5, 2, 1).unit, "Ω");
+    EXPECT_EQ(DriftBFileBytes(back->results), DriftBFileBytes(j.results));
+    EXPECT_EQ(DriftMeterFileBytes(back->results), DriftMeterFileBytes(j.results));
+
+    EXPECT_FALSE(ParseDriftJournal("not a journal"));
+    EXPECT_FALSE(ParseDriftJournal(""));
+    QByteArray cut = DriftJournalBytes(j);
+    cut.chop(20);
+    EXPECT_FALSE(ParseDriftJournal(cut));
 }
 
 }  // namespace
