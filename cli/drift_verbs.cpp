@@ -41,8 +41,8 @@ std::string PhaseLine(const DriftView& v) {
                           v.step, v.count, v.chamberCelsius);
             break;
         case DriftPhase::Soak:
-            std::snprintf(text, sizeof text, "step %d of %d: soaking at %.1f degC", v.step,
-                          v.count, v.chamberCelsius);
+            std::snprintf(text, sizeof text, "step %d of %d: soaking at %.1f degC", v.step, v.count,
+                          v.chamberCelsius);
             break;
         case DriftPhase::Measuring:
             std::snprintf(text, sizeof text, "step %d of %d: measuring mode %d of %d", v.step,
@@ -121,29 +121,9 @@ class DriftVerb final : public Verb {
         // Instruments a step needs are connected now; one that is missing is said once.
         Instruments& instruments = s.instruments();
         auto connect = [&](InstrumentId id, const char* name, bool needed) {
-            if (!needed || instruments.Of(id).connected()) return true;
-            const auto index = s.ComIndex("", id);
-            bool ok = false;
-            if (index) {
-                switch (id) {
-                    case InstrumentId::Calibrator:
-                        ok = instruments.calibrator().FlukeSelectClick(*index);
-                        break;
-                    case InstrumentId::PowerSupply:
-                        ok = instruments.power().PowerSelectClick(*index);
-                        break;
-                    case InstrumentId::Chamber:
-                        ok = instruments.chamber().ChamberSelectClick(*index);
-                        break;
-                    default:
-                        ok = instruments
-                                 .meter(static_cast<int>(id) -
-                                        static_cast<int>(InstrumentId::FirstMeter))
-                                 .Select(*index);
-                }
-            }
-            if (!ok) s.err() << "dmmctl: drift: no " << name << "; its steps are left out\n";
-            return ok;
+            if (!needed || ConnectInstrument(s, id, "")) return true;
+            s.err() << "dmmctl: drift: no " << name << "; its steps are left out\n";
+            return false;
         };
         bool anyFluke = false, anyPower = false;
         for (int k = 1; k <= steps; ++k) {

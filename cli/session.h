@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app/bench_core.h"
 #include "cli/cli_ui_hooks.h"
+#include "core/app/bench_core.h"
 #include "core/instruments/instruments.h"
 #include "core/link/board_transport.h"
 #include "core/link/clock.h"
@@ -39,7 +39,6 @@ struct GlobalOptions {
     int baud = 9600;
     std::string parity = "none";
 };
-
 
 // One dmmctl run: the bench core over the real or simulated board, and the streams the
 // verbs print to. Verbs run one after another on the same session.

@@ -45,7 +45,9 @@ std::vector<std::string> Lines(const QByteArray& bytes) {
     return lines;
 }
 
-void EndLine(QByteArray& out) { out += "\r\n"; }
+void EndLine(QByteArray& out) {
+    out += "\r\n";
+}
 
 QByteArray ColumnFileBytes(const ModeTable& table, int column) {
     QByteArray out;
@@ -190,9 +192,9 @@ void ReadPowerFile(StepTable& table, int stepCount, const std::optional<QByteArr
     int row = 0;
     for (const std::string& line : Lines(*bytes)) {
         if (++row > stepCount) break;
-        table.SetStep(row, {HexDigitsOf(line.substr(0, kStepFieldWidth)),
-                            line.size() > kStepFieldWidth ? line.substr(kStepFieldWidth)
-                                                          : std::string()});
+        table.SetStep(
+            row, {HexDigitsOf(line.substr(0, kStepFieldWidth)),
+                  line.size() > kStepFieldWidth ? line.substr(kStepFieldWidth) : std::string()});
     }
 }
 
@@ -216,7 +218,8 @@ bool DownloadReg(ModeTable& table, const QString& folder, UiHooks& ui, int& used
     if (path.isEmpty()) path = QDir(folder).filePath(kRegisterFileName);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        ui.ShowError(QStringLiteral("I/O error: cannot read %1 (%2)").arg(path, file.errorString()));
+        ui.ShowError(
+            QStringLiteral("I/O error: cannot read %1 (%2)").arg(path, file.errorString()));
         return false;
     }
     usedSteps = ReadRegisterFile(table, file.readAll(), [&ui](int row) {

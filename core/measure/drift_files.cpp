@@ -17,7 +17,9 @@ QByteArray Figure(double value) {
     return text;
 }
 
-QByteArray Big5(const QString& text) { return ToBig5(text); }
+QByteArray Big5(const QString& text) {
+    return ToBig5(text);
+}
 
 void AppendFigures(QByteArray& line, const AnalysisResults& figures) {
     for (double value : figures.InOrder()) line += ", " + Figure(value);
@@ -27,8 +29,8 @@ const QString kFigureHeaders = QStringLiteral(
     "平均值, VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), Noise Free");
 
 // Writes to name, or to the OVER name when name cannot be written.
-bool WriteWithFallback(const QDir& dir, const char* name, const char* over,
-                       const QByteArray& bytes, UiHooks& ui) {
+bool WriteWithFallback(const QDir& dir, const char* name, const char* over, const QByteArray& bytes,
+                       UiHooks& ui) {
     QString error;
     if (WriteFileAtomically(dir.filePath(name), bytes, error)) return true;
     QString overError;
@@ -76,13 +78,13 @@ QString MeterUnitText(uint8_t flagsA, uint8_t flagsB) {
 QByteArray DriftAFileBytes(const DriftResults& results, const QString& temperatureHeader,
                            const QString& humidityHeader) {
     QByteArray out = ", , , Test #0, , , \r\n";
-    out += Big5(temperatureHeader) + ", " + Big5(humidityHeader) + ",  ," +
-           Big5(kFigureHeaders) + "\r\n";
+    out += Big5(temperatureHeader) + ", " + Big5(humidityHeader) + ",  ," + Big5(kFigureHeaders) +
+           "\r\n";
     for (int s = 1; s <= results.steps(); ++s) {
         const auto& conditions = results.Conditions(s);
         for (int m = 1; m <= results.modes(); ++m) {
-            QByteArray line = Figure(conditions.temperature) + ", " +
-                              Figure(conditions.humidity) + ", " + QByteArray::number(m);
+            QByteArray line = Figure(conditions.temperature) + ", " + Figure(conditions.humidity) +
+                              ", " + QByteArray::number(m);
             AppendFigures(line, results.Figures(s, m));
             out += line + "\r\n";
         }
@@ -105,7 +107,8 @@ QByteArray DriftBFileBytes(const DriftResults& results) {
 
 QByteArray DriftMeterFileBytes(const DriftResults& results) {
     QByteArray out = ", , ";
-    for (int k = 0; k < kDriftMeterChannels; ++k) out += ", Test #" + QByteArray::number(k) + ", , ";
+    for (int k = 0; k < kDriftMeterChannels; ++k)
+        out += ", Test #" + QByteArray::number(k) + ", , ";
     out += "\r\n";
     for (int s = 1; s <= results.steps(); ++s) {
         const auto& conditions = results.Conditions(s);
@@ -127,7 +130,8 @@ QByteArray DriftMeterFileBytes(const DriftResults& results) {
 bool WriteDriftBFiles(const QString& folder, const DriftResults& results, bool meters,
                       UiHooks& ui) {
     const QDir dir(folder);
-    bool ok = WriteWithFallback(dir, kDriftBFileName, kDriftBOverName, DriftBFileBytes(results), ui);
+    bool ok =
+        WriteWithFallback(dir, kDriftBFileName, kDriftBOverName, DriftBFileBytes(results), ui);
     if (meters) {
         ok = WriteWithFallback(dir, kDriftMeterFileName, kDriftMeterOverName,
                                DriftMeterFileBytes(results), ui) &&

@@ -35,8 +35,7 @@ QByteArray DriftMeterFileBytes(const DriftResults& results);
 // The B file (and, with meters, the meter file) in folder; each written to a temporary
 // file and renamed, and written under its OVER name when the first name cannot be
 // written. False when neither name could be written (the box says why).
-bool WriteDriftBFiles(const QString& folder, const DriftResults& results, bool meters,
-                      UiHooks& ui);
+bool WriteDriftBFiles(const QString& folder, const DriftResults& results, bool meters, UiHooks& ui);
 // The A file; a failure is shown as an input/output error box.
 bool WriteDriftAFile(const QString& folder, const DriftResults& results, UiHooks& ui);
 

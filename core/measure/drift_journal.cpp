@@ -52,12 +52,10 @@ QByteArray DriftJournalBytes(const DriftJournal& j) {
     o["fluke"] = Steps(j.setup.fluke);
     o["power"] = Steps(j.setup.power);
     const DriftSettings& s = j.setup.settings;
-    o["settings"] = QJsonObject{{"soakMinutes", s.soakMinutes},
-                                {"powerDelayMs", s.powerDelayMs},
-                                {"source", static_cast<int>(s.source)},
-                                {"measure", static_cast<int>(s.measure)},
-                                {"fullCaptures", s.fullCaptures},
-                                {"keepCalibratorOn", s.keepCalibratorOn}};
+    o["settings"] = QJsonObject{
+        {"soakMinutes", s.soakMinutes},         {"powerDelayMs", s.powerDelayMs},
+        {"source", static_cast<int>(s.source)}, {"measure", static_cast<int>(s.measure)},
+        {"fullCaptures", s.fullCaptures},       {"keepCalibratorOn", s.keepCalibratorOn}};
     // Figures are kept as their exact doubles, so that the files come out the same.
     QJsonArray steps;
     for (int st = 1; st <= j.results.steps(); ++st) {
@@ -94,7 +92,8 @@ std::optional<DriftJournal> ParseDriftJournal(const QByteArray& bytes) {
     for (const QJsonValue& v : o["plan"].toArray()) {
         const QJsonArray r = v.toArray();
         if (r.size() != 4) return std::nullopt;
-        j.setup.plan.push_back({r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble()});
+        j.setup.plan.push_back(
+            {r[0].toDouble(), r[1].toDouble(), r[2].toDouble(), r[3].toDouble()});
     }
     const QJsonArray modes = o["modes"].toArray();
     if (modes.isEmpty() || modes.size() - 1 > ModeTable::kMaxModes) return std::nullopt;
@@ -130,9 +129,10 @@ std::optional<DriftJournal> ParseDriftJournal(const QByteArray& bytes) {
             const QJsonObject mode = stepModes[m - 1].toObject();
             const QJsonArray f = mode["figures"].toArray();
             if (f.size() != 7) return std::nullopt;
-            j.results.SetFigures(st, m,
-                                 {f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(),
-                                  f[4].toDouble(), f[5].toDouble(), f[6].toDouble()});
+            j.results.SetFigures(
+                st, m,
+                {f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(),
+                 f[4].toDouble(), f[5].toDouble(), f[6].toDouble()});
             const QJsonArray meters = mode["meters"].toArray();
             for (int k = 0; k < kDriftMeterChannels && k < meters.size(); ++k) {
                 const QJsonArray meter = meters[k].toArray();

@@ -94,7 +94,9 @@ DriftView DriftTest::View() const {
     return view;
 }
 
-void DriftTest::Publish() { emit Changed(View()); }
+void DriftTest::Publish() {
+    emit Changed(View());
+}
 
 bool DriftTest::Connected(InstrumentId id) {
     return instruments_.Ask<bool>(id, [id](Instruments& i) { return i.Of(id).connected(); });
@@ -179,8 +181,8 @@ void DriftTest::TTESTCOM() {
     link.ReleaseBoard();
     uint8_t status = 0;
     bool connected = link.OpenBoard(status);
-    ui_.SetStatusText(0, connected ? QStringLiteral("USB On Line")
-                                   : QStringLiteral("USB not Connect !!!"));
+    ui_.SetStatusText(
+        0, connected ? QStringLiteral("USB On Line") : QStringLiteral("USB not Connect !!!"));
     bool meterPassDone = false;
     const int first = firstMode_;
     firstMode_ = 1;
@@ -245,7 +247,8 @@ void DriftTest::MeasureMode(int m, bool boardConnected, bool& meterPassDone) {
                                static_cast<uint8_t>(HexText(modes.Cell(m, c))));
         }
     }
-    if (calibratorStep && !BeginsWithStandby(fluke.command) && Connected(InstrumentId::Calibrator)) {
+    if (calibratorStep && !BeginsWithStandby(fluke.command) &&
+        Connected(InstrumentId::Calibrator)) {
         const std::string reply =
             instruments_.Ask<std::string>(InstrumentId::Calibrator, [](Instruments& i) {
                 std::string line;
@@ -319,9 +322,9 @@ void DriftTest::SaveFullCapture() {
         return;
     }
     std::vector<double> cells(static_cast<size_t>(analysis_.cellCount()));
-    for (int i = 0; i < analysis_.cellCount(); ++i) cells[static_cast<size_t>(i)] = analysis_.Cell(i);
-    const AdcCsvFiles files =
-        BuildAdcCsv(cells, analysis_.cellFormat(), analysis_.data().results);
+    for (int i = 0; i < analysis_.cellCount(); ++i)
+        cells[static_cast<size_t>(i)] = analysis_.Cell(i);
+    const AdcCsvFiles files = BuildAdcCsv(cells, analysis_.cellFormat(), analysis_.data().results);
     QString error;
     const QString path = QDir(dir).filePath(QStringLiteral("VzTMP-%1.CSV").arg(fileCounter_));
     if (!WriteFileAtomically(path, files.decimal, error))

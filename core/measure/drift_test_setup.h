@@ -14,12 +14,12 @@ enum class DriftMeasure : int { AdcAndMeters = 0, Adc = 1, Meters = 2 };
 
 // The run's settings from the temperature test window.
 struct DriftSettings {
-    int soakMinutes = 20;       // wait at a temperature before measuring
-    int powerDelayMs = 2000;    // wait after a power-supply step
+    int soakMinutes = 20;     // wait at a temperature before measuring
+    int powerDelayMs = 2000;  // wait after a power-supply step
     CaptureSource source = CaptureSource::ADCS;
     DriftMeasure measure = DriftMeasure::Adc;
-    bool fullCaptures = false;       // every capture also to TEMP/VzTMP-n.CSV
-    bool keepCalibratorOn = false;   // no "STBY" before each calibrator step
+    bool fullCaptures = false;      // every capture also to TEMP/VzTMP-n.CSV
+    bool keepCalibratorOn = false;  // no "STBY" before each calibrator step
 };
 
 // Everything a run reads: the plan, the mode table and the instruments' step tables.

@@ -69,7 +69,8 @@ void ConnectDriftFileMenu(TMainPanel& panel, Bench& bench, TTMP& tmp, TFLUKE& fl
             });
     });
     ConnectStepFile(panel, bench, tmp, fluke, "SaveFluke1", "DownLoadFluke1", kFlukeFileName, true);
-    ConnectStepFile(panel, bench, tmp, power, "SavePower1", "DownloadPower1", kPowerFileName, false);
+    ConnectStepFile(panel, bench, tmp, power, "SavePower1", "DownloadPower1", kPowerFileName,
+                    false);
     QObject::connect(&tmp, &TTMP::ModeCountChanged, &fluke, &StepTableWindow::INI);
     QObject::connect(&tmp, &TTMP::ModeCountChanged, &power, &StepTableWindow::INI);
 }

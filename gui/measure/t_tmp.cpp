@@ -86,7 +86,8 @@ void TTMP::BuildControls() {
         if (!unit.isEmpty()) settings->addWidget(new QLabel(unit, this), row, column * 3 + 2);
     };
     field(ETempCount, "ETempCount", "5", QStringLiteral("輸入測試溫度數量"), {}, 0, 0);
-    field(ETMPBG, "ETMPBG", "-40.0", QStringLiteral("輸入開始溫度"), QStringLiteral("攝氏度"), 1, 0);
+    field(ETMPBG, "ETMPBG", "-40.0", QStringLiteral("輸入開始溫度"), QStringLiteral("攝氏度"), 1,
+          0);
     field(ETMPScale, "ETMPScale", "10.0", QStringLiteral("輸入溫度隔數"), {}, 2, 0);
     field(EModenum, "EModenum", "1000", QStringLiteral("輸入最大測試模式數量"), {}, 0, 1);
     field(Edit2, "Edit2", "20", QStringLiteral("等待溫度穩定時間"), QStringLiteral("分"), 1, 1);
@@ -179,7 +180,8 @@ void TTMP::BuildControls() {
 
 int TTMP::ModeCount() {
     const int count = ParseModeCount(EModenum->text().trimmed().toStdString());
-    if (QString::number(count) != EModenum->text().trimmed()) EModenum->setText(QString::number(count));
+    if (QString::number(count) != EModenum->text().trimmed())
+        EModenum->setText(QString::number(count));
     return count;
 }
 
@@ -189,7 +191,8 @@ void TTMP::Modenum(int modes) {
     SetCell(RegChg, 0, 0, QStringLiteral("Address"), false);
     SetCell(RegChg, 0, ModeTable::kDelayColumn, QStringLiteral("Delay"), false);
     SetCell(RegChg, 0, ModeTable::kAcmColumn, QStringLiteral("ACM"), false);
-    for (int r = 1; r <= modes; ++r) SetCell(RegChg, r, 0, QStringLiteral("Value-%1").arg(r), false);
+    for (int r = 1; r <= modes; ++r)
+        SetCell(RegChg, r, 0, QStringLiteral("Value-%1").arg(r), false);
 }
 
 void TTMP::EModenumEnter() {
@@ -290,8 +293,9 @@ void TTMP::StartRun(bool withChamber) {
             // A run lost to a crash or a power cut can go on where it stood.
             if (const auto journal = DriftTest::PendingJournal(b.benchDir)) {
                 const QString question =
-                    QStringLiteral("An interrupted temperature test was found (step %1, mode %2). "
-                                   "Resume it?")
+                    QStringLiteral(
+                        "An interrupted temperature test was found (step %1, mode %2). "
+                        "Resume it?")
                         .arg(journal->step)
                         .arg(journal->nextMode);
                 if (b.hooks().AskYesNo(question)) return test.Resume(*journal);
@@ -299,12 +303,15 @@ void TTMP::StartRun(bool withChamber) {
             test.SetSetup(std::move(setup));
             return withChamber ? test.TBgClick() : test.TTestClick();
         },
-        this,
-        [this, withChamber](DriftEnd) { (withChamber ? TBg : TTest)->setEnabled(true); });
+        this, [this, withChamber](DriftEnd) { (withChamber ? TBg : TTest)->setEnabled(true); });
 }
 
-void TTMP::TBgClick() { StartRun(true); }
-void TTMP::TTestClick() { StartRun(false); }
+void TTMP::TBgClick() {
+    StartRun(true);
+}
+void TTMP::TTestClick() {
+    StartRun(false);
+}
 
 void TTMP::Button1Click() {
     bench_.Post([](Bench& b) { b.driftTest().Button1Click(); });
@@ -346,7 +353,8 @@ void TTMP::ShowView(const DriftView& view) {
         QString phase;
         switch (view.phase) {
             case DriftPhase::Approach:
-                phase = QStringLiteral("approach, chamber at %1 °C").arg(view.chamberCelsius, 0, 'f', 1);
+                phase = QStringLiteral("approach, chamber at %1 °C")
+                            .arg(view.chamberCelsius, 0, 'f', 1);
                 break;
             case DriftPhase::Soak:
                 phase = QStringLiteral("soak, %1 left").arg(TimeText(view.soakLeftMs + 59999));
@@ -368,7 +376,8 @@ void TTMP::ShowView(const DriftView& view) {
             line += QStringLiteral(", about %1 left")
                         .arg(TimeText(view.elapsedMs * (total - done) / done));
     } else if (view.results && view.results->steps() > 0) {
-        line = QStringLiteral("Done: %1 steps of %2 modes").arg(view.results->steps()).arg(view.modes);
+        line =
+            QStringLiteral("Done: %1 steps of %2 modes").arg(view.results->steps()).arg(view.modes);
     }
     ProgressLine->setText(line);
     if (!Timer1->isActive()) Timer1Timer();
@@ -393,7 +402,8 @@ void TTMP::Timer1Timer() {
     const DriftResults& r = *view_.results;
     ResizeResults(r.steps(), r.modes());
     for (int s = 1; s <= r.steps(); ++s) {
-        for (int m = 1; m <= r.modes(); ++m) SetCell(TMPData, s, m, Fixed(r.Figures(s, m).mean), false);
+        for (int m = 1; m <= r.modes(); ++m)
+            SetCell(TMPData, s, m, Fixed(r.Figures(s, m).mean), false);
     }
     PlotResults();
 }

@@ -61,8 +61,7 @@ class DriftVerbTest : public ::testing::Test {
 
 TEST_F(DriftVerbTest, RunsThePlanWithTheChamberAndPrintsEachPhase) {
     WriteStepFiles();
-    ASSERT_TRUE(Run({"--count", "2", "--start", "25", "--step", "5", "--soak", "1"}))
-        << err.str();
+    ASSERT_TRUE(Run({"--count", "2", "--start", "25", "--step", "5", "--soak", "1"})) << err.str();
     const std::string text = out.str();
     EXPECT_NE(text.find("2 modes from Register.txt, 2 temperatures"), std::string::npos);
     EXPECT_NE(text.find("step 2 of 2: soaking"), std::string::npos);

@@ -161,9 +161,9 @@ TEST(DriftRun, ThreeTemperaturesTwoModesDriveEveryInstrumentInOrderAndFileEveryF
     EXPECT_EQ(After(b.serial.sim.power().lines(), powerBefore), power);
 
     // The chamber: set point and ramps of step 1, run, then each next step's, then stop.
-    const std::vector<std::string> chamber{"0102=150,0", "0106=0,50", "0200=0",  "0101=1",
-                                           "0102=250,0", "0106=0,50", "0102=350,0", "0106=0,50",
-                                           "0101=4"};
+    const std::vector<std::string> chamber{"0102=150,0", "0106=0,50",  "0200=0",
+                                           "0101=1",     "0102=250,0", "0106=0,50",
+                                           "0102=350,0", "0106=0,50",  "0101=4"};
     EXPECT_EQ(b.serial.sim.chamber().writes(), chamber);
     EXPECT_FALSE(b.serial.sim.chamber().running());
 
@@ -242,8 +242,7 @@ TEST(DriftRun, WithoutChamberEveryStepRunsAndTheKeptCalibratorGetsNoStandbyBetwe
     EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
     std::vector<std::string> expected;
     for (int s = 0; s < 2; ++s) {
-        expected.insert(expected.end(),
-                        {"OUT 100 mV ,0 Hz", "OPER", "OUT 200 mV ,0 Hz", "OPER"});
+        expected.insert(expected.end(), {"OUT 100 mV ,0 Hz", "OPER", "OUT 200 mV ,0 Hz", "OPER"});
     }
     expected.push_back("STBY");
     EXPECT_EQ(After(b.serial.sim.calibrator().lines(), before), expected);

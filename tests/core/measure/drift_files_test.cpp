@@ -30,7 +30,8 @@ const QByteArray kBig5Mean("\xA5\xAD\xA7\xA1\xAD\xC8", 6);  // 平均值
 TEST(DriftFiles, BFileHasItsHeadersInBig5AndOneLinePerStepAndMode) {
     const QByteArray expected =
         "Test #0, , , \r\n"
-        " ," + kBig5Mean +
+        " ," +
+        kBig5Mean +
         ", VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), Noise Free\r\n"
         "1, 1.500000, 2.000000, 3.000000, 4.250000, 5.000000, 6.000000, 7.000000\r\n"
         "2, 0.000000, 0.000000, 0.000000, 0.000000, 0.000000, 0.000000, 0.000000\r\n"
@@ -61,10 +62,10 @@ TEST(DriftFiles, AFileCarriesThePlanConditionsAndTheGridHeaders) {
 TEST(DriftFiles, MeterFileHasSixChannelsPerLineWithTheirUnitsInBig5) {
     const QByteArray m = DriftMeterFileBytes(TwoByTwo());
     const QList<QByteArray> lines = m.split('\n');
-    EXPECT_EQ(lines[0],
-              ", , , Test #0, , , Test #1, , , Test #2, , , Test #3, , , Test #4, , , Test #5, , \r");
-    EXPECT_EQ(lines[1],
-              "-40.000000, 0.000000, , 1, .5, DC V, 1, , , 1, , , 1, , , 1, , , 1, , \r");
+    EXPECT_EQ(
+        lines[0],
+        ", , , Test #0, , , Test #1, , , Test #2, , , Test #3, , , Test #4, , , Test #5, , \r");
+    EXPECT_EQ(lines[1], "-40.000000, 0.000000, , 1, .5, DC V, 1, , , 1, , , 1, , , 1, , , 1, , \r");
     // ℃ is A2 4A in Big5.
     EXPECT_EQ(lines[3], QByteArray("-30.000000, 5.500000, , 1, , , 1, , , 1, , , 1, -23.75, ") +
                             "\xA2\x4A" + ", 1, , , 1, , \r");
@@ -76,7 +77,7 @@ TEST(DriftFiles, MeterValuePatternHasOnlyOptionalDigits) {
     EXPECT_EQ(MeterValueText(-0.5), "-.5");
     EXPECT_EQ(MeterValueText(-2.25), "-2.25");
     EXPECT_EQ(MeterValueText(12), "12");
-    EXPECT_EQ(MeterValueText(123456.5), "123456.5");  // more whole digits than the pattern
+    EXPECT_EQ(MeterValueText(123456.5), "123456.5");       // more whole digits than the pattern
     EXPECT_EQ(MeterValueText(1.123456789), "1.12345679");  // eight decimals, rounded
     EXPECT_EQ(MeterValueText(0.000000001), "");            // rounds to nothing
     EXPECT_EQ(MeterValueText(-0.000000001), "");

@@ -2,13 +2,13 @@
 // reading needs something else, windows that do not pile up, help on the menu.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QFile>
 #include <QTest>
 
 #include <memory>

@@ -124,7 +124,8 @@ class TemperatureTestWindowTest : public QObject {
             QElapsedTimer posted;
             posted.start();
             bool ran = false;
-            QMetaObject::invokeMethod(this, [&] { ran = true; }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [&] { ran = true; }, Qt::QueuedConnection);
             while (!ran) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             worstLatency = std::max(worstLatency, posted.elapsed());
             QTest::qWait(20);
