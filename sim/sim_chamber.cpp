@@ -117,6 +117,7 @@ void SimChamber::Execute(int64_t nowMs, const std::string& raw) {
         writes_.push_back(logged);
         if (address <= kChamberCommand && kChamberCommand < address + count) {
             const uint16_t command = Register(kChamberCommand);
+            if (command == kChamberRunCode && refuseRun) return refuse();
             if (command == kChamberRunCode) running_ = true;
             if (command == kChamberStopCode) running_ = false;
         }

@@ -34,6 +34,8 @@ class SimChamber final : public SimSerialDevice {
     double humidity() const { return humidity_; }
     bool running() const { return running_; }
     uint16_t Register(uint16_t address) const;
+    // A controller that will not start: the run command is answered "NG".
+    bool refuseRun = false;
     // Every write it took, in order: "0102=250,0" (address in hex, words in decimal).
     const std::vector<std::string>& writes() const { return writes_; }
     std::string Describe() const override { return "simulated climate chamber"; }

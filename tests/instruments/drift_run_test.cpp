@@ -206,6 +206,22 @@ TEST(DriftRun, ChamberThatDoesNotStartSaysSoAndEndsTheRunNormally) {
     EXPECT_FALSE(b.File(kDriftAFileName).isEmpty());
 }
 
+TEST(DriftRun, ChamberThatRefusesToRunShowsTheRunErrorAfterItsRetry) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect());
+    b.drift.SetSetup(b.TwoModes(Plan({25}), 1));
+    b.serial.sim.chamber().refuseRun = true;
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::ChamberStartFailed);
+    ASSERT_EQ(b.serial.hooks.messages.size(), 1u);
+    EXPECT_EQ(b.serial.hooks.messages[0], QString::fromUtf8(kChamberRunErrorText));
+    // Set point and ramp, two tries at the start, then the end of the run's stop.
+    const std::vector<std::string> chamber{"0102=250,0", "0106=0,50", "0200=0", "0101=1",
+                                           "0200=0",     "0101=1",    "0101=4"};
+    EXPECT_EQ(b.serial.sim.chamber().writes(), chamber);
+    EXPECT_EQ(b.serial.sim.calibrator().lines().back(), "STBY");
+    EXPECT_EQ(b.File(kDriftAFileName).count("\r\n"), 2 + 2);
+}
+
 TEST(DriftRun, StopDuringTheSoakEndsTheRunWithinASecond) {
     DriftBench b;
     ASSERT_TRUE(b.Connect(true, false));
@@ -222,6 +238,9 @@ TEST(DriftRun, StopDuringTheSoakEndsTheRunWithinASecond) {
     };
     EXPECT_EQ(b.drift.TBgClick(), DriftEnd::Stopped);
     ASSERT_GE(stoppedAt, 0);
+    // The soak's next pass sees the stop; the chamber's stop and the calibrator's standby
+    // (half a second for its reply) make the rest.
+    EXPECT_LT(b.serial.clock.NowMs() - stoppedAt, 1000 + 500 + 1000);
     EXPECT_FALSE(b.serial.sim.chamber().running());
     EXPECT_EQ(b.serial.sim.calibrator().lines().back(), "STBY");
     // Nothing was measured, the A file is there with its zeros.
