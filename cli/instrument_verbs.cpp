@@ -6,10 +6,8 @@
 #include "core/instruments/chamber_frames.h"
 
 namespace dmm::cli {
-namespace {
 
-// Runs an instrument's identification (or a meter's selection) unless it is connected.
-bool Connect(Session& s, InstrumentId id, const std::string& com) {
+bool ConnectInstrument(Session& s, InstrumentId id, const std::string& com) {
     Instruments& instruments = s.instruments();
     if (instruments.Of(id).connected()) return true;
     const auto index = s.ComIndex(com, id);
@@ -35,6 +33,8 @@ bool Connect(Session& s, InstrumentId id, const std::string& com) {
     if (!s.hooks().Status(2).empty()) why += ": " + s.hooks().Status(2);
     return s.Fail(why);
 }
+
+namespace {
 
 class PortsVerb final : public Verb {
   public:
@@ -89,7 +89,7 @@ class IdentifyVerb final : public Verb {
         const InstrumentId id = which_ == "fluke"   ? InstrumentId::Calibrator
                                 : which_ == "power" ? InstrumentId::PowerSupply
                                                     : InstrumentId::Chamber;
-        if (!Connect(s, id, com_)) return false;
+        if (!ConnectInstrument(s, id, com_)) return false;
         s.out() << s.hooks().Status(1) << '\n';
         return true;
     }
@@ -106,7 +106,7 @@ class FlukeVerb final : public Verb {
         app.add_option("--com", com_, "the calibrator's port when it is not identified yet");
     }
     bool Run(Session& s) override {
-        if (!Connect(s, InstrumentId::Calibrator, com_)) return false;
+        if (!ConnectInstrument(s, InstrumentId::Calibrator, com_)) return false;
         const std::string reply = s.instruments().calibrator().Command(text_);
         if (reply.empty()) return s.Fail("the calibrator sent no line back");
         s.out() << reply << '\n';
@@ -126,7 +126,7 @@ class PowerVerb final : public Verb {
         app.add_flag("--step", step_, "as a drift-test step: followed by OUTP ON unless OUTP OFF");
     }
     bool Run(Session& s) override {
-        if (!Connect(s, InstrumentId::PowerSupply, com_)) return false;
+        if (!ConnectInstrument(s, InstrumentId::PowerSupply, com_)) return false;
         PowerSupply& power = s.instruments().power();
         if (step_) {
             power.StepCommand(text_);
@@ -157,7 +157,7 @@ class ChamberVerb final : public Verb {
     bool Run(Session& s) override {
         if (action_ == "set" && (values_.size() < 2 || values_.size() > 3))
             return s.Fail("chamber set wants T H [RAMP]");
-        if (!Connect(s, InstrumentId::Chamber, com_)) return false;
+        if (!ConnectInstrument(s, InstrumentId::Chamber, com_)) return false;
         Chamber& chamber = s.instruments().chamber();
         if (action_ == "run") return chamber.ChamberRun() || s.Fail("the chamber did not start");
         if (action_ == "stop") return chamber.ChamberStop() || s.Fail("the chamber did not stop");
@@ -192,7 +192,7 @@ class MeterVerb final : public Verb {
         app.add_option("--com", com_, "the meter's port");
     }
     bool Run(Session& s) override {
-        if (!Connect(s, MeterId(channel_), com_)) return false;
+        if (!ConnectInstrument(s, MeterId(channel_), com_)) return false;
         Meter& meter = s.instruments().meter(channel_);
         bool all = true;
         for (int i = 0; i < count_; ++i) {

@@ -45,7 +45,9 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     : options_(options),
       out_(out),
       err_(err),
-      clock_(std::make_unique<SystemClock>()),
+      clock_(options.sim && options.simSpeed > 1
+                 ? std::unique_ptr<Clock>(std::make_unique<ScaledClock>(options.simSpeed))
+                 : std::make_unique<SystemClock>()),
       serialOpener_(std::make_unique<platform::SystemSerialPorts>()),
       hooks_(err) {
     const BenchDirectoryChoice dir =

@@ -33,6 +33,7 @@ struct GlobalOptions {
     bool photo = false;
     bool trace = false;
     std::string simTone;       // --sim-tone PEAK_V,HZ[,NODE]
+    double simSpeed = 1;       // --sim-speed N: the simulated bench's clock N times faster
     std::string simHarmonics;  // --sim-harmonics DBC,DBC,...
     std::string simRx;         // --sim-rx OHMS
     // The chip link's serial port (interface kind rs232).

@@ -16,6 +16,7 @@ std::vector<VerbInfo> AllVerbs() {
     AddInstrumentVerbs(verbs);
     AddCalibrationVerbs(verbs);
     AddConfigVerbs(verbs);
+    AddDriftVerbs(verbs);
     return verbs;
 }
 

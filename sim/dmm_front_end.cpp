@@ -202,11 +202,12 @@ double DmmFrontEnd::SystemClockHz(const Memory& memory) const {
 ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes) const {
     ConverterState s;
     s.bits = 24;
-    // The divider network, when set up for a measurement, decides what ADC1 reads.
+    // The divider network, when set up for a measurement, decides what ADC1 reads; the
+    // chip's temperature drift acts on whatever it reads.
     const std::optional<double> divided = divider_->Adc1InputVolts(memory, nodes);
-    s.inputVolts =
-        divided ? *divided
-                : SelectedVolts("S_AD1IP", memory, nodes) - SelectedVolts("S_AD1IN", memory, nodes);
+    s.inputVolts = nodes.Drifted(divided ? *divided
+                                         : SelectedVolts("S_AD1IP", memory, nodes) -
+                                               SelectedVolts("S_AD1IN", memory, nodes));
     s.referenceVolts =
         (SelectedVolts("S_AD1RH", memory, nodes) - SelectedVolts("S_AD1RL", memory, nodes)) /
         TableGain("VRGNAD1", memory);
@@ -226,8 +227,8 @@ ConverterState DmmFrontEnd::Adc1(const Memory& memory, const AnalogNodes& nodes)
 ConverterState DmmFrontEnd::Adc2(const Memory& memory, const AnalogNodes& nodes) const {
     ConverterState s;
     s.bits = 18;
-    s.inputVolts =
-        SelectedVolts("S_AD2IP", memory, nodes) - SelectedVolts("S_AD2IN", memory, nodes);
+    s.inputVolts = nodes.Drifted(SelectedVolts("S_AD2IP", memory, nodes) -
+                                 SelectedVolts("S_AD2IN", memory, nodes));
     s.referenceVolts =
         (SelectedVolts("S_AD2RH", memory, nodes) - SelectedVolts("S_AD2RL", memory, nodes)) /
         TableGain("VRGNAD2", memory);

@@ -53,6 +53,17 @@ struct AnalogNodes {
     // The harmonic distortion of the simulated AC sources (2nd harmonic first, dBc): a
     // tone without harmonics of its own gets these when it reaches a converter.
     std::vector<double> sourceHarmonicsDbc;
+    // The die's temperature (the climate chamber's air on the serial bench) and how the
+    // converters' input offset and gain drift with it, from their values at 25 degC.
+    double celsius = kDriftReferenceCelsius;
+    double offsetDriftVoltsPerKelvin = 2e-6;
+    double gainDriftPerKelvin = 50e-6;
+    static constexpr double kDriftReferenceCelsius = 25.0;
+    // An input level as the drifted front end passes it on.
+    double Drifted(double volts) const {
+        const double dT = celsius - kDriftReferenceCelsius;
+        return volts * (1.0 + gainDriftPerKelvin * dT) + offsetDriftVoltsPerKelvin * dT;
+    }
 };
 
 // A tone as it reaches a converter's differential input: +1 on the positive input,

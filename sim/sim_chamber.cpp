@@ -109,8 +109,15 @@ void SimChamber::Execute(int64_t nowMs, const std::string& raw) {
             if (!ok) return refuse();
             registers_[static_cast<uint16_t>(address + k)] = word;
         }
+        std::string logged = QString("%1=").arg(address, 4, 16, QChar('0')).toUpper().toStdString();
+        for (int k = 0; k < count; ++k) {
+            if (k) logged += ',';
+            logged += std::to_string(Register(static_cast<uint16_t>(address + k)));
+        }
+        writes_.push_back(logged);
         if (address <= kChamberCommand && kChamberCommand < address + count) {
             const uint16_t command = Register(kChamberCommand);
+            if (command == kChamberRunCode && refuseRun) return refuse();
             if (command == kChamberRunCode) running_ = true;
             if (command == kChamberStopCode) running_ = false;
         }

@@ -4,6 +4,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "sim/sim_serial_device.h"
 
@@ -33,6 +34,10 @@ class SimChamber final : public SimSerialDevice {
     double humidity() const { return humidity_; }
     bool running() const { return running_; }
     uint16_t Register(uint16_t address) const;
+    // A controller that will not start: the run command is answered "NG".
+    bool refuseRun = false;
+    // Every write it took, in order: "0102=250,0" (address in hex, words in decimal).
+    const std::vector<std::string>& writes() const { return writes_; }
     std::string Describe() const override { return "simulated climate chamber"; }
     // Sets the air temperature at once (a test's starting point).
     void SetTemperature(double celsius) {
@@ -49,6 +54,7 @@ class SimChamber final : public SimSerialDevice {
     double SetPoint(uint16_t address) const;
 
     std::string pending_;
+    std::vector<std::string> writes_;
     std::map<uint16_t, uint16_t> registers_;
     int64_t lastMs_;
     bool running_ = false;

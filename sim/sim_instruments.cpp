@@ -113,6 +113,17 @@ void SimInstruments::Pump() {
         const std::vector<uint8_t> due = device.TakeDue(now);
         if (!due.empty()) pty.Send(due);
     }
+    FollowChamber();
+}
+
+void SimInstruments::FollowChamber() {
+    auto* dmm = board_ ? dynamic_cast<SimDmmChip*>(&board_->chip()) : nullptr;
+    if (!dmm) return;
+    const double celsius = chamber_->temperature();
+    std::lock_guard lock(board_->mutex());
+    if (dmm->nodes().celsius == celsius) return;
+    dmm->AdvanceTo(clock_.NowMs());
+    dmm->nodes().celsius = celsius;
 }
 
 void SimInstruments::Start() {

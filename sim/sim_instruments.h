@@ -28,7 +28,8 @@ namespace dmm::sim {
 // The calibrator's output drives an input node of the board's chip (by default SENSE,
 // the meter input); the meters read that node (volts), the calibrator's AC output, the
 // chamber's air temperature, an open ohms input ("OL"), the calibrator's frequency and a
-// small negative current.
+// small negative current. The board's chip takes the chamber's air temperature, so its
+// readings drift as the chamber moves.
 //
 // Either Start() runs the simulators on their own thread on the bench clock (the
 // programs' --sim), or the caller runs Pump() itself, as a SteppedClock does in tests.
@@ -78,6 +79,8 @@ class SimInstruments {
 
   private:
     void ApplyCalibrator(const CalibratorOutput& output);
+    // The chip on the board sits in the chamber: it takes the chamber's air temperature.
+    void FollowChamber();
     double NodeVolts();
 
     Clock& clock_;

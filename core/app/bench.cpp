@@ -24,7 +24,9 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
       resistanceMeter_(
           core_.chip(), up_, hooks, clock, [this] { return resistorCalibration_.voltsPerCount; },
           this),
-      calSets_(core_.chip(), up_, hooks, clock, core_.chipModel(), this) {
+      calSets_(core_.chip(), up_, hooks, clock, core_.chipModel(), this),
+      driftInstruments_(instrumentThreads_, hooks),
+      driftTest_(core_, analysis_, driftInstruments_, hooks, this) {
     // A reading that waits for the chip gives up when the program closes.
     resistorCalibration_.stopRequested = [this] { return shuttingDown_.load(); };
     resistanceMeter_.stopRequested = resistorCalibration_.stopRequested;
@@ -65,6 +67,7 @@ void Bench::RequestShutdown() {
     shuttingDown_ = true;
     analysis_.RequestStop();
     switchTest_.RequestStop();
+    driftTest_.RequestStop();
 }
 
 int Bench::EnsureSelectedChip() {

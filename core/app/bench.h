@@ -27,6 +27,8 @@
 #include "core/measure/capture_host.h"
 #include "core/measure/resistance_meter.h"
 #include "core/measure/resistor_calibration.h"
+#include "core/measure/drift_test.h"
+#include "core/measure/instrument_access.h"
 
 namespace dmm {
 
@@ -119,6 +121,9 @@ class Bench : public QObject {
     // them (bench thread).
     StepTable& flukeSteps() { return flukeSteps_; }
     StepTable& powerSteps() { return powerSteps_; }
+    // The temperature drift test. RequestStop() and IsRunning() from any thread; the rest
+    // only inside posted work. It reaches the instruments through their threads.
+    DriftTest& driftTest() { return driftTest_; }
     // Stops the instrument threads and leaves the bench safe (calibrator in standby, power
     // supply output off). For shut-down: the instruments are used here directly, once
     // their threads are gone.
@@ -211,6 +216,8 @@ class Bench : public QObject {
     CalSetManager calSets_;
     StepTable flukeSteps_;
     StepTable powerSteps_;
+    ThreadedInstrumentAccess driftInstruments_;
+    DriftTest driftTest_;
     bool publishPending_ = false;
     int loadedChipIndex_ = -1;
     bool instrumentsShutDown_ = false;

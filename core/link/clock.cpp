@@ -30,4 +30,26 @@ void DelaySpan(Clock& clock, double spanDays) {
     DelayMs(clock, ms);
 }
 
+namespace {
+int64_t SteadyMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
+ScaledClock::ScaledClock(double speed)
+    : speed_(speed > 0 ? speed : 1.0), originUs_(SteadyMicroseconds()) {}
+
+int64_t ScaledClock::NowMs() const {
+    return static_cast<int64_t>(static_cast<double>(SteadyMicroseconds() - originUs_) * speed_ /
+                                1000.0);
+}
+
+void ScaledClock::SleepMs(int64_t ms) {
+    if (ms <= 0) return;
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(static_cast<int64_t>(static_cast<double>(ms) * 1000.0 / speed_)));
+}
+
 }  // namespace dmm

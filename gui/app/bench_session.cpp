@@ -10,7 +10,10 @@
 
 namespace dmm::gui {
 
-BenchSession::BenchSession(const BenchOptions& options, const QString& executableDir) {
+BenchSession::BenchSession(const BenchOptions& options, const QString& executableDir)
+    : clock_((options.sim || options.simHid) && options.simSpeed > 1
+                 ? std::unique_ptr<Clock>(std::make_unique<ScaledClock>(options.simSpeed))
+                 : std::make_unique<SystemClock>()) {
     const BenchDirectoryChoice dir = ResolveBenchDirectory(options.dir, executableDir);
     benchDir_ = dir.path;
     error_ = dir.error;
@@ -24,7 +27,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         if (!why.empty())
             simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
         simBench_ = std::make_unique<sim::SimBench>(
-            clock_, std::move(chip),
+            *clock_, std::move(chip),
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         std::string error;
@@ -32,7 +35,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
             simNote_ = QString::fromStdString(error);
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
-        simInstruments_ = std::make_unique<sim::SimInstruments>(clock_, &simBench_->board());
+        simInstruments_ = std::make_unique<sim::SimInstruments>(*clock_, &simBench_->board());
         if (!simInstruments_->ok())
             simNote_ =
                 QString::fromStdString("no simulated instruments: " + simInstruments_->error());
@@ -43,7 +46,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         systemPorts_ = std::make_unique<platform::PpdevPortBus>();
         ports = systemPorts_.get();
     }
-    bench_ = std::make_unique<Bench>(*bus, clock_, hooks_, ports, &serialPorts_);
+    bench_ = std::make_unique<Bench>(*bus, *clock_, hooks_, ports, &serialPorts_);
     bench_->benchDir = benchDir_;
     if (options.kind) {
         bench_->target().interfaceKind = *options.kind;
@@ -69,6 +72,22 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
 
 BenchSession::~BenchSession() {
     thread_->Stop();
+}
+
+void BenchSession::Start() {
+    thread_->Start();
+    if (!simInstruments_ || !simInstruments_->ok()) return;
+    using sim::SimInstruments;
+    InstrumentThreads& threads = bench_->instrumentThreads();
+    threads.Post(InstrumentId::Calibrator, [](Instruments& i) {
+        i.calibrator().FlukeSelectClick(SimInstruments::ComIndexOf(SimInstruments::Calibrator));
+    });
+    threads.Post(InstrumentId::PowerSupply, [](Instruments& i) {
+        i.power().PowerSelectClick(SimInstruments::ComIndexOf(SimInstruments::PowerSupply));
+    });
+    threads.Post(InstrumentId::Chamber, [](Instruments& i) {
+        i.chamber().ChamberSelectClick(SimInstruments::ComIndexOf(SimInstruments::Chamber));
+    });
 }
 
 }  // namespace dmm::gui

@@ -29,6 +29,7 @@ struct BenchOptions {
     // The interface kind to start with, until the setup dialog chooses another.
     std::optional<InterfaceKind> kind;
     sim::SimBenchOptions simExtras;  // a tone and harmonics on the simulated bench
+    double simSpeed = 1;             // the simulated bench's clock this many times faster
 };
 
 // Everything one run of dmmbench works with: the bench directory, the clock, the board
@@ -48,14 +49,16 @@ class BenchSession {
     sim::SimBench* simBench() { return simBench_.get(); }
     sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
 
-    void Start() { thread_->Start(); }
+    // Starts the bench thread; on the simulated bench the instruments are identified at
+    // their simulated ports, as a bench that was set up before.
+    void Start();
     void Stop() { thread_->Stop(); }
 
   private:
     QString benchDir_;
     QString error_;
     QString simNote_;
-    SystemClock clock_;
+    std::unique_ptr<Clock> clock_;
     GuiUiHooks hooks_;
     std::unique_ptr<sim::SimBench> simBench_;
     std::unique_ptr<sim::SimInstruments> simInstruments_;

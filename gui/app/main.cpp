@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
                                    "MS", "1500");
     QCommandLineOption windowOnlyOption("window-only",
                                         "Picture only the first window of --show, in its frame.");
+    QCommandLineOption simSpeedOption(
+        "sim-speed", "Simulated bench: its clock runs N times faster than real time (1..1000).",
+        "N");
     QCommandLineOption simToneOption(
         "sim-tone", "Simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE).", "TONE");
     QCommandLineOption simHarmonicsOption(
@@ -82,7 +85,7 @@ int main(int argc, char** argv) {
         "OHMS");
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
-                       fieldOption, delayOption, windowOnlyOption, simToneOption,
+                       fieldOption, delayOption, windowOnlyOption, simSpeedOption, simToneOption,
                        simHarmonicsOption, simRxOption});
     parser.process(*app);
 
@@ -106,6 +109,14 @@ int main(int argc, char** argv) {
                          "dmmbench: --kind: %s is none of rs232, spi, special, parallel, "
                          "uart, dmm\n",
                          qPrintable(parser.value(kindOption)));
+            return 2;
+        }
+    }
+    if (parser.isSet(simSpeedOption)) {
+        bool ok = false;
+        options.simSpeed = parser.value(simSpeedOption).toDouble(&ok);
+        if (!ok || options.simSpeed < 1 || options.simSpeed > 1000) {
+            std::cerr << "dmmbench: --sim-speed: give a number from 1 to 1000\n";
             return 2;
         }
     }

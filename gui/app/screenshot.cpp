@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPixmap>
 #include <QTimer>
@@ -58,7 +59,8 @@ void OpenWindows(TMainPanel& panel, const QStringList& windows) {
     }
 }
 
-// "WINDOW/BUTTON" clicks a button; "WINDOW/COMBO=INDEX" chooses an item of a combo box.
+// "WINDOW/BUTTON" clicks a button; "WINDOW/COMBO=INDEX" chooses an item of a combo box,
+// "WINDOW/EDIT=TEXT" types into a field.
 void Click(TMainPanel& panel, const QString& click) {
     const QStringList parts = click.split('/');
     QWidget* window = parts.size() == 2 ? panel.Child(parts[0]) : nullptr;
@@ -66,6 +68,10 @@ void Click(TMainPanel& panel, const QString& click) {
     if (window && choice.size() == 2) {
         if (auto* combo = window->findChild<QComboBox*>(choice[0])) {
             combo->setCurrentIndex(choice[1].toInt());
+            return;
+        }
+        if (auto* edit = window->findChild<QLineEdit*>(choice[0])) {
+            edit->setText(choice[1]);
             return;
         }
     }

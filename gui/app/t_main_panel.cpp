@@ -72,10 +72,6 @@ constexpr MenuItemInfo kMenuItems[] = {
     {"Help", "Help_UserGuide", "User guide", true},
 };
 
-// Items whose tools are still to come: they say so instead of doing nothing.
-constexpr const char* kPendingItems[] = {"SaveFluke1",     "SaveReg1",     "SavePower1",
-                                         "DownLoadFluke1", "DownloadReg1", "DownloadPower1"};
-
 // Keyboard access to the menus; the captions stay as they are (no "&").
 struct MenuShortcut {
     const char* menu;
@@ -243,12 +239,6 @@ void TMainPanel::BuildMenus() {
             &TMainPanel::SMenu_LCDPANELClick);
     connect(menuItems_["Regist"], &QAction::triggered, this, &TMainPanel::RegistClick);
     connect(menuItems_["SMenu_Option"], &QAction::triggered, this, &TMainPanel::SMenu_OptionClick);
-    for (const char* name : kPendingItems) {
-        QAction* item = menuItems_[name];
-        connect(item, &QAction::triggered, this, [this, item] {
-            Inform(tr("%1 is not available in this version.").arg(item->text()));
-        });
-    }
     connect(menuItems_["Help_About"], &QAction::triggered, this, &TMainPanel::AboutClick);
     connect(menuItems_["Help_UserGuide"], &QAction::triggered, this, &TMainPanel::UserGuideClick);
     connect(menuItems_["RestoreADC"], &QAction::triggered, this, [this] {
@@ -547,6 +537,8 @@ void TMainPanel::SMenu_LCDPANELClick() {
 
 void TMainPanel::RegistClick() {
     ShowTool("TTMP");
+    // The temperature test repaints its results every second while it is shown.
+    if (QWidget* tmp = Child("TTMP")) QMetaObject::invokeMethod(tmp, "StartRepaint");
 }
 
 void TMainPanel::Button1Click() {

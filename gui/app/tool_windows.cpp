@@ -13,9 +13,11 @@
 #include "gui/calsets/t_setdmm.h"
 #include "gui/chip/t_option.h"
 #include "gui/instruments/step_table_window.h"
+#include "gui/measure/drift_file_menu.h"
 #include "gui/measure/t_anx_adc.h"
 #include "gui/measure/t_dmm_resister.h"
 #include "gui/measure/t_rescala.h"
+#include "gui/measure/t_tmp.h"
 #include "gui/views/t_vz_ram.h"
 #include "gui/views/t_vz_reg2.h"
 
@@ -36,8 +38,13 @@ void InstallToolWindows(TMainPanel& panel, Bench& bench) {
     panel.SetChild("TProCounterA", new TProCounterA(bench));
     panel.SetChild("TAnxADC", new TAnxADC(bench, panel));
     panel.SetChild("TWeightCAL", new TWeightCAL(bench, panel));
-    panel.SetChild("TFLUKE", new TFLUKE(bench));
-    panel.SetChild("TFPower", new TFPower(bench));
+    auto* fluke = new TFLUKE(bench);
+    auto* power = new TFPower(bench);
+    auto* tmp = new TTMP(bench);
+    panel.SetChild("TFLUKE", fluke);
+    panel.SetChild("TFPower", power);
+    panel.SetChild("TTMP", tmp);
+    ConnectDriftFileMenu(panel, bench, *tmp, *fluke, *power);
     panel.SetChild("TMeter", new TMeter(bench));
     panel.SetChild("TDMMResister", new TDMMResister(bench));
     panel.SetChild("TSETDMM", new TSETDMM(bench));

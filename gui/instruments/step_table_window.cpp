@@ -58,6 +58,17 @@ StepTable StepTableWindow::Table() const {
     return table;
 }
 
+void StepTableWindow::SetTable(const StepTable& table) {
+    INI(table.StepCount());
+    filling_ = true;
+    for (int k = 1; k <= table.StepCount(); ++k) {
+        grid_->item(k - 1, 1)->setText(QString::fromStdString(table.Step(k).active));
+        grid_->item(k - 1, 2)->setText(QString::fromStdString(table.Step(k).command));
+    }
+    filling_ = false;
+    Publish();
+}
+
 void StepTableWindow::CellChanged(int, int column) {
     if (!filling_ && column > 0) Publish();
 }

@@ -18,6 +18,8 @@ class StepTableWindow : public QWidget {
     QTableWidget* grid() const { return grid_; }
     // The table as the grid holds it.
     StepTable Table() const;
+    // Fills the grid from a table (a step file was loaded) and resizes it to its steps.
+    void SetTable(const StepTable& table);
 
   protected:
     enum class Which { Fluke, Power };

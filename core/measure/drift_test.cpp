@@ -1,0 +1,495 @@
+#include "core/measure/drift_test.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "core/app/atomic_write.h"
+#include "core/app/bench_core.h"
+#include "core/instruments/chamber_frames.h"
+#include "core/instruments/power_supply.h"
+#include "core/link/number_text.h"
+#include "core/measure/adc_analysis.h"
+#include "core/measure/adc_csv.h"
+#include "core/measure/drift_files.h"
+
+namespace dmm {
+namespace {
+
+constexpr int64_t kPassMs = 50;
+constexpr int64_t kSecondMs = 1000;
+constexpr int64_t kCalibratorWaitMs = 500;
+constexpr int64_t kSettleMs = 4000;
+constexpr int64_t kMeterRetryMs = 1000;
+constexpr int kMeterReadings = 4;
+constexpr int64_t kCaptureIdleTimeoutMs = 20000;
+constexpr uint16_t kChipTemperatureAddress = 224;
+constexpr int kChipTemperatureBytes = 4;
+
+bool BeginsWithStandby(const std::string& text) {
+    static constexpr std::string_view kStby = "STBY";
+    if (text.size() < kStby.size()) return false;
+    for (size_t i = 0; i < kStby.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) != kStby[i]) return false;
+    }
+    return true;
+}
+
+QString Fixed(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", value);
+    return QString::fromLatin1(text);
+}
+
+QString TimeOfDay(int64_t ms) {
+    const int64_t seconds = ms / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+// Marks the run as going on; at its end, whatever the reason, the end of run happens.
+class DriftTest::RunGuard {
+  public:
+    explicit RunGuard(DriftTest& test) : test_(test) {
+        test_.stop_.store(false);
+        test_.running_.store(true);
+        test_.runStartMs_ = test_.core_.clock().NowMs();
+    }
+    ~RunGuard() {
+        test_.EndRun();
+        test_.running_.store(false);
+        test_.phase_ = DriftPhase::Idle;
+        test_.Publish();
+    }
+
+  private:
+    DriftTest& test_;
+};
+
+DriftTest::DriftTest(BenchCore& core, AdcAnalysis& analysis, InstrumentAccess& instruments,
+                     UiHooks& ui, QObject* parent)
+    : QObject(parent), core_(core), analysis_(analysis), instruments_(instruments), ui_(ui) {
+    qRegisterMetaType<DriftView>();
+}
+
+DriftView DriftTest::View() const {
+    DriftView view;
+    view.results = std::make_shared<const DriftResults>(results_);
+    view.running = running_.load();
+    view.phase = phase_;
+    view.step = step_;
+    view.count = static_cast<int>(setup_.plan.size());
+    view.mode = mode_;
+    view.modes = modeCount_;
+    view.soakLeftMs = soakLeftMs_;
+    view.chamberCelsius = chamberTenths_ / 10.0;
+    view.elapsedMs = running_.load() ? core_.clock().NowMs() - runStartMs_ : 0;
+    return view;
+}
+
+void DriftTest::Publish() {
+    emit Changed(View());
+}
+
+bool DriftTest::Connected(InstrumentId id) {
+    return instruments_.Ask<bool>(id, [id](Instruments& i) { return i.Of(id).connected(); });
+}
+
+void DriftTest::Wait(int64_t ms, bool stoppable) {
+    Clock& clock = core_.clock();
+    const int64_t start = clock.NowMs();
+    for (int64_t elapsed = 0; elapsed < ms; elapsed = clock.NowMs() - start) {
+        ui_.ProcessPendingEvents();
+        if (stoppable && !Running()) return;
+        clock.SleepMs(std::min(kPassMs, ms - elapsed));
+    }
+}
+
+void DriftTest::WaitTRIGER(int seconds) {
+    Clock& clock = core_.clock();
+    const int64_t start = clock.NowMs();
+    const int64_t waitMs = int64_t{seconds} * 1000;
+    int64_t shown = -1;
+    for (int64_t elapsed = 0; elapsed < waitMs && Running(); elapsed = clock.NowMs() - start) {
+        const int64_t second = (elapsed / 1000) % 60;
+        if (second != shown) {
+            shown = second;
+            ui_.SetStatusText(2, QString::number(second));
+        }
+        ui_.ProcessPendingEvents();
+        clock.SleepMs(std::min(kPassMs, waitMs - elapsed));
+    }
+}
+
+void DriftTest::TESTINI() {
+    step_ = 1;
+    firstMode_ = 1;
+    registerColumns_ = setup_.modes.AddressColumns();
+    modeCount_ = setup_.modes.UsedSteps();
+    // The tables take the whole plan, however long: nothing is ever stored past them.
+    results_.Resize(static_cast<int>(setup_.plan.size()), modeCount_);
+    if (resume_) {
+        results_ = resume_->results;
+        step_ = resume_->step;
+        firstMode_ = resume_->nextMode;
+        fileCounter_ = resume_->fileCounter;
+        if (firstMode_ > modeCount_) {
+            ++step_;
+            firstMode_ = 1;
+        }
+        resume_.reset();
+    }
+    Publish();
+}
+
+void DriftTest::WriteJournal(int nextMode) {
+    DriftJournal journal;
+    journal.setup = setup_;
+    journal.withChamber = withChamber_;
+    journal.step = step_;
+    journal.nextMode = nextMode;
+    journal.fileCounter = fileCounter_;
+    journal.results = results_;
+    QString error;
+    if (!WriteFileAtomically(QDir(folder).filePath(kDriftJournalName), DriftJournalBytes(journal),
+                             error))
+        ui_.SetStatusText(1, QStringLiteral("Run journal not written: ") + error);
+}
+
+std::optional<DriftJournal> DriftTest::PendingJournal(const QString& folder) {
+    QFile file(QDir(folder).filePath(kDriftJournalName));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return ParseDriftJournal(file.readAll());
+}
+
+DriftEnd DriftTest::Resume(const DriftJournal& journal) {
+    if (running_.load()) return DriftEnd::Busy;
+    setup_ = journal.setup;
+    resume_ = journal;
+    return Run(journal.withChamber);
+}
+
+void DriftTest::TTESTCOM() {
+    BoardLink& link = core_.link();
+    link.ReleaseBoard();
+    uint8_t status = 0;
+    bool connected = link.OpenBoard(status);
+    ui_.SetStatusText(
+        0, connected ? QStringLiteral("USB On Line") : QStringLiteral("USB not Connect !!!"));
+    bool meterPassDone = false;
+    const int first = firstMode_;
+    firstMode_ = 1;
+    for (int m = first; m <= modeCount_; ++m) {
+        mode_ = m;
+        phase_ = DriftPhase::Measuring;
+        Publish();
+        MeasureMode(m, connected, meterPassDone);
+        // A board lost during the mode is not asked again until the next step reconnects.
+        if (connected && !link.devc().HandleValid()) connected = false;
+        if (!Running()) {
+            WriteJournal(m + 1);
+            break;
+        }
+        if (setup_.settings.fullCaptures && connected &&
+            setup_.settings.measure != DriftMeasure::Meters)
+            SaveFullCapture();
+        WriteJournal(m + 1);
+    }
+    ++step_;
+}
+
+void DriftTest::MeasureMode(int m, bool boardConnected, bool& meterPassDone) {
+    const int s = step_;
+    const DriftSettings& settings = setup_.settings;
+    const ModeTable& modes = setup_.modes;
+    ChipAccess& chip = core_.chip();
+    if (boardConnected) {
+        core_.link().ResetTarget();
+        chip.ReadChip(kChipTemperatureAddress, kChipTemperatureBytes);
+        const PlanRow& row = setup_.plan[static_cast<size_t>(s - 1)];
+        results_.SetConditions(s, {row.temperature, row.humidity});
+        ui_.SetStatusText(1, QStringLiteral("Channel - %1 , Step - %2")
+                                 .arg(meterPassDone ? kDriftMeterChannels : 0)
+                                 .arg(m));
+    }
+    if (setup_.power.Active(m) && Connected(InstrumentId::PowerSupply)) {
+        const StepRow row = setup_.power.Step(m);
+        instruments_.Run(InstrumentId::PowerSupply,
+                         [row](Instruments& i) { i.power().StepCommand(row.command); });
+        Wait(settings.powerDelayMs, false);
+        ui_.SetStatusText(0, QString::fromStdString(row.active + " - " + row.command));
+    }
+    const bool calibratorStep = setup_.fluke.Active(m);
+    const StepRow fluke = setup_.fluke.Step(m);
+    if (calibratorStep && Connected(InstrumentId::Calibrator)) {
+        const bool standbyFirst = !settings.keepCalibratorOn;
+        const std::string reply = instruments_.Ask<std::string>(
+            InstrumentId::Calibrator, [fluke, standbyFirst](Instruments& i) {
+                std::string line;
+                for (int attempt = 0; attempt < 2 && line.empty(); ++attempt) {
+                    if (standbyFirst) i.calibrator().Send("STBY");
+                    line = i.calibrator().Command(fluke.command);
+                }
+                return line;
+            });
+        ui_.SetStatusText(2, QString::fromStdString(reply));
+    }
+    if (boardConnected) {
+        for (int c = 1; c <= registerColumns_; ++c) {
+            chip.WriteRegister(static_cast<uint16_t>(HexText(modes.Cell(0, c))),
+                               static_cast<uint8_t>(HexText(modes.Cell(m, c))));
+        }
+    }
+    if (calibratorStep && !BeginsWithStandby(fluke.command) &&
+        Connected(InstrumentId::Calibrator)) {
+        const std::string reply =
+            instruments_.Ask<std::string>(InstrumentId::Calibrator, [](Instruments& i) {
+                std::string line;
+                if (!i.calibrator().Operate(&line)) i.calibrator().Operate(&line);
+                return line;
+            });
+        ui_.SetStatusText(2, QString::fromStdString(reply));
+    }
+    Wait(kSettleMs, false);
+    analysis_.ClrTMP();
+    const int delaySeconds = static_cast<int>(DecText(modes.Cell(m, ModeTable::kDelayColumn)));
+    WaitTRIGER(delaySeconds);
+    if (Running()) WaitTRIGER(delaySeconds);
+
+    if (settings.measure != DriftMeasure::Meters && boardConnected) {
+        const QString reference = QString::fromStdString(modes.Cell(m, ModeTable::kAcmColumn));
+        // An unattended run must not wait all night for a converter that never delivers.
+        const CaptureSettings chosen = analysis_.settings();
+        if (chosen.idleTimeoutMs == 0) {
+            CaptureSettings bounded = chosen;
+            bounded.idleTimeoutMs = kCaptureIdleTimeoutMs;
+            analysis_.SetSettings(bounded);
+        }
+        analysis_.CatchACDCOM(reference, settings.source);
+        if (chosen.idleTimeoutMs == 0) analysis_.SetSettings(chosen);
+        // A capture that did not get every sample it asked for gives no figures.
+        if (analysis_.lastEnd() == CaptureEnd::Complete)
+            results_.SetFigures(s, m, analysis_.data().results);
+    }
+    if (settings.measure != DriftMeasure::Adc) {
+        ReadMeters(m);
+        meterPassDone = true;
+    }
+    WriteDriftBFiles(folder, results_, settings.measure != DriftMeasure::Adc, ui_);
+    Publish();
+}
+
+void DriftTest::ReadMeters(int m) {
+    for (int k = 0; k < kDriftMeterChannels; ++k) {
+        if (!Connected(MeterId(k))) continue;
+        std::vector<BryMenReading> readings;
+        for (int r = 0; r < kMeterReadings; ++r) {
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                if (attempt > 0) Wait(kMeterRetryMs, false);
+                const auto reading = instruments_.Ask<std::optional<BryMenReading>>(
+                    MeterId(k), [k](Instruments& i) { return i.meter(k).GetBryMenData(); });
+                if (reading) {
+                    readings.push_back(*reading);
+                    break;
+                }
+            }
+        }
+        // Readings that never came are left out rather than counted as zeros.
+        if (readings.empty()) continue;
+        std::vector<double> values;
+        for (const auto& r : readings) values.push_back(r.value);
+        std::sort(values.begin(), values.end());
+        const size_t n = values.size();
+        const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+        const BryMenReading& last = readings.back();
+        results_.SetMeter(k, step_, m, {median, MeterUnitText(last.flagsA, last.flagsB)});
+    }
+}
+
+void DriftTest::SaveFullCapture() {
+    const QString dir = QDir(folder).filePath(kDriftCaptureFolder);
+    if (!QDir().mkpath(dir)) {
+        // Said once; the run goes on with its result files.
+        if (!fullCaptureRefused_) ui_.ShowError(QStringLiteral("Cannot create ") + dir + "/");
+        fullCaptureRefused_ = true;
+        return;
+    }
+    std::vector<double> cells(static_cast<size_t>(analysis_.cellCount()));
+    for (int i = 0; i < analysis_.cellCount(); ++i)
+        cells[static_cast<size_t>(i)] = analysis_.Cell(i);
+    const AdcCsvFiles files = BuildAdcCsv(cells, analysis_.cellFormat(), analysis_.data().results);
+    QString error;
+    const QString path = QDir(dir).filePath(QStringLiteral("VzTMP-%1.CSV").arg(fileCounter_));
+    if (!WriteFileAtomically(path, files.decimal, error))
+        ui_.ShowError(QStringLiteral("I/O error: %1").arg(error));
+    ++fileCounter_;
+}
+
+bool DriftTest::LoadTemp() {
+    const PlanRow row = setup_.plan[static_cast<size_t>(step_ - 1)];
+    return instruments_.Ask<bool>(InstrumentId::Chamber, [row](Instruments& i) {
+        Chamber& chamber = i.chamber();
+        auto write = [&chamber](uint16_t address, double a, double b) {
+            const std::vector<uint16_t> words{ChamberSetPointWord(a), ChamberSetPointWord(b)};
+            if (chamber.ChamberWrite(address, words)) return true;
+            DelayMs(chamber.clock(), Chamber::kRetryWaitMs);
+            return chamber.ChamberWrite(address, words);
+        };
+        if (!write(kChamberSetPoint, row.temperature, row.humidity)) return false;
+        // The ramps are a refinement: a chamber that refuses them still runs the plan.
+        write(kChamberRamp, row.temperatureRamp, row.humidityRamp);
+        return true;
+    });
+}
+
+bool DriftTest::StartChamber() {
+    auto run = [this] {
+        return instruments_.Ask<bool>(InstrumentId::Chamber,
+                                      [](Instruments& i) { return i.chamber().ChamberRun(); });
+    };
+    if (run()) return true;
+    Wait(kSecondMs, false);
+    return run();
+}
+
+bool DriftTest::ReadTemp(int& tenths) {
+    struct Reading {
+        bool ok = false;
+        uint16_t first = 0;
+    };
+    const Reading reading = instruments_.Ask<Reading>(InstrumentId::Chamber, [](Instruments& i) {
+        Reading r;
+        uint16_t second = 0;
+        r.ok = i.chamber().ReadTemperature(r.first, second);
+        return r;
+    });
+    if (!reading.ok) return false;
+    tenths = ChamberTenths(reading.first);
+    chamberTenths_ = tenths;
+    return true;
+}
+
+DriftEnd DriftTest::TBgClick() {
+    if (running_.load()) return DriftEnd::Busy;
+    resume_.reset();
+    return Run(true);
+}
+
+DriftEnd DriftTest::TTestClick() {
+    if (running_.load()) return DriftEnd::Busy;
+    resume_.reset();
+    return Run(false);
+}
+
+DriftEnd DriftTest::Run(bool withChamber) {
+    withChamber_ = withChamber;
+    DriftEnd end = DriftEnd::Finished;
+    {
+        RunGuard guard(*this);
+        TESTINI();
+        if (withChamber) {
+            end = RunWithChamber();
+        } else {
+            const int count = static_cast<int>(setup_.plan.size());
+            while (Running() && step_ <= count) TTESTCOM();
+            end = step_ > count ? DriftEnd::Finished : DriftEnd::Stopped;
+        }
+    }
+    // A finished run needs no journal; any other end keeps it for a resume.
+    if (end == DriftEnd::Finished) QFile::remove(QDir(folder).filePath(kDriftJournalName));
+    return end;
+}
+
+DriftEnd DriftTest::RunWithChamber() {
+    const int64_t soakMs = int64_t{setup_.settings.soakMinutes} * 60 * 1000;
+    const int count = static_cast<int>(setup_.plan.size());
+    if (step_ > count) return DriftEnd::Finished;
+    if (!LoadTemp()) return DriftEnd::ChamberFailed;
+    if (!StartChamber()) {
+        ui_.ShowMessage(QString::fromUtf8(kChamberRunErrorText));
+        return DriftEnd::ChamberStartFailed;
+    }
+    Clock& clock = core_.clock();
+    while (Running() && step_ <= count) {
+        const double target = setup_.plan[static_cast<size_t>(step_ - 1)].temperature;
+        phase_ = DriftPhase::Approach;
+        soakLeftMs_ = soakMs;
+        Publish();
+        for (;;) {
+            ui_.ProcessPendingEvents();
+            int tenths = 0;
+            if (!ReadTemp(tenths)) return DriftEnd::ChamberFailed;
+            ui_.SetStatusText(1, Fixed(tenths / 10.0));
+            if (AtPlanTemperature(tenths, target)) break;
+            if (!Running()) return DriftEnd::Stopped;
+            Wait(kSecondMs, true);
+        }
+        phase_ = DriftPhase::Soak;
+        Publish();
+        const int64_t soakStart = clock.NowMs();
+        bool measured = false;
+        while (!measured) {
+            int tenths = 0;
+            if (!ReadTemp(tenths)) return DriftEnd::ChamberFailed;
+            if (!AtPlanTemperature(tenths, target)) break;
+            ui_.ProcessPendingEvents();
+            if (!Running()) return DriftEnd::Stopped;
+            const int64_t elapsed = clock.NowMs() - soakStart;
+            ui_.SetStatusText(1, Fixed(tenths / 10.0));
+            ui_.SetStatusText(2, TimeOfDay(elapsed));
+            soakLeftMs_ = std::max<int64_t>(0, soakMs - elapsed);
+            Publish();
+            if (elapsed > soakMs) {
+                TTESTCOM();
+                measured = true;
+                if (step_ <= count && !LoadTemp()) return DriftEnd::ChamberFailed;
+            } else {
+                Wait(kSecondMs, true);
+            }
+        }
+    }
+    return Running() ? DriftEnd::Finished : DriftEnd::Stopped;
+}
+
+void DriftTest::EndRun() {
+    WriteDriftAFile(folder, results_, ui_);
+    if (Connected(InstrumentId::Chamber)) {
+        instruments_.Run(InstrumentId::Chamber, [](Instruments& i) { i.chamber().ChamberStop(); });
+    }
+    if (Connected(InstrumentId::Calibrator)) {
+        ui_.SetStatusText(2, QString::fromStdString(Button4Click()));
+    }
+}
+
+bool DriftTest::Button1Click() {
+    return instruments_.Ask<bool>(InstrumentId::Chamber,
+                                  [](Instruments& i) { return i.chamber().ChamberRun(); });
+}
+
+void DriftTest::Button2Click() {
+    instruments_.Run(InstrumentId::Chamber, [](Instruments& i) { i.chamber().ChamberStop(); });
+    RequestStop();
+}
+
+std::string DriftTest::Button4Click() {
+    return instruments_.Ask<std::string>(InstrumentId::Calibrator,
+                                         [](Instruments& i) { return i.calibrator().Standby(); });
+}
+
+void DriftTest::LKENTERClick(CalibratorRangeLock lock) {
+    instruments_.Run(InstrumentId::Calibrator,
+                     [lock](Instruments& i) { i.calibrator().RangeLock(lock); });
+}
+
+bool DriftTest::ENSaveClick() {
+    return WriteDriftBFiles(folder, results_, setup_.settings.measure != DriftMeasure::Adc, ui_);
+}
+
+}  // namespace dmm

@@ -1,0 +1,152 @@
+#pragma once
+
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app/ui_hooks.h"
+#include "core/instruments/calibrator.h"
+#include "core/instruments/step_table.h"
+#include "core/measure/capture_source.h"
+#include "core/measure/drift_journal.h"
+#include "core/measure/drift_plan.h"
+#include "core/measure/drift_results.h"
+#include "core/measure/drift_test_setup.h"
+#include "core/measure/instrument_access.h"
+#include "core/measure/mode_table.h"
+
+namespace dmm {
+
+class AdcAnalysis;
+class BenchCore;
+
+inline constexpr char kChamberRunErrorText[] = "溫控廂 RUN ERROR!!!!!!!";
+
+// Where a run is, for the window's progress line.
+enum class DriftPhase : int { Idle, Approach, Soak, Measuring };
+
+struct DriftView {
+    std::shared_ptr<const DriftResults> results;
+    bool running = false;
+    DriftPhase phase = DriftPhase::Idle;
+    int step = 0;  // 1-based, the step being worked on
+    int count = 0;
+    int mode = 0;  // the mode being measured
+    int modes = 0;
+    int64_t soakLeftMs = 0;
+    double chamberCelsius = 0;
+    int64_t elapsedMs = 0;  // since the run began
+};
+
+// How a run ended.
+enum class DriftEnd {
+    Finished,            // every step measured
+    Stopped,             // "Stop" (or the program closing)
+    ChamberStartFailed,  // the chamber did not start
+    ChamberFailed,       // a set point could not be loaded or the temperature read
+    Busy,                // a run was already going on
+};
+
+// The temperature drift test: steps a climate chamber through the plan's temperatures
+// and, once each has settled, runs every mode of the mode table (power supply,
+// calibrator, registers, a capture and its analysis, the reference meters), keeping the
+// figures in tables and files after every mode.
+//
+// Thread: the bench thread (the CLI's own thread, a test's); RequestStop(), IsRunning()
+// from any thread. The run handles queued events once per pass of its waits. Whatever
+// ends a run, the A file is written, the chamber stopped and the calibrator put to
+// standby.
+class DriftTest : public QObject {
+    Q_OBJECT
+  public:
+    DriftTest(BenchCore& core, AdcAnalysis& analysis, InstrumentAccess& instruments, UiHooks& ui,
+              QObject* parent = nullptr);
+
+    // The result files' folder (the bench directory).
+    QString folder;
+
+    // The run's inputs; set between runs.
+    void SetSetup(DriftSetup setup) { setup_ = std::move(setup); }
+    const DriftSetup& setup() const { return setup_; }
+    const DriftResults& results() const { return results_; }
+    DriftView View() const;
+
+    // "T-Begin" and "T-Test".
+    DriftEnd TBgClick();
+    DriftEnd TTestClick();
+    // Goes on with an interrupted run from its journal's first unfinished mode, with or
+    // without the chamber as the run began.
+    DriftEnd Resume(const DriftJournal& journal);
+    // The journal an interrupted run left in the folder, if any.
+    static std::optional<DriftJournal> PendingJournal(const QString& folder);
+    // "RUN", "Stop" (the chamber stops and the run ends at its next check), "STBY",
+    // "ENTER" and "SaveData".
+    bool Button1Click();
+    void Button2Click();
+    std::string Button4Click();
+    void LKENTERClick(CalibratorRangeLock lock);
+    bool ENSaveClick();
+
+    void RequestStop() { stop_.store(true); }
+    bool IsRunning() const { return running_.load(); }
+    // Full-capture files written so far (never reset).
+    int fileCounter() const { return fileCounter_; }
+
+  signals:
+    void Changed(const dmm::DriftView& view);
+
+  private:
+    class RunGuard;
+
+    bool Running() const { return !stop_.load(); }
+    DriftEnd Run(bool withChamber);
+    DriftEnd RunWithChamber();
+    void TESTINI();
+    void WriteJournal(int nextMode);
+    void TTESTCOM();
+    void MeasureMode(int m, bool boardConnected, bool& meterPassDone);
+    void ReadMeters(int m);
+    void SaveFullCapture();
+    bool LoadTemp();
+    bool StartChamber();
+    bool ReadTemp(int& tenths);
+    void EndRun();
+    // A wait that handles queued events every pass; a stoppable one ends early on "Stop".
+    void Wait(int64_t ms, bool stoppable);
+    void WaitTRIGER(int seconds);
+    bool Connected(InstrumentId id);
+    void Publish();
+
+    BenchCore& core_;
+    AdcAnalysis& analysis_;
+    InstrumentAccess& instruments_;
+    UiHooks& ui_;
+    DriftSetup setup_;
+    DriftResults results_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{false};
+    int step_ = 0;
+    int registerColumns_ = 0;
+    int modeCount_ = 0;
+    int fileCounter_ = 0;
+    DriftPhase phase_ = DriftPhase::Idle;
+    int mode_ = 0;
+    int64_t soakLeftMs_ = 0;
+    int chamberTenths_ = 0;
+    int64_t runStartMs_ = 0;
+    bool fullCaptureRefused_ = false;
+    bool withChamber_ = true;
+    std::optional<DriftJournal> resume_;
+    int firstMode_ = 1;
+};
+
+}  // namespace dmm
+
+Q_DECLARE_METATYPE(dmm::DriftView)

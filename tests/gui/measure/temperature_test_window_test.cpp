@@ -1,0 +1,146 @@
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <memory>
+
+#include "core/measure/drift_files.h"
+#include "gui/instruments/step_table_window.h"
+#include "gui/measure/t_tmp.h"
+#include "support/qtest_registry.h"
+#include "support/simulated_program.h"
+
+namespace dmm::test {
+
+// "Temperature Test" on the simulated bench through its controls and the File menu.
+class TemperatureTestWindowTest : public QObject {
+    Q_OBJECT
+  private:
+    std::unique_ptr<SimulatedProgram> program_;
+    gui::TTMP* window_ = nullptr;
+
+    void Start(double speed = 1) {
+        gui::BenchOptions options;
+        options.simSpeed = speed;
+        program_ = std::make_unique<SimulatedProgram>(options);
+        window_ = qobject_cast<gui::TTMP*>(program_->panel().Child("TTMP"));
+        QVERIFY(window_);
+        program_->panel().MenuItem("Regist")->trigger();
+        QVERIFY(window_->isVisible());
+        QVERIFY(window_->Timer1->isActive());
+    }
+    void Write(const char* name, const QByteArray& bytes) {
+        QFile file(program_->benchDir() + "/" + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray Read(const char* name) {
+        QFile file(program_->benchDir() + "/" + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static QString Cell(QTableWidget* grid, int r, int c) {
+        return grid->item(r, c) ? grid->item(r, c)->text() : QString();
+    }
+
+  private slots:
+    void cleanup() { program_.reset(); }
+
+    void controlsStartWithTheirDefaultsAndThePlanFollowsSet() {
+        Start();
+        QCOMPARE(window_->windowTitle(), QString("Temperature Test"));
+        QCOMPARE(window_->ETempCount->text(), QString("5"));
+        QCOMPARE(window_->ETMPBG->text(), QString("-40.0"));
+        QCOMPARE(window_->Edit2->text(), QString("20"));
+        QCOMPARE(window_->CADCBRY->currentText(), QString("ADC"));
+        QCOMPARE(window_->TMPGrid->rowCount(), 6);
+        QCOMPARE(Cell(window_->TMPGrid, 0, 1), QString("溫度"));
+        QCOMPARE(Cell(window_->TMPGrid, 5, 1), QString("0.000000"));
+        QCOMPARE(Cell(window_->TMPGrid, 5, 4), QString("5.000000"));
+        QCOMPARE(Cell(window_->TMPData, 0, 1), QString("平均值"));
+        QCOMPARE(Cell(window_->RegChg, 1000, 0), QString("Value-1000"));
+
+        window_->ETempCount->setText("25");
+        window_->TMPCNTSET->click();
+        QCOMPARE(window_->ETempCount->text(), QString("20"));
+        QCOMPARE(Cell(window_->TMPGrid, 20, 1), QString("150.000000"));
+
+        window_->LK330mV->setChecked(true);
+        window_->LK3V->setChecked(true);
+        QVERIFY(!window_->LK330mV->isChecked());
+
+        auto* fluke = qobject_cast<gui::TFLUKE*>(program_->panel().Child("TFLUKE"));
+        QVERIFY(fluke);
+        window_->EModenum->setText("0");
+        QTest::keyClick(window_->EModenum, Qt::Key_Return);
+        QCOMPARE(window_->EModenum->text(), QString("48"));
+        QCOMPARE(window_->RegChg->rowCount(), 49);
+        QCOMPARE(fluke->FlukeGd()->rowCount(), 48);
+    }
+
+    void fileMenuSavesAndLoadsTheStepTables() {
+        Start();
+        window_->RegChg->setItem(0, 1, new QTableWidgetItem("3A"));
+        window_->RegChg->setItem(1, 1, new QTableWidgetItem("12"));
+        window_->RegChg->setItem(1, 11, new QTableWidgetItem("5"));
+        window_->RegChg->setItem(1, 12, new QTableWidgetItem("1.2"));
+        program_->panel().MenuItem("SaveReg1")->trigger();
+        QTRY_COMPARE(Read("Register.txt"),
+                     QByteArray("  3A                                    \r\n"
+                                "  12                                    \r\n"));
+        QCOMPARE(Read("Delay.txt"), QByteArray("     5\r\n"));
+
+        Write("Register.txt", "  30  31\r\n  01  02\r\n  03  04\r\n  05  06\r\n");
+        Write("Fluke.txt", "   1OUT 1 V\r\n  00OUT 2 V\r\n   1STBY\r\n");
+        program_->panel().MenuItem("DownloadReg1")->trigger();
+        QTRY_COMPARE(Cell(window_->RegChg, 3, 2), QString("06"));
+        QCOMPARE(Cell(window_->RegChg, 0, 1), QString("30"));
+        QCOMPARE(window_->TMPData->columnCount(), 4);  // three used steps
+        QCOMPARE(Cell(window_->TMPData, 0, 3), QString("D - 3"));
+        program_->panel().MenuItem("DownLoadFluke1")->trigger();
+        auto* fluke = qobject_cast<gui::TFLUKE*>(program_->panel().Child("TFLUKE"));
+        QTRY_COMPARE(Cell(fluke->FlukeGd(), 1, 2), QString("STBY"));
+        QCOMPARE(Cell(fluke->FlukeGd(), 0, 2), QString("OUT 1 V"));
+    }
+
+    void aRunKeepsTheWindowResponsiveAndFillsTheResults() {
+        Start(20);
+        Write("Register.txt", "  3C  3E  24\r\n  84  10  30\r\n  94  10  30\r\n");
+        Write("Delay.txt", "     1\r\n     1\r\n");
+        Write("ACM.txt", "   1.2\r\n   1.2\r\n");
+        program_->panel().MenuItem("USBScan")->trigger();
+        program_->panel().MenuItem("DownloadReg1")->trigger();
+        QTRY_COMPARE(Cell(window_->RegChg, 2, 1), QString("94"));
+        window_->ETempCount->setText("2");
+        window_->ETMPBG->setText("25");
+        window_->TMPCNTSET->click();
+        window_->TTest->click();
+        QVERIFY(!window_->TTest->isEnabled());
+
+        // Events posted to the window's thread during the run are handled at once.
+        qint64 worstLatency = 0;
+        QElapsedTimer overall;
+        overall.start();
+        while (!window_->TTest->isEnabled() && overall.elapsed() < 60000) {
+            QElapsedTimer posted;
+            posted.start();
+            bool ran = false;
+            QMetaObject::invokeMethod(
+                this, [&] { ran = true; }, Qt::QueuedConnection);
+            while (!ran) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            worstLatency = std::max(worstLatency, posted.elapsed());
+            QTest::qWait(20);
+        }
+        QVERIFY(window_->TTest->isEnabled());
+        QVERIFY2(worstLatency < 100, qPrintable(QString("worst latency %1 ms").arg(worstLatency)));
+        QTRY_VERIFY(window_->ProgressLine->text().startsWith("Done: 2 steps of 2 modes"));
+        QTRY_VERIFY(Cell(window_->TMPData, 2, 2).toDouble() > 1e6);
+        QVERIFY(Read(kDriftAFileName).count("\r\n") == 2 + 4);
+        QCOMPARE(program_->instruments().calibrator().lines().back(), std::string("STBY"));
+    }
+};
+
+DMM_QTEST(TemperatureTestWindowTest);
+
+}  // namespace dmm::test
+
+#include "temperature_test_window_test.moc"

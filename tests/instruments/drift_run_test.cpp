@@ -1,0 +1,383 @@
+// Whole drift runs on the simulated serial bench: a chamber, a calibrator, a power
+// supply and meters behind pseudo-terminals, the demo DMM chip on the simulated board,
+// all on stepped virtual time. What each instrument received, the result files byte for
+// byte, and the chip's drift as the files show it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <map>
+
+#include "core/app/bench_core.h"
+#include "core/chip/chip_loader.h"
+#include "core/link/number_text.h"
+#include "core/measure/adc_analysis.h"
+#include "core/measure/capture_chip_layout.h"
+#include "core/measure/drift_files.h"
+#include "core/measure/drift_journal.h"
+#include "core/measure/drift_test.h"
+#include "serial_bench.h"
+
+namespace dmm::test {
+namespace {
+
+using sim::SimInstruments;
+
+struct DriftBench {
+    DriftBench()
+        : core(serial.board.bus(), serial.clock),
+          analysis(core, host, serial.hooks),
+          access(serial.instruments),
+          drift(core, analysis, access, serial.hooks) {
+        drift.folder = dir.path();
+        // The capture loop moves on a millisecond with every pass.
+        serial.hooks.onEvents = [this](int) { serial.clock.Advance(1); };
+    }
+
+    bool Connect(bool chamber = true, bool meters = true) {
+        Instruments& i = serial.instruments;
+        if (!i.calibrator().FlukeSelectClick(SimInstruments::Calibrator)) return false;
+        if (!i.power().PowerSelectClick(SimInstruments::PowerSupply)) return false;
+        if (chamber && !i.chamber().ChamberSelectClick(SimInstruments::Chamber)) return false;
+        if (meters) {
+            if (!i.meter(0).Select(SimInstruments::MeterCom(0))) return false;
+            if (!i.meter(3).Select(SimInstruments::MeterCom(3))) return false;
+        }
+        uint8_t status = 0;
+        if (!core.link().OpenBoard(status)) return false;
+        if (GetSELUP(IncludeDirectory(ShippedDataDirectory()), core.chipModel(), core.chip()) != 1)
+            return false;
+        CaptureSettings s;
+        ApplyChipLayout(core.chipModel(), s);
+        s.NPointIndex = SamplePointItemOf(256);
+        analysis.SetSettings(s);
+        return true;
+    }
+
+    // Register bytes that set ADC1 up on SENSE against the 1.2 V reference, with the
+    // given oversampling; a reset before every mode clears whatever was there.
+    std::map<uint16_t, uint8_t> Adc1Setup(int osr) {
+        std::map<uint16_t, uint8_t> bytes;
+        for (auto [name, value] : {std::pair{"S_AD1IP", 0},
+                                   {"S_AD1IN", 3},
+                                   {"S_AD1RH", 2},
+                                   {"S_AD1RL", 0},
+                                   {"AD1CHO", 1},
+                                   {"AD1OSR", osr},
+                                   {"ENAD_S", 1}}) {
+            const TRegField& field = *core.chipModel().Field(name);
+            const auto address = static_cast<uint16_t>(field.registerIndex);
+            if (!bytes.count(address)) bytes[address] = core.target().RegisterImage[address];
+            bytes[address] = static_cast<uint8_t>(field.Insert(bytes[address], value));
+        }
+        return bytes;
+    }
+
+    // Two modes: 100 mV and 200 mV from the calibrator, the supply on then off.
+    DriftSetup TwoModes(std::vector<PlanRow> plan, int soakMinutes) {
+        DriftSetup setup;
+        setup.plan = std::move(plan);
+        setup.modes = ModeTable(4);
+        int column = 1;
+        const auto first = Adc1Setup(0);
+        const auto second = Adc1Setup(1);
+        for (const auto& [address, value] : first) {
+            setup.modes.SetCell(0, column, HexStr(address, 2));
+            setup.modes.SetCell(1, column, HexStr(value, 2));
+            setup.modes.SetCell(2, column, HexStr(second.at(address), 2));
+            ++column;
+        }
+        for (int m = 1; m <= 2; ++m) {
+            setup.modes.SetCell(m, ModeTable::kDelayColumn, "1");
+            setup.modes.SetCell(m, ModeTable::kAcmColumn, "1.2");
+        }
+        setup.fluke.INI(4);
+        setup.fluke.SetStep(1, {"1", "OUT 100 mV ,0 Hz"});
+        setup.fluke.SetStep(2, {"1", "OUT 200 mV ,0 Hz"});
+        setup.power.INI(4);
+        setup.power.SetStep(1, {"1", "VOLT 3.3"});
+        setup.power.SetStep(2, {"1", "outp off"});
+        setup.settings.soakMinutes = soakMinutes;
+        setup.settings.powerDelayMs = 500;
+        setup.settings.measure = DriftMeasure::AdcAndMeters;
+        return setup;
+    }
+
+    QByteArray File(const char* name) const {
+        QFile f(QDir(dir.path()).filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    SerialBench serial;
+    BenchCore core;
+    StandaloneCaptureHost host;
+    AdcAnalysis analysis;
+    DirectInstrumentAccess access;
+    DriftTest drift;
+    QTemporaryDir dir;
+};
+
+std::vector<PlanRow> Plan(std::initializer_list<double> temperatures) {
+    std::vector<PlanRow> plan;
+    for (double t : temperatures) plan.push_back({t, 0, 0, 5});
+    return plan;
+}
+
+std::vector<std::string> After(const std::vector<std::string>& lines, size_t from) {
+    return {lines.begin() + static_cast<long>(std::min(from, lines.size())), lines.end()};
+}
+
+TEST(DriftRun, ThreeTemperaturesTwoModesDriveEveryInstrumentInOrderAndFileEveryFigure) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect());
+    b.drift.SetSetup(b.TwoModes(Plan({15, 25, 35}), 2));
+    const size_t calibratorBefore = b.serial.sim.calibrator().lines().size();
+    const size_t powerBefore = b.serial.sim.power().lines().size();
+    const int meter0Before = b.serial.sim.meter(0).requests();
+
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::Finished);
+
+    // The calibrator: standby, the step and OPER for every mode, standby at the end.
+    std::vector<std::string> calibrator;
+    for (int s = 0; s < 3; ++s) {
+        for (const char* out : {"OUT 100 mV ,0 Hz", "OUT 200 mV ,0 Hz"}) {
+            calibrator.insert(calibrator.end(), {"STBY", out, "OPER"});
+        }
+    }
+    calibrator.push_back("STBY");
+    EXPECT_EQ(After(b.serial.sim.calibrator().lines(), calibratorBefore), calibrator);
+    EXPECT_FALSE(b.serial.sim.calibrator().output().operate);
+
+    // The supply: "OUTP ON" after its step, but never after one that switches it off.
+    // Set commands get no reply, so each is sent a second time.
+    std::vector<std::string> power;
+    for (int s = 0; s < 3; ++s) {
+        power.insert(power.end(),
+                     {"VOLT 3.3", "VOLT 3.3", "OUTP ON", "OUTP ON", "outp off", "outp off"});
+    }
+    EXPECT_EQ(After(b.serial.sim.power().lines(), powerBefore), power);
+
+    // The chamber: set point and ramps of step 1, run, then each next step's, then stop.
+    const std::vector<std::string> chamber{"0102=150,0", "0106=0,50",  "0200=0",
+                                           "0101=1",     "0102=250,0", "0106=0,50",
+                                           "0102=350,0", "0106=0,50",  "0101=4"};
+    EXPECT_EQ(b.serial.sim.chamber().writes(), chamber);
+    EXPECT_FALSE(b.serial.sim.chamber().running());
+
+    // Four readings per mode from each meter in use.
+    EXPECT_EQ(b.serial.sim.meter(0).requests() - meter0Before, 3 * 2 * 4);
+
+    // The files hold exactly the tables, step by step and mode by mode.
+    const DriftResults& r = b.drift.results();
+    EXPECT_EQ(b.File(kDriftAFileName),
+              DriftAFileBytes(r, QStringLiteral("溫度"), QStringLiteral("濕度")));
+    EXPECT_EQ(b.File(kDriftBFileName), DriftBFileBytes(r));
+    EXPECT_EQ(b.File(kDriftMeterFileName), DriftMeterFileBytes(r));
+    EXPECT_EQ(b.File(kDriftAFileName).count("\r\n"), 2 + 3 * 2);
+    EXPECT_TRUE(b.File(kDriftAFileName).contains("\r\n25.000000, 0.000000, 2, "));
+
+    // 200 mV reads twice 100 mV, and the meters saw the calibrator's output in volts.
+    for (int s = 1; s <= 3; ++s) {
+        EXPECT_NEAR(r.Figures(s, 2).mean / r.Figures(s, 1).mean, 2.0, 0.01) << s;
+        EXPECT_NEAR(r.Meter(0, s, 2).value, 0.2, 0.002);
+        EXPECT_EQ(r.Meter(0, s, 2).unit, "DC V");
+        EXPECT_NEAR(r.Meter(3, s, 1).value, r.Conditions(s).temperature, 1.6);
+    }
+    // The chip drifts by 50 ppm/K in gain and 2 uV/K in offset: at 200 mV the mean moves
+    // by 60 ppm/K of itself.
+    const double slope =
+        (r.Figures(3, 2).mean - r.Figures(1, 2).mean) / 20.0 / r.Figures(2, 2).mean;
+    EXPECT_NEAR(slope, 60e-6, 12e-6);
+}
+
+TEST(DriftRun, ChamberThatDoesNotStartSaysSoAndEndsTheRunNormally) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect());
+    b.drift.SetSetup(b.TwoModes(Plan({25}), 1));
+    b.serial.sim.chamber().faults().wrongIdentity = true;  // answers nothing but "ERR"
+    const size_t before = b.serial.sim.calibrator().lines().size();
+    // The set point fails first: the run ends without a box.
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::ChamberFailed);
+    EXPECT_TRUE(b.serial.hooks.messages.empty());
+    EXPECT_EQ(After(b.serial.sim.calibrator().lines(), before), std::vector<std::string>{"STBY"});
+    EXPECT_FALSE(b.File(kDriftAFileName).isEmpty());
+}
+
+TEST(DriftRun, ChamberThatRefusesToRunShowsTheRunErrorAfterItsRetry) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect());
+    b.drift.SetSetup(b.TwoModes(Plan({25}), 1));
+    b.serial.sim.chamber().refuseRun = true;
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::ChamberStartFailed);
+    ASSERT_EQ(b.serial.hooks.messages.size(), 1u);
+    EXPECT_EQ(b.serial.hooks.messages[0], QString::fromUtf8(kChamberRunErrorText));
+    // Set point and ramp, two tries at the start, then the end of the run's stop.
+    const std::vector<std::string> chamber{"0102=250,0", "0106=0,50", "0200=0", "0101=1",
+                                           "0200=0",     "0101=1",    "0101=4"};
+    EXPECT_EQ(b.serial.sim.chamber().writes(), chamber);
+    EXPECT_EQ(b.serial.sim.calibrator().lines().back(), "STBY");
+    EXPECT_EQ(b.File(kDriftAFileName).count("\r\n"), 2 + 2);
+}
+
+TEST(DriftRun, StopDuringTheSoakEndsTheRunWithinASecond) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect(true, false));
+    b.drift.SetSetup(b.TwoModes(Plan({25, 35}), 20));
+    b.serial.sim.chamber().SetTemperature(25.0);
+    int64_t stoppedAt = -1;
+    b.serial.hooks.onEvents = [&](int) {
+        b.serial.clock.Advance(1);
+        if (stoppedAt < 0 && b.drift.View().phase == DriftPhase::Soak &&
+            b.drift.View().soakLeftMs < 10 * 60 * 1000) {
+            stoppedAt = b.serial.clock.NowMs();
+            b.drift.Button2Click();
+        }
+    };
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::Stopped);
+    ASSERT_GE(stoppedAt, 0);
+    // The soak's next pass sees the stop; the chamber's stop and the calibrator's standby
+    // (half a second for its reply) make the rest.
+    EXPECT_LT(b.serial.clock.NowMs() - stoppedAt, 1000 + 500 + 1000);
+    EXPECT_FALSE(b.serial.sim.chamber().running());
+    EXPECT_EQ(b.serial.sim.calibrator().lines().back(), "STBY");
+    // Nothing was measured, the A file is there with its zeros.
+    EXPECT_EQ(b.File(kDriftAFileName).count("\r\n"), 2 + 2 * 2);
+    EXPECT_EQ(b.File(kDriftBFileName), QByteArray());
+}
+
+TEST(DriftRun, WithoutChamberEveryStepRunsAndTheKeptCalibratorGetsNoStandbyBetweenModes) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect(false, false));
+    DriftSetup setup = b.TwoModes(Plan({25, 30}), 0);
+    setup.settings.keepCalibratorOn = true;
+    setup.settings.measure = DriftMeasure::Adc;
+    setup.modes.SetCell(1, ModeTable::kDelayColumn, "5");
+    b.drift.SetSetup(setup);
+    const size_t before = b.serial.sim.calibrator().lines().size();
+    const int64_t start = b.serial.clock.NowMs();
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    std::vector<std::string> expected;
+    for (int s = 0; s < 2; ++s) {
+        expected.insert(expected.end(), {"OUT 100 mV ,0 Hz", "OPER", "OUT 200 mV ,0 Hz", "OPER"});
+    }
+    expected.push_back("STBY");
+    EXPECT_EQ(After(b.serial.sim.calibrator().lines(), before), expected);
+    // Mode 1 waits twice its 5 s delay, mode 2 twice 1 s, each after the 4 s settling.
+    EXPECT_GE(b.serial.clock.NowMs() - start, 2 * (4000 + 10000 + 4000 + 2000));
+    EXPECT_TRUE(b.serial.sim.chamber().writes().empty());
+    EXPECT_EQ(b.File(kDriftMeterFileName), QByteArray());  // meters were not asked for
+    EXPECT_GT(b.drift.results().Figures(2, 2).mean, 0);
+}
+
+TEST(DriftRun, BoardLostMidRunLeavesTheFiguresSoFarAndTheNextStepReconnects) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect(false, false));
+    DriftSetup setup = b.TwoModes(Plan({25, 30, 35}), 0);
+    setup.settings.measure = DriftMeasure::Adc;
+    b.drift.SetSetup(setup);
+    bool unplugged = false;
+    bool replugged = false;
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& view) {
+        if (view.step == 2 && view.mode == 1 && !unplugged) {
+            unplugged = true;
+            b.serial.board.board().faults().disconnected = true;
+        }
+        if (view.step == 2 && view.mode == 2 && !replugged) {
+            replugged = true;
+            b.serial.board.board().faults().disconnected = false;
+        }
+    });
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    const DriftResults& r = b.drift.results();
+    EXPECT_GT(r.Figures(1, 2).mean, 0);
+    EXPECT_EQ(r.Figures(2, 1).mean, 0);  // nothing stored for what the board did not give
+    EXPECT_EQ(r.Figures(2, 2).mean, 0);
+    EXPECT_GT(r.Figures(3, 2).mean, 0);
+    EXPECT_EQ(b.File(kDriftBFileName), DriftBFileBytes(r));
+    EXPECT_EQ(b.serial.sim.calibrator().lines().back(), "STBY");
+}
+
+TEST(DriftRun, RunResumedFromTheJournalOfACrashWritesTheFilesOfAnUnbrokenRun) {
+    QByteArray crashJournal;
+    QByteArray unbrokenA, unbrokenB;
+    {
+        DriftBench b;
+        ASSERT_TRUE(b.Connect(false, false));
+        DriftSetup setup = b.TwoModes(Plan({25, 30, 35}), 0);
+        setup.settings.measure = DriftMeasure::Adc;
+        b.drift.SetSetup(setup);
+        // What a crash during step 2's second mode would leave behind.
+        QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& view) {
+            if (view.step == 2 && view.mode == 2 && crashJournal.isEmpty())
+                crashJournal = b.File(kDriftJournalName);
+        });
+        EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+        unbrokenA = b.File(kDriftAFileName);
+        unbrokenB = b.File(kDriftBFileName);
+        EXPECT_TRUE(b.File(kDriftJournalName).isEmpty());  // a finished run leaves none
+    }
+    const auto journal = ParseDriftJournal(crashJournal);
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->step, 2);
+    EXPECT_EQ(journal->nextMode, 2);
+    EXPECT_FALSE(journal->withChamber);
+
+    DriftBench resumed;
+    ASSERT_TRUE(resumed.Connect(false, false));
+    QFile file(QDir(resumed.dir.path()).filePath(kDriftJournalName));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(crashJournal);
+    file.close();
+    const auto pending = DriftTest::PendingJournal(resumed.dir.path());
+    ASSERT_TRUE(pending);
+    const size_t before = resumed.serial.sim.calibrator().lines().size();
+    EXPECT_EQ(resumed.drift.Resume(*pending), DriftEnd::Finished);
+    // It measured only what was left: step 2's second mode and step 3.
+    EXPECT_EQ(After(resumed.serial.sim.calibrator().lines(), before).size(), 3u * 3 + 1);
+    EXPECT_EQ(resumed.File(kDriftAFileName), unbrokenA);
+    EXPECT_EQ(resumed.File(kDriftBFileName), unbrokenB);
+}
+
+TEST(DriftJournalFile, KeepsEveryInputAndFigureAndRefusesWhatDoesNotFit) {
+    DriftJournal j;
+    j.setup.plan = Plan({-40, 25.7});
+    j.setup.modes = ModeTable(3);
+    j.setup.modes.SetCell(0, 1, "3C");
+    j.setup.modes.SetCell(2, 12, "1.2");
+    j.setup.fluke.INI(3);
+    j.setup.fluke.SetStep(2, {"1", "OUT 1 V"});
+    j.setup.settings.measure = DriftMeasure::Meters;
+    j.setup.settings.soakMinutes = 7;
+    j.step = 2;
+    j.nextMode = 3;
+    j.fileCounter = 4;
+    j.results.Resize(2, 3);
+    j.results.SetFigures(1, 3, {0.1 + 0.2, 1e-17, -3, 4, 5, 6, 7});
+    j.results.SetMeter(5, 2, 1, {-0.5, QStringLiteral("Ω")});
+    j.results.SetConditions(2, {25.7, 3});
+    const auto back = ParseDriftJournal(DriftJournalBytes(j));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->setup.modes.Cell(0, 1), "3C");
+    EXPECT_EQ(back->setup.modes.Cell(2, 12), "1.2");
+    EXPECT_EQ(back->setup.fluke.Step(2).command, "OUT 1 V");
+    EXPECT_EQ(back->setup.settings.measure, DriftMeasure::Meters);
+    EXPECT_EQ(back->setup.settings.soakMinutes, 7);
+    EXPECT_EQ(back->fileCounter, 4);
+    EXPECT_EQ(back->results.Figures(1, 3).mean, 0.1 + 0.2);  // exactly the same double
+    EXPECT_EQ(back->results.Figures(1, 3).vppNanovolts, 1e-17);
+    EXPECT_EQ(back->results.Meter(5, 2, 1).unit, "Ω");
+    EXPECT_EQ(DriftBFileBytes(back->results), DriftBFileBytes(j.results));
+    EXPECT_EQ(DriftMeterFileBytes(back->results), DriftMeterFileBytes(j.results));
+
+    EXPECT_FALSE(ParseDriftJournal("not a journal"));
+    EXPECT_FALSE(ParseDriftJournal(""));
+    QByteArray cut = DriftJournalBytes(j);
+    cut.chop(20);
+    EXPECT_FALSE(ParseDriftJournal(cut));
+}
+
+}  // namespace
+}  // namespace dmm::test
