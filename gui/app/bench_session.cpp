@@ -76,18 +76,6 @@ BenchSession::~BenchSession() {
 
 void BenchSession::Start() {
     thread_->Start();
-    if (!simInstruments_ || !simInstruments_->ok()) return;
-    using sim::SimInstruments;
-    InstrumentThreads& threads = bench_->instrumentThreads();
-    threads.Post(InstrumentId::Calibrator, [](Instruments& i) {
-        i.calibrator().FlukeSelectClick(SimInstruments::ComIndexOf(SimInstruments::Calibrator));
-    });
-    threads.Post(InstrumentId::PowerSupply, [](Instruments& i) {
-        i.power().PowerSelectClick(SimInstruments::ComIndexOf(SimInstruments::PowerSupply));
-    });
-    threads.Post(InstrumentId::Chamber, [](Instruments& i) {
-        i.chamber().ChamberSelectClick(SimInstruments::ComIndexOf(SimInstruments::Chamber));
-    });
 }
 
 }  // namespace dmm::gui
