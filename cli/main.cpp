@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
     app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
     app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
         ->check(CLI::IsMember({"none", "even", "odd"}));
+    app.add_flag("--sim-noiseless", options.simNoiseless,
+                 "simulated bench: converters without noise, the same figures on every run");
     app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
     app.add_option("--sim-speed", options.simSpeed,
                    "simulated bench: its clock runs N times faster than real time (1..1000)")

@@ -77,6 +77,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             extras.harmonicsDbc = sim::ParseHarmonics(options.simHarmonics, error);
         if (!options.simRx.empty())
             extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
+        extras.noiseless = options.simNoiseless;
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();

@@ -36,6 +36,7 @@ struct GlobalOptions {
     double simSpeed = 1;       // --sim-speed N: the simulated bench's clock N times faster
     std::string simHarmonics;  // --sim-harmonics DBC,DBC,...
     std::string simRx;         // --sim-rx OHMS
+    bool simNoiseless = false;  // --sim-noiseless
     // The chip link's serial port (interface kind rs232).
     std::string com;
     int baud = 9600;

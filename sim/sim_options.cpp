@@ -90,7 +90,8 @@ std::optional<double> ParseSimResistor(std::string_view text, std::string& error
 }
 
 bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::string& error) {
-    if (!options.tone && !options.harmonicsDbc && !options.externalOhms) return true;
+    if (!options.tone && !options.harmonicsDbc && !options.externalOhms && !options.noiseless)
+        return true;
     auto* chip = dynamic_cast<SimDmmChip*>(&bench.chip());
     if (!chip) {
         error = "the simulated chip has no analog inputs (its description is missing)";
@@ -101,6 +102,7 @@ bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::strin
     if (options.harmonicsDbc) nodes.sourceHarmonicsDbc = *options.harmonicsDbc;
     if (options.tone) nodes.tones[options.tone->node] = options.tone->tone;
     if (options.externalOhms) nodes.externalOhms = *options.externalOhms;
+    if (options.noiseless) nodes.noise = false;
     return true;
 }
 

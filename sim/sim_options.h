@@ -25,6 +25,9 @@ struct SimBenchOptions {
     std::optional<std::vector<double>> harmonicsDbc;
     // The resistor on the ohmmeter's input, ohms (10 kΩ unless given).
     std::optional<double> externalOhms;
+    // Converters without noise: every result is the exact code of its input, so that two
+    // runs of the same work write the same figures, whatever the timing between them.
+    bool noiseless = false;
 };
 
 // "PEAK_VOLTS,HERTZ[,NODE]", e.g. "0.1,50" or "0.05,13.7,OP1O". Numbers are read

@@ -20,7 +20,9 @@ struct VzAdcConfig {
     int serialPortIndex = 0;
     int serialBaudIndex = 0;
     int serialParityIndex = 0;
-    // 1: six option flags kept for the chip views
+    // 1: six option flags. No window of this program gives them a meaning: they are
+    // read and written back unchanged, so that a file shared with the Windows program
+    // keeps them.
     std::array<bool, 6> flags{};
     // 2: the register panel's page, the RAM panel's bank
     int registerPage = 0;
@@ -36,7 +38,9 @@ struct VzAdcConfig {
     // 5, 6: the conversion-read function item, the parallel port item
     int CFunADC = 0;
     int CLPT = 0;
-    // 7: the live display's calibration value and the ADC reading at it
+    // 7: the live display's calibration value and the ADC reading at it. The analysis
+    // window here has no display that scales by them; they are kept, with the defaults
+    // for a 0, and written back.
     int displayValue = 500000;
     int displayReading = 50000;
     // 8: the per-function register copies (0x3C..0x40, then 0x30)

@@ -21,7 +21,6 @@ namespace {
 
 constexpr int64_t kPassMs = 50;
 constexpr int64_t kSecondMs = 1000;
-constexpr int64_t kCalibratorWaitMs = 500;
 constexpr int64_t kSettleMs = 4000;
 constexpr int64_t kMeterRetryMs = 1000;
 constexpr int kMeterReadings = 4;

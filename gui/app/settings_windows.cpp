@@ -1,6 +1,7 @@
 #include "gui/app/settings_windows.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
@@ -9,7 +10,9 @@
 #include "gui/analog/t_ads.h"
 #include "gui/analog/t_mpn.h"
 #include "gui/app/t_main_panel.h"
+#include "gui/calsets/t_setdmm.h"
 #include "gui/measure/t_anx_adc.h"
+#include "gui/measure/t_tmp.h"
 #include "gui/views/t_vz_ram.h"
 #include "gui/views/t_vz_reg2.h"
 
@@ -62,6 +65,11 @@ void TakeWindowSettings(TMainPanel& panel, VzAdcConfig& c) {
     // The chart is written as it was left; the next start shows the table anyway.
     c.spectrumView = false;
     c.ADShift = ItemOf(panel, "TWeightCAL", "ADShift", c.ADShift);
+    // Written as 48 when the field holds no usable count.
+    if (auto* tmp = ChildOf<TTMP>(panel, "TTMP")) c.EModenum = tmp->EModenum->text().toStdString();
+    // The folder is a path on this machine: kept in the file system's own bytes.
+    if (auto* sets = ChildOf<TSETDMM>(panel, "TSETDMM"))
+        c.calibrationSetDirectory = QFile::encodeName(sets->folder()).toStdString();
 }
 
 void ApplyWindowSettings(TMainPanel& panel, const VzAdcConfig& c) {
@@ -91,6 +99,16 @@ void ApplyWindowSettings(TMainPanel& panel, const VzAdcConfig& c) {
         adc->EREFV->setText(QString::fromLatin1(c.EREFV.c_str()));
     }
     SelectItem(panel, "TAnxADC", "CMAVR", c.CMAVR, true);
+    // Record 14: the mode count, with the mode table and the step windows laid out for
+    // it, as after an Enter in the field, so that the restored count is what they show.
+    if (auto* tmp = ChildOf<TTMP>(panel, "TTMP")) {
+        tmp->EModenum->setText(QString::fromStdString(c.EModenum));
+        tmp->EModenumEnter();
+    }
+    // Record 16: the folder "SETDMM" opens on.
+    if (auto* sets = ChildOf<TSETDMM>(panel, "TSETDMM"))
+        sets->SetRememberedFolder(
+            QFile::decodeName(QByteArray::fromStdString(c.calibrationSetDirectory)));
 }
 
 }  // namespace dmm::gui

@@ -32,6 +32,9 @@ class TSETDMM : public QWidget {
     // The folder the list points at.
     void DFoldersChange(const QString& folder);
     QString folder() const { return folder_; }
+    // The folder of the last session, from the settings file: "SETDMM" opens on it when
+    // it still exists. The list itself moves only when the window is opened.
+    void SetRememberedFolder(const QString& folder) { folder_ = folder; }
     // TXSEGChange: the window caption names the segment.
     void TXSEGChange();
     CalSetControls Controls() const;

@@ -102,7 +102,8 @@ class Dmmctl {
         return outcome;
     }
 
-    // What the running dmmctl has written to stderr so far.
+    // What the running dmmctl has written to stdout and stderr so far.
+    std::string OutSoFar() const { return ReadFile(home_ / "stdout"); }
     std::string ErrSoFar() const { return ReadFile(home_ / "stderr"); }
     const fs::path& home() const { return home_; }
 
@@ -530,3 +531,74 @@ TEST(DmmctlSimTone, TheCalibratorsToneIsMeasuredAndRecorded) {
 }
 
 }  // namespace
+
+namespace {
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Two modes of ADC1 on SENSE against the 1.2 V reference, 100 mV and 200 mV from the
+// calibrator, in a bench directory of its own.
+fs::path DriftBenchDirectory(const Dmmctl& dmmctl) {
+    const fs::path dir = dmmctl.home() / "bench";
+    fs::create_directories(dir);
+    WriteFile(dir / "Register.txt", "  3C  3E  24\r\n  84  10  30\r\n  94  10  30\r\n");
+    WriteFile(dir / "Delay.txt", "     1\r\n     1\r\n");
+    WriteFile(dir / "ACM.txt", "   1.2\r\n   1.2\r\n");
+    WriteFile(dir / "Fluke.txt", "   1OUT 100 mV ,0 Hz\r\n   1OUT 200 mV ,0 Hz\r\n");
+    return dir;
+}
+
+std::vector<std::string> DriftRun(const fs::path& dir, std::vector<std::string> verb) {
+    // Without the converters' noise, two runs measure the same figures whatever their
+    // timing, so that their files can be compared byte for byte.
+    std::vector<std::string> args{"--sim",          "--sim-noiseless", "--sim-speed", "100",
+                                  "--dir",          dir.string(),      "drift"};
+    args.insert(args.end(), verb.begin(), verb.end());
+    return args;
+}
+
+}  // namespace
+
+// The overnight run's promise: a run whose process dies mid-run (SIGKILL, as a crash or a
+// power cut would end it) goes on from its journal and ends with the files of a run that
+// was never broken.
+TEST(DmmctlDrift, ARunKilledMidwayResumesToTheFilesOfAnUnbrokenRun) {
+    const std::vector<std::string> plan{"--no-chamber", "--count", "3", "--start", "25",
+                                        "--step", "5"};
+    const Dmmctl unbroken;
+    const fs::path whole = DriftBenchDirectory(unbroken);
+    const Outcome done = unbroken.Run(DriftRun(whole, plan));
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+
+    const Dmmctl crashing;
+    const fs::path broken = DriftBenchDirectory(crashing);
+    const pid_t pid = crashing.Start(DriftRun(broken, plan));
+    ASSERT_GT(pid, 0);
+    // Killed as soon as step 2's second mode begins: its first mode is in the journal.
+    bool midway = false;
+    for (int i = 0; i < 6000 && !midway; ++i) {
+        usleep(5 * 1000);
+        midway = crashing.OutSoFar().find("step 2 of 3: measuring mode 2 of 2") !=
+                 std::string::npos;
+    }
+    ASSERT_TRUE(midway) << crashing.OutSoFar() << crashing.ErrSoFar();
+    kill(pid, SIGKILL);
+    EXPECT_EQ(crashing.Wait(pid).exitCode, 128 + SIGKILL);
+    EXPECT_FALSE(fs::exists(broken / "VzTEMPA.CSV"));
+    ASSERT_TRUE(fs::exists(broken / "VzTEMP.journal"));
+
+    std::vector<std::string> resume = plan;
+    resume.push_back("--resume");
+    const Outcome resumed = crashing.Run(DriftRun(broken, resume));
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
+    EXPECT_NE(resumed.out.find("resuming at step 2, mode 2"), std::string::npos) << resumed.out;
+    EXPECT_EQ(resumed.out.find("step 1 of 3"), std::string::npos) << resumed.out;
+    EXPECT_FALSE(fs::exists(broken / "VzTEMP.journal"));
+    for (const char* name : {"VzTEMPA.CSV", "VzTEMPB.CSV"}) {
+        const std::string expected = ReadFile(whole / name);
+        EXPECT_FALSE(expected.empty()) << name;
+        EXPECT_EQ(ReadFile(broken / name), expected) << name;
+    }
+}

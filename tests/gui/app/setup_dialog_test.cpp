@@ -2,6 +2,7 @@
 // survives a restart, the file's records reach the bench and the windows, and the
 // dialog's handlers act on the ports they should.
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -13,7 +14,9 @@
 #include <memory>
 
 #include "core/app/bench_settings.h"
+#include "gui/calsets/t_setdmm.h"
 #include "gui/chip/t_option.h"
+#include "gui/measure/t_tmp.h"
 #include "support/qtest_registry.h"
 #include "support/sim_fixture.h"
 #include "support/simulated_program.h"
@@ -249,7 +252,10 @@ class SetupDialogTest : public QObject {
         c.displayValue = 0;  // a 0 gives the defaults, 500000 and 50000
         c.displayReading = 50000;
         c.EModenum = "";
-        c.calibrationSetDirectory = "/bench/sets";
+        const QString sets = QDir(dir.path()).filePath("sets");
+        const QString otherSets = QDir(dir.path()).filePath("other sets");
+        QVERIFY(QDir().mkpath(sets) && QDir().mkpath(otherSets));
+        c.calibrationSetDirectory = QFile::encodeName(sets).toStdString();
         WriteSettings(dir.path(), FormatVzAdcConfig(c));
         {
             SimulatedProgram program(On(dir.path()));
@@ -297,13 +303,27 @@ class SetupDialogTest : public QObject {
             QTRY_COMPARE(panel.windowTitle(),
                          QStringLiteral("VZ6403-DMM V1.40 ---- Now Chip is  VZ6401"));
             QTRY_COMPARE(option.SelLPT->currentIndex(), static_cast<int>(InterfaceKind::Parallel));
+            // Record 14: the empty mode count is 48, and the mode table has its rows.
+            auto* tmp = qobject_cast<gui::TTMP*>(panel.Child("TTMP"));
+            QVERIFY(tmp);
+            QCOMPARE(tmp->EModenum->text(), QStringLiteral("48"));
+            QCOMPARE(tmp->RegChg->rowCount(), 48 + 1);
+            // Record 16: "SETDMM" opens on the remembered folder.
+            auto* setdmm = qobject_cast<gui::TSETDMM*>(panel.Child("TSETDMM"));
+            QVERIFY(setdmm);
+            panel.MenuItem("SETDMM1")->trigger();
+            QCOMPARE(setdmm->folder(), sets);
+            // What the user changes before closing is what the next start finds.
+            tmp->EModenum->setText("12");
+            setdmm->DFoldersChange(otherSets);
         }
-        // What no window of this build holds is written back as it was read; the mode
-        // count that was empty is 48, the display pair the defaults.
+        // The display pair, which no window of this build holds, is written back as it
+        // was read: the defaults for the 0.
         VzAdcConfig back;
         QVERIFY(ReadVzAdcConfig(ReadSettings(dir.path()), back).versionMatched);
-        QCOMPARE(back.calibrationSetDirectory, std::string("/bench/sets"));
-        QCOMPARE(back.EModenum, std::string("48"));
+        QCOMPARE(QFile::decodeName(QByteArray::fromStdString(back.calibrationSetDirectory)),
+                 otherSets);
+        QCOMPARE(back.EModenum, std::string("12"));
         QCOMPARE(back.displayValue, 500000);
         QCOMPARE(back.displayReading, 50000);
         QCOMPARE(back.productVariant, 2);
