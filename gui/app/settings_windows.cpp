@@ -99,12 +99,9 @@ void ApplyWindowSettings(TMainPanel& panel, const VzAdcConfig& c) {
         adc->EREFV->setText(QString::fromLatin1(c.EREFV.c_str()));
     }
     SelectItem(panel, "TAnxADC", "CMAVR", c.CMAVR, true);
-    // Record 14: the mode count, with the mode table and the step windows laid out for
-    // it, as after an Enter in the field, so that the restored count is what they show.
-    if (auto* tmp = ChildOf<TTMP>(panel, "TTMP")) {
-        tmp->EModenum->setText(QString::fromStdString(c.EModenum));
-        tmp->EModenumEnter();
-    }
+    // Record 14: the mode count.
+    if (auto* tmp = ChildOf<TTMP>(panel, "TTMP"))
+        tmp->ShowModeCount(QString::fromStdString(c.EModenum));
     // Record 16: the folder "SETDMM" opens on.
     if (auto* sets = ChildOf<TSETDMM>(panel, "TSETDMM"))
         sets->SetRememberedFolder(

@@ -185,6 +185,11 @@ int TTMP::ModeCount() {
     return count;
 }
 
+void TTMP::ShowModeCount(const QString& text) {
+    EModenum->setText(text);
+    Modenum(ModeCount());
+}
+
 void TTMP::Modenum(int modes) {
     const QSignalBlocker block(RegChg);
     RegChg->setRowCount(modes + 1);

@@ -63,6 +63,10 @@ class TTMP : public QWidget {
     void SetModes(const ModeTable& table, int usedSteps);
     // The mode count of EModenum (48 for anything outside 1..10000, shown so).
     int ModeCount();
+    // The settings file's mode count: the field's text, and the mode table laid out for
+    // it so that the rows match the field. The step windows keep their rows until the
+    // user confirms a count with Enter.
+    void ShowModeCount(const QString& text);
     // The plan as the plan grid holds it.
     std::vector<PlanRow> Plan() const;
     DriftSettings Settings() const;

@@ -3,8 +3,12 @@
 #include <QTest>
 
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "core/measure/drift_files.h"
+#include "gui/chip/t_option.h"
 #include "gui/instruments/step_table_window.h"
 #include "gui/measure/t_tmp.h"
 #include "support/qtest_registry.h"
@@ -108,6 +112,16 @@ class TemperatureTestWindowTest : public QObject {
         Write("Delay.txt", "     1\r\n     1\r\n");
         Write("ACM.txt", "   1.2\r\n   1.2\r\n");
         program_->panel().MenuItem("USBScan")->trigger();
+        // The calibrator identified in Setup, as the user does before a run.
+        program_->panel().MenuItem("SMenu_Option")->trigger();
+        auto* option = qobject_cast<gui::TOption*>(program_->panel().Child("TOption"));
+        QVERIFY(option);
+        QTRY_VERIFY(option->isVisible());
+        option->FlukeCOM->setCurrentIndex(sim::SimInstruments::Calibrator);
+        option->FlukeSelect->click();
+        QTRY_COMPARE_WITH_TIMEOUT(option->FlukeState->text(), QStringLiteral("identified on COM2"),
+                                  10000);
+        option->BtClose->click();
         program_->panel().MenuItem("DownloadReg1")->trigger();
         QTRY_COMPARE(Cell(window_->RegChg, 2, 1), QString("94"));
         window_->ETempCount->setText("2");
@@ -135,7 +149,14 @@ class TemperatureTestWindowTest : public QObject {
         QTRY_VERIFY(window_->ProgressLine->text().startsWith("Done: 2 steps of 2 modes"));
         QTRY_VERIFY(Cell(window_->TMPData, 2, 2).toDouble() > 1e6);
         QVERIFY(Read(kDriftAFileName).count("\r\n") == 2 + 4);
-        QCOMPARE(program_->instruments().calibrator().lines().back(), std::string("STBY"));
+        // However the run ends, the calibrator is left in standby.
+        std::vector<std::string> received;
+        {
+            std::lock_guard lock(program_->instruments().mutex());
+            received = program_->instruments().calibrator().lines();
+        }
+        QVERIFY(!received.empty());
+        QCOMPARE(received.back(), std::string("STBY"));
     }
 };
 
