@@ -109,12 +109,15 @@ void CounterModel::Written(uint16_t address, DmmFrontEnd::Memory& memory,
     const double period = input.periodSeconds;
     const double reload = Value(cta2_, memory) * 65536.0 + Value(cta1_, memory) * 256.0;
     const double gateClocks = kCounterSpan - reload;
-    // Rising edges fall on whole periods of the simulated time.
+    // Rising edges fall on whole periods of the simulated time. The gate's length is
+    // worked out from the span itself, not as a difference of two instants: an instant
+    // a few minutes into the run carries rounding that would turn a gate of exactly
+    // whole periods into one period more.
     const double open = std::ceil(nowSeconds / period) * period;
-    const double gateEnd = open + gateClocks / clockHz;
-    const double periods = std::max(1.0, std::ceil((gateEnd - open) / period - 1e-9));
+    const double gateSeconds = gateClocks / clockHz;
+    const double periods = std::max(1.0, std::ceil(gateSeconds / period - 1e-6));
     const double close = open + periods * period;
-    const double clocks = std::floor((close - open) * clockHz + 0.5);
+    const double clocks = std::floor(periods * period * clockHz + 0.5);
     const auto total = static_cast<uint32_t>(std::min(clocks, 4294967295.0));
     const auto pastSpan = static_cast<uint32_t>(std::max(0.0, clocks - gateClocks));
     const auto high =

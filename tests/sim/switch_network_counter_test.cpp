@@ -200,6 +200,22 @@ TEST_F(SimCounters, AReciprocalMeasurementOfWholePeriodsRaisesCtif) {
     EXPECT_EQ(b.Get("CTA1"), 0x55);
 }
 
+// An input at the system clock's own rate: every gate clock is one period, so B is the
+// gate's 2^22 clocks exactly and nothing is past the span, however long the bench has run.
+TEST_F(SimCounters, AGateOfWholePeriodsCountsThemExactlyLateInARun) {
+    b.chip().counterInputs() = {sim::DmmFrontEnd::kCrystalHz, 0.5, 0};
+    for (int64_t runMs : {int64_t{0}, int64_t{300000}, int64_t{90000000}}) {
+        b.f.clock.Advance(runMs);
+        Arm();
+        b.f.clock.Advance(1000);
+        ASSERT_TRUE(ReportRaised()) << runMs;
+        const Counts n = ReadCounts();
+        EXPECT_EQ(n.b, kOffset) << runMs;
+        EXPECT_EQ(n.a, 0.0) << runMs;
+        EXPECT_EQ(n.c, kOffset / 2) << runMs;
+    }
+}
+
 TEST_F(SimCounters, TheInputAndTheGateAreWhatTheyAreSetTo) {
     b.chip().counterInputs() = {2500.0, 0.75, 0};
     Arm(0x00, 0xF0);  // a gate a quarter as long
