@@ -82,12 +82,12 @@ int main(int argc, char** argv) {
     app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
     app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
         ->check(CLI::IsMember({"none", "even", "odd"}));
-    app.add_flag("--sim-noiseless", options.simNoiseless,
-                 "simulated bench: converters without noise, the same figures on every run");
     app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
     app.add_option("--sim-speed", options.simSpeed,
                    "simulated bench: its clock runs N times faster than real time (1..1000)")
         ->check(CLI::Range(1.0, 1000.0));
+    app.add_flag("--sim-noiseless", options.simNoiseless,
+                 "simulated bench: converters without noise, the same figures on every run");
     app.add_option("--sim-tone", options.simTone,
                    "simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE by default)")
         ->check([](const std::string& text) {

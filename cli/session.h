@@ -32,10 +32,10 @@ struct GlobalOptions {
     std::string lpt = "0x378";  // port base of the parallel kind
     bool photo = false;
     bool trace = false;
-    std::string simTone;       // --sim-tone PEAK_V,HZ[,NODE]
-    double simSpeed = 1;       // --sim-speed N: the simulated bench's clock N times faster
-    std::string simHarmonics;  // --sim-harmonics DBC,DBC,...
-    std::string simRx;         // --sim-rx OHMS
+    std::string simTone;        // --sim-tone PEAK_V,HZ[,NODE]
+    double simSpeed = 1;        // --sim-speed N: the simulated bench's clock N times faster
+    std::string simHarmonics;   // --sim-harmonics DBC,DBC,...
+    std::string simRx;          // --sim-rx OHMS
     bool simNoiseless = false;  // --sim-noiseless
     // The chip link's serial port (interface kind rs232).
     std::string com;

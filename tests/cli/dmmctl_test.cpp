@@ -553,8 +553,8 @@ fs::path DriftBenchDirectory(const Dmmctl& dmmctl) {
 std::vector<std::string> DriftRun(const fs::path& dir, std::vector<std::string> verb) {
     // Without the converters' noise, two runs measure the same figures whatever their
     // timing, so that their files can be compared byte for byte.
-    std::vector<std::string> args{"--sim",          "--sim-noiseless", "--sim-speed", "100",
-                                  "--dir",          dir.string(),      "drift"};
+    std::vector<std::string> args{"--sim", "--sim-noiseless", "--sim-speed", "100",
+                                  "--dir", dir.string(),      "drift"};
     args.insert(args.end(), verb.begin(), verb.end());
     return args;
 }
@@ -565,8 +565,8 @@ std::vector<std::string> DriftRun(const fs::path& dir, std::vector<std::string> 
 // power cut would end it) goes on from its journal and ends with the files of a run that
 // was never broken.
 TEST(DmmctlDrift, ARunKilledMidwayResumesToTheFilesOfAnUnbrokenRun) {
-    const std::vector<std::string> plan{"--no-chamber", "--count", "3", "--start", "25",
-                                        "--step", "5"};
+    const std::vector<std::string> plan{"--no-chamber", "--count", "3", "--start",
+                                        "25",           "--step",  "5"};
     const Dmmctl unbroken;
     const fs::path whole = DriftBenchDirectory(unbroken);
     const Outcome done = unbroken.Run(DriftRun(whole, plan));
@@ -580,8 +580,8 @@ TEST(DmmctlDrift, ARunKilledMidwayResumesToTheFilesOfAnUnbrokenRun) {
     bool midway = false;
     for (int i = 0; i < 6000 && !midway; ++i) {
         usleep(5 * 1000);
-        midway = crashing.OutSoFar().find("step 2 of 3: measuring mode 2 of 2") !=
-                 std::string::npos;
+        midway =
+            crashing.OutSoFar().find("step 2 of 3: measuring mode 2 of 2") != std::string::npos;
     }
     ASSERT_TRUE(midway) << crashing.OutSoFar() << crashing.ErrSoFar();
     kill(pid, SIGKILL);
