@@ -106,6 +106,13 @@ int main(int argc, char** argv) {
             std::string error;
             return dmm::sim::ParseHarmonics(text, error) ? std::string() : error;
         });
+    app.add_option("--sim-fault", options.simFault,
+                   "simulated RX405: faults its switch test firmware shows (ready-stuck, "
+                   "block-stuck, never-ends, status-fails, setup-differs; comma-separated)")
+        ->check([](const std::string& text) {
+            std::string error;
+            return dmm::sim::ParseFirmwareFaults(text, error) ? std::string() : error;
+        });
     bool completion = false;
     app.add_flag("--bash-completion", completion, "print a bash completion script and exit")
         ->group("");

@@ -30,6 +30,30 @@ std::string HexBytes(const uint8_t* data, size_t n) {
     return text;
 }
 
+namespace {
+
+// The settings the options give; without a settings file to fall back on, the options'
+// defaults too.
+CommandLineSettings GivenSettings(const GlobalOptions& options, bool defaultsToo) {
+    CommandLineSettings given;
+    if (options.kindGiven || defaultsToo) {
+        if (auto kind = InterfaceKindFromName(options.kind))
+            given.interfaceKind = static_cast<int>(*kind);
+    }
+    int64_t base = 0;
+    if ((options.lptGiven || defaultsToo) && ParseCliNumber(options.lpt, base) &&
+        IsLptPortBase(static_cast<uint16_t>(base)))
+        given.CLPT = LptItemIndex(static_cast<uint16_t>(base));
+    if (options.photoGiven || defaultsToo) given.Photo = options.photo;
+    given.serialPortIndex = ComIndexFromName(options.com);
+    if ((options.baudGiven || defaultsToo) && BaudIndexOf(options.baud) >= 0)
+        given.serialBaudIndex = BaudIndexOf(options.baud);
+    if (options.parityGiven || defaultsToo) given.serialParityIndex = ParityIndexOf(options.parity);
+    return given;
+}
+
+}  // namespace
+
 class Session::TracePrinter final : public PacketTrace {
   public:
     explicit TracePrinter(std::ostream& out) : out_(out) {}
@@ -78,6 +102,8 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         if (!options.simRx.empty())
             extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
         extras.noiseless = options.simNoiseless;
+        if (!options.simFault.empty())
+            extras.firmwareFaults = sim::ParseFirmwareFaults(options.simFault, error);
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
@@ -99,23 +125,16 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     };
     // The settings the GUI left, then what the command line says on top of them.
     if (!benchDir_.empty()) settings_ = ReadBenchSettings(QString::fromStdString(benchDir_));
-    if (settings_) ApplyBenchSettings(*core_, *settings_);
-    if (!settings_ || options.kindGiven) {
-        if (auto kind = InterfaceKindFromName(options.kind)) core_->target().interfaceKind = *kind;
-    }
-    int64_t base = 0;
-    if ((!settings_ || options.lptGiven) && ParseCliNumber(options.lpt, base) &&
-        IsLptPortBase(static_cast<uint16_t>(base)))
-        core_->parallel().PortBase = static_cast<uint16_t>(base);
+    VzAdcConfig bench;
+    if (settings_)
+        bench = *settings_;
+    else
+        TakeBenchSettings(*core_, bench);
+    OverrideByCommandLine(bench, GivenSettings(options, !settings_));
+    ApplyBenchSettings(*core_, bench);
     core_->parallel().SetStatusHandler([this](const std::string& text, bool failure) {
         if (failure) err_ << "dmmctl: " << text << '\n';
     });
-    if (!settings_ || options.photoGiven) core_->chip().Photo = options.photo;
-    STND& target = core_->target();
-    if (auto index = ComIndexFromName(options.com)) target.serialPortIndex = *index;
-    if ((!settings_ || options.baudGiven) && BaudIndexOf(options.baud) >= 0)
-        target.serialBaudIndex = BaudIndexOf(options.baud);
-    if (!settings_ || options.parityGiven) target.serialParityIndex = ParityIndexOf(options.parity);
     if (options.trace) {
         tracePrinter_ = std::make_unique<TracePrinter>(out_);
         core_->link().SetTrace(tracePrinter_.get());

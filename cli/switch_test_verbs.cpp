@@ -44,6 +44,14 @@ std::string FailureText(SwitchTestEnd end, const SwitchTest& test) {
             return "Test Fail: stopped with " + read + " read";
         case SwitchTestEnd::ReadFailed:
             return "Test Fail: a block of samples could not be read (" + read + " in)";
+        case SwitchTestEnd::NotReady:
+            return "Test Fail: the firmware did not clear its ready bit (0D2H bit 7) within " +
+                   std::to_string(kHandshakeTimeoutMs / 1000) + " s";
+        case SwitchTestEnd::BlockTimedOut:
+            return "Test Fail: the firmware did not hand out a block of samples (0A4H bit 3) "
+                   "within " +
+                   std::to_string(kHandshakeTimeoutMs / 1000) + " s (" + read + " in)";
+        case SwitchTestEnd::NoChannel:
         case SwitchTestEnd::Busy:
         case SwitchTestEnd::Complete:
             break;
@@ -108,6 +116,8 @@ class SwitchTestVerb final : public Verb {
             return s.Fail("stopped by Ctrl-C after " + std::to_string(test.lastRead()) + " of " +
                           std::to_string(test.lastTotal()) + " samples; nothing written");
         }
+        // The refusal of a run without channels was printed as it happened.
+        if (end == SwitchTestEnd::NoChannel) return false;
         if (end != SwitchTestEnd::Complete) return s.Fail(FailureText(end, test));
 
         s.out() << kTestOkText << ": " << test.lastRead() << " samples\n";

@@ -89,7 +89,41 @@ std::optional<double> ParseSimResistor(std::string_view text, std::string& error
     return *ohms * multiplier;
 }
 
+std::optional<SwitchTestFirmwareFaults> ParseFirmwareFaults(std::string_view text,
+                                                            std::string& error) {
+    SwitchTestFirmwareFaults faults;
+    const std::pair<std::string_view, bool SwitchTestFirmwareFaults::*> kNames[] = {
+        {"ready-stuck", &SwitchTestFirmwareFaults::readyStuck},
+        {"block-stuck", &SwitchTestFirmwareFaults::blockStuck},
+        {"never-ends", &SwitchTestFirmwareFaults::neverFinishes},
+        {"status-fails", &SwitchTestFirmwareFaults::statusReadFails},
+        {"setup-differs", &SwitchTestFirmwareFaults::setupReadBackDiffers}};
+    for (std::string_view part : Split(text)) {
+        bool known = false;
+        for (const auto& [name, flag] : kNames) {
+            if (part != name) continue;
+            faults.*flag = true;
+            known = true;
+        }
+        if (!known) {
+            error = "no firmware fault '" + std::string(part) +
+                    "' (ready-stuck, block-stuck, never-ends, status-fails, setup-differs)";
+            return std::nullopt;
+        }
+    }
+    return faults;
+}
+
 bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::string& error) {
+    if (options.firmwareFaults) {
+        auto* firmware = dynamic_cast<SwitchTestFirmware*>(&bench.chip());
+        if (!firmware) {
+            error = "the simulated chip runs no switch test firmware (--sim-chip RX405)";
+            return false;
+        }
+        std::lock_guard lock(bench.board().mutex());
+        firmware->faults() = *options.firmwareFaults;
+    }
     if (!options.tone && !options.harmonicsDbc && !options.externalOhms && !options.noiseless)
         return true;
     auto* chip = dynamic_cast<SimDmmChip*>(&bench.chip());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/dmm_front_end.h"
+#include "sim/switch_test_firmware.h"
 
 namespace dmm::sim {
 
@@ -28,6 +29,8 @@ struct SimBenchOptions {
     // Converters without noise: every result is the exact code of its input, so that two
     // runs of the same work write the same figures, whatever the timing between them.
     bool noiseless = false;
+    // Faults the RX405's switch test firmware shows from the start.
+    std::optional<SwitchTestFirmwareFaults> firmwareFaults;
 };
 
 // "PEAK_VOLTS,HERTZ[,NODE]", e.g. "0.1,50" or "0.05,13.7,OP1O". Numbers are read
@@ -40,8 +43,15 @@ std::optional<std::vector<double>> ParseHarmonics(std::string_view text, std::st
 // when the text is not one.
 std::optional<double> ParseSimResistor(std::string_view text, std::string& error);
 
-// Puts the options on the bench's chip. False (and why) when the chip is not the DMM
-// model, which alone has analog inputs.
+// Faults of the switch test firmware by name, separated by commas: "ready-stuck",
+// "block-stuck", "never-ends", "status-fails", "setup-differs". Empty, and why in error,
+// for a name that is none of them.
+std::optional<SwitchTestFirmwareFaults> ParseFirmwareFaults(std::string_view text,
+                                                            std::string& error);
+
+// Puts the options on the bench's chip. False (and why) when the chip is not the one the
+// options are for: the DMM model alone has analog inputs to set, the RX405 alone runs
+// the switch test firmware.
 bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::string& error);
 
 }  // namespace dmm::sim

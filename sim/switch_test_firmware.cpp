@@ -112,7 +112,7 @@ void SwitchTestFirmware::Reset() {
 
 void SwitchTestFirmware::AdvanceTo(int64_t nowMs) {
     if (nowMs > nowMs_) nowMs_ = nowMs;
-    if (readyPending_) {
+    if (readyPending_ && !faults_.readyStuck) {
         readyPending_ = false;
         run_.active = false;
         startPending_ = false;
@@ -128,7 +128,7 @@ void SwitchTestFirmware::AdvanceTo(int64_t nowMs) {
         run_.nextMs = std::max(run_.nextMs, now - kMaxCatchUpMs);
         while (run_.active && run_.nextMs <= now) TakeSample();
     }
-    if (blockPending_) {
+    if (blockPending_ && !faults_.blockStuck) {
         blockPending_ = false;
         ServeBlock();
     }

@@ -22,6 +22,8 @@ struct SwitchTestFirmwareFaults {
     bool neverFinishes = false;         // takes its samples but never reports the end
     bool statusReadFails = false;       // the board cannot read the chip's status line
     bool setupReadBackDiffers = false;  // the register list at 128H reads back changed
+    bool readyStuck = false;            // never clears the ready bit (SWST bit 7)
+    bool blockStuck = false;            // never hands out a block nor clears SWCN bit 3
 };
 
 // The demo microcontroller RX405 with its channel switch test firmware. Its ADC is the

@@ -38,6 +38,8 @@ constexpr uint16_t kShiftAddress = 173;
 constexpr uint8_t kEnobBoardEnd = 0x10;
 constexpr uint8_t kBoardEnd = 0x20;
 constexpr int64_t kStatusPollMs = 1000;
+// Between two reads of a handshake bit: lets the time-out's clock move on every clock.
+constexpr int64_t kHandshakePollMs = 1;
 constexpr int64_t kSetSettleMs = 2000;
 constexpr int kBytesPerSample = 3;
 constexpr int kChannelsPerBlockWrite = 4;
@@ -170,13 +172,16 @@ bool SwitchTest::Modify(uint16_t address, Change change) {
     return WriteBytes(address, &changed, 1);
 }
 
-bool SwitchTest::WaitBitClear(uint16_t address, uint8_t bit) {
+SwitchTest::Handshake SwitchTest::WaitBitClear(uint16_t address, uint8_t bit) {
+    const int64_t start = core_.clock().NowMs();
     for (;;) {
         uint8_t value = 0;
-        if (!ReadByte(address, value)) return false;
-        if ((value & bit) == 0) return true;
-        if (Stopping()) return false;
+        if (!ReadByte(address, value)) return Handshake::ReadFailed;
+        if ((value & bit) == 0) return Handshake::Clear;
+        if (Stopping()) return Handshake::Stopped;
+        if (core_.clock().NowMs() - start >= kHandshakeTimeoutMs) return Handshake::TimedOut;
         ui_.ProcessPendingEvents();
+        DelayMs(core_.clock(), kHandshakePollMs);
     }
 }
 
@@ -238,9 +243,12 @@ void SwitchTest::PT2OUTLOW() {
     Modify(kPort2Data, [](uint8_t v) { return v & ~kPort2Bit3; });
 }
 
-SwitchTestEnd SwitchTest::WaitForFirmware(const std::string& info) {
+SwitchTestEnd SwitchTest::WaitForFirmware(const std::string& info, int total) {
     const bool enobBoard = core_.chip().Photo && info.rfind("ENOB", 0) == 0;
     const uint8_t end = enobBoard ? kEnobBoardEnd : kBoardEnd;
+    const int64_t timeoutMs = firmwareTimeoutMs > 0
+                                  ? firmwareTimeoutMs
+                                  : kRunAllowanceMs + kRunAllowancePerSampleMs * total;
     const int64_t start = core_.clock().NowMs();
     for (;;) {
         DelayMs(core_.clock(), kStatusPollMs);
@@ -251,7 +259,7 @@ SwitchTestEnd SwitchTest::WaitForFirmware(const std::string& info) {
         if (!core_.link().ReadBoardStatus(a, b, c)) return SwitchTestEnd::NotFinished;
         if (a & end) return SwitchTestEnd::Complete;
         if (Stopping()) return SwitchTestEnd::Stopped;
-        if (firmwareTimeoutMs > 0 && elapsed >= firmwareTimeoutMs) return SwitchTestEnd::TimedOut;
+        if (elapsed >= timeoutMs) return SwitchTestEnd::TimedOut;
     }
 }
 
@@ -274,8 +282,16 @@ SwitchTestEnd SwitchTest::ReadSamples(int channels, int total) {
             !WriteBytes(kBlockLengthAddress, lengthBytes, 3) ||
             !Modify(kFirmwareControl, [](uint8_t v) { return v | kBlockBit; }))
             return SwitchTestEnd::ReadFailed;
-        if (!WaitBitClear(kFirmwareControl, kBlockBit))
-            return Stopping() ? SwitchTestEnd::Stopped : SwitchTestEnd::ReadFailed;
+        switch (WaitBitClear(kFirmwareControl, kBlockBit)) {
+            case Handshake::Clear:
+                break;
+            case Handshake::ReadFailed:
+                return SwitchTestEnd::ReadFailed;
+            case Handshake::Stopped:
+                return SwitchTestEnd::Stopped;
+            case Handshake::TimedOut:
+                return SwitchTestEnd::BlockTimedOut;
+        }
         if (!chip.ReadChip(kBlockBufferAddress, count)) return SwitchTestEnd::ReadFailed;
         const TransferBuffer& reply = chip.buffer();
         for (int at = 0; at < count; at += kBytesPerSample, ++r) {
@@ -296,6 +312,12 @@ SwitchTestEnd SwitchTest::ReadSamples(int channels, int total) {
 SwitchTestEnd SwitchTest::TestBeginClick() {
     // The run handles queued events: a second "Begin" must not start a run inside it.
     if (IsRunning()) return SwitchTestEnd::Busy;
+    // A run of no channel measures nothing: its "Test OK" would be a claim about nothing
+    // and its tables zeros that a save would put over earlier results.
+    if (setup_.EnabledCount() == 0) {
+        ui_.ShowError(kNoChannelText);
+        return SwitchTestEnd::NoChannel;
+    }
     RunGuard guard(running_);
     std::string info;
     if (!core_.link().ReadBoardInfo(info)) return SwitchTestEnd::NoBoard;
@@ -310,9 +332,13 @@ SwitchTestEnd SwitchTest::TestBeginClick() {
         ui_.ShowGauge(false);
         return end;
     };
-    if (Modify(kFirmwareStatus, [](uint8_t v) { return v | kReadyBit; }) &&
-        !WaitBitClear(kFirmwareStatus, kReadyBit) && Stopping())
-        return fail(SwitchTestEnd::Stopped);
+    // A read that fails ends the ready wait and the run goes on (the set-up's read-back
+    // then tells whether the firmware listens).
+    if (Modify(kFirmwareStatus, [](uint8_t v) { return v | kReadyBit; })) {
+        const Handshake ready = WaitBitClear(kFirmwareStatus, kReadyBit);
+        if (ready == Handshake::Stopped) return fail(SwitchTestEnd::Stopped);
+        if (ready == Handshake::TimedOut) return fail(SwitchTestEnd::NotReady);
+    }
     if (!SendTORX405WR()) return fail(SwitchTestEnd::SendFailed);
 
     const int channels = setup_.EnabledCount();
@@ -325,7 +351,8 @@ SwitchTestEnd SwitchTest::TestBeginClick() {
     Modify(kFirmwareStatus, [](uint8_t v) { return v & kKeepOtherFlags; });
     Modify(kFirmwareControl, [](uint8_t v) { return (v & kKeepOtherFlags) | kStartBit; });
 
-    if (const SwitchTestEnd waited = WaitForFirmware(info); waited != SwitchTestEnd::Complete)
+    if (const SwitchTestEnd waited = WaitForFirmware(info, total);
+        waited != SwitchTestEnd::Complete)
         return fail(waited);
     ui_.SetStatusText(kStatusPanelReplies, kTestOkText);
     ui_.ShowGauge(true);

@@ -23,6 +23,15 @@ inline constexpr char kDataSendingText[] = "Data Sending .......";
 inline constexpr char kDataSendOkText[] = "Data Send OK";
 inline constexpr char kDataSendFailText[] = "Data Send Fail";
 inline constexpr char kDataSendFailBox[] = "Data Send Fail!!";
+inline constexpr char kNoChannelText[] =
+    "No channel to test: tick at least one of Channel 1 to Channel 8";
+
+// How long the firmware may take to clear its ready and block handshake bits.
+inline constexpr int64_t kHandshakeTimeoutMs = 5000;
+// The wait for the end of a run, unless told otherwise: a minute, and a second a sample,
+// several times what the slowest conversion rate of the family takes.
+inline constexpr int64_t kRunAllowanceMs = 60000;
+inline constexpr int64_t kRunAllowancePerSampleMs = 1000;
 
 // What the window shows: the set-up and, unless the grid was cleared, the G x L cells of
 // the shown table (value j at column j mod G, row j div G).
@@ -33,14 +42,17 @@ struct SwitchTestView {
 
 // How a run ended.
 enum class SwitchTestEnd {
-    NoBoard,      // the board's identification could not be read: nothing was done
-    Busy,         // a run was already going on
-    SendFailed,   // the set-up did not reach the firmware intact
-    NotFinished,  // the status read failed before the firmware reported the end
-    TimedOut,     // the firmware did not report the end within firmwareTimeoutMs
-    Stopped,      // "STOP" (or the program closing) before every sample was in
-    ReadFailed,   // a block of samples could not be fetched
-    Complete,     // every sample is in the tables
+    NoChannel,      // no channel is ticked: refused, nothing was done
+    NoBoard,        // the board's identification could not be read: nothing was done
+    Busy,           // a run was already going on
+    NotReady,       // the firmware did not clear its ready bit in time
+    SendFailed,     // the set-up did not reach the firmware intact
+    NotFinished,    // the status read failed before the firmware reported the end
+    TimedOut,       // the firmware did not report the end in time (see firmwareTimeoutMs)
+    Stopped,        // "STOP" (or the program closing) before every sample was in
+    ReadFailed,     // a block of samples could not be fetched
+    BlockTimedOut,  // the firmware did not hand out a block of samples in time
+    Complete,       // every sample is in the tables
 };
 
 // The channel switch test: channel set-ups of eleven registers each, sent to the
@@ -86,13 +98,14 @@ class SwitchTest : public QObject {
     bool SendTORX405WR();
     // "Send": the same with its status texts and message box.
     bool SendTORX405Click();
-    // "Begin": the whole run.
+    // "Begin": the whole run. Without a ticked channel it is refused with a message, and
+    // neither the chip nor the tables are touched.
     SwitchTestEnd TestBeginClick();
     // "SaveExcel": the eight result files in folder, all or none.
     bool SaveToExcel(const QString& folder);
 
-    // Ends the wait for the firmware after this long (0: never). The window leaves it at 0
-    // and has its "STOP"; scripts set it so that a silent firmware cannot hang them.
+    // Ends the wait for the end of the run after this long; 0: the run's allowance,
+    // kRunAllowanceMs and kRunAllowancePerSampleMs for each sample it asks for.
     int64_t firmwareTimeoutMs = 0;
 
     void RequestStop() { stop_.store(true); }
@@ -110,10 +123,12 @@ class SwitchTest : public QObject {
     // Reads a register and writes back what change makes of it; false when either fails.
     template <typename Change>
     bool Modify(uint16_t address, Change change);
-    // Reads the register until a read fails, the stop is asked for or (value & bit) == 0.
-    bool WaitBitClear(uint16_t address, uint8_t bit);
+    enum class Handshake { Clear, ReadFailed, Stopped, TimedOut };
+    // Reads the register until (value & bit) == 0, a read fails, the stop is asked for or
+    // kHandshakeTimeoutMs have passed.
+    Handshake WaitBitClear(uint16_t address, uint8_t bit);
     void PT2OUTLOW();
-    SwitchTestEnd WaitForFirmware(const std::string& info);
+    SwitchTestEnd WaitForFirmware(const std::string& info, int total);
     SwitchTestEnd ReadSamples(int channels, int total);
     void Publish();
 

@@ -16,6 +16,7 @@
 #include "core/analog/pro_counter.h"
 #include "core/analog/switch_test.h"
 #include "core/app/bench_core.h"
+#include "core/app/bench_settings.h"
 #include "core/app/deliver_result.h"
 #include "core/app/settings_file.h"
 #include "core/app/ui_hooks.h"
@@ -25,10 +26,10 @@
 #include "core/link/processor_centre.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/capture_host.h"
-#include "core/measure/resistance_meter.h"
-#include "core/measure/resistor_calibration.h"
 #include "core/measure/drift_test.h"
 #include "core/measure/instrument_access.h"
+#include "core/measure/resistance_meter.h"
+#include "core/measure/resistor_calibration.h"
 
 namespace dmm {
 
@@ -170,6 +171,10 @@ class Bench : public QObject {
 
     // The bench directory (INCLUDE/ with the chip list and descriptions, result files).
     QString benchDir;
+    // What the command line gave for this run: it wins over the settings file when the
+    // file is loaded, and the file keeps its own values for it. Set before the bench
+    // thread starts; read-only afterwards, so any thread may read it.
+    CommandLineSettings commandLine;
     // Loads the selected chip's description (the target's chip index) and publishes it.
     // Returns what GetSELUP returned (1 when a description was read).
     int LoadSelectedChip();

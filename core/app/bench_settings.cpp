@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <array>
+
 #include "core/app/atomic_write.h"
 #include "core/app/bench_core.h"
 #include "core/instruments/chip_port.h"
@@ -14,6 +16,20 @@ namespace {
 
 bool Within(int value, int count) {
     return value >= 0 && value < count;
+}
+
+// The whole-number settings a command line can give, with their fields in the file.
+struct GivenNumber {
+    int VzAdcConfig::*field;
+    std::optional<int> value;
+};
+
+std::array<GivenNumber, 5> GivenNumbers(const CommandLineSettings& given) {
+    return {{{&VzAdcConfig::interfaceKind, given.interfaceKind},
+             {&VzAdcConfig::CLPT, given.CLPT},
+             {&VzAdcConfig::serialPortIndex, given.serialPortIndex},
+             {&VzAdcConfig::serialBaudIndex, given.serialBaudIndex},
+             {&VzAdcConfig::serialParityIndex, given.serialParityIndex}}};
 }
 
 }  // namespace
@@ -44,6 +60,30 @@ void ApplyBenchSettings(BenchCore& core, const VzAdcConfig& c) {
     core.chip().Photo = c.Photo;
     core.chip().ScaleCopy = c.scaleCopy;
     core.chip().DmmCopy = c.dmmCopy;
+}
+
+void OverrideByCommandLine(VzAdcConfig& config, const CommandLineSettings& given) {
+    for (const GivenNumber& n : GivenNumbers(given))
+        if (n.value) config.*n.field = *n.value;
+    if (given.Photo) config.Photo = *given.Photo;
+}
+
+void KeepFileValuesOfCommandLine(VzAdcConfig& current, const VzAdcConfig& file,
+                                 const CommandLineSettings& given) {
+    for (const GivenNumber& n : GivenNumbers(given))
+        if (n.value && current.*n.field == *n.value) current.*n.field = file.*n.field;
+    if (given.Photo && current.Photo == *given.Photo) current.Photo = file.Photo;
+}
+
+QString CalibrationSetFolder(const std::string& record) {
+    return QFile::decodeName(QByteArray::fromStdString(record));
+}
+
+std::string CalibrationSetRecord(const QString& folder, const std::string& record) {
+    // Bytes the file-name codec cannot take (Big5 on a UTF-8 system) decode with
+    // replacement characters: encoding that text again would lose the folder for good.
+    if (CalibrationSetFolder(record) == folder) return record;
+    return QFile::encodeName(folder).toStdString();
 }
 
 QString SettingsFilePath(const QString& benchDir) {

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 
 #include "core/app/settings_file.h"
 
@@ -19,6 +20,33 @@ void TakeBenchSettings(BenchCore& core, VzAdcConfig& config);
 // current value, so that a damaged file cannot put the link into a state no control
 // shows.
 void ApplyBenchSettings(BenchCore& core, const VzAdcConfig& config);
+
+// The settings a command line gives, each only when it was given, as the settings file
+// holds them (item indexes). For that run they win over the file's; the file keeps its
+// own, since only a choice made in the program is the user's new setting.
+struct CommandLineSettings {
+    std::optional<int> interfaceKind;
+    std::optional<int> CLPT;
+    std::optional<bool> Photo;
+    std::optional<int> serialPortIndex;
+    std::optional<int> serialBaudIndex;
+    std::optional<int> serialParityIndex;
+};
+
+// The settings the run uses: the command line's over config.
+void OverrideByCommandLine(VzAdcConfig& config, const CommandLineSettings& given);
+// The settings to write back: where the bench still runs as the command line said, the
+// value the file held (file) instead.
+void KeepFileValuesOfCommandLine(VzAdcConfig& current, const VzAdcConfig& file,
+                                 const CommandLineSettings& given);
+
+// Record 16, the calibration-set folder, holds a path in the bytes of the machine that
+// wrote it (the Windows program's code page, say). The folder the record names here, and
+// the record to write for the folder in use: the bytes as read while that folder is still
+// the one they name, else the folder in the file system's own encoding, which reads back
+// as the same folder.
+QString CalibrationSetFolder(const std::string& record);
+std::string CalibrationSetRecord(const QString& folder, const std::string& record);
 
 // The settings file of a bench directory.
 QString SettingsFilePath(const QString& benchDir);

@@ -140,7 +140,8 @@ QWidget* TWeightCAL::BuildControls() {
     connect(EvStepLen, &QComboBox::currentIndexChanged, this, &TWeightCAL::EvStepLenChange);
     connect(LoopStep, &QComboBox::currentIndexChanged, this, &TWeightCAL::EvStepLenChange);
     connect(TXScale, &QComboBox::currentIndexChanged, this, &TWeightCAL::TXScaleChange);
-    connect(ADShift, &QComboBox::currentIndexChanged, this, &TWeightCAL::ADShiftChange);
+    // Only the user's choice writes the shift to the chip, not a restored setting.
+    connect(ADShift, &QComboBox::activated, this, &TWeightCAL::ADShiftChange);
     connect(SendTORX405, &QPushButton::clicked, this, &TWeightCAL::SendTORX405Click);
     connect(TestBegin, &QPushButton::clicked, this, &TWeightCAL::TestBeginClick);
     connect(PSTP, &QPushButton::clicked, this, &TWeightCAL::PSTPClick);

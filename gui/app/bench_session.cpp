@@ -49,6 +49,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     bench_ = std::make_unique<Bench>(*bus, *clock_, hooks_, ports, &serialPorts_);
     bench_->benchDir = benchDir_;
     if (options.kind) {
+        bench_->commandLine.interfaceKind = static_cast<int>(*options.kind);
         bench_->target().interfaceKind = *options.kind;
         bench_->analysis().TXScaleChange();  // its bit count depends on the kind
     }

@@ -26,7 +26,8 @@ struct BenchOptions {
     QString dir;
     // The chip on the simulated board (sim::MakeBenchChip's names; empty: the demo DMM chip).
     QString simChip;
-    // The interface kind to start with, until the setup dialog chooses another.
+    // The interface kind of this run: over the settings file's, until the setup dialog
+    // chooses another.
     std::optional<InterfaceKind> kind;
     sim::SimBenchOptions simExtras;  // a tone and harmonics on the simulated bench
     double simSpeed = 1;             // the simulated bench's clock this many times faster

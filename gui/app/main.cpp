@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
         "CHIP");
     QCommandLineOption kindOption(
         "kind",
-        "Chip interface kind to start with: rs232, spi, special, parallel, uart or dmm (default).",
+        "Chip interface kind for this run, over the settings file's: rs232, spi, special, "
+        "parallel, uart or dmm (default: the file's, else dmm).",
         "KIND");
     QCommandLineOption dirOption("dir", "Bench directory (settings, INCLUDE/, result files).",
                                  "DIR");

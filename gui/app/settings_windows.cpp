@@ -1,7 +1,6 @@
 #include "gui/app/settings_windows.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
@@ -67,9 +66,9 @@ void TakeWindowSettings(TMainPanel& panel, VzAdcConfig& c) {
     c.ADShift = ItemOf(panel, "TWeightCAL", "ADShift", c.ADShift);
     // Written as 48 when the field holds no usable count.
     if (auto* tmp = ChildOf<TTMP>(panel, "TTMP")) c.EModenum = tmp->EModenum->text().toStdString();
-    // The folder is a path on this machine: kept in the file system's own bytes.
+    // The folder keeps the record's bytes unless another one was chosen.
     if (auto* sets = ChildOf<TSETDMM>(panel, "TSETDMM"))
-        c.calibrationSetDirectory = QFile::encodeName(sets->folder()).toStdString();
+        c.calibrationSetDirectory = CalibrationSetRecord(sets->folder(), c.calibrationSetDirectory);
 }
 
 void ApplyWindowSettings(TMainPanel& panel, const VzAdcConfig& c) {
@@ -90,10 +89,11 @@ void ApplyWindowSettings(TMainPanel& panel, const VzAdcConfig& c) {
     if (auto* adc = ChildOf<TAnxADC>(panel, "TAnxADC")) adc->ShowTable();
     SelectItem(panel, "TAnxADC", "TXScale", c.TXScale, true);
     SelectItem(panel, "TWeightCAL", "TXScale", c.TXScale, false);
-    // Records 5, 9, 11, 12.
+    // Records 5, 9, 11, 12. The shift item is only shown: its handler writes the chip,
+    // and loading the settings never does.
     SelectItem(panel, "TAnxADC", "CFunADC", c.CFunADC, true);
     SelectItem(panel, "TAnxADC", "ComFun", c.ComFun, true);
-    SelectItem(panel, "TWeightCAL", "ADShift", c.ADShift, true);
+    SelectItem(panel, "TWeightCAL", "ADShift", c.ADShift, false);
     if (auto* adc = ChildOf<TAnxADC>(panel, "TAnxADC")) {
         const QSignalBlocker blocker(adc->EREFV);
         adc->EREFV->setText(QString::fromLatin1(c.EREFV.c_str()));
@@ -104,8 +104,7 @@ void ApplyWindowSettings(TMainPanel& panel, const VzAdcConfig& c) {
         tmp->ShowModeCount(QString::fromStdString(c.EModenum));
     // Record 16: the folder "SETDMM" opens on.
     if (auto* sets = ChildOf<TSETDMM>(panel, "TSETDMM"))
-        sets->SetRememberedFolder(
-            QFile::decodeName(QByteArray::fromStdString(c.calibrationSetDirectory)));
+        sets->SetRememberedFolder(CalibrationSetFolder(c.calibrationSetDirectory));
 }
 
 }  // namespace dmm::gui

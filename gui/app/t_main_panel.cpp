@@ -387,11 +387,15 @@ VzAdcConfig TMainPanel::CurrentConfig() {
 }
 
 void TMainPanel::LoadConfig(const QString& path) {
+    // A missing file is written from the start-up settings, without what the command line
+    // gave for this run.
     VzAdcConfig config = CurrentConfig();
+    KeepFileValuesOfCommandLine(config, VzAdcConfig{}, bench_.commandLine);
     const ConfigRead read = LoadSettingsFile(path, config);
     // A file of another version is not applied at all.
     if (!read.versionMatched) return;
     config_ = config;
+    OverrideByCommandLine(config, bench_.commandLine);
     bench_.Post([config](Bench& bench) {
         bench.ApplySettings(config);
         bench.switchTest().TXScaleChange(config.TXScale);
@@ -406,7 +410,9 @@ void TMainPanel::LoadConfig(const QString& path) {
 }
 
 void TMainPanel::SaveConfig(const QString& path) {
-    config_ = CurrentConfig();
+    VzAdcConfig current = CurrentConfig();
+    KeepFileValuesOfCommandLine(current, config_, bench_.commandLine);
+    config_ = current;
     // A bench directory that cannot be written keeps its old file.
     QString error;
     WriteSettingsFile(path, config_, error);

@@ -122,8 +122,9 @@ class TMainPanel : public QMainWindow {
     QMap<QString, QWidget*> children_;
     std::array<QRect, kPlacementSlotCount> slots_{};
     bool closed_ = false;
-    // The last settings read or written: what no window of this build holds (the drift
-    // test's mode count, the calibration-set folder, the option flags) is kept as read.
+    // The settings as the file holds them, read or last written: what no window of this
+    // build holds (the option flags, the display pair) is kept as read, and so is what the
+    // command line gave for this run.
     VzAdcConfig config_;
 };
 

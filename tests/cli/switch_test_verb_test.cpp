@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/verb.h"
+#include "core/analog/switch_test.h"
 #include "core/analog/switch_test_setup.h"
 
 namespace dmm::cli {
@@ -15,11 +16,14 @@ namespace {
 
 class SwitchTestVerbTest : public ::testing::Test {
   protected:
-    void Open(const std::string& kind) {
+    // fault: the firmware's faults (--sim-fault), on a clock 1000 times faster.
+    void Open(const std::string& kind, const std::string& fault = {}) {
         GlobalOptions options;
         options.sim = true;
         options.simChip = "RX405";
         options.kind = kind;
+        options.simFault = fault;
+        if (!fault.empty()) options.simSpeed = 1000;
         options.dir = dir.path().toStdString();
         session = std::make_unique<Session>(options, out, err);
     }
@@ -74,6 +78,26 @@ TEST_F(SwitchTestVerbTest, RunsTheStepFileAndWritesTheEightResultFiles) {
         EXPECT_TRUE(file.readAll().startsWith("  , Data 0, Data 1, Data 2, Data 3\r\n1, ")) << k;
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("VzADCSW0.CSV")));
+}
+
+TEST_F(SwitchTestVerbTest, RunsThatMeasureNothingFailAndLeaveTheEarlierResultsAlone) {
+    QFile earlier(dir.filePath("VzADCSW0.CSV"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier results\r\n");
+    earlier.close();
+    // A fresh bench directory's step file ticks no channel.
+    Open("special");
+    EXPECT_FALSE(Run({}));
+    EXPECT_NE(err.str().find(kNoChannelText), std::string::npos) << err.str();
+    EXPECT_EQ(out.str().find("Test OK"), std::string::npos) << out.str();
+    // A firmware that never hands out its samples.
+    WriteStepFile();
+    Open("special", "block-stuck");
+    EXPECT_FALSE(Run({}));
+    EXPECT_NE(err.str().find("did not hand out a block of samples"), std::string::npos)
+        << err.str();
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "earlier results\r\n");
 }
 
 TEST_F(SwitchTestVerbTest, SendOnlyChecksTheSetUpAndRefusalsSayWhy) {

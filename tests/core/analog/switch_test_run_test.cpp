@@ -283,6 +283,54 @@ TEST(SwitchTestRun, FailuresOfTheSendTheStatusAndTheBlocksAreNoSuccess) {
     }
 }
 
+TEST(SwitchTestRun, ARunWithoutAChannelIsRefusedAndTouchesNeitherTheChipNorTheTables) {
+    SwitchBench b;
+    b.Enable({{0, 2}});
+    ASSERT_EQ(b.test.TestBeginClick(), SwitchTestEnd::Complete);
+    const int32_t earlier = b.test.tables()[0][0];
+    ASSERT_NE(earlier, 0);
+    b.test.SwitChClick(0, false);
+    b.fixture.trace.Clear();
+    b.ui.Clear();
+
+    EXPECT_EQ(b.test.TestBeginClick(), SwitchTestEnd::NoChannel);
+    EXPECT_EQ(b.ui.messages, std::vector<QString>{kNoChannelText});
+    EXPECT_NE(b.ui.LastStatus(2), "Test OK");
+    EXPECT_TRUE(b.fixture.trace.Sent().empty());
+    EXPECT_EQ(b.test.tables()[0][0], earlier);
+}
+
+// A firmware that stops answering ends every wait of the run in "Test Fail", on time.
+TEST(SwitchTestRun, AFirmwareThatNeverAnswersEndsEachWaitInTestFail) {
+    struct Case {
+        bool sim::SwitchTestFirmwareFaults::*fault;
+        SwitchTestEnd end;
+        int64_t atLeastMs, atMostMs;
+    };
+    // One channel of 4 samples: the wait for the end is allowed a minute and 4 s.
+    const Case cases[] = {
+        {&sim::SwitchTestFirmwareFaults::readyStuck, SwitchTestEnd::NotReady, kHandshakeTimeoutMs,
+         kHandshakeTimeoutMs + 1000},
+        {&sim::SwitchTestFirmwareFaults::blockStuck, SwitchTestEnd::BlockTimedOut,
+         kHandshakeTimeoutMs, kHandshakeTimeoutMs + 4000},
+        {&sim::SwitchTestFirmwareFaults::neverFinishes, SwitchTestEnd::TimedOut, 64000, 66000},
+    };
+    for (const Case& c : cases) {
+        SwitchBench b;
+        b.Enable({{0, 1}});
+        b.firmware->faults().*c.fault = true;
+        const int64_t start = b.fixture.clock.NowMs();
+        EXPECT_EQ(b.test.TestBeginClick(), c.end);
+        const int64_t took = b.fixture.clock.NowMs() - start;
+        EXPECT_GE(took, c.atLeastMs);
+        EXPECT_LE(took, c.atMostMs);
+        EXPECT_EQ(b.ui.LastStatus(2), "Test Fail");
+        EXPECT_FALSE(b.ui.gaugeVisible);
+        EXPECT_EQ(b.test.lastRead(), 0);
+        EXPECT_FALSE(b.test.IsRunning());
+    }
+}
+
 TEST(SwitchTestRun, AnEnobBoardWithPhotoReportsTheEndOnBitFourOtherwiseOnBitFive) {
     SwitchBench b;
     b.Enable({{0, 0}});

@@ -160,6 +160,19 @@ TEST(BenchSettings, TheCommandLineReadsOnlyAFileOfThisVersion) {
     EXPECT_EQ(FileBytes(SettingsFilePath(dir.path())), bytes);
 }
 
+TEST(BenchSettings, TheCalibrationSetFolderKeepsItsBytesUntilAnotherFolderIsChosen) {
+    // "D:\校正資料\SET1" as the Windows program writes it, in Big5.
+    const std::string big5 = "D:\\\xAE\xD5\xA5\xBF\xB8\xEA\xAE\xC6\\SET1";
+    const QString shown = CalibrationSetFolder(big5);
+    EXPECT_EQ(CalibrationSetRecord(shown, big5), big5);
+    // A folder chosen here reads back as the same folder, whatever its name.
+    for (const QString& chosen :
+         {QStringLiteral("/home/lab/校正資料/SET1"), QStringLiteral("/tmp/sets")}) {
+        const std::string record = CalibrationSetRecord(chosen, big5);
+        EXPECT_EQ(CalibrationSetFolder(record), chosen);
+    }
+}
+
 TEST(BenchSettings, CapturesShorterThan256SamplesStartAt256) {
     const int item256 = SamplePointItemOf(256);
     EXPECT_EQ(StartupSamplePointIndex(SamplePointItemOf(64)), item256);

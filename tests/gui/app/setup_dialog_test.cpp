@@ -238,6 +238,57 @@ class SetupDialogTest : public QObject {
         QVERIFY(ReadSettings(dir.path()).startsWith("DMM V1.40\r\n   0   5   0   0   0\r\n"));
     }
 
+    // A start and a close in which the user changes nothing leave the file as it was,
+    // byte for byte, and the chip untouched: the restored shift item (record 9) is not
+    // written to 0ADH (which the DMM link cannot even reach), and a calibration-set folder
+    // of the Windows program (record 16, in Big5) keeps its bytes.
+    void aStartAndACloseLeaveTheFileAndTheChipAsTheyWere() {
+        QTemporaryDir dir;
+        VzAdcConfig c;
+        c.ADShift = 3;
+        c.calibrationSetDirectory = "D:\\\xAE\xD5\xA5\xBF\xB8\xEA\xAE\xC6\\SET1";
+        const QByteArray bytes = FormatVzAdcConfig(c);
+        WriteSettings(dir.path(), bytes);
+        {
+            SimulatedProgram program(On(dir.path()));
+            gui::TMainPanel& panel = program.panel();
+            QCOMPARE(panel.Child("TWeightCAL")->findChild<QComboBox*>("ADShift")->currentIndex(),
+                     3);
+            // The heartbeat's connection comes after everything loading the file did.
+            QTRY_COMPARE(panel.StatusText(0), QStringLiteral("USB On Line"));
+            QVERIFY2(!panel.StatusText(1).contains("0AD"), qPrintable(panel.StatusText(1)));
+        }
+        QCOMPARE(ReadSettings(dir.path()), bytes);
+    }
+
+    // An option of the command line wins over the file for its run; the file keeps its
+    // own value unless the setup dialog chooses another.
+    void theCommandLinesKindIsForItsRunOnly() {
+        QTemporaryDir dir;
+        const QByteArray bytes = FormatVzAdcConfig(VzAdcConfig{});  // the DMM kind
+        WriteSettings(dir.path(), bytes);
+        gui::BenchOptions options = On(dir.path());
+        options.kind = InterfaceKind::Special;
+        {
+            SimulatedProgram program(options);
+            InterfaceKind kind = InterfaceKind::DMM;
+            program.bench().RunAndWait([&kind](Bench& b) { kind = b.target().interfaceKind; });
+            QCOMPARE(kind, InterfaceKind::Special);
+            QCOMPARE(Dialog(program).SelLPT->currentIndex(),
+                     static_cast<int>(InterfaceKind::Special));
+        }
+        QCOMPARE(ReadSettings(dir.path()), bytes);
+        options.kind = InterfaceKind::UART;
+        {
+            SimulatedProgram program(options);
+            gui::TOption& option = OpenDialog(program);
+            QCOMPARE(option.SelLPT->currentIndex(), static_cast<int>(InterfaceKind::UART));
+            option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::SPI));
+            option.BtClose->click();
+        }
+        QVERIFY(ReadSettings(dir.path()).startsWith("DMM V1.40\r\n   0   1   0   0   0\r\n"));
+    }
+
     void theFilesRecordsReachTheBenchAndTheWindows() {
         QTemporaryDir dir;
         VzAdcConfig c;
