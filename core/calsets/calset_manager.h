@@ -64,8 +64,8 @@ class CalSetManager : public QObject {
     // selected.
     bool Select(int slot);
     // Writes the set of a slot into the image and the chip (0x00..0x3E in one transfer),
-    // refreshes the panels, then writes 0 to 0x1F. False (with a message unless the chip
-    // did not answer) when the slot holds no set or the chip did not take it.
+    // refreshes the panels, then writes 0 to 0x1F. False when the slot holds no set (an
+    // unreadable file is named in a message) or the chip did not take it.
     bool ApplySlot(int slot);
     // The first slot with no file, or -1 when all ten hold one.
     int FirstFreeSlot() const;
