@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "cli/cli_ui_hooks.h"
@@ -64,9 +65,33 @@ struct CalibrationState {
     CalSetManager sets;
 };
 
-// The run's calibration state, made with the chip and board ready; nullptr (said why)
-// when they are not.
-CalibrationState* Ready(Session& s) {
+// A converter a procedure reads from, named for the message, and its enable field.
+struct Converter {
+    const char* name;
+    const char* enable;
+};
+constexpr Converter kAdc1Path[] = {{"ADC1", "ENAD_S"}};
+// The RMS converter works on ADC2's samples.
+constexpr Converter kRmsPath[] = {{"ADC2", "ENAD_F"}, {"the RMS converter", "EN_RMS"}};
+
+// False (said which) when one of the converters is off in the image: a procedure waiting
+// for its readings would only fail after 20 s.
+bool ConvertersOn(Session& s, std::span<const Converter> converters) {
+    for (const Converter& converter : converters) {
+        const TRegField* enable = s.core().chipModel().Field(converter.enable);
+        if (enable && enable->IsDefined() &&
+            enable->Extract(s.core().chip().GetRegImage(enable->registerIndex)) == 0) {
+            const std::string field = converter.enable;
+            return s.Fail(std::string(converter.name) + " is off (" + field +
+                          " is 0): switch it on first, e.g. dmmctl field " + field + " 1");
+        }
+    }
+    return true;
+}
+
+// The run's calibration state, made with the chip and board ready and the image read from
+// the chip; nullptr (said why) when they are not or a converter the verb reads is off.
+CalibrationState* Ready(Session& s, std::span<const Converter> reads = kAdc1Path) {
     if (!s.EnsureChip() || !s.EnsureBoard()) return nullptr;
     if (!s.sharedState) s.sharedState = std::make_shared<CalibrationState>(s);
     auto* state = static_cast<CalibrationState*>(s.sharedState.get());
@@ -76,14 +101,7 @@ CalibrationState* Ready(Session& s) {
         s.ChipFail("reading the chip's registers");
         return nullptr;
     }
-    // Every reading comes from ADC1: without it a procedure would only wait 20 s to fail.
-    const TRegField* enable = s.core().chipModel().Field("ENAD_S");
-    if (enable && enable->IsDefined() &&
-        enable->Extract(s.core().chip().GetRegImage(enable->registerIndex)) == 0) {
-        s.Fail("ADC1 is off (ENAD_S is 0): switch it on first, e.g. dmmctl field ENAD_S 1");
-        return nullptr;
-    }
-    return state;
+    return ConvertersOn(s, reads) ? state : nullptr;
 }
 
 // Runs the heartbeat and a live display's tick until count fresh values came; false when
@@ -233,51 +251,65 @@ class CalsetVerb final : public Verb {
         app.add_flag("--yes", yes_, "replace an existing set without asking");
     }
     bool Run(Session& s) override {
-        CalibrationState* c = Ready(s);
+        CalibrationState* c = Ready(s, {});
         if (!c) return false;
         const QString folder = QString::fromStdString(folder_.empty() ? s.benchDir() : folder_);
         if (folder.isEmpty() || !QDir(folder).exists())
             return s.Fail("no folder " + folder.toStdString() + " for the sets");
         c->hooks.yes = yes_;
         CalSetManager& sets = c->sets;
-        sets.DFoldersChange(folder);
-        if (action_ == "list") {
-            for (int n = 0; n < kConfigSetSlots; ++n)
-                s.out() << n << ' ' << sets.captions()[static_cast<size_t>(n)].toStdString()
-                        << '\n';
-            return true;
-        }
-        if (action_ != "save" && slot_ < 0)
-            return s.Fail("calset " + action_ + " needs a slot 0..9");
-        if (slot_ >= 0) {
-            if (sets.captions()[static_cast<size_t>(slot_)] == QLatin1String(kNoFile)) {
-                if (action_ != "save")
-                    return s.Fail("slot " + std::to_string(slot_) + " holds no set");
-            } else {
-                sets.Panel1Click(slot_);  // selects and applies the set
-            }
-        }
-        const std::string file = sets.SlotPath(std::max(slot_, 0)).toStdString();
+        sets.ScanFolder(folder);
+        if (action_ == "list") return List(s, sets);
+        if (action_ == "save") return Save(s, sets);
+        if (slot_ < 0) return s.Fail("calset " + action_ + " needs a slot 0..9");
+        if (sets.slotState(slot_) == SlotState::Empty)
+            return s.Fail("slot " + std::to_string(slot_) + " holds no set");
+        // An unreadable file is named by the refusal.
+        if (!sets.Select(slot_)) return false;
         if (action_ == "apply") {
-            s.out() << "applied " << sets.loaded().name.toStdString() << " (" << file << ")\n";
+            if (!sets.ApplySlot(slot_)) return s.ChipFail("writing the set to the chip");
+            s.out() << "applied " << sets.loaded().name.toStdString() << " ("
+                    << sets.SlotPath(slot_).toStdString() << ")\n";
             return true;
         }
-        if (action_ == "save") {
-            if (!sets.SaveRegister(ControlsOf(sets.loaded())))
-                return s.Fail(yes_ ? "the set was not written"
-                                   : "the set was not written (replacing one needs --yes)");
-            s.out() << "wrote slot " << sets.selectedSlot() << ": "
-                    << sets.SlotPath(sets.selectedSlot()).toStdString() << '\n';
-            return true;
-        }
+        // The chip is measured as it stands: apply the set first where that is wanted.
+        if (!ConvertersOn(s, sets.loaded().adcChoice == 1 ? std::span<const Converter>(kRmsPath)
+                                                          : std::span<const Converter>(kAdc1Path)))
+            return false;
         const bool gain = action_ == "gain";
-        const bool inTime = sets.Measure(gain, ControlsOf(sets.loaded()));
+        if (!sets.MeasureInto(slot_, gain, ControlsOf(sets.loaded()))) {
+            if (c->hooks.Status(1) != "Save false!!!!!") return s.Fail("the set was not written");
+            return s.Fail("Save false!!!!!: fewer samples than asked within 20 s (nothing saved)");
+        }
         s.out() << (gain ? "gain" : "offset") << " ADC1 " << Fixed(sets.lastMeans[0], 0) << " RMS "
                 << Fixed(sets.lastMeans[1], 0) << '\n';
-        return inTime || s.Fail("Save false!!!!!: fewer samples than asked within 20 s (saved)");
+        return true;
     }
 
   private:
+    static bool List(Session& s, const CalSetManager& sets) {
+        for (int n = 0; n < kConfigSetSlots; ++n) {
+            s.out() << n << ' ' << sets.captions()[static_cast<size_t>(n)].toStdString();
+            if (sets.slotState(n) == SlotState::Unreadable)
+                s.out() << " (" << sets.SlotPath(n).toStdString() << ": "
+                        << sets.SlotFault(n).toStdString() << ')';
+            s.out() << '\n';
+        }
+        return true;
+    }
+    // The chip's registers into slot N, or into the first free slot; nothing else.
+    bool Save(Session& s, CalSetManager& sets) const {
+        const int slot = slot_ >= 0 ? slot_ : sets.FirstFreeSlot();
+        if (slot < 0) return s.Fail("no free slot: all ten hold a file (name the one to replace)");
+        if (!sets.StoreRegisters(slot, ConfigSet{})) {
+            const bool asked = sets.slotState(slot) == SlotState::Set && !yes_;
+            return s.Fail(asked ? "the set was not written (replacing one needs --yes)"
+                                : "the set was not written");
+        }
+        s.out() << "wrote slot " << slot << ": " << sets.SlotPath(slot).toStdString() << '\n';
+        return true;
+    }
+
     std::string action_;
     int slot_ = -1;
     std::string folder_;

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include "core/app/atomic_write.h"
 #include "core/app/bench_directory.h"
 
@@ -41,11 +43,60 @@ QString CalSetManager::SlotPath(int slot) const {
     return found.isEmpty() ? QDir(folder_).filePath(name) : found;
 }
 
-std::optional<ConfigSet> CalSetManager::ReadSlot(int slot) const {
-    if (folder_.isEmpty() || slot < 0 || slot >= kConfigSetSlots) return std::nullopt;
+CalSetManager::SlotRead CalSetManager::ReadSlot(int slot) const {
+    SlotRead read;
+    if (folder_.isEmpty() || slot < 0 || slot >= kConfigSetSlots) return read;
     QFile file(SlotPath(slot));
-    if (!file.exists() || !file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return ReadConfigSet(file.readAll());
+    if (!file.exists()) return read;
+    read.state = SlotState::Unreadable;
+    if (file.size() > kConfigSetMaxBytes) {
+        read.fault = QStringLiteral("%1 bytes, far more than a set").arg(file.size());
+        return read;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        read.fault = file.errorString();
+        return read;
+    }
+    const QByteArray bytes = file.readAll();
+    read.fault = ConfigSetFault(bytes);
+    if (!read.fault.isEmpty()) return read;
+    read.state = SlotState::Set;
+    read.set = ReadConfigSet(bytes);
+    read.registerLines = RegisterLinesIn(bytes);
+    return read;
+}
+
+void CalSetManager::Note(int slot, const SlotRead& read) {
+    const auto n = static_cast<size_t>(slot);
+    states_[n] = read.state;
+    faults_[n] = read.fault;
+    captions_[n] = read.state == SlotState::Set     ? read.set.name
+                   : read.state == SlotState::Empty ? QString::fromLatin1(kNoFile)
+                                                    : QString::fromLatin1(kUnreadableSet);
+    setCount_ = static_cast<int>(std::count(states_.begin(), states_.end(), SlotState::Set));
+}
+
+void CalSetManager::RefuseUnreadable(int slot, const QString& fault) {
+    hooks_.ShowError(QStringLiteral("Not a calibration set: ") + SlotPath(slot) +
+                     QStringLiteral(" (") + fault + QStringLiteral(")"));
+}
+
+std::optional<CalSetManager::SlotRead> CalSetManager::ReadSet(int slot) {
+    if (slot < 0 || slot >= kConfigSetSlots) return std::nullopt;
+    SlotRead read = ReadSlot(slot);
+    Note(slot, read);
+    if (read.state == SlotState::Unreadable) RefuseUnreadable(slot, read.fault);
+    if (read.state != SlotState::Set) return std::nullopt;
+    return read;
+}
+
+SlotState CalSetManager::slotState(int slot) const {
+    return slot >= 0 && slot < kConfigSetSlots ? states_[static_cast<size_t>(slot)]
+                                               : SlotState::Empty;
+}
+
+QString CalSetManager::SlotFault(int slot) const {
+    return slot >= 0 && slot < kConfigSetSlots ? faults_[static_cast<size_t>(slot)] : QString();
 }
 
 CalSetControls ControlsOf(const ConfigSet& set) {
@@ -73,32 +124,54 @@ void CalSetManager::ShowSlots() {
     emit SlotsShown(list, selected_);
 }
 
-void CalSetManager::DFoldersChange(const QString& folder) {
+void CalSetManager::ScanFolder(const QString& folder) {
+    const bool sameFolder =
+        !folder_.isEmpty() && QDir(folder_).absolutePath() == QDir(folder).absolutePath();
     folder_ = folder;
     emit StatusShown(QStringLiteral("Destination Folders : ") + folder);
-    captions_.fill(QString::fromLatin1(kNoFile));
-    setCount_ = 0;
     // A scan only reads: the register image keeps mirroring the chip.
-    for (int n = 0; n < kConfigSetSlots; ++n) {
-        if (const std::optional<ConfigSet> set = ReadSlot(n)) {
-            Loaded(*set);
-            captions_[static_cast<size_t>(n)] = set->name;
-            ++setCount_;
-        }
+    for (int n = 0; n < kConfigSetSlots; ++n) Note(n, ReadSlot(n));
+    const int keep = selected_;
+    selected_ = -1;
+    if (sameFolder && slotState(keep) == SlotState::Set) {
+        Select(keep);
+        return;
+    }
+    // What the entries showed belonged to a set that is gone or in another folder.
+    Loaded(ConfigSet{});
+    ShowSlots();
+}
+
+bool CalSetManager::Select(int slot) {
+    if (slotState(slot) == SlotState::Unreadable) {
+        RefuseUnreadable(slot, SlotFault(slot));
+        return false;
+    }
+    if (slotState(slot) == SlotState::Empty) {
+        selected_ = -1;
+        ShowSlots();
+        return false;
+    }
+    // Read again: what is selected is what the file holds now.
+    const std::optional<SlotRead> read = ReadSet(slot);
+    if (read) {
+        selected_ = slot;
+        Loaded(read->set);
+    } else if (slotState(slot) == SlotState::Empty) {
+        selected_ = -1;
     }
     ShowSlots();
+    return read.has_value();
+}
+
+bool CalSetManager::SelectWritten(int slot) {
+    Note(slot, ReadSlot(slot));
+    return Select(slot);
 }
 
 void CalSetManager::Panel1Click(int slot) {
     if (slot < 0 || slot >= kConfigSetSlots) return;
-    if (captions_[static_cast<size_t>(slot)] == QLatin1String(kNoFile)) {
-        selected_ = -1;
-        ShowSlots();
-        return;
-    }
-    selected_ = slot;
-    ShowSlots();
-    ApplySet(slot, true);
+    if (Select(slot)) ApplySlot(slot);
 }
 
 int CalSetManager::EntryCount() const {
@@ -106,20 +179,16 @@ int CalSetManager::EntryCount() const {
                     kConfigSetRegisterLines);
 }
 
-bool CalSetManager::ApplySet(int slot, bool writeChip) {
+bool CalSetManager::ApplySlot(int slot) {
     emit StatusShown(QStringLiteral("Destination File : ") + SlotPath(slot));
-    QFile file(SlotPath(slot));
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.readAll();
-    const ConfigSet set = ReadConfigSet(bytes);
-    const int lines = std::min(EntryCount(), RegisterLinesIn(bytes));
+    const std::optional<SlotRead> read = ReadSet(slot);
+    if (!read) return false;
+    const int lines = std::min(EntryCount(), read->registerLines);
     for (int i = 0; i < lines; ++i) {
-        const RegisterPair& pair = set.registers[static_cast<size_t>(i)];
+        const RegisterPair& pair = read->set.registers[static_cast<size_t>(i)];
         // An address from a file outside the chip's space is left alone.
         if (pair.address < kRegisterImageSize) chip_.SetRegImage(pair.address, pair.value);
     }
-    Loaded(set);
-    if (!writeChip) return true;
     // The transfer carries the whole of 0x00..0x3E: what the set does not name goes out
     // as the image holds it, never as whatever the buffer held last.
     const size_t data = WriteDataOffset(chip_.target().interfaceKind);
@@ -173,51 +242,61 @@ bool CalSetManager::WriteSlot(int slot, const ConfigSet& set) {
     return true;
 }
 
-bool CalSetManager::Measure(bool gain, const CalSetControls& controls) {
-    if (selected_ < 0) {
-        hooks_.ShowError(QStringLiteral("Please Select one Config Setion?"));
-        return false;
+std::vector<double> CalSetManager::TakeSamples(int path, int n) {
+    const LiveSwitches before = up_.Switches();
+    up_.SetIntfReading(true);
+    up_.Adc1DisplayOn = true;
+    up_.ResistanceOn = true;
+    // The RMS results reach the heartbeat's consumers through the ADC2/ADP display.
+    if (path == 1) up_.Adc2DisplayOn = true;
+    // Only values that arrive from now on count.
+    up_.TakeNewAdc1(LiveConsumer::CalibrationSets);
+    up_.TakeNewRms(LiveConsumer::CalibrationSets);
+
+    std::vector<double> samples;
+    int64_t lastSampleMs = clock_.NowMs();
+    while (static_cast<int>(samples.size()) < n) {
+        hooks_.SetStatusText(1, QStringLiteral("Reading - %1").arg(samples.size()));
+        up_.Timer1Timer();
+        if (path == 0 && up_.TakeNewAdc1(LiveConsumer::CalibrationSets)) {
+            samples.push_back(up_.LatestAdc1);
+        } else if (path == 1 && up_.TakeNewRms(LiveConsumer::CalibrationSets)) {
+            samples.push_back(up_.LatestRms);
+        } else {
+            if (clock_.NowMs() - lastSampleMs > kSampleGapMs) break;
+            clock_.SleepMs(TVz_UP::kHeartbeatMs);
+            continue;
+        }
+        lastSampleMs = clock_.NowMs();
     }
+    up_.SetSwitches(before);
+    return samples;
+}
+
+bool CalSetManager::MeasureInto(int slot, bool gain, const CalSetControls& controls) {
+    const std::optional<SlotRead> read = ReadSet(slot);
+    if (!read) return false;
     bool okNumber = false;
     int n = controls.averageTimes.trimmed().toInt(&okNumber);
     if (!okNumber || n != ValidAverageTimes(n)) {
         n = 5;
         emit AverageTimesShown(QStringLiteral("5"));
     }
-    const bool intfWasOn = up_.IntfReading();
-    up_.SetIntfReading(true);
-    up_.Adc1DisplayOn = true;
-    up_.ResistanceOn = true;
     const int path = controls.adcChoice == 1 ? 1 : 0;
-    // Only values that arrive from now on count.
-    up_.TakeNewAdc1(LiveConsumer::CalibrationSets);
-    up_.TakeNewRms(LiveConsumer::CalibrationSets);
-
-    std::vector<double> samples[2] = {std::vector<double>(static_cast<size_t>(n), 0.0),
-                                      std::vector<double>(static_cast<size_t>(n), 0.0)};
-    int taken = 0;
-    int64_t lastSampleMs = clock_.NowMs();
-    while (taken < n) {
-        hooks_.SetStatusText(1, QStringLiteral("Reading - %1").arg(taken));
-        up_.Timer1Timer();
-        std::optional<double> sample;
-        if (path == 0 && up_.TakeNewAdc1(LiveConsumer::CalibrationSets)) sample = up_.LatestAdc1;
-        if (path == 1 && up_.TakeNewRms(LiveConsumer::CalibrationSets)) sample = up_.LatestRms;
-        if (sample) {
-            samples[path][static_cast<size_t>(taken++)] = *sample;
-            lastSampleMs = clock_.NowMs();
-            continue;
-        }
-        if (clock_.NowMs() - lastSampleMs > kSampleGapMs) break;
-        clock_.SleepMs(TVz_UP::kHeartbeatMs);
+    const std::vector<double> taken = TakeSamples(path, n);
+    if (static_cast<int>(taken.size()) < n) {
+        // Missing samples are no reading of zero: the set keeps its figures.
+        hooks_.SetStatusText(1, QStringLiteral("Save false!!!!!"));
+        emit StatusShown(
+            QStringLiteral("Not saved: %1 of %2 samples within 20 s").arg(taken.size()).arg(n));
+        return false;
     }
-    up_.SetIntfReading(intfWasOn);
-    const bool inTime = taken == n;
-    hooks_.SetStatusText(1,
-                         inTime ? QStringLiteral("Save  OK") : QStringLiteral("Save false!!!!!"));
-    lastMeans = {MeanWithoutExtremes(samples[0], inTime), MeanWithoutExtremes(samples[1], inTime)};
+    hooks_.SetStatusText(1, QStringLiteral("Save  OK"));
+    // Only the chosen path takes samples; the other path's mean is 0 and is stored so.
+    lastMeans = {0.0, 0.0};
+    lastMeans[static_cast<size_t>(path)] = MeanWithoutExtremes(taken);
 
-    ConfigSet figures = loaded_;
+    ConfigSet figures = read->set;
     if (gain) {
         figures.adc1Gain = lastMeans[0];
         figures.rmsGain = lastMeans[1];
@@ -225,44 +304,58 @@ bool CalSetManager::Measure(bool gain, const CalSetControls& controls) {
         figures.adc1Offset = lastMeans[0];
         figures.rmsOffset = lastMeans[1];
     }
-    ConfigSet set = FromControls(controls, figures, n);
-    const int slot = selected_;
-    if (!WriteSlot(slot, set)) return false;
-    if (const std::optional<ConfigSet> back = ReadSlot(slot)) Loaded(*back);
-    return inTime;
+    return WriteSlot(slot, FromControls(controls, figures, n)) && SelectWritten(slot);
 }
 
-bool CalSetManager::SaveRegister(const CalSetControls& controls) {
+bool CalSetManager::Measure(bool gain, const CalSetControls& controls) {
+    if (selected_ < 0) {
+        hooks_.ShowError(QStringLiteral("Please Select one Config Setion?"));
+        return false;
+    }
+    return MeasureInto(selected_, gain, controls);
+}
+
+bool CalSetManager::StoreRegisters(int slot, const ConfigSet& newSet) {
+    if (slot < 0 || slot >= kConfigSetSlots) return false;
     if (!chip_.target().devc.connected) {
         hooks_.ShowError(QStringLiteral("USB not Found!!!"));
         return false;
     }
+    const SlotRead read = ReadSlot(slot);
+    Note(slot, read);
+    if (read.state == SlotState::Unreadable) {
+        RefuseUnreadable(slot, read.fault);
+        return false;
+    }
+    if (read.state == SlotState::Set &&
+        !hooks_.AskYesNo(QStringLiteral("Write To ") + read.set.name))
+        return false;
+    ConfigSet set = read.state == SlotState::Set ? read.set : newSet;
+    set.registers = CurrentRegisters();
+    return WriteSlot(slot, set) && SelectWritten(slot);
+}
+
+bool CalSetManager::SaveRegister(const CalSetControls& controls) {
+    if (selected_ >= 0) return StoreRegisters(selected_, loaded_);
+    // The new set goes into the first slot with no file: numbering it by the set count
+    // would land on an existing set whenever the folder has a gap.
+    const int slot = FirstFreeSlot();
+    if (slot < 0) {
+        hooks_.ShowError(
+            QStringLiteral("All ten slots hold a file: select a set to write over it"));
+        return false;
+    }
     bool okNumber = false;
     const int typed = controls.averageTimes.trimmed().toInt(&okNumber);
-    const int n = ValidAverageTimes(okNumber ? typed : 0);
-    if (selected_ < 0) {
-        if (setCount_ >= kConfigSetSlots) return false;
-        const int slot = setCount_;
-        // The slot after the count may hold a set already (a folder with a gap): it is
-        // not replaced without asking.
-        if (captions_[static_cast<size_t>(slot)] != QLatin1String(kNoFile) &&
-            !hooks_.AskYesNo(QStringLiteral("Write To ") + captions_[static_cast<size_t>(slot)]))
-            return false;
-        ConfigSet set = FromControls(controls, loaded_, n);
-        set.registers = CurrentRegisters();
-        if (!WriteSlot(slot, set)) return false;
-        DFoldersChange(folder_);
-        selected_ = slot;
-        ShowSlots();
-        if (const std::optional<ConfigSet> back = ReadSlot(slot)) Loaded(*back);
-        return true;
+    return StoreRegisters(slot,
+                          FromControls(controls, loaded_, ValidAverageTimes(okNumber ? typed : 0)));
+}
+
+int CalSetManager::FirstFreeSlot() const {
+    for (int n = 0; n < kConfigSetSlots; ++n) {
+        if (states_[static_cast<size_t>(n)] == SlotState::Empty) return n;
     }
-    if (!hooks_.AskYesNo(QStringLiteral("Write To ") + loaded_.name)) return false;
-    ConfigSet set = loaded_;
-    set.registers = CurrentRegisters();
-    if (!WriteSlot(selected_, set)) return false;
-    if (const std::optional<ConfigSet> back = ReadSlot(selected_)) Loaded(*back);
-    return true;
+    return -1;
 }
 
 void CalSetManager::Timer1Timer() {

@@ -43,6 +43,31 @@ QString Text(const QByteArray& line) {
     return DescriptionFileText(line.toStdString());
 }
 
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// "AAAA VV", maybe followed by blanks.
+bool IsRegisterLine(const QByteArray& line) {
+    if (line.size() < 7 || line[4] != ' ' || !line.mid(7).trimmed().isEmpty()) return false;
+    for (int i : {0, 1, 2, 3, 5, 6}) {
+        if (!IsHex(line[i])) return false;
+    }
+    return true;
+}
+
+bool IsNumber(const QByteArray& line) {
+    bool ok = false;
+    const double value = line.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+bool IsInteger(const QByteArray& line) {
+    bool ok = false;
+    static_cast<void>(line.trimmed().toInt(&ok));
+    return ok;
+}
+
 QByteArray Bytes(const QString& text) {
     bool ok = false;
     const QByteArray big5 = ToBig5(text, &ok);
@@ -89,6 +114,26 @@ QByteArray WriteConfigSet(const ConfigSet& set) {
 
 int RegisterLinesIn(const QByteArray& bytes) {
     return std::min(static_cast<int>(Lines(bytes).size()), kConfigSetRegisterLines);
+}
+
+QString ConfigSetFault(const QByteArray& bytes) {
+    QList<QByteArray> lines = Lines(bytes);
+    while (!lines.isEmpty() && lines.back().trimmed().isEmpty()) lines.removeLast();
+    if (lines.size() != kConfigSetLines)
+        return QStringLiteral("%1 lines where a set has %2").arg(lines.size()).arg(kConfigSetLines);
+    for (int i = 0; i < kConfigSetRegisterLines; ++i) {
+        if (!IsRegisterLine(lines[i]))
+            return QStringLiteral("line %1 is not a register line").arg(i + 1);
+    }
+    for (int lineNumber : {67, 74, 75}) {
+        if (!IsInteger(lines[lineNumber - 1]))
+            return QStringLiteral("line %1 is not a whole number").arg(lineNumber);
+    }
+    for (int lineNumber : {69, 70, 72, 73}) {
+        if (!IsNumber(lines[lineNumber - 1]))
+            return QStringLiteral("line %1 is not a number").arg(lineNumber);
+    }
+    return {};
 }
 
 ConfigSet ReadConfigSet(const QByteArray& bytes) {

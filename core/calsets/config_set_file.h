@@ -53,6 +53,12 @@ QByteArray WriteConfigSet(const ConfigSet& set);
 ConfigSet ReadConfigSet(const QByteArray& bytes);
 // How many register lines the file actually had (for applying only those).
 int RegisterLinesIn(const QByteArray& bytes);
+// Why the bytes are not a set (empty when they are one): 75 lines (blank lines after them
+// aside), lines 1..64 register lines, a number where the set holds one. Anything else
+// named like a set (a note, a damaged copy) is refused rather than read as zeros.
+QString ConfigSetFault(const QByteArray& bytes);
+// Larger than any set: such a file is refused without reading it.
+inline constexpr qint64 kConfigSetMaxBytes = 64 * 1024;
 
 // The average count as the measurement uses it: outside 3..200 it becomes 5.
 int ValidAverageTimes(int n);

@@ -215,7 +215,7 @@ void TSETDMM::DFoldersChange(const QString& folder) {
         DFolders->setCurrentIndex(index);
         DFolders->scrollTo(index);
     }
-    bench_.Post([folder](Bench& b) { b.calSets().DFoldersChange(folder); });
+    bench_.Post([folder](Bench& b) { b.calSets().ScanFolder(folder); });
 }
 
 void TSETDMM::OpenFromMenu() {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <deque>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,13 +64,13 @@ struct ScriptedSets : test::ScriptedDividerBench {
     QString status;
 };
 
-TEST(CalSetManager, ScanNamesTheSetsAndSaveRegisterWritesTheCountSlot) {
+TEST(CalSetManager, ScanNamesTheSetsAndSaveRegisterWritesTheFirstFreeSlot) {
     ScriptedSets s;
     ASSERT_TRUE(s.f.Open());
     WriteSet(s.dir.path(), 0, "zero");
     WriteSet(s.dir.path(), 1, "one");
     WriteSet(s.dir.path(), 3, "three");
-    s.sets.DFoldersChange(s.dir.path());
+    s.sets.ScanFolder(s.dir.path());
     EXPECT_EQ(s.sets.setCount(), 3);
     EXPECT_EQ(s.sets.captions()[0], "zero");
     EXPECT_EQ(s.sets.captions()[1], "one");
@@ -77,14 +79,16 @@ TEST(CalSetManager, ScanNamesTheSetsAndSaveRegisterWritesTheCountSlot) {
     EXPECT_EQ(s.status, "Destination Folders : " + s.dir.path());
     EXPECT_EQ(s.sets.selectedSlot(), -1);
 
+    const QByteArray three = ReadAll(s.Path(3));
     for (int i = 0; i < 15; ++i)
         s.f.core.chip().SetRegImage(i < 10 ? 0x20 + i : 0x26 + i, 0x40 + i);
     CalSetControls controls;
     controls.name = "fresh";
     ASSERT_TRUE(s.sets.SaveRegister(controls));
-    // Slot 3 holds a set: it is replaced only after asking.
-    EXPECT_EQ(s.hooks.questions, (std::vector<QString>{"Write To three"}));
-    const QList<QByteArray> lines = ReadAll(s.Path(3)).split('\n');
+    // The gap, not the set count: slot 3 keeps its set, and nobody was asked.
+    EXPECT_TRUE(s.hooks.questions.empty());
+    EXPECT_EQ(ReadAll(s.Path(3)), three);
+    const QList<QByteArray> lines = ReadAll(s.Path(2)).split('\n');
     ASSERT_EQ(lines.size(), 76);
     EXPECT_EQ(lines[0], "0020 40\r");
     EXPECT_EQ(lines[9], "0029 49\r");
@@ -92,19 +96,96 @@ TEST(CalSetManager, ScanNamesTheSetsAndSaveRegisterWritesTheCountSlot) {
     EXPECT_EQ(lines[14], "0034 4E\r");
     for (int i = 15; i < 64; ++i) EXPECT_EQ(lines[i], "0000 00\r") << i;
     EXPECT_EQ(lines[67], "fresh\r");
-    EXPECT_EQ(s.sets.selectedSlot(), 3);
-    EXPECT_EQ(s.sets.captions()[3], "fresh");
+    EXPECT_EQ(s.sets.selectedSlot(), 2);
+    EXPECT_EQ(s.sets.captions()[2], "fresh");
 
     // Refused: the question answered No leaves the set as it was.
     s.hooks.answer = false;
     s.f.core.chip().SetRegImage(0x20, 0x99);
     EXPECT_FALSE(s.sets.SaveRegister(controls));
-    EXPECT_EQ(ReadAll(s.Path(3)).split('\n')[0], "0020 40\r");
+    EXPECT_EQ(s.hooks.questions, (std::vector<QString>{"Write To fresh"}));
+    EXPECT_EQ(ReadAll(s.Path(2)).split('\n')[0], "0020 40\r");
+
+    // No slot free and none selected: said, and nothing written.
+    for (int n = 4; n < kConfigSetSlots; ++n) WriteSet(s.dir.path(), n, "more");
+    s.sets.ScanFolder(s.dir.path());
+    s.sets.Select(-1);
+    EXPECT_FALSE(s.sets.SaveRegister(controls));
+    EXPECT_EQ(s.hooks.messages,
+              (std::vector<QString>{"All ten slots hold a file: select a set to write over it"}));
+    EXPECT_EQ(ReadAll(s.Path(3)), three);
+}
+
+// A rescan (the folder chosen again, or another one) never leaves the selection on entries
+// that belong to another set.
+TEST(CalSetManager, ARescanKeepsTheSelectedSetsOwnEntries) {
+    ScriptedSets s;
+    ASSERT_TRUE(s.f.Open());
+    WriteSet(s.dir.path(), 0, "alpha", {{0x20, 0x11}});
+    WriteSet(s.dir.path(), 1, "beta", {{0x20, 0x22}});
+    const QByteArray beta = ReadAll(s.Path(1));
+    QString shownName;
+    QObject::connect(&s.sets, &CalSetManager::ControlsLoaded,
+                     [&shownName](const CalSetControls& c, double, double) { shownName = c.name; });
+    s.sets.ScanFolder(s.dir.path());
+    ASSERT_TRUE(s.sets.Select(0));
+    s.sets.ScanFolder(s.dir.path());
+    EXPECT_EQ(s.sets.selectedSlot(), 0);
+    EXPECT_EQ(shownName, "alpha");
+
+    s.f.core.chip().SetRegImage(0x20, 0x55);
+    ASSERT_TRUE(s.sets.SaveRegister(ControlsOf(s.sets.loaded())));
+    EXPECT_EQ(s.hooks.questions, (std::vector<QString>{"Write To alpha"}));
+    const ConfigSet alpha = ReadConfigSet(ReadAll(s.Path(0)));
+    EXPECT_EQ(alpha.name, "alpha");
+    EXPECT_EQ(alpha.registers[0], (RegisterPair{0x20, 0x55}));
+    EXPECT_EQ(ReadAll(s.Path(1)), beta);
+
+    // Another folder: nothing selected, the entries a new set's.
+    QTemporaryDir other;
+    s.sets.ScanFolder(other.path());
+    EXPECT_EQ(s.sets.selectedSlot(), -1);
+    EXPECT_EQ(shownName, "~KV");
+    EXPECT_EQ(s.sets.loaded(), ConfigSet{});
+}
+
+TEST(CalSetManager, AFileThatIsNotASetIsShownUnreadableAndRefused) {
+    ScriptedSets s;
+    ASSERT_TRUE(s.f.Open());
+    WriteSet(s.dir.path(), 0, "good");
+    const std::pair<int, QByteArray> foreign[] = {
+        {2, QByteArray("\x8f\x00\xffrandom\x01\x02", 11)},
+        {4, QByteArray()},
+        {5, "These files are the bench's calibration sets.\r\n"}};
+    for (const auto& [slot, bytes] : foreign) {
+        QFile file(s.Path(slot));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    s.sets.ScanFolder(s.dir.path());
+    EXPECT_EQ(s.sets.setCount(), 1);
+    EXPECT_EQ(s.sets.FirstFreeSlot(), 1);
+    for (const auto& [slot, bytes] : foreign) {
+        EXPECT_EQ(s.sets.captions()[static_cast<size_t>(slot)], "UNREADABLE") << slot;
+        s.hooks.messages.clear();
+        s.sets.Panel1Click(slot);
+        ASSERT_EQ(s.hooks.messages.size(), 1u) << slot;
+        EXPECT_TRUE(s.hooks.messages[0].startsWith("Not a calibration set: " + s.Path(slot)))
+            << s.hooks.messages[0].toStdString();
+        EXPECT_EQ(s.sets.selectedSlot(), -1);
+    }
+    // Nothing went to the chip and no file changed; the set beside them works.
+    EXPECT_TRUE(s.f.trace.Sent().empty());
+    EXPECT_FALSE(s.sets.StoreRegisters(5, ConfigSet{}));
+    EXPECT_EQ(ReadAll(s.Path(5)), foreign[2].second);
+    s.sets.Panel1Click(0);
+    EXPECT_EQ(s.sets.selectedSlot(), 0);
+    EXPECT_FALSE(s.f.trace.Sent().empty());
 }
 
 TEST(CalSetManager, RefusesWithoutASlotOrABoard) {
     ScriptedSets s;
-    s.sets.DFoldersChange(s.dir.path());
+    s.sets.ScanFolder(s.dir.path());
     EXPECT_FALSE(s.sets.Measure(false, {}));
     EXPECT_EQ(s.hooks.messages, (std::vector<QString>{"Please Select one Config Setion?"}));
     EXPECT_FALSE(s.sets.SaveRegister({}));
@@ -116,7 +197,7 @@ TEST(CalSetManager, OffsetAndGainMeasureTheChosenPathOnly) {
     ScriptedSets s;
     ASSERT_TRUE(s.f.Open());
     WriteSet(s.dir.path(), 0, "volts");
-    s.sets.DFoldersChange(s.dir.path());
+    s.sets.ScanFolder(s.dir.path());
     s.sets.Panel1Click(0);
     ASSERT_EQ(s.sets.selectedSlot(), 0);
 
@@ -148,11 +229,40 @@ TEST(CalSetManager, OffsetAndGainMeasureTheChosenPathOnly) {
     EXPECT_EQ(saved.adc1Offset, 30);
     EXPECT_EQ(QString(ReadAll(s.Path(0)).split('\n')[69]), "0.000000\r");
 
-    // Too few samples in 20 s: said, and the figures still saved from what came.
+    // Too few samples in 20 s: said, and nothing saved.
+    const QByteArray before = ReadAll(s.Path(0));
     s.Queue({100, 300});
     EXPECT_FALSE(s.sets.Measure(false, controls));
     EXPECT_EQ(s.hooks.Last(1), "Save false!!!!!");
-    EXPECT_EQ(s.sets.lastMeans[0], std::nearbyint((300 + 0 + 0) / 3.0));
+    EXPECT_EQ(s.status, "Not saved: 2 of 5 samples within 20 s");
+    EXPECT_EQ(ReadAll(s.Path(0)), before);
+}
+
+// The RMS results come through the ADC2/ADP display, which nothing may have turned on.
+TEST(CalSetManager, TheRmsPathMeasuresWithTheAdc2DisplayOff) {
+    ScriptedSets s;
+    ASSERT_TRUE(s.f.Open());
+    WriteSet(s.dir.path(), 0, "ac");
+    s.sets.ScanFolder(s.dir.path());
+    ASSERT_TRUE(s.sets.Select(0));
+    std::deque<uint64_t> rms = {4000, 2000, 5000, 1000, 3000};
+    s.chip().rms = [&rms]() -> std::optional<uint64_t> {
+        if (rms.empty()) return std::nullopt;
+        const uint64_t v = rms.front();
+        rms.pop_front();
+        return v;
+    };
+    ASSERT_FALSE(s.up.Adc2DisplayOn);
+    CalSetControls controls;
+    controls.adcChoice = 1;
+    ASSERT_TRUE(s.sets.Measure(true, controls));
+    const ConfigSet saved = ReadConfigSet(ReadAll(s.Path(0)));
+    EXPECT_EQ(saved.rmsGain, 3000);
+    EXPECT_EQ(saved.adc1Gain, 0);
+    EXPECT_EQ(saved.adcChoice, 1);
+    // The live switches are as the measurement found them.
+    EXPECT_FALSE(s.up.Adc2DisplayOn);
+    EXPECT_TRUE(s.up.IntfReading());
 }
 
 TEST(CalSetManager, LiveDisplayScalesWithTheSetRead) {
@@ -166,7 +276,8 @@ TEST(CalSetManager, LiveDisplayScalesWithTheSetRead) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(WriteConfigSet(set));
     file.close();
-    s.sets.DFoldersChange(s.dir.path());
+    s.sets.ScanFolder(s.dir.path());
+    ASSERT_TRUE(s.sets.Select(0));
     s.up.Adc1DisplayOn = true;
     for (int i = 0; i < 4; ++i) {
         s.Queue({2000000});
@@ -189,7 +300,7 @@ TEST(CalSetManager, AKillDuringASaveLeavesTheOldOrTheNewSet) {
     ScriptedSets s;
     ASSERT_TRUE(s.f.Open());
     WriteSet(s.dir.path(), 0, "kept");
-    s.sets.DFoldersChange(s.dir.path());
+    s.sets.ScanFolder(s.dir.path());
     s.sets.Panel1Click(0);
     // The two contents the saves alternate between.
     std::array<QByteArray, 2> contents;
@@ -229,7 +340,7 @@ TEST(CalSetManagerOnDemoChip, ApplyingASavedSetRestoresTheRegisters) {
     QObject::connect(&sets, &CalSetManager::StatusShown,
                      [&status](const QString& t) { status = t; });
     QTemporaryDir dir;
-    sets.DFoldersChange(dir.path());
+    sets.ScanFolder(dir.path());
     b.Set("AD1GN", 2);
     b.Set("S_AD1IP", 7);
     ASSERT_TRUE(ReadRamIntoImage(b.access()));

@@ -74,6 +74,32 @@ TEST(ConfigSetFile, ReadsWhatTheFileHoldsAndNothingMore) {
     EXPECT_EQ(ConfigSetFileName(7), "VZCONFIG-7.txt");
 }
 
+TEST(ConfigSetFile, OnlyTheShapeOfASetIsASet) {
+    const QByteArray set = WriteConfigSet(ConfigSet{});
+    EXPECT_EQ(ConfigSetFault(set), "");
+    QByteArray lf = set;
+    lf.replace("\r\n", "\n");
+    EXPECT_EQ(ConfigSetFault(lf + "\n\n"), "");
+    auto with = [&set](int lineNumber, const QByteArray& text) {
+        QList<QByteArray> lines = LinesOf(set);
+        lines[lineNumber - 1] = text + "\r";
+        return lines.join('\n') + '\n';
+    };
+    const std::pair<QByteArray, QString> faults[] = {
+        {"", "0 lines where a set has 75"},
+        {"A README: these files are the bench's calibration sets.\n", "1 lines where a set has 75"},
+        {QByteArray("\x8f\x00\xff\x12\n\x01", 6), "2 lines where a set has 75"},
+        {set.left(set.size() - 6), "74 lines where a set has 75"},
+        {set + "extra\r\n", "76 lines where a set has 75"},
+        {with(3, "0x20 11"), "line 3 is not a register line"},
+        {with(64, "0020 1"), "line 64 is not a register line"},
+        {with(67, "ADC1"), "line 67 is not a whole number"},
+        {with(73, "nan"), "line 73 is not a number"},
+    };
+    for (const auto& [bytes, fault] : faults)
+        EXPECT_EQ(ConfigSetFault(bytes), fault) << fault.toStdString();
+}
+
 TEST(ConfigSetFile, TextsAreBig5) {
     ConfigSet set;
     set.unit = QStringLiteral("Ω");
