@@ -33,7 +33,9 @@ QString CaptureEndText(CaptureEnd end) {
 }
 
 bool CaptureOutcome::HasSamples() const {
-    return std::find(warnings.begin(), warnings.end(), FigureWarning::NoSamples) == warnings.end();
+    // An averaging can leave fewer values than its factor: no figures then either.
+    return captured > 0 &&
+           std::find(warnings.begin(), warnings.end(), FigureWarning::NoSamples) == warnings.end();
 }
 
 QString CaptureOutcome::EndNotice() const {

@@ -170,7 +170,6 @@ QByteArray AdcAnalysis::ProvenanceJson(const ProvenanceContext& context) const {
             {"end", CaptureEndName(lastEnd_)},
             {"endNotice",
              outcome.Complete() ? QJsonValue(QJsonValue::Null) : QJsonValue(outcome.EndNotice())},
-            {"stream", outcome.stream},
             {"elapsedMs", elapsedMs_},
             {"lineSpacingHz", lineSpacingHz_},
             {"averageFactor", averageFactor_},
