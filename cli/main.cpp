@@ -174,7 +174,16 @@ int main(int argc, char** argv) {
     // Read-backs printed before a Ctrl-C or a failure must reach a pipe too.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     InstallInterruptHandler();
-    Session session(options, std::cout, std::cerr);
+    // A document on stdout (capture --json) is all of stdout, so that it parses: what the
+    // other verbs print goes to stderr.
+    const auto documents = std::count_if(ready.begin(), ready.end(),
+                                         [](const auto& verb) { return verb->PrintsDocument(); });
+    if (documents > 1) {
+        std::cerr << "dmmctl: only one verb of a run can print JSON on stdout\n";
+        return kExitUsage;
+    }
+    Session session(options, documents > 0 ? std::cerr : std::cout, std::cerr);
+    if (documents > 0) session.SetDocumentStream(&std::cout);
     if (!session.Usable()) return kExitRuntime;
     for (auto& verb : ready) {
         const bool ok = verb->Run(session);

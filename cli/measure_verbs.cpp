@@ -22,20 +22,6 @@ namespace {
 
 constexpr int kNameWidth = 25;
 
-std::string EndText(CaptureEnd end) {
-    switch (end) {
-        case CaptureEnd::Complete:
-            return "complete";
-        case CaptureEnd::Stopped:
-            return "stopped";
-        case CaptureEnd::LinkLost:
-            return "the board link was lost";
-        case CaptureEnd::TimedOut:
-            return "no sample came within the time-out";
-    }
-    return {};
-}
-
 class CaptureVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
@@ -50,8 +36,15 @@ class CaptureVerb final : public Verb {
             });
         app.add_option("--scale", bits_, "result bits b (8..24): divisor 2^(24-b)")
             ->check(WholeNumberIn(kMinResultBits, kMaxResultBits, "result bits"));
-        app.add_flag("--interrupt", stream_,
-                     "read through the board's ADC stream instead of polling");
+        // The stream is the default: the board queues every result in order, so the block
+        // has a time axis, while polling the flags over USB misses results above a few
+        // hundred a second. Every source of the family's chips has a stream channel.
+        auto* interrupt = app.add_flag("--interrupt", stream_,
+                                       "read through the board's ADC stream (the default)");
+        app.add_flag("--poll", poll_,
+                     "poll the interrupt-flag register instead of the stream, as the analysis "
+                     "window does by default")
+            ->excludes(interrupt);
         app.add_option("--vref", vref_, "reference voltage in volts (default 1.2)")
             ->check(NumberAboveZero("a reference voltage in volts"));
         app.add_option("--flag-reg", flagRegister_,
@@ -63,7 +56,7 @@ class CaptureVerb final : public Verb {
             ->check(NumberAboveZero("a number of seconds"));
         app.add_option("--csv", csv_,
                        "write the block and its figures to FILE, the hex file VzADCHex.CSV to "
-                       "the bench directory, and the capture's record to FILE's name + .json");
+                       "the bench directory, and the capture's record to FILE.json");
         app.add_option("--window", window_,
                        "window of the added spectrum figures: rect, hann, bh4 or flattop")
             ->check(CLI::IsMember({"rect", "hann", "bh4", "flattop"}, CLI::ignore_case));
@@ -71,10 +64,13 @@ class CaptureVerb final : public Verb {
             ->check(CLI::Range(1, 16));
         app.add_flag("--json", json_,
                      "print the capture's record (settings, register image, every figure) as "
-                     "JSON instead of the table");
+                     "JSON instead of the table; stdout then holds the record alone");
         app.add_flag("--strict", strict_,
-                     "fail when the block is saturated at full scale or shows no noise");
+                     "fail when the block is saturated at full scale, shows no noise or "
+                     "missed results");
     }
+
+    bool PrintsDocument() const override { return json_; }
 
     bool Run(Session& s) override {
         int64_t points = 0, flagRegister = -1;
@@ -83,17 +79,22 @@ class CaptureVerb final : public Verb {
         if (flagRegister >= kRegisterImageSize)
             return s.Fail("--flag-reg lies outside the chip's 0x000..0x3FF");
         // A file that cannot be written is refused before a long capture, not after it.
-        if (!csv_.empty() && !WritableTarget(QString::fromStdString(csv_))) {
+        const QString decimalPath = QString::fromStdString(csv_);
+        const QString hexPath = HexPath(s);
+        if (!csv_.empty() && !WritableTarget(decimalPath)) {
             return s.Fail("cannot write " + csv_ +
                           ": its folder does not exist or is not writable");
         }
+        if (!csv_.empty() &&
+            QFileInfo(decimalPath).absoluteFilePath() == QFileInfo(hexPath).absoluteFilePath())
+            return s.Fail("--csv " + csv_ + " is the hex file the capture writes: choose another");
         if (!s.EnsureBoard()) return false;
 
         const CaptureSource source = *CaptureSourceFromName(source_);
         CaptureSettings settings;
         settings.NPointIndex = SamplePointItemOf(static_cast<int>(points));
         settings.TXScale = bits_ - kMinResultBits;
-        settings.ENInterrupt = stream_;
+        settings.ENInterrupt = !poll_;
         settings.EREFV = QString::fromStdString(vref_);
         // The flag register and the gain tables come from the chip description; --flag-reg
         // overrides the register for chips whose description lacks it.
@@ -101,10 +102,10 @@ class CaptureVerb final : public Verb {
         ApplyChipLayout(s.core().chipModel(), settings);
         if (flagRegister >= 0) settings.flags.address = static_cast<uint16_t>(flagRegister);
         const TRegField* flagField = s.core().chipModel().Field("SADC_IF");
-        if (!stream_ && flagRegister < 0 && !(flagField && flagField->IsDefined())) {
+        if (poll_ && flagRegister < 0 && !(flagField && flagField->IsDefined())) {
             return s.Fail(
                 "the loaded chip does not say where its interrupt flags are: give "
-                "--flag-reg ADDR or use --interrupt");
+                "--flag-reg ADDR or capture through the stream (without --poll)");
         }
         settings.idleTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
 
@@ -122,40 +123,40 @@ class CaptureVerb final : public Verb {
         analysis.SetSettings(settings);
         analysis.CatchACDCOM(settings.EREFV, source);
         ui.progress = nullptr;
-        if (Interrupted()) {
-            // Stopped cleanly (the stream is off); nothing is written from half a block.
-            return s.Fail("capture stopped by Ctrl-C after " +
-                          std::to_string(analysis.captureCount()) + " samples; nothing written");
-        }
+        const CaptureOutcome outcome = analysis.Outcome();
 
-        s.out() << "captured " << analysis.captureCount() << " of " << analysis.targetCount() << ' '
-                << SourceInfo(source).caption << " samples in " << analysis.elapsedMs() << " ms ("
-                << EndText(analysis.lastEnd()) << ")\n";
-        const BlockFigures& figures = analysis.figures();
-        const bool complete = analysis.lastEnd() == CaptureEnd::Complete;
+        // With --json stdout carries the record alone, whatever the outcome.
+        std::ostream& report = json_ ? s.err() : s.out();
+        report << "captured " << outcome.captured << " of " << outcome.target << ' '
+               << SourceInfo(source).caption << " samples in " << outcome.elapsedMs << " ms ("
+               << CaptureEndText(outcome.end).toStdString() << ")\n";
         std::optional<ProvenanceContext> context;
         if (json_ || !csv_.empty())
             context = ReadProvenanceContext(s.core(), QString::fromStdString(s.benchDir()),
                                             s.instruments().ConnectedSummaries());
-        // A block cut short, or one with nothing in it, has no figures worth printing.
-        if (complete && figures.HasSamples()) {
-            if (json_)
-                s.out() << analysis.ProvenanceJson(*context).toStdString();
-            else
-                PrintFigures(s, analysis);
-        }
-        for (FigureWarning w : figures.warnings) {
+        if (json_)
+            s.document() << analysis.ProvenanceJson(*context).toStdString() << std::flush;
+        else if (outcome.Complete() && outcome.HasSamples())
+            PrintFigures(s, outcome);
+        for (FigureWarning w : outcome.warnings) {
             if (w != FigureWarning::NoSamples)
                 s.err() << "dmmctl: warning: " << WarningText(w).toStdString() << '\n';
         }
-        if (!csv_.empty() && !Save(s, analysis, *context)) return false;
-        if (!complete) return s.Fail("capture ended early: " + EndText(analysis.lastEnd()));
-        if (!figures.HasSamples())
-            return s.Fail(WarningText(FigureWarning::NoSamples).toStdString());
+        // Nothing is written from half a block, nor from none.
+        const std::string nothing = csv_.empty() ? "" : "; nothing written";
+        if (Interrupted()) {
+            return s.Fail("capture stopped by Ctrl-C after " + std::to_string(outcome.captured) +
+                          " samples; nothing written");
+        }
+        if (!outcome.Complete())
+            return s.Fail("capture ended early: " + CaptureEndText(outcome.end).toStdString() +
+                          nothing);
+        if (!outcome.HasSamples())
+            return s.Fail(WarningText(FigureWarning::NoSamples).toStdString() + nothing);
+        if (!csv_.empty() && !Save(s, analysis, decimalPath, hexPath, *context)) return false;
         if (strict_) {
-            for (FigureWarning w : figures.warnings) {
-                if (IsSevere(w)) return s.Fail("--strict: " + WarningText(w).toStdString());
-            }
+            if (const auto severe = outcome.SevereWarning())
+                return s.Fail("--strict: " + WarningText(*severe).toStdString());
         }
         return true;
     }
@@ -168,28 +169,30 @@ class CaptureVerb final : public Verb {
         return folder.isDir() && folder.isWritable();
     }
 
-    static void PrintFigures(Session& s, const AdcAnalysis& analysis) {
-        std::vector<FigureRow> rows =
-            OriginalFigureRows(s.core().adc().results, analysis.figures().HasSamples());
-        for (FigureRow& row : ExtraFigureRows(analysis.figures(), analysis.lineSpacingHz()))
-            rows.push_back(std::move(row));
-        for (const FigureRow& row : rows) {
-            if (!row.value) continue;  // not computed for this block (no tone, no rate)
-            s.out() << std::left << std::setw(kNameWidth) << row.key
-                    << FigureText(row).toStdString() << '\n';
+    // The hex file goes where the program keeps its result files.
+    QString HexPath(Session& s) const {
+        const QString folder = s.benchDir().empty()
+                                   ? QFileInfo(QString::fromStdString(csv_)).absolutePath()
+                                   : QString::fromStdString(s.benchDir());
+        return QDir(folder).filePath(kHexCsvName);
+    }
+
+    static void PrintFigures(Session& s, const CaptureOutcome& outcome) {
+        for (const std::vector<FigureRow>* rows : {&outcome.program, &outcome.added}) {
+            for (const FigureRow& row : *rows) {
+                // Not computed for this block (no tone, no rate); one withheld shows "----".
+                if (!row.value && row.withheld.isEmpty()) continue;
+                s.out() << std::left << std::setw(kNameWidth) << row.key
+                        << FigureText(row).toStdString() << '\n';
+            }
         }
     }
 
-    bool Save(Session& s, const AdcAnalysis& analysis, const ProvenanceContext& context) const {
-        const QString decimalPath = QString::fromStdString(csv_);
-        // The hex file goes where the program keeps its result files.
-        const QString folder = s.benchDir().empty() ? QFileInfo(decimalPath).absolutePath()
-                                                    : QString::fromStdString(s.benchDir());
-        const QString hexPath = QDir(folder).filePath(kHexCsvName);
+    bool Save(Session& s, const AdcAnalysis& analysis, const QString& decimalPath,
+              const QString& hexPath, const ProvenanceContext& context) const {
         QString error;
         if (!analysis.SaveOut(decimalPath, hexPath, error, &context))
             return s.Fail(error.toStdString());
-        // With --json stdout carries the record alone.
         (json_ ? s.err() : s.out()) << "wrote " << csv_ << ", " << hexPath.toStdString() << " and "
                                     << ProvenancePathFor(decimalPath).toStdString() << '\n';
         return true;
@@ -198,7 +201,8 @@ class CaptureVerb final : public Verb {
     std::string source_ = "adcs";
     std::string points_ = "256";
     int bits_ = kMaxResultBits;
-    bool stream_ = false;
+    bool stream_ = false;  // --interrupt: the default, kept for scripts that name it
+    bool poll_ = false;
     std::string vref_ = kDefaultReferenceText;
     std::string flagRegister_;
     double timeoutSeconds_ = 10.0;
@@ -213,7 +217,7 @@ class CaptureVerb final : public Verb {
 
 void AddMeasureVerbs(std::vector<VerbInfo>& verbs) {
     verbs.push_back({"capture",
-                     "capture [--source S] [--points N] [--scale B] [--interrupt] [--vref V] "
+                     "capture [--source S] [--points N] [--scale B] [--poll] [--vref V] "
                      "[--flag-reg A] [--csv FILE] [--window W] [--spectra N] [--json] [--strict]: "
                      "capture an ADC block, print its noise figures",
                      [] { return std::make_unique<CaptureVerb>(); }});

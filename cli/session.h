@@ -62,6 +62,10 @@ class Session {
     BenchCore& core() { return *core_; }
     std::ostream& out() { return out_; }
     std::ostream& err() { return err_; }
+    // Where a verb prints a document that must be the whole of stdout (capture --json):
+    // out(), unless the run gave stdout to that document and out() to stderr.
+    std::ostream& document() { return document_ ? *document_ : out_; }
+    void SetDocumentStream(std::ostream* document) { document_ = document; }
     const GlobalOptions& options() const { return options_; }
     sim::SimBench* simBench() { return simBench_.get(); }
     // The bench directory (settings, INCLUDE/, result files); empty when none could be made.
@@ -113,6 +117,7 @@ class Session {
     GlobalOptions options_;
     std::ostream& out_;
     std::ostream& err_;
+    std::ostream* document_ = nullptr;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<sim::SimBench> simBench_;
     std::unique_ptr<BoardBus> systemBus_;

@@ -19,6 +19,9 @@ class Verb {
     virtual ~Verb() = default;
     virtual void Define(CLI::App& app) = 0;
     virtual bool Run(Session& session) = 0;
+    // True when, as parsed, it prints a document that must be all of stdout
+    // (Session::document()); everything else the run prints then goes to stderr.
+    virtual bool PrintsDocument() const { return false; }
 };
 
 struct VerbInfo {

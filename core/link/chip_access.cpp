@@ -11,8 +11,6 @@ constexpr int64_t kFrameWaitMs = 50;
 constexpr int64_t kCalibrationSettleMs = 1000;
 constexpr uint16_t kPairLow = 0x1A;
 constexpr uint16_t kPairHigh = 0x1B;
-// The DMM frame carries the address doubled in one byte: only 0x00..0x7F can be reached.
-constexpr int kDmmAddressSpace = 0x80;
 constexpr int kMaxFrameCount = 255;
 // The sleep register, and where the DMM frame reaches it. The DMM frame of 0xFD arrives
 // at 0x7D (its doubled address byte drops the top bit), so DMM chips keep their sleep

@@ -15,6 +15,9 @@
 
 namespace dmm {
 
+// The DMM frame carries the address doubled in one byte: only 0x00..0x7F can be reached.
+inline constexpr int kDmmAddressSpace = 0x80;
+
 // Which per-function copy WriteRegister keeps (the analysis window's function choice).
 enum class ComFunChoice : int { Scale = 0, Dmm = 1 };
 

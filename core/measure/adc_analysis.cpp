@@ -1,5 +1,7 @@
 #include "core/measure/adc_analysis.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 
@@ -178,9 +180,13 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
     const int32_t divisor = data_.scale.divisor;
     std::shared_ptr<std::vector<double>> published = monitor_.Begin(source, targetCount_, divisor);
 
+    firstSampleMs_ = lastSampleMs_ = start;
+    readerWaited_ = false;
+    chipRegisters_ = {};
     CaptureEnd end = CaptureEnd::Complete;
     if (core_.target().interfaceKind == InterfaceKind::DMM) {
         HostGuard guard(host_);
+        SnapshotChipRegisters();
         if (active_.ENInterrupt) {
             // Its answer is not needed: a board that did not start streaming shows as no records.
             link.AdcStreamControl(core_.chip().Photo, true, SourceInfo(source).streamMask);
@@ -191,8 +197,11 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
         int shownCount = -1;
         int shownGauge = 0;
         int64_t lastSampleMs = start;
+        // A fetch with this many records leaves the reader no sign that it has caught up.
+        const size_t fullFetch = active_.ENInterrupt ? AdcStreamRecords::kMaxRecords : 1;
         do {
             FetchRecords(source, records);
+            const int countBefore = captureCount_;
             for (const ResultRecord& record : records) {
                 // The first results of a capture come from an unsettled filter.
                 if (decoded < kDiscardedSamples) {
@@ -205,6 +214,12 @@ bool AdcAnalysis::ReadADCALL(CaptureSource source) {
             }
             const int64_t now = clock.NowMs();
             if (!records.empty()) lastSampleMs = now;
+            if (captureCount_ > countBefore) {
+                if (countBefore == 0) firstSampleMs_ = now;
+                lastSampleMs_ = now;
+            }
+            if (countBefore > 0 && captureCount_ < targetCount_ && records.size() < fullFetch)
+                readerWaited_ = true;
 
             // In polling mode a pass reads at most one record: the field shows 1 once one came.
             const int fetchCount = active_.ENInterrupt
@@ -293,7 +308,14 @@ void AdcAnalysis::ComputeFigures(int count, CaptureSource gainSource,
     b.referenceVolts = input.referenceVolts;
     b.fieldRateHz = OutputRateHz(lastSource_, ReadRateFields());
     if (b.fieldRateHz) *b.fieldRateHz /= averageFactor_;
-    b.measuredRateHz = elapsedMs_ > 0.0 ? count * 1000.0 / elapsedMs_ : 0.0;
+    // The samples' own span leaves out the start and the settling results.
+    b.stream = active_.ENInterrupt;
+    b.sampleSpanMs = static_cast<double>(lastSampleMs_ - firstSampleMs_);
+    b.readerWaited = readerWaited_;
+    if (count > 1 && b.sampleSpanMs > 0.0)
+        b.measuredRateHz = (count - 1) * 1000.0 / b.sampleSpanMs;
+    else
+        b.measuredRateHz = elapsedMs_ > 0.0 ? count * 1000.0 / elapsedMs_ : 0.0;
     b.original = data_.results;
     ComputeBlock();
 }
@@ -390,8 +412,42 @@ void AdcAnalysis::ReCalADC() {
     RunSpectrum(validCount_);
 }
 
+void AdcAnalysis::SnapshotChipRegisters() {
+    ChipAccess& chip = core_.chip();
+    chipRegisters_ = ReadChipRegisters(chip, core_.chipModel(), core_.target().interfaceKind);
+    // Reading the flag register cleared the flags it returned: they stay owed to the
+    // capture and, after it, to the heartbeat.
+    const uint16_t flags = active_.flags.address;
+    if (flags < kRegisterImageSize && chipRegisters_.read.test(flags))
+        host_.SetInterruptFlags(host_.InterruptFlags() | chipRegisters_.bytes[flags]);
+}
+
+CaptureOutcome AdcAnalysis::Outcome() const {
+    CaptureOutcome o;
+    o.source = lastSource_;
+    o.end = lastEnd_;
+    o.stream = active_.ENInterrupt;
+    o.captured = captureCount_;
+    o.target = targetCount_;
+    o.elapsedMs = elapsedMs_;
+    o.averageFactor = averageFactor_;
+    o.program = OriginalFigureRows(data_.results, figures_.HasSamples());
+    o.added = ExtraFigureRows(figures_, lineSpacingHz_);
+    o.warnings = figures_.warnings;
+    return o;
+}
+
 bool AdcAnalysis::SaveOut(const QString& decimalPath, const QString& hexPath, QString& error,
                           const ProvenanceContext* context) const {
+    // Files of no samples would carry figures of nothing, and would replace real ones.
+    if (cellCount_ == 0 || !figures_.HasSamples()) {
+        error = WarningText(FigureWarning::NoSamples);
+        return false;
+    }
+    if (QFileInfo(decimalPath).absoluteFilePath() == QFileInfo(hexPath).absoluteFilePath()) {
+        error = QStringLiteral("%1 is the hex file's own name: choose another").arg(decimalPath);
+        return false;
+    }
     const AdcCsvFiles files =
         BuildAdcCsv({cells_.get(), static_cast<size_t>(cellCount_)}, cellFormat_, data_.results);
     if (!WriteAdcCsv(files, decimalPath, hexPath, error)) return false;

@@ -14,6 +14,7 @@
 #include "core/measure/block_figures.h"
 #include "core/measure/capture_host.h"
 #include "core/measure/capture_monitor.h"
+#include "core/measure/capture_outcome.h"
 #include "core/measure/capture_provenance.h"
 #include "core/measure/capture_settings.h"
 #include "core/measure/converter_rate.h"
@@ -28,14 +29,6 @@ inline constexpr char kReadCompleteText[] = "Read Compelete";
 inline constexpr char kReadErrorText[] = "Read Error !!!!!";
 // Samples the converter delivers before its filter has settled; never stored.
 inline constexpr int kDiscardedSamples = 6;
-
-// How the last capture ended.
-enum class CaptureEnd {
-    Complete,  // the target count was reached
-    Stopped,   // RequestStop() was called
-    LinkLost,  // a transfer failed and closed the board link
-    TimedOut,  // no sample for CaptureSettings::idleTimeoutMs
-};
 
 // The ADC analysis behind the analysis window (TAnxADC) and the temperature drift test:
 // capture a block of conversion results, keep it, compute its noise figures, spectrum and
@@ -54,7 +47,8 @@ enum class CaptureEnd {
 //   ReCalADC()                          when CMAVR changes
 //   SetSpectrumOptions(window, n)       when the spectrum's window or averaging changes
 //   figures()                           the figures beside the program's own, and warnings
-//   SaveOut(path, hexPath, error, &ctx) on "Save to CSV" (with ctx: also <name>.json)
+//   Outcome()                           how it ended and every figure, or why it has none
+//   SaveOut(path, hexPath, error, &ctx) on "Save to CSV" (with ctx: also <path>.json)
 class AdcAnalysis {
   public:
     AdcAnalysis(BenchCore& core, CaptureHost& host, UiHooks& ui);
@@ -96,11 +90,19 @@ class AdcAnalysis {
     void SetSpectrumOptions(SpectrumWindow window, int spectrumAverages);
 
     // Writes the grid and the figures to the decimal file and the hex file; with a
-    // context, also the capture's record to <name>.json beside the decimal file.
+    // context, also the capture's record to ProvenancePathFor(decimalPath). Refuses (and
+    // writes nothing) when the last capture took no sample, or when both paths name one
+    // file.
     bool SaveOut(const QString& decimalPath, const QString& hexPath, QString& error,
                  const ProvenanceContext* context = nullptr) const;
-    // The capture's record: where, with what and how it was taken, and every figure.
+    // The capture's record: where, with what and how it was taken, what the chip's
+    // registers held, and every figure (or why it has none).
     QByteArray ProvenanceJson(const ProvenanceContext& context) const;
+    // How the last capture ended and what its analysis gave.
+    CaptureOutcome Outcome() const;
+    // The registers of the loaded description's areas as the chip held them when the
+    // last capture began.
+    const ChipRegisterSnapshot& chipRegisters() const { return chipRegisters_; }
 
     // Clears the grid and every sample buffer and returns the chart to time domain.
     void ClrTMP();
@@ -147,6 +149,8 @@ class AdcAnalysis {
     void FetchRecords(CaptureSource source, std::vector<ResultRecord>& records);
     void StoreSample(const DecodedSample& sample, CaptureSource source,
                      std::vector<double>& published);
+    // Reads the chip's registers for the record, keeping the flags the read cleared.
+    void SnapshotChipRegisters();
     void RunSpectrum(int n);
     void ComputeFigures(int count, CaptureSource gainSource, const QString& referenceText);
     void ComputeBlock();
@@ -178,6 +182,12 @@ class AdcAnalysis {
     double rootMeanSquare_ = 0.0;
     double elapsedMs_ = 0.0;
     double lineSpacingHz_ = 1.0;
+    // When the first and the last sample of the capture were fetched, and whether the
+    // reader ever caught up with the converter between them.
+    int64_t firstSampleMs_ = 0;
+    int64_t lastSampleMs_ = 0;
+    bool readerWaited_ = true;
+    ChipRegisterSnapshot chipRegisters_;
     // The added figures and what they were computed from, kept so another window or
     // averaging of the spectrum needs no register reads.
     BlockFigures figures_;

@@ -30,7 +30,8 @@ namespace {
 
 void AddToneMarkers(const AdcAnalysis& analysis, double offset, AdcChart& chart) {
     const BlockFigures& f = analysis.figures();
-    if (!f.tone.found) return;
+    // Without a time axis the lines are not where the tone's frequencies are.
+    if (!f.tone.found || f.MissedResults()) return;
     const double spacing = analysis.lineSpacingHz();
     auto mark = [&](const ToneComponent& c, const QString& label) {
         if (!c.resolved || !(c.power > 0)) return;

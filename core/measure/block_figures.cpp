@@ -9,8 +9,28 @@ namespace {
 constexpr double kFullScale24 = 8388608.0;  // 2^23
 constexpr double kCoarseStep = 64.0;        // ADCF and AVG results are multiplied by it
 constexpr double kPeakToPeakSigmas = 6.6;
+constexpr int kStreamRecordsPerFetch = 12;
+// A rate from the crystal's fields is exact to far better than this.
+constexpr double kRateTolerance = 0.005;
+
+// Whether the converter made more results between the first and the last sample than
+// the block holds. A fetch's time is late by up to one fetch's load and the clock
+// counts whole milliseconds: only results beyond that slack count as missed.
+bool ResultsMissed(const BlockInput& in, const NoiseFigures& f) {
+    if (f.count < 2) return false;
+    if (!in.readerWaited) return true;  // always a result waiting: the converter was ahead
+    if (!f.rateFromFields || in.sampleSpanMs <= 0.0) return false;
+    const double made = in.sampleSpanMs / 1000.0 * f.outputRateHz;
+    const double load = in.stream ? kStreamRecordsPerFetch : 1;
+    const double slack = 2.0 * load + 2.0 * f.outputRateHz / 1000.0 + kRateTolerance * made;
+    return made - (f.count - 1) > slack;
+}
 
 }  // namespace
+
+QString MissedResultsReason() {
+    return QStringLiteral("results were missed: the samples have no common time axis");
+}
 
 QString WarningText(FigureWarning warning) {
     switch (warning) {
@@ -37,9 +57,16 @@ QString WarningText(FigureWarning warning) {
                 .arg(kMinSpectrumSamples);
         case FigureWarning::MissedConversions:
             return QStringLiteral(
-                "results were missed (they came slower than the converter makes them): the "
-                "samples are not evenly spaced and the spectrum is smeared; capture with "
-                "Interrupt");
+                "results were missed: polling the interrupt flags is slower than the converter, "
+                "so the samples have no common time axis and the figures of the spectrum are "
+                "withheld; capture through the board's stream instead (Interrupt; dmmctl "
+                "capture without --poll)");
+        case FigureWarning::StreamFellBehind:
+            return QStringLiteral(
+                "results were missed: the board's stream fell behind the converter, so the "
+                "samples have no common time axis and the figures of the spectrum are "
+                "withheld; slow the converter down (a larger oversampling) to capture every "
+                "result");
         case FigureWarning::ToneInNoise:
             return QStringLiteral(
                 "the block carries a tone: sigma and the noise figures count it as noise; the "
@@ -50,7 +77,8 @@ QString WarningText(FigureWarning warning) {
 
 bool IsSevere(FigureWarning warning) {
     return warning == FigureWarning::NoSamples || warning == FigureWarning::Saturated ||
-           warning == FigureWarning::NoNoise;
+           warning == FigureWarning::NoNoise || warning == FigureWarning::MissedConversions ||
+           warning == FigureWarning::StreamFellBehind;
 }
 
 bool BlockFigures::Has(FigureWarning w) const {
@@ -116,9 +144,8 @@ BlockFigures ComputeBlockFigures(const BlockInput& in) {
     if (f.sigma == 0.0 || in.original.rmsNoiseCounts == 0.0) warn(FigureWarning::NoNoise);
     if (f.sigma > 0.0 && f.sigma < 0.5) warn(FigureWarning::QuantisationLimited);
     if (in.original.enob > bits || f.enobIeee > bits) warn(FigureWarning::EnobAboveBits);
-    if (f.rateFromFields && in.measuredRateHz > 0 &&
-        in.measuredRateHz < kMinRateShare * f.outputRateHz)
-        warn(FigureWarning::MissedConversions);
+    if (ResultsMissed(in, f))
+        warn(in.stream ? FigureWarning::StreamFellBehind : FigureWarning::MissedConversions);
     if (f.count < kMinNoiseSamples) warn(FigureWarning::ShortForNoise);
     if (f.count < kMinPeakToPeakSamples) warn(FigureWarning::ShortForPeakToPeak);
     if (f.count < kMinSpectrumSamples) {

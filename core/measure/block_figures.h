@@ -23,7 +23,8 @@ enum class FigureWarning {
     ShortForNoise,        // fewer than kMinNoiseSamples
     ShortForPeakToPeak,   // fewer than kMinPeakToPeakSamples: peaks read low
     ShortForSpectrum,     // fewer than kMinSpectrumSamples
-    MissedConversions,    // results came slower than the converter makes them
+    MissedConversions,    // polling the flags missed results: the block has no time axis
+    StreamFellBehind,     // the board's stream lost results: the block has no time axis
     ToneInNoise,          // the block carries a tone, which sigma counts as noise
 };
 
@@ -31,14 +32,12 @@ inline constexpr int kMinNoiseSamples = 16;
 // Gaussian noise reaches its 6.6 sigma (99.9 %) peak-to-peak in about a thousand samples.
 inline constexpr int kMinPeakToPeakSamples = 1000;
 inline constexpr int kMinSpectrumSamples = 64;
-// Below this share of the converter's rate a capture has lost results on the way: its
-// samples are not evenly spaced and its spectrum's frequencies are off. (The settling
-// results and the start take a few per cent of a short capture's time.)
-inline constexpr double kMinRateShare = 0.8;
 
 QString WarningText(FigureWarning warning);
-// Warnings that make the block unfit for any figure: a script's --strict fails on them.
+// Warnings that make the block unfit for its figures: a script's --strict fails on them.
 bool IsSevere(FigureWarning warning);
+// Why a figure that needs evenly spaced samples is withheld from a block with missed results.
+QString MissedResultsReason();
 
 // The noise figures beside the program's own seven, over the block in counts of the
 // chosen scale (the results divided by D, before the grid's truncation).
@@ -67,6 +66,12 @@ struct BlockInput {
     double referenceVolts = 1.2;
     std::optional<double> fieldRateHz;  // from the converter's rate fields
     double measuredRateHz = 0.0;
+    // How the samples arrived, to tell whether the reader kept up with the converter.
+    bool stream = false;        // through the board's stream (else by polling the flags)
+    double sampleSpanMs = 0.0;  // from the fetch of the first sample to that of the last
+    // Some fetch between the first and the last sample came back short (no flag up, or
+    // a stream reply with room to spare): the reader had caught up with the converter.
+    bool readerWaited = true;
     SpectrumWindow window = SpectrumWindow::Rectangular;
     int spectrumAverages = 1;
     AnalysisResults original;  // the program's own figures of the same block
@@ -84,6 +89,10 @@ struct BlockFigures {
 
     bool HasSamples() const { return noise.count > 0; }
     bool Has(FigureWarning w) const;
+    // Results were lost between the samples: nothing that needs their spacing holds.
+    bool MissedResults() const {
+        return Has(FigureWarning::MissedConversions) || Has(FigureWarning::StreamFellBehind);
+    }
 };
 
 BlockFigures ComputeBlockFigures(const BlockInput& input);

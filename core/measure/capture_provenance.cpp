@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/app/bench_core.h"
@@ -19,6 +20,8 @@ namespace dmm {
 namespace {
 
 constexpr int kImageBytesPerRow = 16;
+// Small enough for a HID board's 64-byte reports.
+constexpr int kSnapshotReadBytes = 32;
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -43,20 +46,6 @@ QJsonObject Conventions(const std::vector<FigureRow>& rows, QJsonObject into) {
     return into;
 }
 
-QString EndName(CaptureEnd end) {
-    switch (end) {
-        case CaptureEnd::Complete:
-            return "complete";
-        case CaptureEnd::Stopped:
-            return "stopped";
-        case CaptureEnd::LinkLost:
-            return "link lost";
-        case CaptureEnd::TimedOut:
-            return "timed out";
-    }
-    return {};
-}
-
 QString Hex(uint16_t value, int digits) {
     return QStringLiteral("0x") + QString::fromStdString(HexStr(value, digits));
 }
@@ -64,8 +53,27 @@ QString Hex(uint16_t value, int digits) {
 }  // namespace
 
 QString ProvenancePathFor(const QString& resultPath) {
-    const QFileInfo info(resultPath);
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".json"));
+    return resultPath + QStringLiteral(".json");
+}
+
+ChipRegisterSnapshot ReadChipRegisters(ChipAccess& chip, const TChipModel& model,
+                                       InterfaceKind kind) {
+    ChipRegisterSnapshot snapshot;
+    const int reach = kind == InterfaceKind::DMM ? kDmmAddressSpace : kRegisterImageSize;
+    for (const AddressRange& area : model.registerAreas) {
+        // "0 0" is the description's way of saying there is no such area.
+        if (area.end < area.start || (area.start == 0 && area.end == 0)) continue;
+        const int end = std::min<int>(area.end, reach - 1);
+        for (int at = area.start; at <= end; at += kSnapshotReadBytes) {
+            const int count = std::min(kSnapshotReadBytes, end - at + 1);
+            if (!chip.ReadChip(static_cast<uint16_t>(at), count)) continue;
+            for (int i = 0; i < count; ++i) {
+                snapshot.bytes[static_cast<size_t>(at + i)] = chip.buffer()[static_cast<size_t>(i)];
+                snapshot.read.set(static_cast<size_t>(at + i));
+            }
+        }
+    }
+    return snapshot;
 }
 
 ProvenanceContext ReadProvenanceContext(BenchCore& core, const QString& benchDir,
@@ -109,18 +117,41 @@ QByteArray AdcAnalysis::ProvenanceJson(const ProvenanceContext& context) const {
                                      {"device", QString::fromStdString(devc.deviceName)},
                                      {"vendorId", Hex(devc.VendorId(), 4)},
                                      {"productId", Hex(devc.ProductId(), 4)}});
+    // What the chip held, not the program's copy (which knows only what this run wrote
+    // or read): every byte read from the chip as the capture began, "--" for the others.
+    const ChipRegisterSnapshot& chipImage = chipRegisters_;
     QJsonArray image;
+    QJsonArray readRanges;
+    int rangeStart = -1;
     for (int row = 0; row < kRegisterImageSize; row += kImageBytesPerRow) {
         QString line = QString::fromStdString(HexStr(static_cast<uint16_t>(row), 3)) + ":";
-        for (int i = row; i < row + kImageBytesPerRow; ++i)
-            line += ' ' +
-                    QString::fromStdString(HexStr(target.RegisterImage[static_cast<size_t>(i)], 2));
+        for (int i = row; i < row + kImageBytesPerRow; ++i) {
+            const auto at = static_cast<size_t>(i);
+            line += ' ' + (chipImage.read.test(at)
+                               ? QString::fromStdString(HexStr(chipImage.bytes[at], 2))
+                               : QStringLiteral("--"));
+        }
         image.append(line);
     }
+    for (int i = 0; i <= kRegisterImageSize; ++i) {
+        const bool read = i < kRegisterImageSize && chipImage.read.test(static_cast<size_t>(i));
+        if (read && rangeStart < 0) rangeStart = i;
+        if (!read && rangeStart >= 0) {
+            readRanges.append(Hex(static_cast<uint16_t>(rangeStart), 3) + '-' +
+                              Hex(static_cast<uint16_t>(i - 1), 3));
+            rangeStart = -1;
+        }
+    }
     root.insert("registerImage", image);
+    root.insert("registerImageSource",
+                QStringLiteral("read from the chip as the capture began: the loaded "
+                               "description's register areas that the interface reaches; "
+                               "\"--\" where nothing was read"));
+    root.insert("registerImageRead", readRanges);
 
-    const CaptureSettings& s = settings_;
+    const CaptureSettings& s = active_;
     const BlockFigures& f = figures_;
+    const CaptureOutcome outcome = Outcome();
     root.insert(
         "capture",
         QJsonObject{
@@ -136,7 +167,9 @@ QByteArray AdcAnalysis::ProvenanceJson(const ProvenanceContext& context) const {
             {"timeoutSeconds", static_cast<double>(s.idleTimeoutMs) / 1000.0},
             {"captured", captureCount_},
             {"target", targetCount_},
-            {"end", EndName(lastEnd_)},
+            {"end", CaptureEndName(lastEnd_)},
+            {"endNotice",
+             outcome.Complete() ? QJsonValue(QJsonValue::Null) : QJsonValue(outcome.EndNotice())},
             {"elapsedMs", elapsedMs_},
             {"lineSpacingHz", lineSpacingHz_},
             {"averageFactor", averageFactor_},
@@ -154,12 +187,19 @@ QByteArray AdcAnalysis::ProvenanceJson(const ProvenanceContext& context) const {
     }
     root.insert("instruments", instruments);
 
-    const std::vector<FigureRow> original = OriginalFigureRows(data_.results, f.HasSamples());
-    const std::vector<FigureRow> extra = ExtraFigureRows(f, lineSpacingHz_);
-    root.insert("figures", QJsonObject{{"program", Figures(original)}, {"added", Figures(extra)}});
-    QJsonArray warnings;
-    for (FigureWarning w : f.warnings) warnings.append(WarningText(w));
-    root.insert("warnings", warnings);
+    const std::vector<FigureRow>& original = outcome.program;
+    const std::vector<FigureRow>& extra = outcome.added;
+    QJsonObject withheld;
+    for (const std::vector<FigureRow>* rows : {&original, &extra}) {
+        for (const FigureRow& row : *rows) {
+            if (!row.withheld.isEmpty())
+                withheld.insert(QString::fromStdString(row.key), row.withheld);
+        }
+    }
+    root.insert("figures", QJsonObject{{"program", Figures(original)},
+                                       {"added", Figures(extra)},
+                                       {"withheld", withheld}});
+    root.insert("warnings", QJsonArray::fromStringList(outcome.Notices()));
     root.insert(
         "conventions",
         Conventions(extra, Conventions(original, {{"definitions", ConventionsPreamble()}})));

@@ -3,13 +3,20 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+#include <bitset>
+#include <cstdint>
 #include <vector>
 
 #include "core/instruments/instruments.h"
+#include "core/link/interface_kind.h"
+#include "core/link/stnd.h"
 
 namespace dmm {
 
 class BenchCore;
+class ChipAccess;
+struct TChipModel;
 
 // The program's version, as the main window's caption shows it.
 inline constexpr char kProgramVersion[] = "1.40";
@@ -34,7 +41,19 @@ struct ProvenanceContext {
 ProvenanceContext ReadProvenanceContext(BenchCore& core, const QString& benchDir,
                                         const std::vector<Instruments::Connected>& instruments);
 
-// <name>.json beside a result file <name>.<ext>.
+// What the chip's registers held, as read from the chip; bytes not read are unknown.
+struct ChipRegisterSnapshot {
+    std::array<uint8_t, kRegisterImageSize> bytes{};
+    std::bitset<kRegisterImageSize> read;
+};
+
+// Reads the register areas of the loaded description from the chip (those the interface
+// reaches). A failed read leaves its bytes unknown. Bench thread.
+ChipRegisterSnapshot ReadChipRegisters(ChipAccess& chip, const TChipModel& model,
+                                       InterfaceKind kind);
+
+// The record of a result file: its whole name with ".json" added ("block.csv.json"), so
+// that it never lands on a file of its own capture nor on another file's record.
 QString ProvenancePathFor(const QString& resultPath);
 
 }  // namespace dmm

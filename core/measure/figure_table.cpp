@@ -1,7 +1,9 @@
 #include "core/measure/figure_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <string_view>
 
 #include "core/measure/fixed_text.h"
 
@@ -10,6 +12,12 @@ namespace {
 
 std::optional<double> If(bool computed, double value) {
     return computed ? std::optional<double>(value) : std::nullopt;
+}
+
+// Takes the value away from a row the block cannot give, saying why.
+void Withhold(FigureRow& row, const QString& why) {
+    row.value.reset();
+    row.withheld = why;
 }
 
 }  // namespace
@@ -45,7 +53,7 @@ QString FigureText(const FigureRow& row) {
 }
 
 std::vector<FigureRow> OriginalFigureRows(const AnalysisResults& r, bool has) {
-    return {
+    std::vector<FigureRow> rows{
         {"mean", "Average", If(has, r.mean), "counts", "mean of the grid values: sum c / N"},
         {"VPP(nV)", "Vp-p Noise", If(has, r.vppNanovolts), "nV",
          "Vref x 1e9 x VPP(count) / (gain x 2^(B-1))"},
@@ -61,6 +69,10 @@ std::vector<FigureRow> OriginalFigureRows(const AnalysisResults& r, bool has) {
          "B - log2(VPP(count)): noise-free bits from the measured peaks (B when sigma or "
          "VPP is 0)"},
     };
+    if (!has) {
+        for (FigureRow& row : rows) Withhold(row, WarningText(FigureWarning::NoSamples));
+    }
+    return rows;
 }
 
 std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacingHz) {
@@ -83,8 +95,33 @@ std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacing
                         "clocks it; otherwise measured: samples / capture time")},
     };
     for (FigureRow& row : rows) row.decimals = 3;
+    const bool gapped = b.MissedResults();
+    if (!has) {
+        for (FigureRow& row : rows) Withhold(row, WarningText(FigureWarning::NoSamples));
+    } else {
+        auto row = [&](std::string_view key) -> FigureRow& {
+            return *std::find_if(rows.begin(), rows.end(),
+                                 [&](const FigureRow& r) { return r.key == key; });
+        };
+        FigureRow& density = row("Noise density (nV/rtHz)");
+        FigureRow& rate = row("Output rate (Hz)");
+        // The density spreads sigma over the converter's band; with results missed the
+        // rate the block was taken at is not the converter's.
+        if (gapped) {
+            Withhold(density, MissedResultsReason());
+            if (!n.rateFromFields) Withhold(rate, MissedResultsReason());
+        } else if (!(n.outputRateHz > 0)) {
+            const QString why = QStringLiteral(
+                "no output rate: the converter's fields do not give it and the capture took no "
+                "time");
+            Withhold(density, why);
+            Withhold(rate, why);
+        }
+    }
+    // A block with missed results shows its tone figures withheld whether or not a tone
+    // was found: the smeared spectrum can hide one.
     const ToneFigures& t = b.tone;
-    if (!t.found) return rows;
+    if (!has || !(t.found || (gapped && n.count >= kMinSpectrumSamples))) return rows;
     const QString window = QString::fromLatin1(
         ShapeOf(b.window).name.data(), static_cast<qsizetype>(ShapeOf(b.window).name.size()));
     const QString noiseHow =
@@ -95,8 +132,8 @@ std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacing
             .arg(b.spectrum.segments);
     // The converter's rate, when its fields give it and no result was missed, places the
     // tone exactly; 1 / capture time also counts the capture's start and its last pass.
-    const bool evenlySpaced = n.rateFromFields && !b.Has(FigureWarning::MissedConversions);
-    const double spacingHz = evenlySpaced ? n.outputRateHz / n.count : lineSpacingHz;
+    const double spacingHz = n.rateFromFields ? n.outputRateHz / n.count : lineSpacingHz;
+    const size_t firstToneRow = rows.size();
     rows.push_back({"Fundamental (Hz)", "Fundamental", t.fundamental.line * spacingHz, "Hz",
                     "fitted line x f_data / N when the converter's fields give its rate; "
                     "otherwise x 1 / capture time",
@@ -112,15 +149,25 @@ std::vector<FigureRow> ExtraFigureRows(const BlockFigures& b, double lineSpacing
                     "10 log10(P1 / largest other line): harmonic or spur", 2});
     rows.push_back(
         {"ENOB from SINAD", "ENOB (SINAD)", t.enobBits, "bits", "(SINAD - 1.76) / 6.02", 3});
-    for (const ToneComponent& h : t.harmonics) {
-        const std::string key = "H" + std::to_string(h.order) + " (dBc)";
-        rows.push_back({key, QStringLiteral("H%1").arg(h.order),
+    for (size_t i = 0; i < t.harmonics.size(); ++i) {
+        const ToneComponent& h = t.harmonics[i];
+        const int order = static_cast<int>(i) + 2;
+        const std::string key = "H" + std::to_string(order) + " (dBc)";
+        rows.push_back({key, QStringLiteral("H%1").arg(order),
                         If(h.resolved, 10.0 * std::log10(h.power / t.fundamental.power)), "dBc",
                         QStringLiteral("10 log10(P%1 / P1), folded into 0..f_data/2; \"----\" "
                                        "where it folds onto DC, the fundamental or a lower "
                                        "harmonic (not counted)")
-                            .arg(h.order),
+                            .arg(order),
                         2});
+        if (!h.resolved)
+            rows.back().withheld = QStringLiteral(
+                "folds onto DC, the fundamental or a lower harmonic: it cannot be told apart");
+    }
+    // Every tone figure reads the spectrum, which needs evenly spaced samples.
+    if (gapped) {
+        for (size_t i = firstToneRow; i < rows.size(); ++i)
+            Withhold(rows[i], MissedResultsReason());
     }
     return rows;
 }

@@ -20,14 +20,17 @@ struct FigureRow {
     QString unit;
     QString convention;  // the formula, in words a user can check
     int decimals = 6;
+    QString withheld = {};  // why there is no value, when the block could not give one
 };
 
 // The program's seven figures, in the result files' order and with their header names.
-// Over an empty block none of them is computed.
+// Over an empty block none of them is computed, and each says so.
 std::vector<FigureRow> OriginalFigureRows(const AnalysisResults& results, bool hasSamples);
 
 // The figures beside them: the noise figures, and the tone figures when the block
-// carries a tone. lineSpacingHz turns spectrum lines into hertz.
+// carries a tone. lineSpacingHz turns spectrum lines into hertz. A figure the block
+// cannot give (no samples, missed results, a harmonic that folds away) has no value and
+// says why.
 std::vector<FigureRow> ExtraFigureRows(const BlockFigures& figures, double lineSpacingHz);
 
 // Every added figure, tone figures included, for listing how each is computed.

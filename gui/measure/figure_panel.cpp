@@ -37,7 +37,7 @@ FigurePanel::FigurePanel(QWidget* parent) : QWidget(parent) {
 }
 
 void FigurePanel::ShowRows(const std::vector<FigureRow>& rows,
-                           const std::vector<FigureWarning>& warnings) {
+                           const std::vector<FigureWarning>& warnings, const QString& endNotice) {
     for (QWidget* w : rowWidgets_) delete w;
     rowWidgets_.clear();
     values_.clear();
@@ -49,8 +49,11 @@ void FigurePanel::ShowRows(const std::vector<FigureRow>& rows,
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         value->setMinimumWidth(80);
+        const QString tip = row.withheld.isEmpty()
+                                ? row.convention
+                                : row.convention + QStringLiteral("\nWithheld: ") + row.withheld;
         for (QLabel* label : {name, value, unit}) {
-            label->setToolTip(row.convention);
+            label->setToolTip(tip);
             rowWidgets_.push_back(label);
         }
         grid_->addWidget(name, at, 0);
@@ -60,6 +63,8 @@ void FigurePanel::ShowRows(const std::vector<FigureRow>& rows,
         ++at;
     }
     QStringList lines;
+    if (!endNotice.isEmpty())
+        lines << QStringLiteral("<b style='color:#c00000'>%1</b>").arg(endNotice.toHtmlEscaped());
     for (FigureWarning w : warnings) {
         // What makes the block unusable in red, what only limits a figure in amber.
         const char* colour = IsSevere(w) ? "#c00000" : "#a06000";

@@ -14,14 +14,18 @@
 namespace dmm::gui {
 
 // The analysis window's column of added figures: each with its unit and, as a tooltip,
-// how it is computed; under them the warnings of the block, and a button that shows all
-// the conventions at once.
+// how it is computed (and why it has no value, when the block cannot give one); under
+// them how an unfinished capture ended and the warnings of the block, and a button that
+// shows all the conventions at once.
 class FigurePanel : public QWidget {
     Q_OBJECT
   public:
     explicit FigurePanel(QWidget* parent = nullptr);
 
-    void ShowRows(const std::vector<FigureRow>& rows, const std::vector<FigureWarning>& warnings);
+    // endNotice says how an unfinished capture ended ("stopped at 40 of 256 samples"): the
+    // figures then describe only the samples it took.
+    void ShowRows(const std::vector<FigureRow>& rows, const std::vector<FigureWarning>& warnings,
+                  const QString& endNotice = {});
     // The value text a row shows ("----" when it is not computed); empty for no such row.
     QString ValueText(const std::string& key) const;
     QString WarningsText() const { return warnings_->text(); }

@@ -57,10 +57,11 @@ AnalysisView ViewOf(Bench& bench, bool withChart) {
     view.validCount = analysis.validCount();
     auto cells = std::make_shared<std::vector<double>>(static_cast<size_t>(view.cellCount));
     for (int i = 0; i < view.cellCount; ++i) (*cells)[static_cast<size_t>(i)] = analysis.Cell(i);
-    const BlockFigures& figures = analysis.figures();
-    view.hasSamples = figures.HasSamples();
-    view.addedRows = ExtraFigureRows(figures, analysis.lineSpacingHz());
-    view.warnings = figures.warnings;
+    CaptureOutcome outcome = analysis.Outcome();
+    view.hasSamples = outcome.HasSamples();
+    view.addedRows = std::move(outcome.added);
+    view.warnings = std::move(outcome.warnings);
+    view.endNotice = outcome.EndNotice();
     view.histogram = BuildHistogram(*cells, view.results.mean, view.results.rmsNoiseCounts);
     view.cells = std::move(cells);
     if (withChart) {
@@ -141,6 +142,7 @@ TAnxADC::TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent)
 
     grid_->SetCaptureLength(CurrentSettings().CaptureLength());
     ShowFigures({});
+    EnableSaving();
     resize(1190, 580);
 }
 
@@ -323,9 +325,14 @@ void TAnxADC::CatchDClick() {
 
 void TAnxADC::SetCaptureLock(bool locked) {
     mainPanel_.SetCaptureLock(locked);
-    SaveData->setEnabled(!locked);
     ShowChart->setEnabled(!locked);
-    SaveReport->setEnabled(!locked);
+    EnableSaving();
+}
+
+void TAnxADC::EnableSaving() {
+    // A capture without samples has nothing to save: its files would replace real ones.
+    SaveData->setEnabled(!capturing_ && hasSamples_);
+    SaveReport->setEnabled(!capturing_ && hasSamples_);
 }
 
 void TAnxADC::StartOrStop(CaptureSource source) {
@@ -383,11 +390,13 @@ void TAnxADC::ShowFigures(const AnalysisView& view) {
     TXOffset->setText(text(r.mean));
     TXVPP->setText(text(r.vppNanovolts));
     TXNrms->setText(text(r.rmsNoiseNanovolts));
-    Figures->ShowRows(view.addedRows, view.warnings);
+    Figures->ShowRows(view.addedRows, view.warnings, view.endNotice);
 }
 
 void TAnxADC::ShowAnalysis(const AnalysisView& view) {
     ShowFigures(view);
+    hasSamples_ = view.hasSamples;
+    EnableSaving();
     grid_->SetCells(view.cells, view.cellCount, view.format);
     if (view.chartIncluded) Chart1->Draw(view.chart);
     Histogram->Draw(view.histogram);
@@ -514,10 +523,10 @@ void TAnxADC::SaveReportTo(const QString& path) {
                     .arg(analysis.captureTime().toString(Qt::ISODate));
             for (int i = 0; i < analysis.cellCount(); ++i) report.cells.push_back(analysis.Cell(i));
             report.format = analysis.cellFormat();
-            const BlockFigures& figures = analysis.figures();
-            report.original = OriginalFigureRows(analysis.data().results, figures.HasSamples());
-            report.added = ExtraFigureRows(figures, analysis.lineSpacingHz());
-            for (FigureWarning w : figures.warnings) report.warnings.push_back(WarningText(w));
+            const CaptureOutcome outcome = analysis.Outcome();
+            report.original = outcome.program;
+            report.added = outcome.added;
+            for (const QString& notice : outcome.Notices()) report.warnings.push_back(notice);
             report.chart = BuildAdcChart(analysis, analysis.validCount());
             QString error;
             const bool ok = WriteCaptureWorkbook(path, report, error);

@@ -49,6 +49,7 @@ struct AnalysisView {
     bool hasSamples = false;
     std::vector<FigureRow> addedRows;
     std::vector<FigureWarning> warnings;
+    QString endNotice;  // how an unfinished capture ended; empty for a complete one
     BlockHistogram histogram;
 };
 
@@ -135,6 +136,7 @@ class TAnxADC : public QWidget {
     void SendSettings();
     void CMAVRChange();
     void SetCaptureLock(bool locked);
+    void EnableSaving();
 
     Bench& bench_;
     TMainPanel& mainPanel_;
@@ -143,6 +145,7 @@ class TAnxADC : public QWidget {
     bool chartShown_ = false;                 // ShowChart's state: chart rather than grid
     QTimer monitorTimer_;
     bool capturing_ = false;
+    bool hasSamples_ = false;  // the figures shown come from samples: there is something to save
     uint64_t shownGeneration_ = 0;
     int shownCount_ = -1;
     QString benchDir_;

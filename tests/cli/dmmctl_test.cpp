@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -409,6 +412,69 @@ TEST(DmmctlInterrupt, CtrlCStopsALongCaptureCleanly) {
     EXPECT_FALSE(fs::exists(csv));
 }
 
+// With --json, stdout is the capture's record and nothing else, whatever the capture came
+// to (the other verbs' read-backs go to stderr); a figure the block cannot give is null,
+// with the reason beside it.
+TEST(DmmctlCaptureJson, StdoutIsOneJsonDocumentWhateverTheCaptureCameTo) {
+    const Dmmctl dmmctl;
+    auto record = [](const Outcome& r) {
+        QJsonParseError parse;
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &parse);
+        EXPECT_EQ(parse.error, QJsonParseError::NoError) << r.out << r.err;
+        return doc.object();
+    };
+    // ADC1 on SENSE, which carries a 50 Hz tone.
+    auto withTone = [](const std::vector<std::string>& capture) {
+        std::vector<std::string> args{"--sim",   "--sim-tone", "0.5,50",  "field", "ENAD_S",
+                                      "1",       "field",      "S_AD1RL", "2",     "field",
+                                      "S_AD1IN", "3",          "capture"};
+        args.insert(args.end(), capture.begin(), capture.end());
+        return args;
+    };
+
+    Outcome r = dmmctl.Run(withTone({"--points", "1024", "--json", "--strict"}));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const QJsonObject complete = record(r);
+    EXPECT_EQ(complete["capture"]["end"].toString(), "complete");
+    EXPECT_TRUE(complete["figures"]["added"]["SNR (dB)"].isDouble()) << r.out;
+    EXPECT_EQ(r.err.substr(0, 6), "1\n2\n3\n");
+    EXPECT_NE(r.err.find("captured 1024 of 1024 ADCS samples"), std::string::npos) << r.err;
+
+    // Polled over the simulated USB link, slower than ADC1's 640 results a second: results
+    // are missed, the tone's figures withheld, and --strict refuses the block.
+    r = dmmctl.Run(withTone({"--poll", "--points", "1024", "--json", "--strict"}));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const QJsonObject figures = record(r)["figures"].toObject();
+    EXPECT_TRUE(figures["added"]["SNR (dB)"].isNull()) << r.out;
+    EXPECT_TRUE(figures["withheld"]["SNR (dB)"].toString().startsWith("results were missed"));
+    EXPECT_TRUE(figures["program"]["Enob"].isDouble());
+    EXPECT_NE(r.err.find("--strict: results were missed: polling"), std::string::npos) << r.err;
+
+    // ADC1 off: the capture times out with nothing; no file is written.
+    const fs::path csv = dmmctl.home() / "z.csv";
+    r = dmmctl.Run({"--sim", "capture", "--points", "64", "--timeout", "0.3", "--json", "--csv",
+                    csv.string()});
+    EXPECT_EQ(r.exitCode, 1);
+    const QJsonObject timedOut = record(r);
+    EXPECT_EQ(timedOut["capture"]["end"].toString(), "timed out");
+    EXPECT_TRUE(timedOut["figures"]["program"]["Enob"].isNull());
+    EXPECT_TRUE(timedOut["figures"]["withheld"]["Enob"].toString().startsWith("no samples"));
+    EXPECT_FALSE(fs::exists(csv));
+    EXPECT_EQ(r.err.find("wrote"), std::string::npos) << r.err;
+
+    // Stopped by Ctrl-C.
+    const pid_t pid = dmmctl.Start(withTone({"--points", "65536", "--json"}));
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 200 && dmmctl.ErrSoFar().size() < 6; ++i) usleep(50 * 1000);
+    usleep(500 * 1000);  // the read-backs are out: the capture runs
+    kill(pid, SIGINT);
+    r = dmmctl.Wait(pid);
+    EXPECT_EQ(r.exitCode, 130);
+    const QJsonObject stopped = record(r);
+    EXPECT_EQ(stopped["capture"]["end"].toString(), "stopped");
+    EXPECT_TRUE(stopped["capture"]["endNotice"].toString().startsWith("stopped at ")) << r.out;
+}
+
 // The manual page keeps up with the program: every verb and option the help lists has its
 // entry, and the completion script offers every verb.
 TEST(DmmctlDocumentation, TheManualPageAndTheCompletionCoverEveryVerbAndOption) {
@@ -520,8 +586,7 @@ TEST(DmmctlSimTone, TheCalibratorsToneIsMeasuredAndRecorded) {
     EXPECT_NEAR(value("H2 (dBc)"), -50.0, 0.5);
     EXPECT_NEAR(value("H3 (dBc)"), -60.0, 0.5);
 
-    fs::path record = csv;
-    record.replace_extension(".json");
+    const fs::path record = csv.string() + ".json";
     const std::string json = ReadFile(record);
     EXPECT_NE(json.find("\"calibrator\""), std::string::npos) << json;
     EXPECT_NE(json.find("OUT 100 mV ,50 Hz, OPER"), std::string::npos) << json;

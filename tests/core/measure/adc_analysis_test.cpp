@@ -216,6 +216,30 @@ TEST_F(AdcExport, AStoppedCaptureOf100SamplesWritesSixRows) {
     EXPECT_EQ(ReadAll(Path(kHexCsvName)).count("\r\n"), 8);
 }
 
+// A capture that took nothing has no figures to write: no file is written, and the files
+// of an earlier capture stay as they were.
+TEST_F(AdcExport, ACaptureWithoutSamplesWritesNoFileAndReplacesNone) {
+    CaptureBench b(CaptureSource::ADCS);
+    Capture(b, Sequence(32, 5));
+    QString error;
+    ASSERT_TRUE(b.analysis.SaveOut(Path("VzADC.CSV"), Path(kHexCsvName), error));
+    const QByteArray decimal = ReadAll(Path("VzADC.CSV")), hex = ReadAll(Path(kHexCsvName));
+
+    CaptureSettings s = b.Settings(k32Points, kScale24, true);
+    s.idleTimeoutMs = 50;  // the converter is off: nothing comes
+    b.Apply(s);
+    b.ui.onEvents = [&](int) { b.clock.Advance(10); };
+    ASSERT_TRUE(b.analysis.CatchACDCOM("1.2", CaptureSource::ADCS));
+    ASSERT_EQ(b.analysis.captureCount(), 0);
+    const ProvenanceContext context;
+    EXPECT_FALSE(b.analysis.SaveOut(Path("VzADC.CSV"), Path(kHexCsvName), error, &context));
+    EXPECT_EQ(error, WarningText(FigureWarning::NoSamples));
+    EXPECT_FALSE(b.analysis.SaveOut(Path("new.csv"), Path(kHexCsvName), error, &context));
+    EXPECT_EQ(ReadAll(Path("VzADC.CSV")), decimal);
+    EXPECT_EQ(ReadAll(Path(kHexCsvName)), hex);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
 TEST_F(AdcExport, RmsCellsAreWrittenAsShownAndRoundedInHex) {
     CaptureBench b(CaptureSource::RMS);
     b.Apply(b.Settings(k32Points, kScale24, true));

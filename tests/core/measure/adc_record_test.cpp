@@ -122,7 +122,10 @@ TEST(AdcSpectrum, ACaptureStuckAtFullScaleOrWithoutSamplesIsFlagged) {
 TEST(AdcRecord, TheJsonBesideTheCsvFilesHoldsSettingsImageInstrumentsAndFigures) {
     QTemporaryDir dir;
     CaptureBench b(CaptureSource::ADCS);
-    b.core.chip().SetRegImage(0x3C, 0xA5);
+    // The chip's set-up registers hold 0xA5 at 0x3C; the program's copy knows nothing.
+    b.core.chipModel().registerAreas[0] = {0x30, 0x3F};
+    b.chip.Write(0x3C, 0xA5);
+    b.core.chip().SetRegImage(0x3C, 0x11);
     Capture(b, ToneCodes(1024, 16, 1e6), 12);  // scale 20: D = 16
     ProvenanceContext context;
     context.chipName = "VZ6401";
@@ -132,8 +135,7 @@ TEST(AdcRecord, TheJsonBesideTheCsvFilesHoldsSettingsImageInstrumentsAndFigures)
     const QString csv = dir.filePath("block.csv");
     ASSERT_TRUE(b.analysis.SaveOut(csv, dir.filePath(kHexCsvName), error, &context))
         << error.toStdString();
-    EXPECT_EQ(ProvenancePathFor(csv), dir.filePath("block.json"));
-    QFile file(dir.filePath("block.json"));
+    QFile file(ProvenancePathFor(csv));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QJsonParseError parse;
     const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &parse).object();
@@ -148,6 +150,8 @@ TEST(AdcRecord, TheJsonBesideTheCsvFilesHoldsSettingsImageInstrumentsAndFigures)
     ASSERT_EQ(image.size(), 64);
     EXPECT_TRUE(image[3].toString().startsWith("030: ")) << image[3].toString().toStdString();
     EXPECT_EQ(image[3].toString().split(' ')[13], "A5");  // 0x3C
+    EXPECT_EQ(image[4].toString().split(' ')[1], "--");   // 0x40: outside the areas
+    EXPECT_EQ(root["registerImageRead"].toArray(), QJsonArray{"0x030-0x03F"});
     const QJsonObject capture = root["capture"].toObject();
     EXPECT_EQ(capture["source"].toString(), "ADCS");
     EXPECT_EQ(capture["resultBits"].toInt(), 20);
@@ -170,6 +174,32 @@ TEST(AdcRecord, TheJsonBesideTheCsvFilesHoldsSettingsImageInstrumentsAndFigures)
     QFile decimal(csv);
     ASSERT_TRUE(decimal.open(QIODevice::ReadOnly));
     EXPECT_EQ(decimal.readAll().count("\r\n"), 1024 / 16 + 2);
+}
+
+// The record is named after the whole file name, so it never lands on the file it
+// describes, nor on the record of another file with the same base name; a decimal file
+// named as the hex file is refused.
+TEST(AdcRecord, TheRecordNeverLandsOnAFileItsCaptureWritesNorOnAnotherRecord) {
+    QTemporaryDir dir;
+    CaptureBench b(CaptureSource::ADCS);
+    Capture(b, ToneCodes(64, 4, 1e5));
+    const ProvenanceContext context;
+    QString error;
+    const QString hex = dir.filePath(kHexCsvName);
+    for (const char* name : {"x.json", "block.csv", "block.txt"})
+        ASSERT_TRUE(b.analysis.SaveOut(dir.filePath(name), hex, error, &context)) << name;
+    auto read = [&](const QString& name) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    EXPECT_TRUE(read("x.json").contains("\xA5\xAD\xA7\xA1\xAD\xC8"));  // still the CSV file
+    for (const char* record : {"x.json.json", "block.csv.json", "block.txt.json"})
+        EXPECT_TRUE(QJsonDocument::fromJson(read(record)).isObject()) << record;
+
+    const QByteArray hexBefore = read(kHexCsvName);
+    EXPECT_FALSE(b.analysis.SaveOut(hex, hex, error, &context));
+    EXPECT_TRUE(error.contains(kHexCsvName)) << error.toStdString();
+    EXPECT_EQ(read(kHexCsvName), hexBefore);
 }
 
 }  // namespace

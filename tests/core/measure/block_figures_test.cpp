@@ -129,16 +129,72 @@ TEST(NoiseFigures, BlocksWhoseFiguresMeanNothingAreFlagged) {
     EXPECT_TRUE(shortBlock.spectrum.empty());
     EXPECT_FALSE(shortBlock.Has(FigureWarning::NoNoise));
 
-    // Polling too slowly for the converter: 300 of its 640 results a second arrived.
+    // Polling too slowly for the converter: its 2048 samples took as long as 4370 results.
     BlockInput slow;
     const std::vector<double> noise = WhiteNoise(2048, 0.0, 50.0);
     slow.x = slow.raw = noise;
     slow.original = Original(noise, 24);
     slow.fieldRateHz = 640.0;
-    slow.measuredRateHz = 300.0;
+    slow.sampleSpanMs = 2047 / 300.0 * 1000;
     EXPECT_TRUE(ComputeBlockFigures(slow).Has(FigureWarning::MissedConversions));
-    slow.measuredRateHz = 600.0;
-    EXPECT_FALSE(ComputeBlockFigures(slow).Has(FigureWarning::MissedConversions));
+    // Every result taken, the span within a millisecond of the converter's.
+    slow.sampleSpanMs = 2047 / 640.0 * 1000 + 1;
+    EXPECT_FALSE(ComputeBlockFigures(slow).MissedResults());
+}
+
+// A block that lost results between its samples has no time axis: what its spectrum
+// gives is withheld with the reason, --strict refuses it, and the advice fits the way it
+// was taken.
+TEST(NoiseFigures, ABlockWithMissedResultsHasNoSpectrumFigures) {
+    constexpr int n = 4096;
+    std::vector<double> block = WhiteNoise(n, 0.0, 30.0, 5);
+    for (int j = 0; j < n; ++j)
+        block[static_cast<size_t>(j)] += 3e6 * std::sin(2 * std::numbers::pi * 320.0 * j / n);
+    BlockInput in;
+    in.x = in.raw = block;
+    in.original = Original(block, 24);
+    in.fieldRateHz = 640.0;
+    in.sampleSpanMs = (n - 1) / 640.0 * 1000;
+    auto value = [](const std::vector<FigureRow>& rows, const std::string& key) {
+        for (const FigureRow& r : rows)
+            if (r.key == key) return r;
+        return FigureRow{};
+    };
+    const BlockFigures whole = ComputeBlockFigures(in);
+    ASSERT_FALSE(whole.MissedResults());
+    EXPECT_TRUE(value(ExtraFigureRows(whole, 1.0), "SNR (dB)").value);
+
+    // Polled on a link slower than the converter: 4096 samples over 9.1 s of results.
+    in.sampleSpanMs = 9100;
+    const BlockFigures polled = ComputeBlockFigures(in);
+    ASSERT_TRUE(polled.Has(FigureWarning::MissedConversions));
+    EXPECT_TRUE(IsSevere(FigureWarning::MissedConversions));
+    const std::vector<FigureRow> rows = ExtraFigureRows(polled, 1.0);
+    for (const char* key :
+         {"SNR (dB)", "SINAD (dB)", "THD (dBc)", "SFDR (dBc)", "ENOB from SINAD",
+          "Fundamental (dBFS)", "Fundamental (Hz)", "H2 (dBc)", "Noise density (nV/rtHz)"}) {
+        const FigureRow row = value(rows, key);
+        EXPECT_FALSE(row.value) << key;
+        EXPECT_EQ(row.withheld, MissedResultsReason()) << key;
+    }
+    // The noise of the samples themselves still stands, and the converter's rate.
+    EXPECT_TRUE(value(rows, "ENOB IEEE 1241").value);
+    EXPECT_TRUE(value(rows, "Output rate (Hz)").value);
+    EXPECT_TRUE(WarningText(FigureWarning::MissedConversions).contains("board's stream"));
+
+    // Through the stream, with no rate from the fields: every reply came full, so the
+    // reader never caught up with the converter.
+    in.fieldRateHz.reset();
+    in.stream = true;
+    in.sampleSpanMs = 50;
+    in.readerWaited = false;
+    const BlockFigures behind = ComputeBlockFigures(in);
+    ASSERT_TRUE(behind.Has(FigureWarning::StreamFellBehind));
+    EXPECT_FALSE(value(ExtraFigureRows(behind, 1.0), "Output rate (Hz)").value);
+    EXPECT_TRUE(IsSevere(FigureWarning::StreamFellBehind));
+    const QString advice = WarningText(FigureWarning::StreamFellBehind);
+    EXPECT_FALSE(advice.contains("Interrupt")) << advice.toStdString();
+    EXPECT_TRUE(advice.contains("oversampling")) << advice.toStdString();
 }
 
 TEST(NoiseFigures, ToneRowsAppearOnlyWithATone) {
@@ -154,19 +210,20 @@ TEST(NoiseFigures, ToneRowsAppearOnlyWithATone) {
     EXPECT_NEAR(*hz->value, 32.0, 1e-6);  // line 64 at 0.5 Hz a line
 
     // With the converter's rate from its fields, the tone sits at line x rate / N, whatever
-    // the capture's own time says; with results missed, the capture time is all there is.
-    auto fundamentalHz = [&](double measuredRateHz) {
+    // the capture's own time says; with results missed, it has no frequency at all.
+    auto fundamentalHz = [&](bool readerWaited) {
         BlockInput in;
         in.x = in.raw = block;
         in.original = Original(block, 24);
         in.fieldRateHz = 640.0;
-        in.measuredRateHz = measuredRateHz;
+        in.measuredRateHz = 630.0;
+        in.readerWaited = readerWaited;
         for (const FigureRow& row : ExtraFigureRows(ComputeBlockFigures(in), 0.5))
-            if (row.key == "Fundamental (Hz)") return *row.value;
+            if (row.key == "Fundamental (Hz)") return row.value.value_or(std::nan(""));
         return std::nan("");
     };
-    EXPECT_NEAR(fundamentalHz(630.0), 64 * 640.0 / 4096, 1e-6);
-    EXPECT_NEAR(fundamentalHz(300.0), 32.0, 1e-6);
+    EXPECT_NEAR(fundamentalHz(true), 64 * 640.0 / 4096, 1e-6);
+    EXPECT_TRUE(std::isnan(fundamentalHz(false)));
 }
 
 TEST(ConverterRate, FollowsTheClockAndOversamplingFields) {

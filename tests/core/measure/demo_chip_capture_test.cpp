@@ -2,13 +2,18 @@
 // figures mean what they say whatever register path sets the converter up.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "capture_bench.h"
 #include "core/app/bench_directory.h"
 #include "core/chip/chip_loader.h"
+#include "core/link/number_text.h"
 #include "core/measure/capture_chip_layout.h"
 #include "sim/sim_dmm_chip.h"
-#include "support/demo_chip_bench.h"
 #include "sim/sim_options.h"
+#include "support/demo_chip_bench.h"
 
 namespace dmm {
 namespace {
@@ -44,11 +49,12 @@ class DemoChipCapture : public ::testing::Test {
         ASSERT_TRUE(
             f.core.chip().WriteRegister(address, field.Insert(f.core.chip().buffer()[0], value)));
     }
-    AnalysisResults Capture(int points = 2048) {
+    AnalysisResults Capture(int points = 2048, bool stream = false) {
         CaptureSettings s;
         ApplyChipLayout(f.core.chipModel(), s);
         s.NPointIndex = SamplePointItemOf(points);
         s.EREFV = "1.2";
+        s.ENInterrupt = stream;
         analysis.SetSettings(s);
         EXPECT_TRUE(analysis.CatchACDCOM("1.2", CaptureSource::ADCS));
         EXPECT_EQ(analysis.lastEnd(), CaptureEnd::Complete);
@@ -109,6 +115,55 @@ TEST_F(DemoChipCapture, AToneThroughTheChipShowsTheHarmonicsTheSimulatorWasGiven
     const double noiseCounts = chip().State(sim::SimDmmChip::Converter::Adc1).noiseCounts;
     EXPECT_NEAR(tone.snrDb,
                 20 * std::log10(tone.fundamental.amplitude / std::sqrt(2.0) / noiseCounts), 0.3);
+}
+
+// Polling over a link slower than the converter (a millisecond an exchange, as USB takes)
+// misses results: the tone's figures are withheld and the block fails --strict. The
+// board's stream takes every result of the same converter, and its tone figures stand.
+TEST_F(DemoChipCapture, APolledToneOnASlowLinkHasNoSpectrumFiguresAndTheStreamHasThem) {
+    sim::SimBenchOptions options;
+    std::string error;
+    options.tone = sim::ParseSimTone("0.5,50", error);
+    ASSERT_TRUE(sim::ApplySimOptions(f.sim, options, error)) << error;
+    f.sim.board().SetExchangeLatencyMs(1);
+    auto snr = [](const CaptureOutcome& o) {
+        for (const FigureRow& row : o.added)
+            if (row.key == "SNR (dB)") return row;
+        return FigureRow{};
+    };
+
+    Capture(1024);
+    const CaptureOutcome polled = analysis.Outcome();
+    ASSERT_TRUE(polled.Complete());
+    EXPECT_EQ(polled.SevereWarning(), FigureWarning::MissedConversions);
+    EXPECT_FALSE(snr(polled).value);
+    EXPECT_EQ(snr(polled).withheld, MissedResultsReason());
+
+    Capture(1024, true);
+    const CaptureOutcome streamed = analysis.Outcome();
+    EXPECT_FALSE(streamed.SevereWarning());
+    ASSERT_TRUE(snr(streamed).value);
+    EXPECT_GT(*snr(streamed).value, 60.0);
+}
+
+// The record's registers are what the chip held as the capture began, not the program's
+// copy of what this run happened to write: bytes outside the description's register
+// areas were not read and say so.
+TEST_F(DemoChipCapture, TheRecordHoldsTheChipsRegistersNotTheProgramsCopy) {
+    chip().Write(0x34, 0x08);  // set on the chip behind the program's back
+    const uint8_t held = chip().Read(0x34);
+    ASSERT_NE(held, f.core.chip().GetRegImage(0x34));
+    Capture(64);
+    const QJsonObject root = QJsonDocument::fromJson(analysis.ProvenanceJson({})).object();
+    const QJsonArray image = root["registerImage"].toArray();
+    ASSERT_EQ(image.size(), 64);
+    const QStringList row3 = image[3].toString().split(' ');  // "030: ..."
+    EXPECT_EQ(row3[0], "030:");
+    EXPECT_EQ(row3[1 + 4], QString::fromStdString(HexStr(held, 2)));
+    EXPECT_EQ(image[5].toString().split(' ')[1 + 0xF], "--");  // 0x5F: user RAM, not read
+    EXPECT_EQ(root["registerImageRead"].toArray(), QJsonArray{"0x000-0x048"});
+    // Reading the flags for the record took none away from the capture.
+    EXPECT_TRUE(analysis.Outcome().Complete());
 }
 
 }  // namespace

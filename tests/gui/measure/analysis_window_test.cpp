@@ -128,6 +128,10 @@ class AnalysisWindowTest : public QObject {
         auto* grid = qobject_cast<gui::SampleGridModel*>(window_->MemoryF->model());
         QVERIFY(grid->shownCount() > 0);
         QVERIFY(grid->shownCount() < 65536);
+        // The figures shown are of those samples only, and the window says so.
+        const QString stopped = QString("stopped at %1 of 65536 samples").arg(grid->shownCount());
+        QVERIFY2(window_->Figures->WarningsText().contains(stopped),
+                 qPrintable(window_->Figures->WarningsText()));
     }
 
     void figuresFromNoSamplesAreDashesAndAStuckConverterIsFlagged() {
@@ -140,6 +144,9 @@ class AnalysisWindowTest : public QObject {
             QCOMPARE(figure->text(), QString("----"));
         QCOMPARE(window_->Figures->ValueText("ENOB IEEE 1241"), QString("----"));
         QVERIFY(!window_->TXENOB->toolTip().isEmpty());
+        // Nothing to save: its files would replace real ones.
+        QVERIFY(!window_->SaveData->isEnabled());
+        QVERIFY(!window_->SaveReport->isEnabled());
 
         // Back on line, both references on one node: ADC1 rails at full scale.
         panel_->MenuItem("USBScan")->trigger();
@@ -148,6 +155,7 @@ class AnalysisWindowTest : public QObject {
         window_->NPointIndex->setCurrentIndex(0);  // 64
         Capture();
         QCOMPARE(window_->TXENOB->text(), QString("24.000000"));
+        QVERIFY(window_->SaveData->isEnabled());
         const QString warnings = window_->Figures->WarningsText();
         QVERIFY2(warnings.contains("saturated at full scale"), qPrintable(warnings));
         QVERIFY(warnings.contains("no noise: check the input and the scale"));
@@ -224,7 +232,7 @@ class AnalysisWindowTest : public QObject {
         QSignalSpy saved(window_, &gui::TAnxADC::Saved);
         window_->SaveTo(QDir(program_->benchDir()).filePath("tone.csv"));
         QVERIFY(saved.wait(10000));
-        QFile record(QDir(program_->benchDir()).filePath("tone.json"));
+        QFile record(QDir(program_->benchDir()).filePath("tone.csv.json"));
         QVERIFY(record.open(QIODevice::ReadOnly));
         const QJsonObject root = QJsonDocument::fromJson(record.readAll()).object();
         QCOMPARE(root["board"].toObject()["info"].toString(), QString("VZSIM140"));
