@@ -124,7 +124,7 @@ class CaptureVerb final : public Verb {
         ui.progress = nullptr;
         if (Interrupted()) {
             // Stopped cleanly (the stream is off); nothing is written from half a block.
-            return s.Fail("capture stopped by Ctrl-C after " +
+            return s.Fail(std::string("capture stopped by ") + InterruptName() + " after " +
                           std::to_string(analysis.captureCount()) + " samples; nothing written");
         }
 

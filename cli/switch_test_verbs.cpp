@@ -105,7 +105,8 @@ class SwitchTestVerb final : public Verb {
         const SwitchTestEnd end = test.TestBeginClick();
         ui.progress = nullptr;
         if (Interrupted()) {
-            return s.Fail("stopped by Ctrl-C after " + std::to_string(test.lastRead()) + " of " +
+            return s.Fail(std::string("stopped by ") + InterruptName() + " after " +
+                          std::to_string(test.lastRead()) + " of " +
                           std::to_string(test.lastTotal()) + " samples; nothing written");
         }
         if (end != SwitchTestEnd::Complete) return s.Fail(FailureText(end, test));

@@ -70,6 +70,11 @@ void Bench::RequestShutdown() {
     driftTest_.RequestStop();
 }
 
+void Bench::AwaitProceduresEnd() {
+    if (QThread::currentThread() == thread()) return;
+    while (driftTest_.IsRunning()) QThread::msleep(5);
+}
+
 int Bench::EnsureSelectedChip() {
     if (loadedChipIndex_ == core_.target().chipIndex && core_.chipModel().loadCount > 0) return 1;
     return LoadSelectedChip();
@@ -152,6 +157,7 @@ void BenchThread::Start() {
 void BenchThread::Stop() {
     if (!thread_.isRunning()) return;
     bench_.RequestShutdown();
+    bench_.AwaitProceduresEnd();
     bench_.RunAndWait([](Bench& bench) {
         bench.up().StopHeartbeat();
         bench.counter().StopTimer();
