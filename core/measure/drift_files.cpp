@@ -35,8 +35,9 @@ DriftFileWrite WriteWithFallback(const QDir& dir, const char* name, const char* 
     if (WriteFileAtomically(dir.filePath(name), bytes, error)) return {name, {}};
     QString overError;
     if (WriteFileAtomically(dir.filePath(over), bytes, overError)) return {over, {}};
-    ui.ShowError(QStringLiteral("I/O error: %1").arg(overError));
-    return {{}, QStringLiteral("%1 (nor %2): %3").arg(name, over, overError)};
+    const QString why = QStringLiteral("%1 (nor %2): %3").arg(name, over, overError);
+    ui.ShowError(QStringLiteral("I/O error: ") + why);
+    return {{}, why};
 }
 
 }  // namespace
@@ -146,8 +147,9 @@ DriftFileWrite WriteDriftAFile(const QString& folder, const DriftResults& result
             QDir(folder).filePath(kDriftAFileName),
             DriftAFileBytes(results, QStringLiteral("溫度"), QStringLiteral("濕度")), error))
         return {kDriftAFileName, {}};
-    ui.ShowError(QStringLiteral("I/O error: %1").arg(error));
-    return {{}, QStringLiteral("%1: %2").arg(kDriftAFileName, error)};
+    const QString why = QStringLiteral("%1: %2").arg(kDriftAFileName, error);
+    ui.ShowError(QStringLiteral("I/O error: ") + why);
+    return {{}, why};
 }
 
 }  // namespace dmm

@@ -498,15 +498,17 @@ DriftEnd DriftTest::RunWithChamber() {
     }
     Clock& clock = core_.clock();
     while (Running() && step_ <= count) {
+        workingStep_ = step_;
         const double target = setup_.plan[static_cast<size_t>(step_ - 1)].temperature;
         phase_ = DriftPhase::Approach;
         soakLeftMs_ = soakMs;
-        Publish();
         for (;;) {
             ui_.ProcessPendingEvents();
             int tenths = 0;
             if (!ReadTemp(tenths)) return DriftEnd::ChamberFailed;
             ui_.SetStatusText(1, Fixed(tenths / 10.0));
+            // The progress line follows the chamber as it moves.
+            Publish();
             if (AtPlanTemperature(tenths, target)) break;
             if (!Running()) return DriftEnd::Stopped;
             Wait(kSecondMs, true);

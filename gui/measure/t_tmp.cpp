@@ -350,6 +350,11 @@ void TTMP::LKENTERClick() {
 }
 
 void TTMP::ShowView(const DriftView& view) {
+    // A run that did not start leaves the results of the last one where they are.
+    if (view.ended && !view.outcome.Started()) {
+        ProgressLine->setText(DriftOutcomeText(view.outcome));
+        return;
+    }
     view_ = view;
     dirty_ = true;
     QString line;

@@ -604,7 +604,7 @@ TEST(DmmctlDrift, SigtermAndSighupEndTheRunAsCtrlCDoes) {
             } else {
                 seen = dmmctl.OutSoFar();
             }
-            midway = seen.find("step 2 of 3: measuring mode 1 of 2") != std::string::npos;
+            midway = seen.find("step 2 of 3: soaking") != std::string::npos;
         }
         ASSERT_TRUE(midway) << seen << dmmctl.ErrSoFar();
         if (output[0] >= 0) close(output[0]);
@@ -613,9 +613,11 @@ TEST(DmmctlDrift, SigtermAndSighupEndTheRunAsCtrlCDoes) {
         EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
         EXPECT_NE(r.err.find("drift run ended: Stopped at step 2 of 3: "), std::string::npos)
             << r.err;
-        // The A file holds every step and mode, the ones not measured as zeros.
+        // The A file holds every step and mode: step 1's figures, the rest as zeros.
         const std::string a = ReadFile(dir / "VzTEMPA.CSV");
         EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 2 + 3 * 2) << a;
+        EXPECT_NE(a.find("\r\n25.000000, 0.000000, 2, "), std::string::npos) << a;
+        EXPECT_EQ(a.find("\r\n25.000000, 0.000000, 2, 0.000000"), std::string::npos) << a;
         std::string calibrator, chamber;
         std::istringstream lines(ReadFile(log));
         for (std::string line; std::getline(lines, line);) {
