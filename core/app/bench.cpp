@@ -67,7 +67,7 @@ void Bench::RequestShutdown() {
     shuttingDown_ = true;
     analysis_.RequestStop();
     switchTest_.RequestStop();
-    driftTest_.RequestStop();
+    driftTest_.Shutdown();
 }
 
 void Bench::AwaitProceduresEnd() {

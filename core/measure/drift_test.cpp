@@ -58,6 +58,8 @@ class DriftTest::RunGuard {
   public:
     RunGuard(DriftTest& test, const DriftEnd& end) : test_(test), end_(end) {
         test_.stop_.store(false);
+        // A shutdown that came while the run was being set up still stops it.
+        if (test_.shutdown_.load()) test_.stop_.store(true);
         test_.running_.store(true);
         test_.runStartMs_ = test_.core_.clock().NowMs();
     }
@@ -460,6 +462,7 @@ void DriftTest::WarnBeforeRun() {
 }
 
 DriftEnd DriftTest::Run(bool withChamber) {
+    if (shutdown_.load()) return DriftEnd::Stopped;
     withChamber_ = withChamber;
     // A run that could not do anything must not overwrite the files of the last one.
     if (setup_.modes.UsedSteps() == 0) return Refuse(DriftEnd::NoModes);

@@ -93,6 +93,11 @@ class DriftTest : public QObject {
     bool ENSaveClick();
 
     void RequestStop() { stop_.store(true); }
+    // The program is closing: the run going on stops, and none starts any more. Any thread.
+    void Shutdown() {
+        shutdown_.store(true);
+        stop_.store(true);
+    }
     bool IsRunning() const { return running_.load(); }
     // Full-capture files written so far (never reset).
     int fileCounter() const { return fileCounter_; }
@@ -132,6 +137,7 @@ class DriftTest : public QObject {
     DriftResults results_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
+    std::atomic<bool> shutdown_{false};
     int step_ = 0;
     int registerColumns_ = 0;
     int modeCount_ = 0;

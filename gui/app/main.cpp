@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
     mainPanel.show();
     mainPanel.FormActivate();
     // SIGTERM, SIGHUP and Ctrl-C close the window as the user does, through its close path.
-    const dmm::gui::CloseOnSignals closeOnSignals(mainPanel);
+    const dmm::gui::CloseOnSignals closeOnSignals(
+        mainPanel, [&session] { session.bench().RequestShutdown(); });
     if (parser.isSet(screenshotOption)) {
         auto list = [&](const QCommandLineOption& option) {
             return parser.value(option).split(',', Qt::SkipEmptyParts);

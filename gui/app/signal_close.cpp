@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -29,7 +31,8 @@ void OnSignal(int signal) {
 
 }  // namespace
 
-CloseOnSignals::CloseOnSignals(QWidget& window) : window_(window) {
+CloseOnSignals::CloseOnSignals(QWidget& window, std::function<void()> first)
+    : window_(window), first_(std::move(first)) {
     if (pipeFds[0] >= 0 || ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     signalled = false;
     notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
@@ -53,6 +56,19 @@ CloseOnSignals::~CloseOnSignals() {
 void CloseOnSignals::Arrived() {
     char bytes[16];
     while (::read(pipeFds[0], bytes, sizeof bytes) > 0) {
+    }
+    if (first_) first_();
+    CloseWindow();
+}
+
+void CloseOnSignals::CloseWindow() {
+    // A box open on the screen is answered as its Escape would answer it ("No") first:
+    // the bench may be waiting for that answer and would never take the close path's
+    // work. The window closes on a later pass, once the box's own event loop has returned.
+    if (QWidget* box = QApplication::activeModalWidget()) {
+        box->close();
+        QTimer::singleShot(0, this, &CloseOnSignals::CloseWindow);
+        return;
     }
     window_.close();
 }

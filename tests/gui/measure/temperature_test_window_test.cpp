@@ -1,7 +1,9 @@
 #include <qcustomplot.h>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <csignal>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "core/measure/drift_files.h"
+#include "core/measure/drift_journal.h"
 #include "gui/app/signal_close.h"
 #include "gui/chip/t_option.h"
 #include "gui/instruments/step_table_window.h"
@@ -236,7 +239,8 @@ class TemperatureTestWindowTest : public QObject {
         window_->Edit2->setText("0");  // no soak
         QVERIFY(Identify(InstrumentId::Calibrator));
         QVERIFY(Identify(InstrumentId::Chamber));
-        const gui::CloseOnSignals closeOnSignals(program_->panel());
+        const gui::CloseOnSignals closeOnSignals(program_->panel(),
+                                                 [this] { program_->bench().RequestShutdown(); });
         QVERIFY(closeOnSignals.ok());
         window_->TBg->click();
         // The mode's four seconds of settling, which a stop does not cut, are still to come.
@@ -250,6 +254,29 @@ class TemperatureTestWindowTest : public QObject {
         QCOMPARE(sim.calibrator().lines().back(), std::string("STBY"));
         QVERIFY(!sim.chamber().running());
         QCOMPARE(sim.chamber().writes().back(), std::string("0101=4"));
+    }
+
+    // A signal while the bench waits for the answer to a question (resume an interrupted
+    // run?) answers it "No", starts nothing and closes the program.
+    void aSignalWhileTheBenchWaitsForAnAnswerClosesTheProgram() {
+        Start();
+        DriftJournal journal;
+        journal.setup.plan = {{25, 0, 0, 5}};
+        journal.setup.modes = ModeTable(1);
+        journal.setup.modes.SetCell(0, 1, "3C");
+        journal.setup.modes.SetCell(1, 1, "84");
+        journal.results.Resize(1, 1);
+        Write(kDriftJournalName, DriftJournalBytes(journal));
+        const gui::CloseOnSignals closeOnSignals(program_->panel(),
+                                                 [this] { program_->bench().RequestShutdown(); });
+        // Raised from within the question's own event loop.
+        QTimer::singleShot(1000, [] { ::raise(SIGTERM); });
+        window_->TTest->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!program_->panel().isVisible(), 30000);
+        QVERIFY(program_->panel().findChildren<QMessageBox*>().isEmpty() ||
+                !program_->panel().findChild<QMessageBox*>()->isVisible());
+        QVERIFY(Read(kDriftAFileName).isEmpty());
+        QCOMPARE(Read(kDriftJournalName), DriftJournalBytes(journal));
     }
 };
 
