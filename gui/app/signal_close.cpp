@@ -65,7 +65,10 @@ void CloseOnSignals::CloseWindow() {
     // A box open on the screen is answered as its Escape would answer it ("No") first:
     // the bench may be waiting for that answer and would never take the close path's
     // work. The window closes on a later pass, once the box's own event loop has returned.
-    if (QWidget* box = QApplication::activeModalWidget()) {
+    // A box that will not close holds the window back a few passes at most.
+    static constexpr int kBoxPasses = 100;
+    QWidget* box = QApplication::activeModalWidget();
+    if (box && boxPasses_++ < kBoxPasses) {
         box->close();
         QTimer::singleShot(0, this, &CloseOnSignals::CloseWindow);
         return;

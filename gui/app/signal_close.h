@@ -37,6 +37,7 @@ class CloseOnSignals : public QObject {
     QWidget& window_;
     std::function<void()> first_;
     QSocketNotifier* notifier_ = nullptr;
+    int boxPasses_ = 0;
 };
 
 }  // namespace dmm::gui
