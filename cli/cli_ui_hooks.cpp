@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <QStringList>
+
 #include <ostream>
 
 #include "cli/interrupt.h"
@@ -45,7 +47,9 @@ std::string CliUiHooks::Status(int panel) const {
 
 void CliUiHooks::ShowMessage(const QString& text) {
     EndLiveLine();
-    err_ << "dmmctl: " << text.toStdString() << '\n';
+    // A message of several lines reads as that many messages.
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        err_ << "dmmctl: " << line.toStdString() << '\n';
 }
 
 void CliUiHooks::ProcessPendingEvents() {

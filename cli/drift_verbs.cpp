@@ -17,22 +17,6 @@
 namespace dmm::cli {
 namespace {
 
-std::string EndText(DriftEnd end) {
-    switch (end) {
-        case DriftEnd::Finished:
-            return "finished";
-        case DriftEnd::Stopped:
-            return "stopped before the last step";
-        case DriftEnd::ChamberStartFailed:
-            return std::string(kChamberRunErrorText) + " (the chamber did not start)";
-        case DriftEnd::ChamberFailed:
-            return "the chamber did not take its set point or could not be read";
-        case DriftEnd::Busy:
-            return "a run was already going on";
-    }
-    return {};
-}
-
 std::string PhaseLine(const DriftView& v) {
     char text[160];
     switch (v.phase) {
@@ -118,23 +102,22 @@ class DriftVerb final : public Verb {
                     << '\n';
         }
 
-        // Instruments a step needs are connected now; one that is missing is said once.
+        // Instruments a step needs are connected now; the run says what it leaves out for
+        // one that is missing.
         Instruments& instruments = s.instruments();
-        auto connect = [&](InstrumentId id, const char* name, bool needed) {
-            if (!needed || ConnectInstrument(s, id, "")) return true;
-            s.err() << "dmmctl: drift: no " << name << "; its steps are left out\n";
-            return false;
+        auto connect = [&](InstrumentId id, bool needed) {
+            return !needed || ConnectInstrument(s, id, "");
         };
         bool anyFluke = false, anyPower = false;
         for (int k = 1; k <= steps; ++k) {
             anyFluke = anyFluke || setup.fluke.Active(k);
             anyPower = anyPower || setup.power.Active(k);
         }
-        connect(InstrumentId::Calibrator, "calibrator", anyFluke);
-        connect(InstrumentId::PowerSupply, "power supply", anyPower);
-        if (!noChamber_ && !connect(InstrumentId::Chamber, "chamber", true))
+        connect(InstrumentId::Calibrator, anyFluke);
+        connect(InstrumentId::PowerSupply, anyPower);
+        if (!noChamber_ && !connect(InstrumentId::Chamber, true))
             return s.Fail("no chamber: give --no-chamber to run without one");
-        for (int channel : meters_) connect(MeterId(channel - 1), "meter", true);
+        for (int channel : meters_) connect(MeterId(channel - 1), true);
         if (setup.settings.measure != DriftMeasure::Meters && !s.EnsureChip()) return false;
 
         StandaloneCaptureHost host;
@@ -158,13 +141,27 @@ class DriftVerb final : public Verb {
             s.out() << PhaseLine(view) << std::endl;
         });
         ui.onInterrupt = [&] { test.RequestStop(); };
-        const DriftEnd end = journal      ? test.Resume(*journal)
-                             : noChamber_ ? test.TTestClick()
-                                          : test.TBgClick();
-        s.out() << "wrote " << kDriftAFileName << " and " << kDriftBFileName << " to "
-                << folder.toStdString() << '\n';
-        if (end != DriftEnd::Finished) return s.Fail("drift run ended: " + EndText(end));
-        s.out() << "drift run finished\n";
+        // A signal that came while the instruments were identified ends before the run.
+        if (Interrupted()) return s.Fail(std::string("stopped by ") + InterruptName());
+        if (journal)
+            test.Resume(*journal);
+        else if (noChamber_)
+            test.TTestClick();
+        else
+            test.TBgClick();
+        const DriftOutcome& outcome = test.outcome();
+        // A run that did not start has said why.
+        if (!outcome.Started()) return false;
+        if (!outcome.written.isEmpty()) {
+            QStringList names = outcome.written;
+            const QString last = names.takeLast();
+            s.out() << "wrote "
+                    << (names.isEmpty() ? last : names.join(", ") + " and " + last).toStdString()
+                    << " to " << folder.toStdString() << '\n';
+        }
+        const std::string text = DriftOutcomeText(outcome).toStdString();
+        if (!outcome.Succeeded()) return s.Fail("drift run ended: " + text);
+        s.out() << "drift run finished: " << text << '\n';
         return true;
     }
 

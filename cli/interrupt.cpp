@@ -8,23 +8,47 @@
 namespace dmm::cli {
 namespace {
 
-std::atomic<int> interrupts{0};
+std::atomic<int> firstSignal{0};
 
-void OnInterrupt(int) {
-    if (interrupts.fetch_add(1) >= 1) _exit(kExitInterrupted);
+void OnSignal(int signal) {
+    int none = 0;
+    if (firstSignal.compare_exchange_strong(none, signal)) return;
+    if (signal == SIGINT) _exit(kExitInterrupted);
 }
 
 }  // namespace
 
 void InstallInterruptHandler() {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    // Reads and writes under way go on: the clean end needs the files and the ports.
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 bool Interrupted() {
-    return interrupts.load() > 0;
+    return firstSignal.load() != 0;
+}
+
+const char* InterruptName() {
+    switch (firstSignal.load()) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "Ctrl-C";
+    }
+}
+
+int InterruptExitCode() {
+    const int signal = firstSignal.load();
+    return signal ? 128 + signal : kExitInterrupted;
 }
 
 }  // namespace dmm::cli

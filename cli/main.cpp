@@ -37,7 +37,8 @@ constexpr const char* kExitCodes =
     "  104-114  the command line could not be parsed (CLI11's codes; among them\n"
     "       105 a value that is not valid, 106 a required argument missing,\n"
     "       109 arguments a verb does not take, 114 a wrong number of arguments)\n"
-    "  130  stopped by Ctrl-C (a second Ctrl-C ends at once)\n";
+    "  130  stopped by Ctrl-C (a second Ctrl-C ends at once)\n"
+    "  143, 129  stopped by SIGTERM, by SIGHUP (the work ends as on Ctrl-C)\n";
 
 }  // namespace
 
@@ -88,6 +89,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1.0, 1000.0));
     app.add_flag("--sim-noiseless", options.simNoiseless,
                  "simulated bench: converters without noise, the same figures on every run");
+    app.add_option("--sim-log", options.simLog,
+                   "simulated bench: append what its calibrator, power supply and chamber are "
+                   "told to FILE, a line each");
     app.add_option("--sim-tone", options.simTone,
                    "simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE by default)")
         ->check([](const std::string& text) {
@@ -187,7 +191,11 @@ int main(int argc, char** argv) {
     if (!session.Usable()) return kExitRuntime;
     for (auto& verb : ready) {
         const bool ok = verb->Run(session);
-        if (Interrupted()) return kExitInterrupted;
+        if (Interrupted()) {
+            // Whatever the verb left, a bench that nobody watches any more goes safe.
+            session.LeaveBenchSafe();
+            return InterruptExitCode();
+        }
         if (!ok) return kExitRuntime;
     }
     return 0;

@@ -145,8 +145,8 @@ class CaptureVerb final : public Verb {
         // Nothing is written from half a block, nor from none.
         const std::string nothing = csv_.empty() ? "" : "; nothing written";
         if (Interrupted()) {
-            return s.Fail("capture stopped by Ctrl-C after " + std::to_string(outcome.captured) +
-                          " samples; nothing written");
+            return s.Fail(std::string("capture stopped by ") + InterruptName() + " after " +
+                          std::to_string(outcome.captured) + " samples; nothing written");
         }
         if (!outcome.Complete())
             return s.Fail("capture ended early: " + CaptureEndText(outcome.end).toStdString() +

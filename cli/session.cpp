@@ -15,6 +15,7 @@
 #include "platform/termios_serial_port.h"
 #include "sim/bench_chips.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_bench_clock.h"
 #include "sim/sim_dmm_chip.h"
 #include "sim/sim_instruments.h"
 #include "sim/sim_options.h"
@@ -69,8 +70,8 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     : options_(options),
       out_(out),
       err_(err),
-      clock_(options.sim && options.simSpeed > 1
-                 ? std::unique_ptr<Clock>(std::make_unique<ScaledClock>(options.simSpeed))
+      clock_(options.sim
+                 ? std::unique_ptr<Clock>(std::make_unique<sim::SimBenchClock>(options.simSpeed))
                  : std::make_unique<SystemClock>()),
       serialOpener_(std::make_unique<platform::SystemSerialPorts>()),
       hooks_(err) {
@@ -89,8 +90,11 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         std::string why;
         auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), options.simChip, &why);
         if (!why.empty()) err_ << "dmmctl: simulated chip is plain memory: " << why << '\n';
+        // The simulators live on the bench's own time; the program reads the clock that
+        // makes them answer.
+        auto& benchClock = static_cast<sim::SimBenchClock&>(*clock_);
         simBench_ = std::make_unique<sim::SimBench>(
-            *clock_, std::move(chip),
+            benchClock.bench(), std::move(chip),
             options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         // The options were checked when the command line was read.
@@ -107,10 +111,13 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
-        simInstruments_ = std::make_unique<sim::SimInstruments>(*clock_, &simBench_->board());
+        simInstruments_ =
+            std::make_unique<sim::SimInstruments>(benchClock.bench(), &simBench_->board());
         if (!simInstruments_->ok())
             err_ << "dmmctl: no simulated instruments: " << simInstruments_->error() << '\n';
-        simInstruments_->Start();
+        if (!options.simLog.empty() && !simInstruments_->LogTo(options.simLog, error))
+            err_ << "dmmctl: --sim-log: " << error << '\n';
+        sim::RunOnClock(*simInstruments_, benchClock);
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
@@ -152,6 +159,7 @@ Session::~Session() {
         if (core_->target().interfaceKind == InterfaceKind::DMM) core_->link().SetDmmMode(false);
         core_->link().ReleaseBoard();
     }
+    if (simInstruments_) sim::StopRunningOnClock(*simInstruments_, *clock_);
 }
 
 int ParityIndexOf(const std::string& name) {

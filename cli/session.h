@@ -38,6 +38,7 @@ struct GlobalOptions {
     std::string simRx;          // --sim-rx OHMS
     bool simNoiseless = false;  // --sim-noiseless
     std::string simFault;       // --sim-fault NAME,...
+    std::string simLog;         // --sim-log FILE: what the simulated instruments are told
     // The chip link's serial port (interface kind rs232).
     std::string com;
     int baud = 9600;
@@ -89,6 +90,9 @@ class Session {
     bool EnsureChip();
     // The bench instruments (used on this thread) and the hooks their messages go to.
     Instruments& instruments() { return *instruments_; }
+    // The calibrator in standby, the power supply's output off (a run that a signal
+    // ended: nobody is left to watch the bench).
+    void LeaveBenchSafe() { instruments_->LeaveBenchSafe(); }
     CliUiHooks& hooks() { return hooks_; }
     sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
     // The serial ports of this machine (or of the simulated bench) as the COM map sees them.

@@ -113,7 +113,8 @@ class SwitchTestVerb final : public Verb {
         const SwitchTestEnd end = test.TestBeginClick();
         ui.progress = nullptr;
         if (Interrupted()) {
-            return s.Fail("stopped by Ctrl-C after " + std::to_string(test.lastRead()) + " of " +
+            return s.Fail(std::string("stopped by ") + InterruptName() + " after " +
+                          std::to_string(test.lastRead()) + " of " +
                           std::to_string(test.lastTotal()) + " samples; nothing written");
         }
         // The refusal of a run without channels was printed as it happened.

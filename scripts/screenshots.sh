@@ -81,17 +81,18 @@ trap 'rm -rf "$bench_dir" "$switch_dir"' EXIT
 echo "wrote $out/switch-test.png"
 # The six simulated meters, each at its own scan period (100 ms .. 5 s), after 5.6 s of reading.
 shot meter-window.png --window-only --show TMeter --click TMeter/RDandStop --delay-ms 5600
-# The temperature drift test after a simulated run with the chamber (clock 30 times faster):
-# 15, 25 and 35 degC, 2-minute soaks, ADC1 on the calibrator's 100 mV and 200 mV; the plot
-# shows each mode's drift against the first temperature.
+# The temperature drift test after a simulated run with the chamber (clock 100 times
+# faster): the calibrator and the chamber identified in Setup, 15, 25 and 35 degC,
+# 2-minute soaks, ADC1 on the calibrator's 100 mV and 200 mV; the plot shows each mode's
+# drift against the first temperature.
 drift_dir=$(mktemp -d)
 trap 'rm -rf "$bench_dir" "$switch_dir" "$drift_dir"' EXIT
 printf '  3C  3E  24\r\n  84  10  30\r\n  94  10  30\r\n' >"$drift_dir/Register.txt"
 printf '     1\r\n     1\r\n' >"$drift_dir/Delay.txt"
 printf '   1.2\r\n   1.2\r\n' >"$drift_dir/ACM.txt"
 printf '   1OUT 100 mV ,0 Hz\r\n   1OUT 200 mV ,0 Hz\r\n' >"$drift_dir/Fluke.txt"
-"$gui" --sim --sim-speed 30 --dir "$drift_dir" --screenshot "$out/temperature-test.png" \
+"$gui" --sim --sim-speed 100 --dir "$drift_dir" --screenshot "$out/temperature-test.png" \
   --window-only --show TTMP --trigger USBScan,Regist,DownloadReg1,DownLoadFluke1,DownloadPower1 \
-  --click TTMP/ETempCount=3,TTMP/ETMPBG=15,TTMP/ETMPScale=10,TTMP/Edit2=2,TTMP/PlotFigure=2,TTMP/TMPCNTSET,TTMP/TBg \
-  --delay-ms 75000 2>/dev/null
+  --click TOption/FlukeCOM=1,TOption/FlukeSelect,TOption/ChamberCOM=3,TOption/ChamberSelect,TTMP/ETempCount=3,TTMP/ETMPBG=15,TTMP/ETMPScale=10,TTMP/Edit2=2,TTMP/PlotFigure=2,TTMP/TMPCNTSET,TTMP/TBg \
+  --delay-ms 30000 2>/dev/null
 echo "wrote $out/temperature-test.png"

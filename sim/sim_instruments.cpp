@@ -1,9 +1,13 @@
 #include "sim/sim_instruments.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "sim/sim_dmm_chip.h"
@@ -76,6 +80,7 @@ SimInstruments::SimInstruments(Clock& clock, SimBoard* board)
 
 SimInstruments::~SimInstruments() {
     Stop();
+    if (logFd_ >= 0) ::close(logFd_);
 }
 
 std::vector<SerialPortInfo> SimInstruments::Ports() const {
@@ -101,19 +106,61 @@ ComPortChoices SimInstruments::Choices() const {
 }
 
 void SimInstruments::Pump() {
-    std::lock_guard lock(mutex_);
     const int64_t now = clock_.NowMs();
+    PumpAt(now, now);
+}
+
+int64_t SimInstruments::PumpAt(int64_t stampMs, int64_t nowMs) {
+    std::lock_guard lock(mutex_);
+    const size_t calibratorLines = calibrator_->lines().size();
+    const size_t powerLines = power_->lines().size();
+    const size_t chamberWrites = chamber_->writes().size();
+    int64_t firstDue = -1;
     for (int d = 0; d < kDeviceCount; ++d) {
         PtyPort& pty = *ports_[static_cast<size_t>(d)];
         SimSerialDevice& device = *devices_[static_cast<size_t>(d)];
         if (!pty.ok()) continue;
         const std::vector<uint8_t> input = pty.TakeInput();
-        if (!input.empty()) device.Receive(now, input, pty.Line());
-        device.Advance(now);
-        const std::vector<uint8_t> due = device.TakeDue(now);
-        if (!due.empty()) pty.Send(due);
+        if (!input.empty()) device.Receive(stampMs, input, pty.Line());
+        device.Advance(nowMs);
+        const int64_t due = device.NextDueMs();
+        if (due >= 0 && due <= nowMs && (firstDue < 0 || due < firstDue)) firstDue = due;
+        const std::vector<uint8_t> bytes = device.TakeDue(nowMs);
+        if (!bytes.empty()) pty.Send(bytes);
     }
     FollowChamber();
+    if (logFd_ >= 0) LogNew(nowMs, calibratorLines, powerLines, chamberWrites);
+    return firstDue;
+}
+
+bool SimInstruments::LogTo(const std::string& path, std::string& error) {
+    std::lock_guard lock(mutex_);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (logFd_ >= 0) ::close(logFd_);
+    logFd_ = fd;
+    return true;
+}
+
+void SimInstruments::LogNew(int64_t nowMs, size_t calibratorLines, size_t powerLines,
+                            size_t chamberWrites) {
+    std::string text;
+    auto add = [&](const char* who, const std::vector<std::string>& lines, size_t from) {
+        for (size_t i = from; i < lines.size(); ++i)
+            text += std::to_string(nowMs) + ' ' + who + ' ' + lines[i] + '\n';
+    };
+    add("calibrator", calibrator_->lines(), calibratorLines);
+    add("power-supply", power_->lines(), powerLines);
+    add("chamber", chamber_->writes(), chamberWrites);
+    // One write a pass, straight to the file: a program killed a moment later leaves it
+    // whole up to there.
+    if (!text.empty() && ::write(logFd_, text.data(), text.size()) < 0) {
+        ::close(logFd_);
+        logFd_ = -1;
+    }
 }
 
 void SimInstruments::FollowChamber() {
@@ -126,9 +173,10 @@ void SimInstruments::FollowChamber() {
     dmm->nodes().celsius = celsius;
 }
 
-void SimInstruments::Start() {
+void SimInstruments::Start(std::function<void()> pass) {
     if (running_.exchange(true)) return;
-    thread_ = std::thread([this] {
+    if (!pass) pass = [this] { Pump(); };
+    thread_ = std::thread([this, pass = std::move(pass)] {
         while (running_) {
             std::vector<pollfd> fds;
             {
@@ -138,7 +186,7 @@ void SimInstruments::Start() {
                 }
             }
             ::poll(fds.data(), fds.size(), kPollMs);
-            Pump();
+            pass();
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,8 +32,9 @@ namespace dmm::sim {
 // small negative current. The board's chip takes the chamber's air temperature, so its
 // readings drift as the chamber moves.
 //
-// Either Start() runs the simulators on their own thread on the bench clock (the
-// programs' --sim), or the caller runs Pump() itself, as a SteppedClock does in tests.
+// The programs' --sim runs the simulators on a SimBenchClock (PumpAt whenever the time is
+// read) and on their own thread (Start), so that they move on while the program is
+// quiet; tests run Pump() themselves, as a SteppedClock does.
 class SimInstruments {
   public:
     enum Device : int { ChipLink = 0, Calibrator, PowerSupply, Chamber, FirstMeter };
@@ -57,10 +59,20 @@ class SimInstruments {
     ComPortChoices Choices() const;
     ComPortMap Map() const { return ComPortMap::Build(Ports(), Choices()); }
 
-    void Start();
+    // The thread: a pass whenever a port has input, at least every few milliseconds. The
+    // pass is Pump() unless given (a clock that pumps when read: reading it).
+    void Start(std::function<void()> pass = {});
     void Stop();
     // One pass: every device takes what arrived and sends what is due now.
     void Pump();
+    // The same with the times given: what arrived is taken in at stampMs, replies due by
+    // nowMs are sent. Returns when the earliest reply sent was due (-1: none was).
+    int64_t PumpAt(int64_t stampMs, int64_t nowMs);
+
+    // Appends what the calibrator, the power supply and the chamber are told to path, a
+    // line each as it comes ("<ms> calibrator STBY", "<ms> chamber 0101=4"), so that what
+    // the bench was left doing can be read after the program has ended, however it ended.
+    bool LogTo(const std::string& path, std::string& error);
 
     // Devices and their ports; change them with mutex() held while the thread runs.
     std::recursive_mutex& mutex() { return mutex_; }
@@ -82,6 +94,7 @@ class SimInstruments {
     // The chip on the board sits in the chamber: it takes the chamber's air temperature.
     void FollowChamber();
     double NodeVolts();
+    void LogNew(int64_t nowMs, size_t calibratorLines, size_t powerLines, size_t chamberWrites);
 
     Clock& clock_;
     SimBoard* board_;
@@ -98,6 +111,7 @@ class SimInstruments {
     std::vector<double> harmonicsDbc_;
     bool driving_ = false;
     double levelBefore_ = 0;
+    int logFd_ = -1;
     std::thread thread_;
     std::atomic<bool> running_{false};
 };

@@ -67,7 +67,12 @@ void Bench::RequestShutdown() {
     shuttingDown_ = true;
     analysis_.RequestStop();
     switchTest_.RequestStop();
-    driftTest_.RequestStop();
+    driftTest_.Shutdown();
+}
+
+void Bench::AwaitProceduresEnd() {
+    if (QThread::currentThread() == thread()) return;
+    while (driftTest_.IsRunning()) QThread::msleep(5);
 }
 
 int Bench::EnsureSelectedChip() {
@@ -152,6 +157,7 @@ void BenchThread::Start() {
 void BenchThread::Stop() {
     if (!thread_.isRunning()) return;
     bench_.RequestShutdown();
+    bench_.AwaitProceduresEnd();
     bench_.RunAndWait([](Bench& bench) {
         bench.up().StopHeartbeat();
         bench.counter().StopTimer();

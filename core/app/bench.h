@@ -164,6 +164,10 @@ class Bench : public QObject {
     // the program is closing. Any thread.
     void RequestShutdown();
     bool ShuttingDown() const { return shuttingDown_.load(); }
+    // After RequestShutdown, off the bench thread: waits until a drift run has ended. Its
+    // end stops the chamber and puts the calibrator in standby through the instruments,
+    // which must not shut down before it.
+    void AwaitProceduresEnd();
 
     // Publishes the register image to the windows; coalesced to once per event-loop pass.
     // Bench thread only (the image is the bench thread's).

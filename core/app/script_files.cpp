@@ -199,7 +199,10 @@ void ReadPowerFile(StepTable& table, int stepCount, const std::optional<QByteArr
 }
 
 std::optional<QByteArray> ReadOptionalFile(const QString& folder, const QString& name) {
-    QFile file(FindFileCaseInsensitive(folder, name));
+    const QString path = FindFileCaseInsensitive(folder, name);
+    // A missing file is no error (Qt would warn about opening an empty name).
+    if (path.isEmpty()) return std::nullopt;
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     return file.readAll();
 }

@@ -29,14 +29,15 @@ const QString kFigureHeaders = QStringLiteral(
     "平均值, VPP(nV), RMS Noise(nV), Enob, VPP(count), RMS Noise(count), Noise Free");
 
 // Writes to name, or to the OVER name when name cannot be written.
-bool WriteWithFallback(const QDir& dir, const char* name, const char* over, const QByteArray& bytes,
-                       UiHooks& ui) {
+DriftFileWrite WriteWithFallback(const QDir& dir, const char* name, const char* over,
+                                 const QByteArray& bytes, UiHooks& ui) {
     QString error;
-    if (WriteFileAtomically(dir.filePath(name), bytes, error)) return true;
+    if (WriteFileAtomically(dir.filePath(name), bytes, error)) return {name, {}};
     QString overError;
-    if (WriteFileAtomically(dir.filePath(over), bytes, overError)) return true;
-    ui.ShowError(QStringLiteral("I/O error: %1").arg(overError));
-    return false;
+    if (WriteFileAtomically(dir.filePath(over), bytes, overError)) return {over, {}};
+    const QString why = QStringLiteral("%1 (nor %2): %3").arg(name, over, overError);
+    ui.ShowError(QStringLiteral("I/O error: ") + why);
+    return {{}, why};
 }
 
 }  // namespace
@@ -127,27 +128,28 @@ QByteArray DriftMeterFileBytes(const DriftResults& results) {
     return out;
 }
 
-bool WriteDriftBFiles(const QString& folder, const DriftResults& results, bool meters,
-                      UiHooks& ui) {
+DriftFileWrites WriteDriftBFiles(const QString& folder, const DriftResults& results, bool meters,
+                                 UiHooks& ui) {
     const QDir dir(folder);
-    bool ok =
-        WriteWithFallback(dir, kDriftBFileName, kDriftBOverName, DriftBFileBytes(results), ui);
+    DriftFileWrites writes;
+    writes.files.push_back(
+        WriteWithFallback(dir, kDriftBFileName, kDriftBOverName, DriftBFileBytes(results), ui));
     if (meters) {
-        ok = WriteWithFallback(dir, kDriftMeterFileName, kDriftMeterOverName,
-                               DriftMeterFileBytes(results), ui) &&
-             ok;
+        writes.files.push_back(WriteWithFallback(dir, kDriftMeterFileName, kDriftMeterOverName,
+                                                 DriftMeterFileBytes(results), ui));
     }
-    return ok;
+    return writes;
 }
 
-bool WriteDriftAFile(const QString& folder, const DriftResults& results, UiHooks& ui) {
+DriftFileWrite WriteDriftAFile(const QString& folder, const DriftResults& results, UiHooks& ui) {
     QString error;
     if (WriteFileAtomically(
             QDir(folder).filePath(kDriftAFileName),
             DriftAFileBytes(results, QStringLiteral("溫度"), QStringLiteral("濕度")), error))
-        return true;
-    ui.ShowError(QStringLiteral("I/O error: %1").arg(error));
-    return false;
+        return {kDriftAFileName, {}};
+    const QString why = QStringLiteral("%1: %2").arg(kDriftAFileName, error);
+    ui.ShowError(QStringLiteral("I/O error: ") + why);
+    return {{}, why};
 }
 
 }  // namespace dmm

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/app/ui_hooks.h"
 #include "core/measure/drift_results.h"
@@ -32,11 +33,27 @@ QByteArray DriftAFileBytes(const DriftResults& results, const QString& temperatu
 QByteArray DriftBFileBytes(const DriftResults& results);
 QByteArray DriftMeterFileBytes(const DriftResults& results);
 
+// What writing one result file came to: the name it has on disk, or why it is not there.
+struct DriftFileWrite {
+    QString name;   // as written (the OVER name when the first could not be); empty: none
+    QString error;  // why it could not be written
+    explicit operator bool() const { return !name.isEmpty(); }
+};
+struct DriftFileWrites {
+    std::vector<DriftFileWrite> files;
+    explicit operator bool() const {
+        for (const DriftFileWrite& f : files)
+            if (!f) return false;
+        return true;
+    }
+};
+
 // The B file (and, with meters, the meter file) in folder; each written to a temporary
 // file and renamed, and written under its OVER name when the first name cannot be
-// written. False when neither name could be written (the box says why).
-bool WriteDriftBFiles(const QString& folder, const DriftResults& results, bool meters, UiHooks& ui);
+// written. A file that neither name could take is shown as an input/output error box.
+DriftFileWrites WriteDriftBFiles(const QString& folder, const DriftResults& results, bool meters,
+                                 UiHooks& ui);
 // The A file; a failure is shown as an input/output error box.
-bool WriteDriftAFile(const QString& folder, const DriftResults& results, UiHooks& ui);
+DriftFileWrite WriteDriftAFile(const QString& folder, const DriftResults& results, UiHooks& ui);
 
 }  // namespace dmm

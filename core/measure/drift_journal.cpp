@@ -68,7 +68,10 @@ QByteArray DriftJournalBytes(const DriftJournal& j) {
                 const MeterFigure& f = j.results.Meter(k, st, m);
                 meters.append(QJsonArray{f.value, f.unit});
             }
-            stepModes.append(QJsonObject{{"figures", figures}, {"meters", meters}});
+            stepModes.append(QJsonObject{
+                {"figures", figures},
+                {"meters", meters},
+                {"measured", QJsonArray{j.results.HasFigures(st, m), j.results.HasMeters(st, m)}}});
         }
         const auto& c = j.results.Conditions(st);
         steps.append(QJsonObject{
@@ -138,6 +141,15 @@ std::optional<DriftJournal> ParseDriftJournal(const QByteArray& bytes) {
                 const QJsonArray meter = meters[k].toArray();
                 j.results.SetMeter(k, st, m, {meter[0].toDouble(), meter[1].toString()});
             }
+            // A journal without the marks counts the modes before its next one as measured.
+            const QJsonArray measured = mode["measured"].toArray();
+            const bool before = st < j.step || (st == j.step && m < j.nextMode);
+            const DriftMeasure what = j.setup.settings.measure;
+            j.results.SetMeasured(
+                st, m,
+                measured.size() == 2 ? measured[0].toBool()
+                                     : before && what != DriftMeasure::Meters,
+                measured.size() == 2 ? measured[1].toBool() : before && what != DriftMeasure::Adc);
         }
     }
     if (j.step < 1 || j.step > static_cast<int>(j.setup.plan.size()) + 1 || j.nextMode < 1)

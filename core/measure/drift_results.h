@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "core/measure/analysis_results.h"
@@ -40,6 +41,15 @@ class DriftResults {
     const MeterFigure& Meter(int channel, int step, int mode) const;
     void SetMeter(int channel, int step, int mode, MeterFigure figure);
 
+    // Whether the cell was measured: its analysis figures stored, a meter's figure stored.
+    // A cell never measured holds zeros that are no reading.
+    bool HasFigures(int step, int mode) const;
+    bool HasMeters(int step, int mode) const;
+    // Cells with figures or a meter's figure.
+    int MeasuredCount() const;
+    // For a table rebuilt from its stored form.
+    void SetMeasured(int step, int mode, bool figures, bool meters);
+
   private:
     bool Inside(int step, int mode) const {
         return step >= 1 && step <= steps_ && mode >= 1 && mode <= modes_;
@@ -53,6 +63,7 @@ class DriftResults {
     int modes_ = 0;
     std::vector<StepConditions> conditions_;
     std::vector<AnalysisResults> figures_;
+    std::vector<uint8_t> measured_;  // kFiguresMeasured | kMetersMeasured per cell
     std::array<std::vector<MeterFigure>, kDriftMeterChannels> meters_;
 };
 

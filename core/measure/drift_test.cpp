@@ -56,13 +56,15 @@ QString TimeOfDay(int64_t ms) {
 // Marks the run as going on; at its end, whatever the reason, the end of run happens.
 class DriftTest::RunGuard {
   public:
-    explicit RunGuard(DriftTest& test) : test_(test) {
+    RunGuard(DriftTest& test, const DriftEnd& end) : test_(test), end_(end) {
         test_.stop_.store(false);
+        // A shutdown that came while the run was being set up still stops it.
+        if (test_.shutdown_.load()) test_.stop_.store(true);
         test_.running_.store(true);
         test_.runStartMs_ = test_.core_.clock().NowMs();
     }
     ~RunGuard() {
-        test_.EndRun();
+        test_.EndRun(end_);
         test_.running_.store(false);
         test_.phase_ = DriftPhase::Idle;
         test_.Publish();
@@ -70,6 +72,7 @@ class DriftTest::RunGuard {
 
   private:
     DriftTest& test_;
+    const DriftEnd& end_;
 };
 
 DriftTest::DriftTest(BenchCore& core, AdcAnalysis& analysis, InstrumentAccess& instruments,
@@ -90,6 +93,8 @@ DriftView DriftTest::View() const {
     view.soakLeftMs = soakLeftMs_;
     view.chamberCelsius = chamberTenths_ / 10.0;
     view.elapsedMs = running_.load() ? core_.clock().NowMs() - runStartMs_ : 0;
+    view.ended = ended_;
+    view.outcome = outcome_;
     return view;
 }
 
@@ -129,6 +134,7 @@ void DriftTest::WaitTRIGER(int seconds) {
 
 void DriftTest::TESTINI() {
     step_ = 1;
+    workingStep_ = 1;
     firstMode_ = 1;
     registerColumns_ = setup_.modes.AddressColumns();
     modeCount_ = setup_.modes.UsedSteps();
@@ -144,6 +150,7 @@ void DriftTest::TESTINI() {
             firstMode_ = 1;
         }
         resume_.reset();
+        workingStep_ = step_;
     }
     Publish();
 }
@@ -183,6 +190,7 @@ void DriftTest::TTESTCOM() {
     ui_.SetStatusText(
         0, connected ? QStringLiteral("USB On Line") : QStringLiteral("USB not Connect !!!"));
     bool meterPassDone = false;
+    workingStep_ = step_;
     const int first = firstMode_;
     firstMode_ = 1;
     for (int m = first; m <= modeCount_; ++m) {
@@ -281,7 +289,7 @@ void DriftTest::MeasureMode(int m, bool boardConnected, bool& meterPassDone) {
         ReadMeters(m);
         meterPassDone = true;
     }
-    WriteDriftBFiles(folder, results_, settings.measure != DriftMeasure::Adc, ui_);
+    lastBWrite_ = WriteDriftBFiles(folder, results_, settings.measure != DriftMeasure::Adc, ui_);
     Publish();
 }
 
@@ -387,11 +395,85 @@ DriftEnd DriftTest::TTestClick() {
     return Run(false);
 }
 
+DriftEnd DriftTest::Refuse(DriftEnd end) {
+    resume_.reset();
+    outcome_ = {};
+    outcome_.end = end;
+    outcome_.steps = static_cast<int>(setup_.plan.size());
+    outcome_.modes = setup_.modes.UsedSteps();
+    ended_ = true;
+    ui_.ShowError(DriftOutcomeText(outcome_));
+    Publish();
+    return end;
+}
+
+namespace {
+
+// "mode 3", "modes 1, 2, 5", "modes 1, 2, 3, 4, 5, ... (40 modes)".
+QString ModesText(const std::vector<int>& modes) {
+    constexpr size_t kNamed = 5;
+    QStringList numbers;
+    for (size_t i = 0; i < std::min(modes.size(), kNamed); ++i)
+        numbers << QString::number(modes[i]);
+    QString text = (modes.size() == 1 ? QStringLiteral("mode ") : QStringLiteral("modes ")) +
+                   numbers.join(QStringLiteral(", "));
+    if (modes.size() > kNamed) text += QStringLiteral(", ... (%1 modes)").arg(modes.size());
+    return text;
+}
+
+}  // namespace
+
+void DriftTest::WarnBeforeRun() {
+    const int modes = setup_.modes.UsedSteps();
+    const DriftMeasure measure = setup_.settings.measure;
+    std::vector<int> fluke, power, noDelay, noReference;
+    for (int m = 1; m <= modes; ++m) {
+        if (setup_.fluke.Active(m)) fluke.push_back(m);
+        if (setup_.power.Active(m)) power.push_back(m);
+        auto empty = [&](int column) {
+            return QString::fromStdString(setup_.modes.Cell(m, column)).trimmed().isEmpty();
+        };
+        if (empty(ModeTable::kDelayColumn)) noDelay.push_back(m);
+        if (measure != DriftMeasure::Meters && empty(ModeTable::kAcmColumn))
+            noReference.push_back(m);
+    }
+    QStringList lines;
+    if (!fluke.empty() && !Connected(InstrumentId::Calibrator))
+        lines << QStringLiteral("No calibrator identified: the calibrator steps of %1 are left out")
+                     .arg(ModesText(fluke));
+    if (!power.empty() && !Connected(InstrumentId::PowerSupply))
+        lines << QStringLiteral(
+                     "No power supply identified: the power-supply steps of %1 are left out")
+                     .arg(ModesText(power));
+    if (measure != DriftMeasure::Adc) {
+        bool anyMeter = false;
+        for (int k = 0; k < kDriftMeterChannels && !anyMeter; ++k) anyMeter = Connected(MeterId(k));
+        if (!anyMeter) lines << QStringLiteral("No meter identified: no meter figures are taken");
+    }
+    if (!noDelay.empty())
+        lines << QStringLiteral("No delay for %1 (is %2 missing?): they wait 0 s")
+                     .arg(ModesText(noDelay), QString::fromLatin1("Delay.txt"));
+    if (!noReference.empty())
+        lines << QStringLiteral(
+                     "No reference voltage for %1 (is %2 missing?): the analysis takes its "
+                     "default reference")
+                     .arg(ModesText(noReference), QString::fromLatin1("ACM.txt"));
+    if (!lines.isEmpty()) ui_.ShowMessage(lines.join(QLatin1Char('\n')));
+}
+
 DriftEnd DriftTest::Run(bool withChamber) {
+    if (shutdown_.load()) return DriftEnd::Stopped;
     withChamber_ = withChamber;
+    // A run that could not do anything must not overwrite the files of the last one.
+    if (setup_.modes.UsedSteps() == 0) return Refuse(DriftEnd::NoModes);
+    if (withChamber && !Connected(InstrumentId::Chamber)) return Refuse(DriftEnd::NoChamber);
+    WarnBeforeRun();
+    outcome_ = {};
+    ended_ = false;
+    lastBWrite_ = {};
     DriftEnd end = DriftEnd::Finished;
     {
-        RunGuard guard(*this);
+        RunGuard guard(*this, end);
         TESTINI();
         if (withChamber) {
             end = RunWithChamber();
@@ -401,8 +483,10 @@ DriftEnd DriftTest::Run(bool withChamber) {
             end = step_ > count ? DriftEnd::Finished : DriftEnd::Stopped;
         }
     }
-    // A finished run needs no journal; any other end keeps it for a resume.
-    if (end == DriftEnd::Finished) QFile::remove(QDir(folder).filePath(kDriftJournalName));
+    // A finished run with its results on disk needs no journal; any other end keeps it
+    // for a resume (which writes the files again).
+    if (end == DriftEnd::Finished && outcome_.notWritten.isEmpty())
+        QFile::remove(QDir(folder).filePath(kDriftJournalName));
     return end;
 }
 
@@ -417,15 +501,17 @@ DriftEnd DriftTest::RunWithChamber() {
     }
     Clock& clock = core_.clock();
     while (Running() && step_ <= count) {
+        workingStep_ = step_;
         const double target = setup_.plan[static_cast<size_t>(step_ - 1)].temperature;
         phase_ = DriftPhase::Approach;
         soakLeftMs_ = soakMs;
-        Publish();
         for (;;) {
             ui_.ProcessPendingEvents();
             int tenths = 0;
             if (!ReadTemp(tenths)) return DriftEnd::ChamberFailed;
             ui_.SetStatusText(1, Fixed(tenths / 10.0));
+            // The progress line follows the chamber as it moves.
+            Publish();
             if (AtPlanTemperature(tenths, target)) break;
             if (!Running()) return DriftEnd::Stopped;
             Wait(kSecondMs, true);
@@ -457,14 +543,28 @@ DriftEnd DriftTest::RunWithChamber() {
     return Running() ? DriftEnd::Finished : DriftEnd::Stopped;
 }
 
-void DriftTest::EndRun() {
-    WriteDriftAFile(folder, results_, ui_);
+void DriftTest::EndRun(DriftEnd end) {
+    const DriftFileWrite a = WriteDriftAFile(folder, results_, ui_);
     if (Connected(InstrumentId::Chamber)) {
         instruments_.Run(InstrumentId::Chamber, [](Instruments& i) { i.chamber().ChamberStop(); });
     }
     if (Connected(InstrumentId::Calibrator)) {
         ui_.SetStatusText(2, QString::fromStdString(Button4Click()));
     }
+    outcome_.end = end;
+    outcome_.step = workingStep_;
+    outcome_.steps = static_cast<int>(setup_.plan.size());
+    outcome_.modes = modeCount_;
+    outcome_.measured = results_.MeasuredCount();
+    std::vector<DriftFileWrite> files{a};
+    files.insert(files.end(), lastBWrite_.files.begin(), lastBWrite_.files.end());
+    for (const DriftFileWrite& file : files) {
+        if (file)
+            outcome_.written << file.name;
+        else
+            outcome_.notWritten << file.error;
+    }
+    ended_ = true;
 }
 
 bool DriftTest::Button1Click() {
@@ -488,7 +588,8 @@ void DriftTest::LKENTERClick(CalibratorRangeLock lock) {
 }
 
 bool DriftTest::ENSaveClick() {
-    return WriteDriftBFiles(folder, results_, setup_.settings.measure != DriftMeasure::Adc, ui_);
+    return static_cast<bool>(
+        WriteDriftBFiles(folder, results_, setup_.settings.measure != DriftMeasure::Adc, ui_));
 }
 
 }  // namespace dmm

@@ -15,7 +15,9 @@
 #include "core/instruments/calibrator.h"
 #include "core/instruments/step_table.h"
 #include "core/measure/capture_source.h"
+#include "core/measure/drift_files.h"
 #include "core/measure/drift_journal.h"
+#include "core/measure/drift_outcome.h"
 #include "core/measure/drift_plan.h"
 #include "core/measure/drift_results.h"
 #include "core/measure/drift_test_setup.h"
@@ -26,8 +28,6 @@ namespace dmm {
 
 class AdcAnalysis;
 class BenchCore;
-
-inline constexpr char kChamberRunErrorText[] = "溫控廂 RUN ERROR!!!!!!!";
 
 // Where a run is, for the window's progress line.
 enum class DriftPhase : int { Idle, Approach, Soak, Measuring };
@@ -43,15 +43,9 @@ struct DriftView {
     int64_t soakLeftMs = 0;
     double chamberCelsius = 0;
     int64_t elapsedMs = 0;  // since the run began
-};
-
-// How a run ended.
-enum class DriftEnd {
-    Finished,            // every step measured
-    Stopped,             // "Stop" (or the program closing)
-    ChamberStartFailed,  // the chamber did not start
-    ChamberFailed,       // a set point could not be loaded or the temperature read
-    Busy,                // a run was already going on
+    // Once a run has ended (or could not start): how.
+    bool ended = false;
+    DriftOutcome outcome;
 };
 
 // The temperature drift test: steps a climate chamber through the plan's temperatures
@@ -62,7 +56,10 @@ enum class DriftEnd {
 // Thread: the bench thread (the CLI's own thread, a test's); RequestStop(), IsRunning()
 // from any thread. The run handles queued events once per pass of its waits. Whatever
 // ends a run, the A file is written, the chamber stopped and the calibrator put to
-// standby.
+// standby. A run that cannot start (no mode, no chamber for a run with it) says why in an
+// error box and touches neither instruments nor files; what a run will leave out (an
+// instrument not identified, modes without a delay or a reference) is said in a box
+// before it starts. outcome() says how the last run ended.
 class DriftTest : public QObject {
     Q_OBJECT
   public:
@@ -77,6 +74,7 @@ class DriftTest : public QObject {
     const DriftSetup& setup() const { return setup_; }
     const DriftResults& results() const { return results_; }
     DriftView View() const;
+    const DriftOutcome& outcome() const { return outcome_; }
 
     // "T-Begin" and "T-Test".
     DriftEnd TBgClick();
@@ -95,6 +93,11 @@ class DriftTest : public QObject {
     bool ENSaveClick();
 
     void RequestStop() { stop_.store(true); }
+    // The program is closing: the run going on stops, and none starts any more. Any thread.
+    void Shutdown() {
+        shutdown_.store(true);
+        stop_.store(true);
+    }
     bool IsRunning() const { return running_.load(); }
     // Full-capture files written so far (never reset).
     int fileCounter() const { return fileCounter_; }
@@ -107,6 +110,8 @@ class DriftTest : public QObject {
 
     bool Running() const { return !stop_.load(); }
     DriftEnd Run(bool withChamber);
+    DriftEnd Refuse(DriftEnd end);
+    void WarnBeforeRun();
     DriftEnd RunWithChamber();
     void TESTINI();
     void WriteJournal(int nextMode);
@@ -117,7 +122,7 @@ class DriftTest : public QObject {
     bool LoadTemp();
     bool StartChamber();
     bool ReadTemp(int& tenths);
-    void EndRun();
+    void EndRun(DriftEnd end);
     // A wait that handles queued events every pass; a stoppable one ends early on "Stop".
     void Wait(int64_t ms, bool stoppable);
     void WaitTRIGER(int seconds);
@@ -132,6 +137,7 @@ class DriftTest : public QObject {
     DriftResults results_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
+    std::atomic<bool> shutdown_{false};
     int step_ = 0;
     int registerColumns_ = 0;
     int modeCount_ = 0;
@@ -145,6 +151,10 @@ class DriftTest : public QObject {
     bool withChamber_ = true;
     std::optional<DriftJournal> resume_;
     int firstMode_ = 1;
+    int workingStep_ = 0;
+    DriftFileWrites lastBWrite_;
+    bool ended_ = false;
+    DriftOutcome outcome_;
 };
 
 }  // namespace dmm

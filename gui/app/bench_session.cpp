@@ -5,14 +5,15 @@
 #include "platform/system_board_bus.h"
 #include "sim/bench_chips.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_bench_clock.h"
 #include "sim/sim_dmm_chip.h"
 #include "sim/sim_instruments.h"
 
 namespace dmm::gui {
 
 BenchSession::BenchSession(const BenchOptions& options, const QString& executableDir)
-    : clock_((options.sim || options.simHid) && options.simSpeed > 1
-                 ? std::unique_ptr<Clock>(std::make_unique<ScaledClock>(options.simSpeed))
+    : clock_(options.sim || options.simHid
+                 ? std::unique_ptr<Clock>(std::make_unique<sim::SimBenchClock>(options.simSpeed))
                  : std::make_unique<SystemClock>()) {
     const BenchDirectoryChoice dir = ResolveBenchDirectory(options.dir, executableDir);
     benchDir_ = dir.path;
@@ -26,8 +27,11 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         auto chip = sim::MakeBenchChip(benchDir_, options.simChip.toStdString(), &why);
         if (!why.empty())
             simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
+        // The simulators live on the bench's own time; the program reads the clock that
+        // makes them answer.
+        auto& benchClock = static_cast<sim::SimBenchClock&>(*clock_);
         simBench_ = std::make_unique<sim::SimBench>(
-            *clock_, std::move(chip),
+            benchClock.bench(), std::move(chip),
             options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
         simBench_->UseRealisticLatency();
         std::string error;
@@ -35,11 +39,12 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
             simNote_ = QString::fromStdString(error);
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
-        simInstruments_ = std::make_unique<sim::SimInstruments>(*clock_, &simBench_->board());
+        simInstruments_ =
+            std::make_unique<sim::SimInstruments>(benchClock.bench(), &simBench_->board());
         if (!simInstruments_->ok())
             simNote_ =
                 QString::fromStdString("no simulated instruments: " + simInstruments_->error());
-        simInstruments_->Start();
+        sim::RunOnClock(*simInstruments_, benchClock);
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
@@ -73,6 +78,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
 
 BenchSession::~BenchSession() {
     thread_->Stop();
+    if (simInstruments_) sim::StopRunningOnClock(*simInstruments_, *clock_);
 }
 
 void BenchSession::Start() {

@@ -10,6 +10,7 @@
 
 #include "gui/app/bench_session.h"
 #include "gui/app/screenshot.h"
+#include "gui/app/signal_close.h"
 #include "gui/app/t_main_panel.h"
 #include "gui/app/tool_windows.h"
 #include "sim/bench_chips.h"
@@ -158,6 +159,9 @@ int main(int argc, char** argv) {
     session.Start();
     mainPanel.show();
     mainPanel.FormActivate();
+    // SIGTERM, SIGHUP and Ctrl-C close the window as the user does, through its close path.
+    const dmm::gui::CloseOnSignals closeOnSignals(
+        mainPanel, [&session] { session.bench().RequestShutdown(); });
     if (parser.isSet(screenshotOption)) {
         auto list = [&](const QCommandLineOption& option) {
             return parser.value(option).split(',', Qt::SkipEmptyParts);

@@ -571,6 +571,9 @@ void TMainPanel::FormClose() {
     if (closed_) return;
     closed_ = true;
     bench_.RequestShutdown();
+    // A drift run ends as on "Stop" (files, chamber stop, standby) before anything else
+    // of the bench shuts down.
+    bench_.AwaitProceduresEnd();
     bench_.RunAndWait([](Bench& bench) {
         bench.up().SetIntfReading(false);
         bench.up().StopHeartbeat();

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <optional>
 
 #include "core/app/bench.h"
 #include "core/app/script_files.h"
@@ -349,6 +350,11 @@ void TTMP::LKENTERClick() {
 }
 
 void TTMP::ShowView(const DriftView& view) {
+    // A run that did not start leaves the results of the last one where they are.
+    if (view.ended && !view.outcome.Started()) {
+        ProgressLine->setText(DriftOutcomeText(view.outcome));
+        return;
+    }
     view_ = view;
     dirty_ = true;
     QString line;
@@ -380,9 +386,8 @@ void TTMP::ShowView(const DriftView& view) {
         if (done > 0 && total > done)
             line += QStringLiteral(", about %1 left")
                         .arg(TimeText(view.elapsedMs * (total - done) / done));
-    } else if (view.results && view.results->steps() > 0) {
-        line =
-            QStringLiteral("Done: %1 steps of %2 modes").arg(view.results->steps()).arg(view.modes);
+    } else if (view.ended) {
+        line = DriftOutcomeText(view.outcome);
     }
     ProgressLine->setText(line);
     if (!Timer1->isActive()) Timer1Timer();
@@ -420,20 +425,21 @@ void TTMP::PlotResults() {
     const int figure = PlotFigure->currentIndex();
     // A few modes stay readable on one chart; the grid holds them all.
     const int shown = std::min(r.modes(), 8);
-    const int measuredSteps = view_.running ? view_.step - 1 : r.steps();
     for (int m = 1; m <= shown; ++m) {
         QCPGraph* graph = DriftPlot->addGraph();
         graph->setName(QStringLiteral("D - %1").arg(m));
         graph->setPen(QPen(QColor::fromHsv((m - 1) * 360 / std::max(shown, 1), 200, 200), 2));
         graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 6));
-        const double first = r.Figures(1, m).mean;
+        // Only what was measured is drawn: a cell without figures holds zeros, no reading.
+        // The drift is taken against the mode's first measured step.
+        std::optional<double> first;
         for (int s = 1; s <= r.steps(); ++s) {
-            const bool measured = s <= measuredSteps || (s == view_.step && m < view_.mode);
-            if (!measured) continue;
+            if (!r.HasFigures(s, m)) continue;
             const AnalysisResults& f = r.Figures(s, m);
+            if (!first) first = f.mean;
             double y = f.mean;
             if (figure == 1) y = f.enob;
-            if (figure == 2) y = first != 0 ? (f.mean / first - 1.0) * 1e6 : 0.0;
+            if (figure == 2) y = *first != 0 ? (f.mean / *first - 1.0) * 1e6 : 0.0;
             graph->addData(r.Conditions(s).temperature, y);
         }
     }

@@ -2,6 +2,7 @@
 // how it exits.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -58,8 +60,9 @@ class Dmmctl {
 
     Outcome Run(const std::vector<std::string>& args) const { return Wait(Start(args)); }
 
-    // Starts dmmctl without waiting for it; -1 when it could not be started.
-    pid_t Start(const std::vector<std::string>& args) const {
+    // Starts dmmctl without waiting for it; -1 when it could not be started. Its stdout goes
+    // to stdoutFd when one is given (a pipe).
+    pid_t Start(const std::vector<std::string>& args, int stdoutFd = -1) const {
         if (home_.empty()) return -1;
         const fs::path outPath = home_ / "stdout", errPath = home_ / "stderr";
 
@@ -83,8 +86,11 @@ class Dmmctl {
 
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        if (stdoutFd >= 0)
+            posix_spawn_file_actions_adddup2(&files, stdoutFd, 1);
+        else
+            posix_spawn_file_actions_addopen(&files, 1, outPath.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&files, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         pid_t pid = 0;
@@ -625,6 +631,72 @@ std::vector<std::string> DriftRun(const fs::path& dir, std::vector<std::string> 
 }
 
 }  // namespace
+
+// A run that systemctl stop (SIGTERM) or a closed SSH session (SIGHUP, its output gone)
+// ends, ends as Ctrl-C ends it: the A file whole, the chamber stopped, the calibrator in
+// standby; the exit code names the signal.
+TEST(DmmctlDrift, SigtermAndSighupEndTheRunAsCtrlCDoes) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        const Dmmctl dmmctl;
+        const fs::path dir = DriftBenchDirectory(dmmctl);
+        const fs::path log = dmmctl.home() / "instruments.log";
+        std::vector<std::string> args{"--sim-log", log.string()};
+        const std::vector<std::string> run =
+            DriftRun(dir, {"--count", "3", "--start", "25", "--step", "5", "--soak", "1"});
+        args.insert(args.end(), run.begin(), run.end());
+        // A hang-up comes with the session's output gone: the output is a pipe whose
+        // reading end is closed before the signal.
+        int output[2] = {-1, -1};
+        if (signal == SIGHUP) {
+            ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+        }
+        const pid_t pid = dmmctl.Start(args, output[1]);
+        ASSERT_GT(pid, 0);
+        if (output[1] >= 0) close(output[1]);
+        bool midway = false;
+        std::string seen;
+        for (int i = 0; i < 6000 && !midway; ++i) {
+            usleep(5 * 1000);
+            if (output[0] >= 0) {
+                char chunk[512];
+                pollfd p{output[0], POLLIN, 0};
+                while (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
+                    const ssize_t n = read(output[0], chunk, sizeof chunk);
+                    if (n <= 0) break;
+                    seen.append(chunk, static_cast<size_t>(n));
+                }
+            } else {
+                seen = dmmctl.OutSoFar();
+            }
+            midway = seen.find("step 2 of 3: soaking") != std::string::npos;
+        }
+        ASSERT_TRUE(midway) << seen << dmmctl.ErrSoFar();
+        if (output[0] >= 0) close(output[0]);
+        kill(pid, signal);
+        const Outcome r = dmmctl.Wait(pid);
+        EXPECT_EQ(r.exitCode, 128 + signal) << r.err;
+        EXPECT_NE(r.err.find("drift run ended: Stopped at step 2 of 3: "), std::string::npos)
+            << r.err;
+        // The A file holds every step and mode: step 1's figures, the rest as zeros.
+        const std::string a = ReadFile(dir / "VzTEMPA.CSV");
+        EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 2 + 3 * 2) << a;
+        EXPECT_NE(a.find("\r\n25.000000, 0.000000, 2, "), std::string::npos) << a;
+        EXPECT_EQ(a.find("\r\n25.000000, 0.000000, 2, 0.000000"), std::string::npos) << a;
+        std::string calibrator, chamber;
+        std::istringstream lines(ReadFile(log));
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream words(line);
+            std::string ms, who, what;
+            words >> ms >> who;
+            std::getline(words >> std::ws, what);
+            if (who == "calibrator") calibrator = what;
+            if (who == "chamber") chamber = what;
+        }
+        EXPECT_EQ(calibrator, "STBY");
+        EXPECT_EQ(chamber, "0101=4");  // the stop command
+    }
+}
 
 // The overnight run's promise: a run whose process dies mid-run (SIGKILL, as a crash or a
 // power cut would end it) goes on from its journal and ends with the files of a run that

@@ -77,6 +77,28 @@ TEST_F(DriftVerbTest, RunsThePlanWithTheChamberAndPrintsEachPhase) {
     EXPECT_FALSE(File(kDriftBFileName).isEmpty());
 }
 
+// "wrote" names the files as they are on disk; a run whose results are not there fails.
+TEST_F(DriftVerbTest, SaysWhichResultFilesItWroteAndFailsWhenTheyAreNotOnDisk) {
+    WriteStepFiles();
+    const std::vector<std::string> plan{"--no-chamber", "--count", "1", "--start", "25"};
+    ASSERT_TRUE(QDir(dir.path()).mkdir(kDriftBFileName));
+    ASSERT_TRUE(Run(plan)) << err.str();
+    EXPECT_NE(out.str().find("wrote VzTEMPA.CSV and VzTEMPFOVER.CSV to "), std::string::npos)
+        << out.str();
+
+    out.str({});
+    err.str({});
+    for (const char* name : {kDriftAFileName, kDriftBOverName}) {
+        QFile::remove(QDir(dir.path()).filePath(name));
+        ASSERT_TRUE(QDir(dir.path()).mkdir(name));
+    }
+    EXPECT_FALSE(Run(plan));
+    EXPECT_EQ(out.str().find("wrote"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("finished"), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find("results not on disk; not written: VzTEMPA.CSV"), std::string::npos)
+        << err.str();
+}
+
 TEST_F(DriftVerbTest, RefusesARunWithoutItsStepFileOrItsChamber) {
     EXPECT_FALSE(Run({"--no-chamber"}));
     EXPECT_NE(err.str().find("Register.txt"), std::string::npos);

@@ -18,6 +18,7 @@
 #include "core/measure/capture_chip_layout.h"
 #include "core/measure/drift_files.h"
 #include "core/measure/drift_journal.h"
+#include "core/measure/drift_outcome.h"
 #include "core/measure/drift_test.h"
 #include "serial_bench.h"
 
@@ -339,6 +340,99 @@ TEST(DriftRun, RunResumedFromTheJournalOfACrashWritesTheFilesOfAnUnbrokenRun) {
     EXPECT_EQ(After(resumed.serial.sim.calibrator().lines(), before).size(), 3u * 3 + 1);
     EXPECT_EQ(resumed.File(kDriftAFileName), unbrokenA);
     EXPECT_EQ(resumed.File(kDriftBFileName), unbrokenB);
+}
+
+TEST(DriftRun, ARunThatCannotStartSaysWhyAndTouchesNeitherInstrumentsNorFiles) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect(false, false));  // no chamber
+    const size_t before = b.serial.sim.calibrator().lines().size();
+
+    b.drift.SetSetup(b.TwoModes(Plan({25}), 0));
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::NoChamber);
+    DriftSetup garbage = b.TwoModes(Plan({25}), 0);
+    for (int c = 1; c <= ModeTable::kRegisterColumns; ++c) garbage.modes.SetCell(1, c, "zz");
+    b.drift.SetSetup(garbage);
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::NoModes);
+
+    ASSERT_EQ(b.serial.hooks.messages.size(), 2u);
+    EXPECT_EQ(b.serial.hooks.messages[0],
+              "Not started: no chamber is identified (Setup); T-Test runs without one");
+    EXPECT_EQ(b.serial.hooks.messages[1],
+              "Not started: the mode table has no mode (its first row holds no register value)");
+    EXPECT_EQ(DriftOutcomeText(b.drift.View().outcome), b.serial.hooks.messages[1]);
+    EXPECT_EQ(b.serial.sim.calibrator().lines().size(), before);
+    EXPECT_TRUE(QDir(b.dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(DriftRun, WarnsBeforeARunWhatItWillLeaveOut) {
+    DriftBench b;                                         // no instrument identified
+    b.serial.board.board().faults().disconnected = true;  // nor a board: the modes only wait
+    DriftSetup setup = b.TwoModes(Plan({25}), 0);
+    for (int m = 1; m <= 2; ++m) {
+        setup.modes.SetCell(m, ModeTable::kDelayColumn, "");  // as without Delay.txt
+        setup.modes.SetCell(m, ModeTable::kAcmColumn, "");    // and without ACM.txt
+    }
+    b.drift.SetSetup(setup);
+    b.drift.TTestClick();
+    ASSERT_FALSE(b.serial.hooks.messages.empty());
+    EXPECT_EQ(b.serial.hooks.messages[0],
+              "No calibrator identified: the calibrator steps of modes 1, 2 are left out\n"
+              "No power supply identified: the power-supply steps of modes 1, 2 are left out\n"
+              "No meter identified: no meter figures are taken\n"
+              "No delay for modes 1, 2 (is Delay.txt missing?): they wait 0 s\n"
+              "No reference voltage for modes 1, 2 (is ACM.txt missing?): the analysis takes "
+              "its default reference");
+}
+
+// What the run says it wrote is what is on disk, under the names the files have.
+TEST(DriftRun, TheOutcomeNamesTheResultFilesOnDiskAndFailsWithoutThem) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect(false, false));
+    DriftSetup setup = b.TwoModes(Plan({25}), 0);
+    setup.settings.measure = DriftMeasure::Adc;
+    b.drift.SetSetup(setup);
+    ASSERT_TRUE(QDir(b.dir.path()).mkdir(kDriftBFileName));  // in the way of the B file
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    DriftOutcome o = b.drift.outcome();
+    EXPECT_EQ(o.written, QStringList({kDriftAFileName, kDriftBOverName}));
+    EXPECT_TRUE(o.Succeeded());
+    EXPECT_EQ(DriftOutcomeText(o), "Done: 1 steps of 2 modes");
+    EXPECT_EQ(b.File(kDriftBOverName), DriftBFileBytes(b.drift.results()));
+
+    for (const char* name : {kDriftAFileName, kDriftBOverName}) {
+        QFile::remove(QDir(b.dir.path()).filePath(name));
+        ASSERT_TRUE(QDir(b.dir.path()).mkdir(name));
+    }
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    o = b.drift.outcome();
+    EXPECT_TRUE(o.written.isEmpty());
+    EXPECT_EQ(o.notWritten.size(), 2);
+    EXPECT_FALSE(o.Succeeded());
+    EXPECT_TRUE(DriftOutcomeText(o).startsWith(
+        "Failed: 1 steps of 2 modes ran, 2 of 2 modes measured, results not on disk; not "
+        "written: VzTEMPA.CSV: "))
+        << DriftOutcomeText(o).toStdString();
+    // The figures are not lost: the journal stays for a resume that writes them.
+    EXPECT_TRUE(DriftTest::PendingJournal(b.dir.path()));
+}
+
+TEST(DriftJournalFile, KeepsWhichCellsWereMeasured) {
+    DriftJournal j;
+    j.setup.plan = Plan({25, 30});
+    j.setup.modes = ModeTable(2);
+    j.step = 2;
+    j.nextMode = 1;
+    j.results.Resize(2, 2);
+    j.results.SetFigures(1, 2, {1, 0, 0, 0, 0, 0, 0});  // mode 1 of step 1 gave nothing
+    j.results.SetMeter(0, 1, 1, {0.5, QStringLiteral("DC V")});
+    const auto back = ParseDriftJournal(DriftJournalBytes(j));
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->results.HasFigures(1, 1));
+    EXPECT_TRUE(back->results.HasMeters(1, 1));
+    EXPECT_TRUE(back->results.HasFigures(1, 2));
+    EXPECT_FALSE(back->results.HasMeters(1, 2));
+    EXPECT_FALSE(back->results.HasFigures(2, 1));
+    EXPECT_EQ(back->results.MeasuredCount(), 2);
 }
 
 TEST(DriftJournalFile, KeepsEveryInputAndFigureAndRefusesWhatDoesNotFit) {

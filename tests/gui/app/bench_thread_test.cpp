@@ -52,7 +52,9 @@ class BenchThreadTest : public QObject {
         QVERIFY(resetDone.load());
         QVERIFY2(overall.elapsed() >= 1500, "the reset did not hold the bench thread");
         QVERIFY(handled > 20);
-        QVERIFY2(worstLatency < 50, qPrintable(QString("worst latency %1 ms").arg(worstLatency)));
+        // Well below the reset's waits, yet above what a loaded machine's scheduler adds: a
+        // window that waited on the bench would stall for the whole 2.2 s.
+        QVERIFY2(worstLatency < 500, qPrintable(QString("worst latency %1 ms").arg(worstLatency)));
         thread.Stop();
     }
 
