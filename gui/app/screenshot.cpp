@@ -114,11 +114,19 @@ void ScheduleScreenshot(TMainPanel& panel, Bench& bench, const ScreenshotPlan& p
             }
         }
         QPixmap picture = target->grab();
-        // An open list is a window of its own: it is drawn where it stands over the target.
+        // An open list is a window of its own: it is drawn where it stands over the target,
+        // on a picture large enough for both.
         if (QWidget* popup = QApplication::activePopupWidget()) {
-            QPainter painter(&picture);
-            painter.drawPixmap(popup->mapToGlobal(QPoint(0, 0)) - target->mapToGlobal(QPoint(0, 0)),
-                               popup->grab());
+            const QRect list(popup->mapToGlobal(QPoint(0, 0)) - target->mapToGlobal(QPoint(0, 0)),
+                             popup->size());
+            const QRect area = picture.rect().united(list);
+            QPixmap both(area.size());
+            both.fill(target->palette().color(QPalette::Window));
+            QPainter painter(&both);
+            painter.drawPixmap(-area.topLeft(), picture);
+            painter.drawPixmap(list.topLeft() - area.topLeft(), popup->grab());
+            painter.end();
+            picture = both;
         }
         const bool saved = picture.save(plan.file);
         if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(plan.file));
