@@ -7,31 +7,45 @@
 
 namespace dmm::cli {
 
-bool ConnectInstrument(Session& s, InstrumentId id, const std::string& com) {
+namespace {
+
+// Identifies an instrument on a COM index (a meter: puts its channel there), with the
+// setup dialog's messages; an instrument identified on another port is tried on this one.
+bool IdentifyOn(Session& s, InstrumentId id, int index) {
     Instruments& instruments = s.instruments();
-    if (instruments.Of(id).connected()) return true;
-    const auto index = s.ComIndex(com, id);
-    if (!index) return false;
     bool ok = false;
     switch (id) {
         case InstrumentId::Calibrator:
-            ok = instruments.calibrator().FlukeSelectClick(*index);
+            ok = instruments.calibrator().FlukeSelectClick(index);
             break;
         case InstrumentId::PowerSupply:
-            ok = instruments.power().PowerSelectClick(*index);
+            ok = instruments.power().PowerSelectClick(index);
             break;
         case InstrumentId::Chamber:
-            ok = instruments.chamber().ChamberSelectClick(*index);
+            ok = instruments.chamber().ChamberSelectClick(index);
             break;
         default:
             ok =
                 instruments.meter(static_cast<int>(id) - static_cast<int>(InstrumentId::FirstMeter))
-                    .Select(*index);
+                    .Select(index);
     }
     if (ok) return true;
     std::string why = s.hooks().Status(1);
     if (!s.hooks().Status(2).empty()) why += ": " + s.hooks().Status(2);
     return s.Fail(why);
+}
+
+}  // namespace
+
+bool ConnectInstrument(Session& s, InstrumentId id, const std::string& com) {
+    const SerialInstrument& instrument = s.instruments().Of(id);
+    // Connected already: that port serves unless another one is named.
+    if (instrument.connected() &&
+        (com.empty() || ComIndexFromName(com) == instrument.record().comIndex))
+        return true;
+    const auto index = s.ComIndex(com, id);
+    if (!index) return false;
+    return IdentifyOn(s, id, *index);
 }
 
 namespace {
@@ -89,7 +103,10 @@ class IdentifyVerb final : public Verb {
         const InstrumentId id = which_ == "fluke"   ? InstrumentId::Calibrator
                                 : which_ == "power" ? InstrumentId::PowerSupply
                                                     : InstrumentId::Chamber;
-        if (!ConnectInstrument(s, id, com_)) return false;
+        // Always this identification's own message: "Fluke 已經設定" on the port it is
+        // on, the outcome on another one.
+        const auto index = s.ComIndex(com_, id);
+        if (!index || !IdentifyOn(s, id, *index)) return false;
         s.out() << s.hooks().Status(1) << '\n';
         return true;
     }

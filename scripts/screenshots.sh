@@ -36,6 +36,11 @@ shot counter-panel.png --window-only --show TProCounterA --trigger USBScan,Menu_
 shot setup-dialog.png --window-only --show TOption --trigger USBScan,SMenu_Option \
   --click TOption/FlukeCOM=1,TOption/FlukeSelect,TOption/PowerCOM=2,TOption/PowerSelect,TOption/ChamberCOM=3,TOption/ChamberSelect \
   --delay-ms 5000
+# The calibrator's COM selector open: the simulated bench's ports, who holds them, the
+# indexes with nothing behind them greyed.
+shot setup-com-selector.png --window-only --show TOption --trigger USBScan,SMenu_Option \
+  --click TOption/FlukeCOM=1,TOption/FlukeSelect,TOption/FlukeCOM=1,TOption/FlukeCOM=1,TOption/FlukeCOM=popup \
+  --delay-ms 1500
 shot register-panel.png --window-only --show TVz_Reg2 --trigger USBScan,Menu_ReadRAM
 shot ram-panel.png --window-only --show TVz_RAM --trigger USBScan,Menu_ReadRAM
 # ADC1 converting (references apart, fastest oversampling), 256 samples, the chart shown.

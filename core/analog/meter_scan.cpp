@@ -8,6 +8,7 @@ MeterScan::MeterScan(InstrumentThreads& threads, QObject* parent)
     : QObject(parent), threads_(threads), Timer1(this) {
     qRegisterMetaType<MeterRowView>();
     qRegisterMetaType<MeterChannelStates>();
+    qRegisterMetaType<MeterSelectResult>();
     Timer1.setInterval(kTickMs);
     connect(&Timer1, &QTimer::timeout, this, &MeterScan::Timer1Timer);
 }
@@ -30,12 +31,40 @@ void MeterScan::SetStore(int channel, bool store) {
 
 void MeterScan::Select(int channel, int comIndex) {
     if (!Valid(channel)) return;
+    struct Outcome {
+        MeterSelectResult result;
+        std::optional<BryMenReading> reading;
+    };
     threads_.Call(
         MeterId(channel),
-        [channel, comIndex](Instruments& i) { return i.meter(channel).Select(comIndex); }, this,
-        [this, channel](bool ok) {
-            states_[static_cast<size_t>(channel)].inUse = ok;
+        [channel, comIndex](Instruments& i) {
+            Meter& meter = i.meter(channel);
+            Outcome outcome;
+            outcome.result.channel = channel;
+            outcome.result.comIndex = comIndex;
+            outcome.result.opened = meter.Select(comIndex, &outcome.reading);
+            outcome.result.answered = outcome.reading.has_value();
+            if (meter.connected()) outcome.result.inUseOn = meter.record().portName;
+            return outcome;
+        },
+        this,
+        [this, channel](const Outcome& outcome) {
+            const size_t at = static_cast<size_t>(channel);
+            states_[at].inUse = !outcome.result.inUseOn.empty();
             emit ChannelsChanged(states_);
+            if (outcome.result.opened) {
+                // A reading from before belongs to the port the channel was on then.
+                latest_[at] = outcome.reading;
+                MeterRowView view;
+                view.channel = channel;
+                view.fresh = view.hasReading = outcome.reading.has_value();
+                if (outcome.reading) {
+                    view.display = DisplayOf(*outcome.reading);
+                    view.value = outcome.reading->value;
+                }
+                emit RowRead(view);
+            }
+            emit Selected(outcome.result);
         });
 }
 
@@ -69,8 +98,9 @@ void MeterScan::Timer1Timer() {
                 MeterRowView view;
                 view.channel = k;
                 view.fresh = reading.has_value();
+                if (reading) latest_[at] = reading;
+                view.hasReading = latest_[at].has_value();
                 if (reading) {
-                    latest_[at] = reading;
                     view.display = DisplayOf(*reading);
                     view.value = reading->value;
                 }

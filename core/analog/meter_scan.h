@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 
 #include "core/instruments/instrument_threads.h"
 #include "core/instruments/meter_frames.h"
@@ -20,12 +21,25 @@ struct MeterChannelState {
 using MeterChannelStates = std::array<MeterChannelState, kMeterChannelCount>;
 
 // What one meter read gave a row: the reading shown as the window shows it, or, after a
-// read that got no reply, fresh = false (the row keeps showing its last reading as old).
+// read that got no reply, fresh = false: the row keeps showing its last reading as old,
+// or, when the meter has not answered since its port was selected (hasReading false),
+// shows no reading at all.
 struct MeterRowView {
     int channel = 0;
     bool fresh = false;
+    bool hasReading = false;
     BryMenDisplay display;
     double value = 0;
+};
+
+// How a meter section's Select ended: whether the channel is in use (and on which port)
+// and whether a meter answered on the port chosen.
+struct MeterSelectResult {
+    int channel = 0;
+    int comIndex = 0;     // the port chosen
+    bool opened = false;  // the chosen port is open; the channel is in use there
+    bool answered = false;
+    std::string inUseOn;  // the port the channel is in use on ("COM5"), "" when none
 };
 
 // The meter window's reading side, on the bench thread: its 100 ms tick, the scan
@@ -46,7 +60,8 @@ class MeterScan : public QObject {
     const MeterChannelStates& CkSel() const { return states_; }
     void SetScanPeriod(int channel, int index);
     void SetStore(int channel, bool store);
-    // Opens a channel's port (on the meter's thread) and marks it in use once it is open.
+    // Opens a channel's port (on the meter's thread), marks it in use once it is open and
+    // shows the meter's first answer in its row (no reading when it gave none).
     void Select(int channel, int comIndex);
     // RDandStop: starts or stops the tick; returns whether it now reads.
     bool Toggle();
@@ -63,6 +78,7 @@ class MeterScan : public QObject {
   signals:
     void RowRead(const dmm::MeterRowView& view);
     void ChannelsChanged(const dmm::MeterChannelStates& states);
+    void Selected(const dmm::MeterSelectResult& result);
     void ReadingChanged(bool reading);
 
   private:
@@ -80,3 +96,4 @@ class MeterScan : public QObject {
 
 Q_DECLARE_METATYPE(dmm::MeterRowView)
 Q_DECLARE_METATYPE(dmm::MeterChannelStates)
+Q_DECLARE_METATYPE(dmm::MeterSelectResult)

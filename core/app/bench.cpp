@@ -118,6 +118,10 @@ void Bench::TakeSettings(VzAdcConfig& config) {
 }
 
 bool Bench::OpenChipPort() {
+    if (core_.target().interfaceKind != InterfaceKind::RS232) {
+        core_.chipPort().Forget(core_.target());
+        return false;
+    }
     return core_.chipPort().OpenChipPort(core_.target(), hooks_);
 }
 

@@ -199,7 +199,9 @@ class Bench : public QObject {
     // The bench's part of the settings, written over config.
     void TakeSettings(VzAdcConfig& config);
     // The setup dialog's link actions: the chip's serial port at the target's indexes
-    // (RS232), the parallel port at its base (Parallel).
+    // (RS232), the parallel port at its base (Parallel). The chip link holds a serial port
+    // only on the RS232 kind: on any other kind OpenChipPort opens nothing, gives back the
+    // ports the chip link held (so that instruments can have them) and returns false.
     bool OpenChipPort();
     bool InitParallelPort();
 

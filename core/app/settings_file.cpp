@@ -115,13 +115,23 @@ bool ReadRecord(int n, LineReader& in, VzAdcConfig& c, ConfigRead& result) {
             c.displayReading = usable ? v[1] : kDefaultDisplayReading;
             return true;
         }
-        case 8:
-            for (FunctionRegisterCopy* copy : {&c.scaleCopy, &c.dmmCopy}) {
+        case 8: {
+            // Register bytes: a value outside 0..255 refuses the whole record (both
+            // lines), rather than a wrapped byte reaching the chip.
+            std::array<std::array<int, 6>, 2> lines{};
+            for (auto& values : lines) {
                 if (in.AtEnd()) return false;
-                const auto v = in.Numbers();
-                for (size_t i = 0; i < copy->size(); ++i) (*copy)[i] = static_cast<uint8_t>(v[i]);
+                values = in.Numbers();
+            }
+            for (const auto& values : lines)
+                for (int v : values)
+                    if (v < 0 || v > 0xFF) return true;
+            for (size_t i = 0; i < c.scaleCopy.size(); ++i) {
+                c.scaleCopy[i] = static_cast<uint8_t>(lines[0][i]);
+                c.dmmCopy[i] = static_cast<uint8_t>(lines[1][i]);
             }
             return true;
+        }
         case 9:
             c.ComFun = in.Numbers()[0];
             if (in.AtEnd()) return false;

@@ -25,6 +25,9 @@ class UiHooks {
     virtual void ShowMessage(const QString& text) = 0;
     // The same box of the error kind; where errors look no different, a plain message.
     virtual void ShowError(const QString& text) { ShowMessage(text); }
+    // The same box with one Yes button instead of OK; where buttons look no different, a
+    // plain message.
+    virtual void ShowYesMessage(const QString& text) { ShowMessage(text); }
     // A yes/no question; blocks the procedure (never the GUI thread) until answered.
     virtual bool AskYesNo(const QString& text) = 0;
 

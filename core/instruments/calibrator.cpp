@@ -17,7 +17,7 @@ bool Calibrator::FlukeSelectClick(int comIndex) {
         ReadLine(record_, clock_, line);
         if (!line.empty() && line.compare(0, 4, "*OPT") == 0) return Identified("Fluke", line);
     }
-    return NotIdentified("Fluke", QStringLiteral("此通道連接的不是Fluke5500A!!"));
+    return NotIdentified("Fluke", QStringLiteral("此通道連接的不是Fluke5500A!!"), true);
 }
 
 std::string Calibrator::Command(std::string_view text) {

@@ -128,6 +128,33 @@ ComPortMap ComPortMap::Build(std::vector<SerialPortInfo> ports, const ComPortCho
     return map;
 }
 
+ComPortMap ComPortMap::Rescanned(std::vector<SerialPortInfo> ports,
+                                 const ComPortChoices& choices) const {
+    // Ports the user did not assign stay where this map had them, if they are still there
+    // and their index is not the user's.
+    std::array<std::string, kComPortCount> kept{};
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const std::optional<SerialPortInfo>& was = entries_[i].port;
+        if (!was || choices.pinned.count(static_cast<int>(i))) continue;
+        auto it = std::find_if(ports.begin(), ports.end(), [&](const SerialPortInfo& p) {
+            return p.stableKey == was->stableKey;
+        });
+        if (it == ports.end()) continue;
+        const bool pinnedElsewhere =
+            std::any_of(choices.pinned.begin(), choices.pinned.end(),
+                        [&](const auto& pin) { return Matches(*it, pin.second); });
+        if (!pinnedElsewhere) kept[i] = it->stableKey;
+    }
+    ComPortChoices withKept = choices;
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (!kept[i].empty()) withKept.pinned[static_cast<int>(i)] = kept[i];
+    ComPortMap map = Build(std::move(ports), withKept);
+    // What was kept is no assignment of the user's.
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (!kept[i].empty()) map.entries_[i].pinnedTo.clear();
+    return map;
+}
+
 const ComPortMap::Entry& ComPortMap::At(int index) const {
     static const Entry none;
     if (index < 0 || index >= kComPortCount) return none;

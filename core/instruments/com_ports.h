@@ -46,6 +46,10 @@ class ComPortMap {
     // of the machine itself first (by name: ttyS0, ttyS1, ...), then plug-in adapters by
     // their stable key, so that an adapter keeps its index however it is re-plugged.
     static ComPortMap Build(std::vector<SerialPortInfo> ports, const ComPortChoices& choices);
+    // The map after the ports were listed again during a run: every port still there keeps
+    // its index (a port chosen in a selector stays what it was); new ports take the free
+    // indexes, lowest first, as Build gives them. The user's assignments come first.
+    ComPortMap Rescanned(std::vector<SerialPortInfo> ports, const ComPortChoices& choices) const;
 
     const Entry& At(int index) const;
     // Ports found beyond the sixteen indexes.

@@ -8,18 +8,31 @@ Meter::Meter(SerialChannel& channel, Clock& clock, UiHooks& hooks, int channelIn
     : SerialInstrument(channel, clock, hooks, "meter " + std::to_string(channelIndex + 1)),
       channel_index_(channelIndex) {}
 
-bool Meter::Select(int comIndex) {
-    const QString name = QStringLiteral("BryMen %1").arg(channel_index_ + 1);
+bool Meter::Select(int comIndex, std::optional<BryMenReading>* firstReading) {
+    const std::string name = "BryMen " + std::to_string(channel_index_ + 1);
+    if (firstReading) firstReading->reset();
+    if (connected() && record_.comIndex != comIndex) SetAsidePort();
     std::string why;
     if (!OpenPort(comIndex, kSettings, why)) {
-        Status(name + QStringLiteral(" Uart  not  found"));
+        Status(QString::fromStdString(name + " Uart  not  found"));
         Detail(why);
         Close();
+        RestorePreviousPort(why);
         return false;
     }
+    ReleasePreviousPort();
     record_.handle->SetDtr(true);
-    // The meter has no identification: it is what the user selected on that port.
-    return Identified(name.toStdString().c_str(), "reference meter (22-byte frames)");
+    // The meter has no identification: a reading in its frames is what tells it is there.
+    std::optional<BryMenReading> reading = GetBryMenData();
+    if (reading) {
+        if (firstReading) *firstReading = std::move(reading);
+        return Identified(name.c_str(), "reference meter (22-byte frames)");
+    }
+    MarkConnected("no answer when selected");
+    Status(QString::fromStdString(name + " In " + record_.portName + ": no answer"));
+    Detail(user_ + " stays on " + record_.portName +
+           ": its row shows a reading once a meter answers there");
+    return true;
 }
 
 bool Meter::ReadBryMen(std::vector<uint8_t>& reply) {

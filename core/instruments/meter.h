@@ -23,8 +23,13 @@ class Meter final : public SerialInstrument {
     static constexpr int64_t kDrainPauseMs = 100;
 
     int channelIndex() const { return channel_index_; }
-    // The meter section's "Select": opens the channel's port and marks it in use.
-    bool Select(int comIndex);
+    // The meter section's "Select": opens the channel's port, marks it in use and asks the
+    // meter once, so that the user learns whether a meter answers there ("Successful
+    // Select BryMen k In COMn", else "BryMen k In COMn: no answer"). The channel stays in
+    // use either way (a meter switched on later is read from then on); firstReading gets
+    // the answer. False when the port cannot be opened: a channel that was in use on
+    // another port stays there.
+    bool Select(int comIndex, std::optional<BryMenReading>* firstReading = nullptr);
 
     // One meter exchange; true when a framed reply came (then in reply).
     bool ReadBryMen(std::vector<uint8_t>& reply);

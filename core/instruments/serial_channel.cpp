@@ -12,6 +12,25 @@ ComPortMap SerialChannel::Map() const {
     return map_;
 }
 
+void SerialChannel::SetPortSource(std::function<PortListing()> source) {
+    std::lock_guard lock(mutex_);
+    source_ = std::move(source);
+}
+
+ComPortMap SerialChannel::Rescan() {
+    std::function<PortListing()> source;
+    {
+        std::lock_guard lock(mutex_);
+        source = source_;
+    }
+    if (!source) return Map();
+    // Listing the ports reads the system: not under the lock that opens hold.
+    PortListing listing = source();
+    std::lock_guard lock(mutex_);
+    map_ = map_.Rescanned(std::move(listing.ports), listing.choices);
+    return map_;
+}
+
 bool SerialChannel::Open(DevcRS232& record, int comIndex, std::string_view user,
                          std::string& error) {
     if (record.handle && record.comIndex == comIndex && !record.handle->Lost()) return true;
@@ -57,6 +76,18 @@ std::string SerialChannel::Holder(int comIndex) const {
     const Held& held = held_[static_cast<size_t>(comIndex)];
     auto port = held.port.lock();
     return port && !port->Lost() ? held.user : std::string();
+}
+
+std::vector<SerialChannel::SelectorItem> SerialChannel::SelectorItems() const {
+    const ComPortMap map = Map();
+    std::vector<SelectorItem> items;
+    for (int i = 0; i < kComPortCount; ++i) {
+        SelectorItem item{map.SelectorText(i), map.At(i).port.has_value()};
+        if (const std::string holder = Holder(i); !holder.empty())
+            item.text += " (in use by " + holder + ")";
+        items.push_back(std::move(item));
+    }
+    return items;
 }
 
 }  // namespace dmm

@@ -14,20 +14,46 @@ bool SerialInstrument::OpenPort(int comIndex, const SerialSettings& settings, st
 
 bool SerialInstrument::StartIdentification(int comIndex, const char* name, bool& done) {
     const QString who = QString::fromUtf8(name);
-    done = connected();
+    done = connected() && record_.comIndex == comIndex;
     if (done) {
         Status(who + QStringLiteral(" 已經設定"));
         return false;
     }
+    if (connected()) SetAsidePort();
     std::string why;
     if (!channel_.Open(record_, comIndex, user_, why)) {
         record_.connected = false;
         Status(who + QStringLiteral(" Uart  not  found"));
         Detail(why);
         Close();
+        RestorePreviousPort(why);
         return false;
     }
     return true;
+}
+
+void SerialInstrument::SetAsidePort() {
+    previousSummary_ = Summary();
+    previous_ = std::move(record_);
+    record_ = DevcRS232{};
+}
+
+void SerialInstrument::ReleasePreviousPort() {
+    channel_.Close(previous_);
+    previous_ = DevcRS232{};
+}
+
+void SerialInstrument::RestorePreviousPort(const std::string& why) {
+    if (!previous_.handle) return;
+    channel_.Close(record_);
+    record_ = std::move(previous_);
+    previous_ = DevcRS232{};
+    {
+        const std::lock_guard lock(summaryMutex_);
+        summary_ = previousSummary_;
+    }
+    const std::string stays = user_ + " stays on " + record_.portName;
+    Detail(why.empty() ? stays : why + "; " + stays);
 }
 
 void SerialInstrument::Close() {
@@ -46,22 +72,30 @@ void SerialInstrument::NoteOutput(std::string output) {
     summary_.output = std::move(output);
 }
 
-bool SerialInstrument::Identified(const char* name, std::string identity) {
+void SerialInstrument::MarkConnected(std::string identity) {
     record_.connected = true;
-    {
-        const std::lock_guard lock(summaryMutex_);
-        summary_ = {true, record_.portName, std::move(identity), {}};
-    }
+    const std::lock_guard lock(summaryMutex_);
+    summary_ = {true, record_.portName, std::move(identity), {}};
+}
+
+bool SerialInstrument::Identified(const char* name, std::string identity) {
+    MarkConnected(std::move(identity));
+    ReleasePreviousPort();
     Status(QStringLiteral("Successful Select %1 In %2")
                .arg(QString::fromUtf8(name), QString::fromStdString(record_.portName)));
     return true;
 }
 
-bool SerialInstrument::NotIdentified(const char* name, const QString& box) {
+bool SerialInstrument::NotIdentified(const char* name, const QString& box, bool yesBox) {
     Status(QStringLiteral("Fail Select %1 %2")
                .arg(QString::fromUtf8(name), QString::fromStdString(record_.portName)));
-    Message(box);
+    Detail({});
+    if (yesBox)
+        YesMessage(box);
+    else
+        Message(box);
     Close();
+    RestorePreviousPort();
     return false;
 }
 

@@ -47,18 +47,30 @@ class SerialInstrument {
     bool OpenPort(int comIndex, const SerialSettings& settings, std::string& why);
 
     // What every identification shares, with the instrument's name in its messages
-    // ("Fluke", "Power Supply", "Chamber"). Start: an instrument already identified says
-    // "<name> 已經設定" (done is then true); a port that cannot be opened says "<name> Uart
-    // not  found" and why. True when the port is open and the identification goes on.
+    // ("Fluke", "Power Supply", "Chamber"). Start: an instrument already identified on
+    // this port says "<name> 已經設定" (done is then true); a port that cannot be opened
+    // says "<name> Uart  not  found" and why. True when the port is open and the
+    // identification goes on. An instrument identified on another port is tried on this
+    // one and stays where it was until it answers here.
     bool StartIdentification(int comIndex, const char* name, bool& done);
-    // Succeeded: "Successful Select <name> In COMn". Failed: "Fail Select <name> COMn", the
-    // message box, and the port closed again.
+    // Succeeded: "Successful Select <name> In COMn", and the port it was on before given
+    // back. Failed: "Fail Select <name> COMn", the message box (box with its Yes button
+    // when yesBox), the port closed again, and the instrument back on its earlier port.
     bool Identified(const char* name, std::string identity);
-    bool NotIdentified(const char* name, const QString& box);
+    bool NotIdentified(const char* name, const QString& box, bool yesBox = false);
+    // Marks the instrument connected on its port with what it said it is.
+    void MarkConnected(std::string identity);
+    // The port the instrument was on while it is tried on another one.
+    void SetAsidePort();
+    void ReleasePreviousPort();
+    // Back on the earlier port (if any) after the new one failed; says so in panel 2,
+    // after why the new one failed.
+    void RestorePreviousPort(const std::string& why = {});
     // Status panel 1 (the instruments' messages), and panel 2 for the detail behind them.
     void Status(const QString& text) { hooks_.SetStatusText(1, text); }
     void Detail(const std::string& text) { hooks_.SetStatusText(2, QString::fromStdString(text)); }
     void Message(const QString& text) { hooks_.ShowMessage(text); }
+    void YesMessage(const QString& text) { hooks_.ShowYesMessage(text); }
     void NoteOutput(std::string output);
 
     SerialChannel& channel_;
@@ -70,6 +82,8 @@ class SerialInstrument {
   private:
     mutable std::mutex summaryMutex_;
     InstrumentSummary summary_;
+    DevcRS232 previous_;
+    InstrumentSummary previousSummary_;
 };
 
 }  // namespace dmm

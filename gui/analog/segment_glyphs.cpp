@@ -71,11 +71,18 @@ std::vector<int> LedGlyphs(const QString& caption, int digits, int dotCount, boo
     const QString before = point < 0 ? caption : caption.left(point);
     const QString after = point < 0 ? QString() : caption.mid(point + 1);
     const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    // No caption, no reading: blank cells rather than zeros that look like one.
+    if (caption.isEmpty()) return cells;
     if (!std::all_of(before.begin(), before.end(), isDigit) ||
         !std::all_of(after.begin(), after.end(), isDigit)) {
         // Not a number ("OL" from an overloaded meter, a sign): shown as text, right-aligned,
-        // so that the reading is still legible.
-        return LcdTextGlyphs(caption, n);
+        // so that the reading is still legible. A capital O is drawn as one (the zero's
+        // segments): the letter table's O is a small one, and "oL" is no meter's overload.
+        cells = LcdTextGlyphs(caption, n);
+        const int first = n - static_cast<int>(std::min<qsizetype>(caption.size(), n));
+        for (int k = first; k < n; ++k)
+            if (caption[k - first] == u'O') cells[static_cast<size_t>(k)] = 0;
+        return cells;
     }
 
     const int length = static_cast<int>(caption.size());

@@ -110,6 +110,7 @@ void TMeter::ApplyChannels(const MeterChannelStates& states) {
         if (inUse) {
             const QSignalBlocker block(ComboBox[i]);
             ComboBox[i]->setCurrentIndex(states[i].scanPeriodIndex);
+            if (!hasReading_[i]) ShowNoReading(k);
         } else {
             LedArray[i]->SetCaption(QString());
             Panel[i]->hide();
@@ -130,6 +131,11 @@ void TMeter::ShowRow(const MeterRowView& view) {
     const size_t i = static_cast<size_t>(view.channel);
     TLedArray* led = LedArray[i];
     stale_[i] = !view.fresh;
+    if (!view.hasReading) {
+        ShowNoReading(view.channel);
+        return;
+    }
+    hasReading_[i] = true;
     if (!view.fresh) {
         led->SetOnColor(kStaleColor);
         led->setToolTip(
@@ -143,6 +149,19 @@ void TMeter::ShowRow(const MeterRowView& view) {
     // The caption carries its point and DotCount says how many digits stand before it.
     led->SetDotCount(view.display.dotCount);
     led->SetCaption(QString::fromStdString(view.display.caption));
+}
+
+void TMeter::ShowNoReading(int row) {
+    const size_t i = static_cast<size_t>(row);
+    hasReading_[i] = false;
+    stale_[i] = false;
+    TLedArray* led = LedArray[i];
+    led->SetOnColor(palette().color(QPalette::Highlight));
+    led->SetDotCount(0);
+    led->SetCaption(QString());
+    led->setToolTip(tr("Meter %1 has not answered on its port").arg(row + 1));
+    MUnit[i]->setText(QString());
+    Panel[i]->hide();
 }
 
 void TMeter::showEvent(QShowEvent* event) {

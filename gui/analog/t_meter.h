@@ -17,7 +17,8 @@ namespace dmm::gui {
 // "Meter": the readings of the six reference meters, one row each (store check box,
 // scan-period selector, LED digits, unit and sign). The reading runs on the bench thread
 // (MeterScan); the window shows what comes back. A row whose meter did not answer keeps
-// its last reading, dimmed, so that an old value is never shown as a new one.
+// its last reading, dimmed, so that an old value is never shown as a new one; a row whose
+// meter has not answered since its port was selected shows no digits and no unit.
 class TMeter : public QWidget {
     Q_OBJECT
   public:
@@ -32,6 +33,8 @@ class TMeter : public QWidget {
     void ShowRow(const MeterRowView& view);
     // True while the row shows a reading that is not the meter's latest answer.
     bool RowStale(int row) const { return stale_[static_cast<size_t>(row)]; }
+    // True while the row shows a reading (fresh or old).
+    bool RowHasReading(int row) const { return hasReading_[static_cast<size_t>(row)]; }
 
     std::array<QCheckBox*, kRows> CheckBox{};
     std::array<QLabel*, kRows> Label{};
@@ -48,9 +51,12 @@ class TMeter : public QWidget {
   private:
     void ApplyChannels(const MeterChannelStates& states);
     void ShowReading(bool reading);
+    // The row of a meter that has given no reading: no digits, no unit, no sign.
+    void ShowNoReading(int row);
 
     Bench& bench_;
     std::array<bool, kRows> stale_{};
+    std::array<bool, kRows> hasReading_{};
 };
 
 }  // namespace dmm::gui

@@ -58,8 +58,13 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         bench_->target().interfaceKind = *options.kind;
         bench_->analysis().TXScaleChange();  // its bit count depends on the kind
     }
+    // The setup dialog lists the ports again whenever it opens.
+    SerialChannel& serial = bench_->core().serial();
     if (simInstruments_) {
-        bench_->core().serial().SetMap(simInstruments_->Map());
+        serial.SetPortSource([sim = simInstruments_.get()] {
+            return SerialChannel::PortListing{sim->Ports(), sim->Choices()};
+        });
+        serial.Rescan();
         // The simulated meters are in use from the start, as if the setup dialog had
         // selected their ports, each at its own scan period (100 ms for the first, 5 s for
         // the sixth).
@@ -70,8 +75,11 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
             }
         });
     } else {
-        bench_->core().serial().SetMap(ComPortMap::Build(platform::ListSystemSerialPorts(),
-                                                         ReadComPortChoices(benchDir_, nullptr)));
+        serial.SetPortSource([dir = benchDir_] {
+            return SerialChannel::PortListing{platform::ListSystemSerialPorts(),
+                                              ReadComPortChoices(dir, nullptr)};
+        });
+        serial.Rescan();
     }
     thread_ = std::make_unique<BenchThread>(*bench_);
 }

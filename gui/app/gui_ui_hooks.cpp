@@ -9,8 +9,9 @@
 namespace dmm::gui {
 namespace {
 
-void OpenBox(TMainPanel& panel, QMessageBox::Icon icon, const QString& text) {
-    auto* box = new QMessageBox(icon, panel.windowTitle(), text, QMessageBox::Ok, &panel);
+void OpenBox(TMainPanel& panel, QMessageBox::Icon icon, const QString& text,
+             QMessageBox::StandardButton button = QMessageBox::Ok) {
+    auto* box = new QMessageBox(icon, panel.windowTitle(), text, button, &panel);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
@@ -51,6 +52,10 @@ void GuiUiHooks::ShowMessage(const QString& text) {
 
 void GuiUiHooks::ShowError(const QString& text) {
     OnGui([text](TMainPanel& p) { OpenBox(p, QMessageBox::Critical, text); });
+}
+
+void GuiUiHooks::ShowYesMessage(const QString& text) {
+    OnGui([text](TMainPanel& p) { OpenBox(p, QMessageBox::Information, text, QMessageBox::Yes); });
 }
 
 bool GuiUiHooks::AskYesNo(const QString& text) {

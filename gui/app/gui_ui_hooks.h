@@ -19,6 +19,7 @@ class GuiUiHooks final : public UiHooks {
     void SetGauge(int position, int maximum) override;
     void ShowMessage(const QString& text) override;
     void ShowError(const QString& text) override;
+    void ShowYesMessage(const QString& text) override;
     bool AskYesNo(const QString& text) override;
     void ProcessPendingEvents() override;
 

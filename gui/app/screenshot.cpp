@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 
@@ -59,15 +60,18 @@ void OpenWindows(TMainPanel& panel, const QStringList& windows) {
     }
 }
 
-// "WINDOW/BUTTON" clicks a button; "WINDOW/COMBO=INDEX" chooses an item of a combo box,
-// "WINDOW/EDIT=TEXT" types into a field.
+// "WINDOW/BUTTON" clicks a button; "WINDOW/COMBO=INDEX" chooses an item of a combo box
+// ("WINDOW/COMBO=popup" opens its list), "WINDOW/EDIT=TEXT" types into a field.
 void Click(TMainPanel& panel, const QString& click) {
     const QStringList parts = click.split('/');
     QWidget* window = parts.size() == 2 ? panel.Child(parts[0]) : nullptr;
     const QStringList choice = parts.size() == 2 ? parts[1].split('=') : QStringList();
     if (window && choice.size() == 2) {
         if (auto* combo = window->findChild<QComboBox*>(choice[0])) {
-            combo->setCurrentIndex(choice[1].toInt());
+            if (choice[1] == QLatin1String("popup"))
+                combo->showPopup();
+            else
+                combo->setCurrentIndex(choice[1].toInt());
             return;
         }
         if (auto* edit = window->findChild<QLineEdit*>(choice[0])) {
@@ -109,7 +113,22 @@ void ScheduleScreenshot(TMainPanel& panel, Bench& bench, const ScreenshotPlan& p
                     window->isWindow() || !window->parentWidget() ? window : window->parentWidget();
             }
         }
-        const bool saved = target->grab().save(plan.file);
+        QPixmap picture = target->grab();
+        // An open list is a window of its own: it is drawn where it stands over the target,
+        // on a picture large enough for both.
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            const QRect list(popup->mapToGlobal(QPoint(0, 0)) - target->mapToGlobal(QPoint(0, 0)),
+                             popup->size());
+            const QRect area = picture.rect().united(list);
+            QPixmap both(area.size());
+            both.fill(target->palette().color(QPalette::Window));
+            QPainter painter(&both);
+            painter.drawPixmap(-area.topLeft(), picture);
+            painter.drawPixmap(list.topLeft() - area.topLeft(), popup->grab());
+            painter.end();
+            picture = both;
+        }
+        const bool saved = picture.save(plan.file);
         if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(plan.file));
         QApplication::exit(saved ? 0 : 1);
     });

@@ -1,11 +1,13 @@
 #include "gui/chip/t_option.h"
 
+#include <QAbstractItemView>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHideEvent>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "core/analog/meter_scan.h"
 #include "core/app/bench.h"
 #include "core/app/settings_file.h"
 #include "core/chip/chip_loader.h"
@@ -35,6 +37,12 @@ QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
     return label;
+}
+
+// A selector shows as much of a port's name as fits; its list shows all of it.
+void FitComSelector(QComboBox* combo) {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(22);
 }
 
 void Select(QComboBox* combo, int index) {
@@ -102,6 +110,7 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
         grid->addWidget(combo, row, 1);
     };
     addRow(1, QStringLiteral("COM"), "TXCOM", TXCOM, ComItems());
+    FitComSelector(TXCOM);
     QStringList bauds;
     for (int32_t rate : kChipBaudRates) bauds << QString::number(rate);
     addRow(2, QStringLiteral("Baud"), "TXBaud", TXBaud, bauds);
@@ -165,8 +174,10 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
     QLabel* meterCom = NamedLabel("Label11", QStringLiteral("COM"), this);
     BryMemCom = ComSelector("BryMemCom");
     BryMemButtom = SelectButton("BryMemButtom");
+    BryMemState = NamedLabel("BryMemState", tr("not selected"), this);
+    BryMemState->setMinimumWidth(220);
     for (QWidget* w : std::initializer_list<QWidget*>{meterChannel, BryMemChannel, meterCom,
-                                                      BryMemCom, BryMemButtom}) {
+                                                      BryMemCom, BryMemButtom, BryMemState}) {
         meterRow->addWidget(w);
         instrumentControls_.push_back(w);
     }
@@ -193,6 +204,8 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
     connect(BryMemChannel, &QComboBox::currentIndexChanged, this, &TOption::BryMemChannelChange);
     connect(BtClose, &QPushButton::clicked, this, &TOption::BtCloseClick);
     connect(&bench_, &Bench::ChipModelChanged, this, &TOption::ChipModelLoaded);
+    connect(&bench_.meterScan(), &MeterScan::Selected, this, &TOption::MeterSelected);
+    comSelectors_ = {TXCOM, FlukeCOM, PowerCOM, ChamberCOM, BryMemCom};
 
     FormCreate();
     setFixedSize(sizeHint());
@@ -202,6 +215,7 @@ QComboBox* TOption::ComSelector(const QString& name) {
     auto* combo = new QComboBox(this);
     combo->setObjectName(name);
     combo->addItems(ComItems());
+    FitComSelector(combo);
     return combo;
 }
 
@@ -220,6 +234,28 @@ void TOption::FormCreate() {
     bench_.Post([](Bench& bench) { bench.core().chipPort().Forget(bench.target()); });
     Select(CLPT, 0);
     CLPT->setEnabled(false);
+    ShowComPorts(false);
+}
+
+void TOption::ShowComPorts(bool rescan) {
+    bench_.Call(
+        [rescan](Bench& bench) {
+            if (rescan) bench.core().serial().Rescan();
+            return bench.core().serial().SelectorItems();
+        },
+        this,
+        [this](const std::vector<SerialChannel::SelectorItem>& items) {
+            for (QComboBox* combo : comSelectors_) {
+                const QSignalBlocker blocker(combo);
+                for (int i = 0; i < combo->count() && i < static_cast<int>(items.size()); ++i) {
+                    const auto& item = items[static_cast<size_t>(i)];
+                    combo->setItemText(i, QString::fromStdString(item.text));
+                    combo->setItemData(i, item.present ? QVariant() : QVariant(QColor(Qt::gray)),
+                                       Qt::ForegroundRole);
+                }
+                combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 24);
+            }
+        });
 }
 
 void TOption::Show(const SetupChoice& choice) {
@@ -258,12 +294,14 @@ void TOption::SelLPTChange() {
         if (bench.target().interfaceKind == InterfaceKind::UART) bench.link().SetupUartLink();
     });
     EnablePortControls(kind);
-    if (kind == static_cast<int>(InterfaceKind::RS232)) TXCOMChange();
+    // RS232 opens the chip link's port; every other kind gives it back.
+    TXCOMChange();
 }
 
 void TOption::TXCOMChange() {
     // Whichever selector changed, the chip link's port is the one TXCOM names: the
-    // instruments' ports are opened by their own Select buttons.
+    // instruments' ports are opened by their own Select buttons. On a kind other than
+    // RS232 the chip link takes no port at all (the bench gives back any it held).
     const int com = TXCOM->currentIndex();
     const int baud = TXBaud->currentIndex();
     const int parity = TXParity->currentIndex();
@@ -291,23 +329,40 @@ void TOption::RunIdentification(QPushButton* button, QLabel* state, const QStrin
     button->setEnabled(false);
     const QString port = QString::fromStdString(ComPortName(comIndex));
     state->setText(tr("trying %1 ...").arg(port));
+    struct Outcome {
+        bool ok = false;
+        std::string on;  // the port the instrument is identified on, "" when none
+    };
     bench_.instrumentThreads().Call(
         static_cast<InstrumentId>(id),
         [id, comIndex](Instruments& instruments) {
+            Outcome outcome;
             switch (static_cast<InstrumentId>(id)) {
                 case InstrumentId::Calibrator:
-                    return instruments.calibrator().FlukeSelectClick(comIndex);
+                    outcome.ok = instruments.calibrator().FlukeSelectClick(comIndex);
+                    break;
                 case InstrumentId::PowerSupply:
-                    return instruments.power().PowerSelectClick(comIndex);
+                    outcome.ok = instruments.power().PowerSelectClick(comIndex);
+                    break;
                 default:
-                    return instruments.chamber().ChamberSelectClick(comIndex);
+                    outcome.ok = instruments.chamber().ChamberSelectClick(comIndex);
             }
+            const SerialInstrument& instrument = instruments.Of(static_cast<InstrumentId>(id));
+            if (instrument.connected()) outcome.on = instrument.record().portName;
+            return outcome;
         },
         this,
-        [this, button, state, instrument, port](bool ok) {
+        [this, button, state, instrument, port](const Outcome& outcome) {
             button->setEnabled(true);
-            state->setText(ok ? tr("identified on %1").arg(port) : tr("not found on %1").arg(port));
-            emit Identified(instrument, ok);
+            const QString on = QString::fromStdString(outcome.on);
+            if (outcome.ok)
+                state->setText(tr("identified on %1").arg(on));
+            else if (!on.isEmpty())
+                state->setText(tr("not found on %1; still on %2").arg(port, on));
+            else
+                state->setText(tr("not found on %1").arg(port));
+            ShowComPorts(false);
+            emit Identified(instrument, outcome.ok);
         });
 }
 
@@ -332,10 +387,31 @@ void TOption::BryMemButtomClick() {
     // the user no way to move a meter.
     const int channel = BryMemChannel->currentIndex();
     const int com = BryMemCom->currentIndex();
+    BryMemButtom->setEnabled(false);
+    BryMemState->setText(tr("trying meter %1 on %2 ...")
+                             .arg(channel + 1)
+                             .arg(QString::fromStdString(ComPortName(com))));
     bench_.Post([channel, com](Bench& bench) { bench.meterScan().Select(channel, com); });
 }
 
+void TOption::MeterSelected(const MeterSelectResult& result) {
+    BryMemButtom->setEnabled(true);
+    const QString meter = QString::number(result.channel + 1);
+    const QString port = QString::fromStdString(ComPortName(result.comIndex));
+    const QString on = QString::fromStdString(result.inUseOn);
+    if (result.answered)
+        BryMemState->setText(tr("meter %1 answers on %2").arg(meter, port));
+    else if (result.opened)
+        BryMemState->setText(tr("meter %1 on %2: no answer").arg(meter, port));
+    else if (!on.isEmpty())
+        BryMemState->setText(tr("meter %1 not on %2; still on %3").arg(meter, port, on));
+    else
+        BryMemState->setText(tr("meter %1 not on %2").arg(meter, port));
+    ShowComPorts(false);
+}
+
 void TOption::Open() {
+    ShowComPorts(true);
     bench_.Call(BenchChoice, this, [this](const SetupChoice& choice) {
         Show(choice);
         setModal(true);

@@ -12,6 +12,7 @@
 
 namespace dmm {
 class Bench;
+struct MeterSelectResult;
 struct TChipModel;
 struct VzAdcConfig;
 }  // namespace dmm
@@ -46,8 +47,12 @@ class TOption : public QDialog {
     void Show(const SetupChoice& choice);
     // Enables the port controls as an interface kind wants them.
     void EnablePortControls(int interfaceKind);
-    // Shows the dialog modally, preset to the bench's choices.
+    // Shows the dialog modally, preset to the bench's choices, with the serial ports
+    // listed again (an adapter plugged in since the start appears in the COM selectors).
     void Open();
+    // The COM selectors show the port behind each index and who holds it; indexes with
+    // nothing behind them are greyed. rescan lists the machine's ports again first.
+    void ShowComPorts(bool rescan);
 
     QComboBox* CbSeluP;
     QRadioButton* Interfafce;
@@ -68,10 +73,12 @@ class TOption : public QDialog {
     QComboBox* BryMemCom;
     QPushButton* BryMemButtom;
     QPushButton* BtClose;
-    // Beside each Select button: how the last identification of that instrument ended.
+    // Beside each Select button: how the last identification of that instrument ended,
+    // and where it is.
     QLabel* FlukeState;
     QLabel* PowerState;
     QLabel* ChamberState;
+    QLabel* BryMemState;
 
     // Handlers, by the controls they belong to.
     void CbSeluPChange();
@@ -103,11 +110,13 @@ class TOption : public QDialog {
     QPushButton* SelectButton(const QString& name);
     void RunIdentification(QPushButton* button, QLabel* state, const QString& instrument,
                            int instrumentId, int comIndex);
+    void MeterSelected(const MeterSelectResult& result);
 
     Bench& bench_;
     // The instrument sections and the channel selector that a chip without bench
     // instruments hides.
     std::vector<QWidget*> instrumentControls_;
+    std::vector<QComboBox*> comSelectors_;
 };
 
 }  // namespace dmm::gui

@@ -80,6 +80,24 @@ TEST_F(InstrumentVerbs, AWrongInstrumentOrAnEmptyPortFailsWithItsMessage) {
     EXPECT_EQ(err.str(), "dmmctl: not a COM port: COM99 (COM1 to COM16)\n");
 }
 
+// A port named on the command line is the one tried, also for an instrument identified
+// elsewhere; no message names a port that was not used.
+TEST_F(InstrumentVerbs, AnInstrumentIdentifiedOnOnePortIsTriedOnTheOneNamed) {
+    ASSERT_TRUE(Run("identify", {"fluke", "COM2"}));
+    const std::string notOnCom12 =
+        "dmmctl: Fluke Uart  not  found: COM12 has no serial port behind it; the calibrator "
+        "stays on COM2\n";
+    EXPECT_FALSE(Run("identify", {"fluke", "COM12"}));
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), notOnCom12);
+    EXPECT_FALSE(Run("fluke", {"OPER", "--com", "COM12"}));
+    EXPECT_EQ(err.str(), notOnCom12);
+    ASSERT_TRUE(Run("identify", {"fluke", "COM2"}));
+    EXPECT_EQ(out.str(), "Fluke 已經設定\n");
+    ASSERT_TRUE(Run("fluke", {"OPER", "--com", "COM2"}));
+    EXPECT_EQ(out.str(), "OPER\n");
+}
+
 TEST_F(InstrumentVerbs, TheChamberAndThePowerSupplyByTheirDefaultPorts) {
     ASSERT_TRUE(Run("chamber", {"set", "-5", "0", "3"}));
     ASSERT_TRUE(Run("chamber", {"temp"}));

@@ -11,11 +11,17 @@ namespace {
 
 struct MeterBench : SerialBench {
     MeterBench() {
-        for (int k = 0; k < kMeterChannelCount; ++k)
+        for (int k = 0; k < kMeterChannelCount; ++k) {
             EXPECT_TRUE(instruments.meter(k).Select(sim::SimInstruments::MeterCom(k)));
+            // Select asked each meter once: the tests count from here.
+            selectRequests[static_cast<size_t>(k)] = sim.meter(k).requests();
+            sim.meter(k).ClearReceived();
+        }
     }
     Meter& meter(int k) { return instruments.meter(k); }
     sim::SimMeter& simMeter(int k) { return sim.meter(k); }
+    int requests(int k) { return sim.meter(k).requests() - selectRequests[static_cast<size_t>(k)]; }
+    std::array<int, kMeterChannelCount> selectRequests{};
 };
 
 TEST(Meter, ARequestBringsOneFramedReply) {
@@ -29,7 +35,7 @@ TEST(Meter, ARequestBringsOneFramedReply) {
     EXPECT_EQ(reply[1], kStx);
     EXPECT_EQ(reply[20], kDle);
     EXPECT_EQ(reply[21], kEtx);
-    EXPECT_EQ(bench.simMeter(0).requests(), 1);
+    EXPECT_EQ(bench.requests(0), 1);
     EXPECT_EQ(bench.simMeter(0).received(),
               (std::vector<uint8_t>{0x10, 0x02, 0x00, 0x00, 0x00, 0x00, 0x10, 0x03}));
     EXPECT_LT(bench.Elapsed(start), 100);
@@ -90,7 +96,7 @@ TEST(Meter, AReplyInTwoPartsIsCompletedFromTheSecond) {
     EXPECT_EQ(reply.size(), kBryMenFrameSize);
     EXPECT_EQ(reply[21], kEtx);
     EXPECT_GT(bench.Elapsed(start), 300);
-    EXPECT_EQ(bench.simMeter(0).requests(), 1);
+    EXPECT_EQ(bench.requests(0), 1);
 
     // The rest too late: no frame, no reading.
     bench.simMeter(0).faults().splitGapMs = 800;
@@ -115,13 +121,40 @@ TEST(Meter, ASilentMeterGivesUpAfterItsTwoTries) {
     // 1 s for the first reply, 1 s pause, 0.5 s for the second.
     EXPECT_GT(bench.Elapsed(start), 2500);
     EXPECT_LT(bench.Elapsed(start), 2510);
-    EXPECT_EQ(bench.simMeter(0).requests(), 2);
+    EXPECT_EQ(bench.requests(0), 2);
 
     // A slow meter is caught by the second request.
     bench.simMeter(0).faults().silent = false;
     bench.simMeter(0).faults().extraDelayMs = 1200;
     std::vector<uint8_t> reply;
     EXPECT_TRUE(bench.meter(0).ReadBryMen(reply));
+}
+
+// Select says whether a meter answered on the port, and the channel is in use either way;
+// a channel moved to a port that cannot be opened stays where it was.
+TEST(Meter, SelectSaysWhetherAMeterAnswered) {
+    SerialBench bench;
+    Meter& meter = bench.instruments.meter(0);
+    const int com = sim::SimInstruments::MeterCom(0);
+    std::optional<BryMenReading> first;
+    bench.sim.meter(0).faults().silent = true;
+    EXPECT_TRUE(meter.Select(com, &first));
+    EXPECT_FALSE(first);
+    EXPECT_EQ(bench.hooks.LastStatus(1), "BryMen 1 In COM5: no answer");
+    EXPECT_TRUE(meter.connected());
+    EXPECT_EQ(meter.Summary().identity, "no answer when selected");
+
+    bench.sim.meter(0).faults().silent = false;
+    EXPECT_TRUE(meter.Select(com, &first));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(BryMenUnitText(first->flagsA, first->flagsB), "DC V");
+    EXPECT_EQ(bench.hooks.LastStatus(1), "Successful Select BryMen 1 In COM5");
+
+    EXPECT_FALSE(meter.Select(12, &first));
+    EXPECT_EQ(bench.hooks.LastStatus(2),
+              "COM13 has no serial port behind it; meter 1 stays on COM5");
+    EXPECT_EQ(meter.record().comIndex, com);
+    EXPECT_EQ(bench.channel.Holder(com), "meter 1");
 }
 
 TEST(Meter, AMeterWhosePortDisappearsFailsAtOnceAndCannotBeSelectedAgain) {

@@ -28,6 +28,12 @@ class RecordingUiHooks final : public UiHooks {
         std::lock_guard lock(mutex_);
         messages.push_back(text);
     }
+    // Recorded with the other messages, and apart: boxes with a Yes button.
+    void ShowYesMessage(const QString& text) override {
+        std::lock_guard lock(mutex_);
+        messages.push_back(text);
+        yesMessages.push_back(text);
+    }
     bool AskYesNo(const QString&) override { return false; }
     void ProcessPendingEvents() override {
         ++passes;
@@ -45,10 +51,12 @@ class RecordingUiHooks final : public UiHooks {
         std::lock_guard lock(mutex_);
         statuses.clear();
         messages.clear();
+        yesMessages.clear();
     }
 
     std::vector<std::pair<int, QString>> statuses;
     std::vector<QString> messages;
+    std::vector<QString> yesMessages;
     std::vector<int> gaugePositions;
     int gaugeMaximum = 0;
     bool gaugeVisible = false;

@@ -134,6 +134,18 @@ TEST(SettingsFile, RecordRules) {
     ReadVzAdcConfig(file, read);
     EXPECT_EQ(read.chipIndex, 0);
     EXPECT_EQ(read.interfaceKind, 5);
+    // A register copy outside a byte refuses record 8 whole, both lines; the records after
+    // it still read.
+    VzAdcConfig kept;
+    kept.scaleCopy = {9, 9, 9, 9, 9, 9};
+    kept.dmmCopy = {7, 7, 7, 7, 7, 7};
+    QByteArray outOfRange = FormatVzAdcConfig(Sample());
+    outOfRange.replace(" 208  17  34  51  68  85", " 300  -1 9999  51  68  85");
+    const ConfigRead refused = ReadVzAdcConfig(outOfRange, kept);
+    EXPECT_EQ(refused.recordsRead, kSettingsRecordCount);
+    EXPECT_EQ(kept.scaleCopy, (FunctionRegisterCopy{9, 9, 9, 9, 9, 9}));
+    EXPECT_EQ(kept.dmmCopy, (FunctionRegisterCopy{7, 7, 7, 7, 7, 7}));
+    EXPECT_EQ(kept.ADShift, 7);
     // The port list: 1 is 0x278, 2 is 0x3BC, anything else 0x378.
     EXPECT_EQ(PortBaseOfClptItem(2), 0x3BC);
     EXPECT_EQ(PortBaseOfClptItem(1), 0x278);

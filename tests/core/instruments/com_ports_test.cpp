@@ -67,6 +67,27 @@ TEST(ComPorts, TheUsersAssignmentsHoldAndOthersFillTheGaps) {
     EXPECT_FALSE(map.Resolve(16, path, why));
 }
 
+TEST(ComPorts, ARescanKeepsEveryPortStillThereOnItsIndex) {
+    const ComPortMap start =
+        ComPortMap::Build({BuiltIn("ttyS0"), Usb("ttyUSB0", "A5"), Usb("ttyUSB1", "B7")}, {});
+    ASSERT_EQ(start.At(2).port->serialNumber, "B7");
+    // A5 unplugged, A0 and A1 plugged in: B7, chosen as COM3, stays COM3 (a fresh start
+    // would give it COM4); the new adapters take the free indexes.
+    const ComPortMap later = start.Rescanned(
+        {BuiltIn("ttyS0"), Usb("ttyUSB1", "B7"), Usb("ttyUSB2", "A1"), Usb("ttyUSB3", "A0")}, {});
+    EXPECT_EQ(later.At(0).port->name, "ttyS0");
+    EXPECT_EQ(later.At(1).port->serialNumber, "A0");
+    EXPECT_EQ(later.At(2).port->serialNumber, "B7");
+    EXPECT_EQ(later.At(3).port->serialNumber, "A1");
+    EXPECT_EQ(later.SelectorText(2), "COM3 \u2014 ttyUSB1, FT232R USB UART 'B7'");
+    // The user's assignment made since wins over where a port was.
+    ComPortChoices choices;
+    choices.pinned[0] = "/dev/ttyUSB1";
+    const ComPortMap pinned = later.Rescanned({BuiltIn("ttyS0"), Usb("ttyUSB1", "B7")}, choices);
+    EXPECT_EQ(pinned.At(0).port->serialNumber, "B7");
+    EXPECT_EQ(pinned.At(1).port->name, "ttyS0");
+}
+
 TEST(ComPorts, MoreThanSixteenPortsLeaveTheRestUnmapped) {
     std::vector<SerialPortInfo> ports;
     for (int i = 0; i < 18; ++i) ports.push_back(BuiltIn("ttyS" + std::to_string(i)));

@@ -10,7 +10,9 @@
 #include <cmath>
 #include <memory>
 
+#include "gui/analog/segment_glyphs.h"
 #include "gui/analog/t_meter.h"
+#include "gui/chip/t_option.h"
 #include "gui/instruments/step_table_window.h"
 #include "support/qtest_registry.h"
 #include "support/simulated_program.h"
@@ -19,6 +21,7 @@ namespace dmm::test {
 
 // The meter window and the two step-table windows in the whole program on the simulated
 // bench: six simulated meters on their serial ports, each read at its own scan period.
+// Every test starts its own program.
 class MeterWindowTest : public QObject {
     Q_OBJECT
   private:
@@ -40,19 +43,32 @@ class MeterWindowTest : public QObject {
         QVERIFY(action);
         action->trigger();
     }
+    void StartReading() {
+        QTest::mouseClick(meter_->RDandStop, Qt::LeftButton);
+        QTRY_COMPARE(meter_->RDandStop->text(), QString("Reading"));
+    }
+    void SetSilent(int channel, bool silent) {
+        std::lock_guard lock(program_->instruments().mutex());
+        program_->instruments().meter(channel).faults().silent = silent;
+    }
 
   private slots:
-    void initTestCase() {
+    // The window shown, its rows enabled: the simulated meters are selected at start, at
+    // 100 ms .. 5 s.
+    void init() {
         program_ = std::make_unique<SimulatedProgram>();
         meter_ = qobject_cast<gui::TMeter*>(program_->panel().Child("TMeter"));
         QVERIFY(meter_);
-        QCOMPARE(meter_->windowTitle(), QString("Meter"));
+        Show("BryMenShow1");
+        QTRY_VERIFY(Control<QCheckBox>(meter_, "CheckBox6")->isEnabled());
+    }
+    void cleanup() {
+        meter_ = nullptr;
+        program_.reset();
     }
 
     void rowsOfMetersInUseAreEnabledWithTheirScanPeriods() {
-        Show("BryMenShow1");
-        // The simulated meters are selected at start, at 100 ms .. 5 s.
-        QTRY_VERIFY(Control<QCheckBox>(meter_, "CheckBox6")->isEnabled());
+        QCOMPARE(meter_->windowTitle(), QString("Meter"));
         for (int k = 1; k <= 6; ++k) {
             const QString n = QString::number(k);
             QVERIFY(Control<QComboBox>(meter_, "ComboBox" + n)->isEnabled());
@@ -66,11 +82,12 @@ class MeterWindowTest : public QObject {
     }
 
     void readingShowsEachMeterWithUnitSignAndOl() {
-        const int before[2] = {Requests(0), Requests(3)};
-        QTest::mouseClick(meter_->RDandStop, Qt::LeftButton);
-        QTRY_COMPARE(meter_->RDandStop->text(), QString("Reading"));
-        // The 5 s meter is read on tick 50.
-        QTRY_COMPARE_WITH_TIMEOUT(meter_->MUnit[5]->text(), QString("DC mA"), 8000);
+        const int before[3] = {Requests(0), Requests(3), Requests(5)};
+        StartReading();
+        // The 5 s meter is read on tick 50 (each row shows its meter's answer to Select
+        // from the start).
+        QTRY_VERIFY_WITH_TIMEOUT(Requests(5) > before[2], 8000);
+        QTRY_COMPARE(meter_->MUnit[5]->text(), QString("DC mA"));
         QCOMPARE(meter_->MUnit[0]->text(), QString("DC mV"));
         QCOMPARE(meter_->MUnit[1]->text(), QString("AC V"));
         QCOMPARE(meter_->MUnit[2]->text(), QStringLiteral("Ω"));
@@ -92,12 +109,10 @@ class MeterWindowTest : public QObject {
     }
 
     void aMeterThatStopsAnsweringShowsItsLastReadingAsOld() {
-        QVERIFY(!meter_->RowStale(0));
+        StartReading();
+        QTRY_VERIFY(meter_->RowHasReading(0) && !meter_->RowStale(0));
         QString lastShown;
-        {
-            std::lock_guard lock(program_->instruments().mutex());
-            program_->instruments().meter(0).faults().silent = true;
-        }
+        SetSilent(0, true);
         // Whatever was shown when the meter went silent stays, dimmed.
         QTRY_VERIFY_WITH_TIMEOUT((lastShown = meter_->LedArray[0]->Caption(), meter_->RowStale(0)),
                                  5000);
@@ -105,12 +120,38 @@ class MeterWindowTest : public QObject {
         QCOMPARE(meter_->LedArray[0]->Caption(), lastShown);
         QVERIFY(meter_->LedArray[0]->OnColor() != meter_->LedArray[1]->OnColor());
         QVERIFY(!meter_->LedArray[0]->toolTip().isEmpty());
-        {
-            std::lock_guard lock(program_->instruments().mutex());
-            program_->instruments().meter(0).faults().silent = false;
-        }
+        SetSilent(0, false);
         QTRY_VERIFY_WITH_TIMEOUT(!meter_->RowStale(0), 5000);
         QCOMPARE(meter_->LedArray[0]->OnColor(), meter_->LedArray[1]->OnColor());
+    }
+
+    // Select where no meter answers: the setup dialog says so, and the row shows no digits
+    // and no unit however often the meter is read.
+    void aMeterThatNeverAnsweredShowsNoReading() {
+        SetSilent(0, true);
+        Show("SMenu_Option");
+        auto* option = qobject_cast<gui::TOption*>(program_->panel().Child("TOption"));
+        QVERIFY(option);
+        QTRY_VERIFY(option->isVisible());
+        option->BryMemChannel->setCurrentIndex(0);
+        option->BryMemCom->setCurrentIndex(sim::SimInstruments::MeterCom(0));
+        option->BryMemButtom->click();
+        QTRY_COMPARE_WITH_TIMEOUT(option->BryMemState->text(),
+                                  QString("meter 1 on COM5: no answer"), 8000);
+        QTRY_COMPARE(program_->panel().StatusText(1), QString("BryMen 1 In COM5: no answer"));
+        option->BtClose->click();
+        StartReading();
+        const int before = Requests(0);
+        QTRY_VERIFY_WITH_TIMEOUT(Requests(0) > before + 2, 8000);  // a read given up on
+        QVERIFY(!meter_->RowHasReading(0));
+        QCOMPARE(meter_->LedArray[0]->Glyphs(), std::vector<int>(5, gui::kGlyphBlank));
+        QCOMPARE(meter_->LedArray[0]->PointCell(), -1);
+        QCOMPARE(meter_->MUnit[0]->text(), QString());
+        QVERIFY(!meter_->Panel[0]->isVisible());
+        // Once it answers, it shows its reading.
+        SetSilent(0, false);
+        QTRY_COMPARE_WITH_TIMEOUT(meter_->MUnit[0]->text(), QString("DC mV"), 8000);
+        QVERIFY(meter_->RowHasReading(0));
     }
 
     void storeFlagsAndScanPeriodsReachTheBench() {
@@ -124,6 +165,7 @@ class MeterWindowTest : public QObject {
     }
 
     void closingTheWindowStopsReading() {
+        StartReading();
         auto* sub = qobject_cast<QMdiSubWindow*>(meter_->parentWidget());
         QVERIFY(sub);
         sub->close();
@@ -178,8 +220,6 @@ class MeterWindowTest : public QObject {
         QCOMPARE(power->windowTitle(), QString("Power Supply"));
         QCOMPARE(Control<QTableWidget>(power, "PowerGd")->rowCount(), 48);
     }
-
-    void cleanupTestCase() { program_.reset(); }
 };
 
 DMM_QTEST(MeterWindowTest);

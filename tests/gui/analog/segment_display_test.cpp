@@ -82,8 +82,9 @@ class SegmentDisplayTest : public QObject {
         QCOMPARE(led.Glyphs(), (Cells{1, 5, 0, 0, 0}));
         led.SetLeftZero(true);  // the layout follows the mode at once
         QCOMPARE(led.Glyphs(), (Cells{0, 0, 1, 5, 0}));
-        led.SetCaption("OL");  // an overloaded meter stays legible
-        QCOMPARE(led.Glyphs(), (Cells{B, B, B, O, L}));
+        led.SetCaption("OL");  // an overloaded meter stays legible, with a capital O
+        QCOMPARE(led.Glyphs(), (Cells{B, B, B, 0, L}));
+        QCOMPARE(gui::kSegmentGlyphs[0], uint8_t{0x3F});
         led.SetDotCount(0);
         QCOMPARE(led.PointCell(), -1);
     }

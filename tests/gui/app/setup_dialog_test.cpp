@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -181,13 +182,99 @@ class SetupDialogTest : public QObject {
                      QStringLiteral("Successful Select Fluke In COM2"));
         // The calibrator answers after its 500 ms wait: the window kept its own pace.
         QVERIFY2(ticks > 20, qPrintable(QString::number(ticks)));
+        // Tried on another port, it is not there: the label says where it still is.
+        option.FlukeCOM->setCurrentIndex(11);
+        option.FlukeSelect->click();
+        QTRY_COMPARE_WITH_TIMEOUT(identified.count(), 2, 10000);
+        QVERIFY(!identified[1][1].toBool());
+        QCOMPARE(option.FlukeState->text(), QStringLiteral("not found on COM12; still on COM2"));
 
         // No chamber where the power supply is.
         option.ChamberCOM->setCurrentIndex(sim::SimInstruments::PowerSupply);
         option.ChamberSelect->click();
-        QTRY_COMPARE_WITH_TIMEOUT(identified.count(), 2, 20000);
-        QVERIFY(!identified[1][1].toBool());
+        QTRY_COMPARE_WITH_TIMEOUT(identified.count(), 3, 20000);
+        QVERIFY(!identified[2][1].toBool());
         QCOMPARE(option.ChamberState->text(), QStringLiteral("not found on COM3"));
+    }
+
+    // On a board's interface kind the chip link holds no serial port: a COM selector opens
+    // nothing (a settings file's TXCOM of COM2 included), the calibrator can have COM2, and
+    // leaving RS232 gives the chip link's port back.
+    void onABoardKindTheChipLinkLeavesTheSerialPortsToTheInstruments() {
+        QTemporaryDir dir;
+        VzAdcConfig c;  // the DMM kind
+        c.serialPortIndex = sim::SimInstruments::Calibrator;
+        WriteSettings(dir.path(), FormatVzAdcConfig(c));
+        SimulatedProgram program(On(dir.path()));
+        auto holder = [&program](int com) {
+            std::string user;
+            program.bench().RunAndWait([&](Bench& b) { user = b.core().serial().Holder(com); });
+            return user;
+        };
+        gui::TOption& option = OpenDialog(program);
+        QCOMPARE(option.TXCOM->currentIndex(), int{sim::SimInstruments::Calibrator});
+        option.FlukeCOM->setCurrentIndex(sim::SimInstruments::Calibrator);
+        QCOMPARE(holder(sim::SimInstruments::Calibrator), std::string());
+        QSignalSpy identified(&option, &gui::TOption::Identified);
+        option.FlukeSelect->click();
+        QTRY_COMPARE_WITH_TIMEOUT(identified.count(), 1, 10000);
+        QCOMPARE(option.FlukeState->text(), QStringLiteral("identified on COM2"));
+        QCOMPARE(holder(sim::SimInstruments::Calibrator), std::string("the calibrator"));
+        QCOMPARE(program.panel().StatusText(0), QStringLiteral("USB On Line"));
+
+        option.TXCOM->setCurrentIndex(sim::SimInstruments::ChipLink);
+        option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::RS232));
+        QCOMPARE(holder(sim::SimInstruments::ChipLink), std::string("the chip link"));
+        option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::SPI));
+        QCOMPARE(holder(sim::SimInstruments::ChipLink), std::string());
+    }
+
+    // Every COM selector shows the port behind each index and who holds it, greys the
+    // indexes with nothing behind them, and the ports are listed again when the dialog opens.
+    void theComSelectorsShowThePortsAndOpeningListsThemAgain() {
+        SimulatedProgram program;
+        gui::TOption& option = OpenDialog(program);
+        const QString noDevice = QStringLiteral("COM11 \u2014 no device");
+        for (QComboBox* combo : {option.TXCOM, option.FlukeCOM, option.PowerCOM, option.ChamberCOM,
+                                 option.BryMemCom}) {
+            QTRY_COMPARE(combo->itemText(10), noDevice);
+            QVERIFY2(combo->itemText(1).startsWith(QStringLiteral("COM2 \u2014 pts")) &&
+                         combo->itemText(1).endsWith("simulated calibrator (Fluke 5500A)"),
+                     qPrintable(combo->itemText(1)));
+            QCOMPARE(combo->itemData(10, Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+            QVERIFY(!combo->itemData(1, Qt::ForegroundRole).isValid());
+        }
+        QVERIFY2(option.BryMemCom->itemText(4).endsWith("(in use by meter 1)"),
+                 qPrintable(option.BryMemCom->itemText(4)));
+
+        option.BtClose->click();
+        // An adapter plugged in while the program runs.
+        program.bench().RunAndWait([&program](Bench& b) {
+            b.core().serial().SetPortSource([sim = &program.instruments()] {
+                SerialChannel::PortListing listing{sim->Ports(), sim->Choices()};
+                listing.ports.push_back({"/dev/ttyUSB0", "ttyUSB0",
+                                         "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                                         "FT232R USB UART", "A50285BI", false});
+                return listing;
+            });
+        });
+        OpenDialog(program);
+        QTRY_COMPARE(option.FlukeCOM->itemText(10),
+                     QStringLiteral("COM11 \u2014 ttyUSB0, FT232R USB UART 'A50285BI'"));
+        QVERIFY(!option.FlukeCOM->itemData(10, Qt::ForegroundRole).isValid());
+    }
+
+    void theCalibratorsWrongInstrumentBoxHasOneYesButton() {
+        SimulatedProgram program;
+        const QString text = QStringLiteral("此通道連接的不是Fluke5500A!!");
+        program.bench().hooks().ShowYesMessage(text);
+        QMessageBox* box = nullptr;
+        QTRY_VERIFY([&] {
+            for (QMessageBox* b : program.panel().findChildren<QMessageBox*>())
+                if (b->text() == text) box = b;
+            return box != nullptr;
+        }());
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Yes));
     }
 
     void closingOnParallelInitialisesThePortAtTheChosenAddress() {
