@@ -1,128 +1,16 @@
 // Resistor and voltage calibration, the ohmmeter and the calibration sets from the command
 // line: rescal, volts, ohms, calset.
-#include <QCoreApplication>
-#include <QDir>
+#include <QString>
 
 #include <cmath>
-#include <cstdio>
-#include <memory>
-#include <span>
+#include <optional>
 #include <string>
 
-#include "cli/cli_ui_hooks.h"
 #include "cli/verb.h"
-#include "core/calsets/calset_manager.h"
-#include "core/measure/resistance_meter.h"
-#include "core/measure/resistor_calibration.h"
+#include "headless/calibration_operations.h"
 
 namespace dmm::cli {
 namespace {
-
-constexpr int64_t kLiveGapMs = 20000;
-
-// Hooks that print as the command line does and answer a question as --yes says.
-class AnsweringHooks final : public UiHooks {
-  public:
-    explicit AnsweringHooks(std::ostream& err) : cli_(err) {}
-    void SetStatusText(int panel, const QString& text) override { cli_.SetStatusText(panel, text); }
-    void ShowGauge(bool visible) override { cli_.ShowGauge(visible); }
-    void SetGauge(int p, int m) override { cli_.SetGauge(p, m); }
-    void ShowMessage(const QString& text) override { cli_.ShowMessage(text); }
-    bool AskYesNo(const QString&) override { return yes; }
-    void ProcessPendingEvents() override { cli_.ProcessPendingEvents(); }
-    std::string Status(int panel) const { return cli_.Status(panel); }
-    bool yes = false;
-
-  private:
-    CliUiHooks cli_;
-};
-
-// The calibration objects of one dmmctl run, on the session's core, with a heartbeat of
-// their own run by hand.
-struct CalibrationState {
-    explicit CalibrationState(Session& s)
-        : application(QCoreApplication::instance()
-                          ? nullptr
-                          : std::make_unique<QCoreApplication>(argc, argv)),
-          hooks(s.err()),
-          up(s.core().chip(), hooks),
-          cal(s.core().chip(), up, hooks, s.core().clock()),
-          meter(s.core().chip(), up, hooks, s.core().clock(), [this] { return cal.voltsPerCount; }),
-          sets(s.core().chip(), up, hooks, s.core().clock(), s.core().chipModel()) {
-        up.FieldLookup = [&s](std::string_view name) { return s.core().chipModel().Field(name); };
-        up.SetIntfReading(true);
-    }
-    // The windows' timers of these objects are never run here, but Qt wants an
-    // application object before a timer is started or stopped.
-    int argc = 1;
-    char name[8] = "dmmctl";
-    char* argv[1] = {name};
-    std::unique_ptr<QCoreApplication> application;
-    AnsweringHooks hooks;
-    TVz_UP up;
-    ResistorCalibration cal;
-    ResistanceMeter meter;
-    CalSetManager sets;
-};
-
-// A converter a procedure reads from, named for the message, and its enable field.
-struct Converter {
-    const char* name;
-    const char* enable;
-};
-constexpr Converter kAdc1Path[] = {{"ADC1", "ENAD_S"}};
-// The RMS converter works on ADC2's samples.
-constexpr Converter kRmsPath[] = {{"ADC2", "ENAD_F"}, {"the RMS converter", "EN_RMS"}};
-
-// False (said which) when one of the converters is off in the image: a procedure waiting
-// for its readings would only fail after 20 s.
-bool ConvertersOn(Session& s, std::span<const Converter> converters) {
-    for (const Converter& converter : converters) {
-        const TRegField* enable = s.core().chipModel().Field(converter.enable);
-        if (enable && enable->IsDefined() &&
-            enable->Extract(s.core().chip().GetRegImage(enable->registerIndex)) == 0) {
-            const std::string field = converter.enable;
-            return s.Fail(std::string(converter.name) + " is off (" + field +
-                          " is 0): switch it on first, e.g. dmmctl field " + field + " 1");
-        }
-    }
-    return true;
-}
-
-// The run's calibration state, made with the chip and board ready and the image read from
-// the chip; nullptr (said why) when they are not or a converter the verb reads is off.
-CalibrationState* Ready(Session& s, std::span<const Converter> reads = kAdc1Path) {
-    if (!s.EnsureChip() || !s.EnsureBoard()) return nullptr;
-    if (!s.sharedState) s.sharedState = std::make_shared<CalibrationState>(s);
-    auto* state = static_cast<CalibrationState*>(s.sharedState.get());
-    // The image is the chip's as it stands: a set saved from it must not carry bytes the
-    // run never read (an oscillator "off" that is on).
-    if (!ReadRamIntoImage(s.core().chip())) {
-        s.ChipFail("reading the chip's registers");
-        return nullptr;
-    }
-    return ConvertersOn(s, reads) ? state : nullptr;
-}
-
-// Runs the heartbeat and a live display's tick until count fresh values came; false when
-// a gap of 20 s came first.
-template <typename Tick>
-bool Live(Session& s, CalibrationState& c, int count, int& shown, Tick tick) {
-    Clock& clock = s.core().clock();
-    int64_t last = clock.NowMs();
-    while (shown < count) {
-        const int before = shown;
-        c.up.Timer1Timer();
-        tick();
-        if (shown != before) {
-            last = clock.NowMs();
-            continue;
-        }
-        if (clock.NowMs() - last > kLiveGapMs) return false;
-        clock.SleepMs(TVz_UP::kHeartbeatMs);
-    }
-    return true;
-}
 
 std::string Fixed(double value, int decimals) {
     return QString::number(value, 'f', decimals).toStdString();
@@ -138,21 +26,18 @@ class RescalVerb final : public Verb {
                        "then calibrate volts per count with this voltage on the input");
     }
     bool Run(Session& s) override {
-        CalibrationState* c = Ready(s);
-        if (!c) return false;
-        const bool ok =
-            what_ == "auto" ? c->cal.PAUTOClick() : c->cal.ResistorStep(std::stoi(what_));
+        std::optional<std::string> volts;
+        if (!calVolts_.empty()) volts = calVolts_;
+        const auto run =
+            headless::CalibrateResistors(s.bench(), what_ == "auto" ? 0 : std::stoi(what_), volts);
+        if (!run) return s.Fail(run.failure());
         const char* names[4] = {"R1M", "R100K", "R10K", "R1K"};
-        for (int k = 0; k < 4; ++k)
-            s.out() << names[k] << ' ' << Fixed(c->cal.resistors[static_cast<size_t>(k)], 3)
-                    << '\n';
-        if (!ok) return s.Fail(c->hooks.Status(1) + ": no ADC1 reading within 20 s");
-        if (!calVolts_.empty()) {
-            if (!c->cal.PCALVOLClick(QString::fromStdString(calVolts_)))
-                return s.Fail(c->hooks.Status(1));
+        for (size_t k = 0; k < 4; ++k)
+            s.out() << names[k] << ' ' << Fixed(run->resistors[k], 3) << '\n';
+        if (run->failure) return s.Fail(*run->failure);
+        if (run->voltsPerCount)
             s.out() << "volts per count "
-                    << QString::number(c->cal.voltsPerCount, 'g', 15).toStdString() << '\n';
-        }
+                    << QString::number(*run->voltsPerCount, 'g', 15).toStdString() << '\n';
         return true;
     }
 
@@ -172,25 +57,11 @@ class VoltsVerb final : public Verb {
         app.add_option("--eptc", eptc_, "ohms subtracted from 10 MΩ in the range factor (8000)");
     }
     bool Run(Session& s) override {
-        CalibrationState* c = Ready(s);
-        if (!c) return false;
-        const int r = range_ == "1V" ? 0 : range_ == "10V" ? 1 : range_ == "100V" ? 2 : 3;
-        if (c->cal.resistors[static_cast<size_t>(r)] == 0.0)
-            s.err() << "dmmctl: the range resistor is not measured (run rescal auto first): "
-                       "the reading is 0\n";
-        if (!c->cal.SelectRange(r, QString::fromStdString(eptc_)))
-            return s.ChipFail("writing the range block");
-        c->cal.StopTimer();
-        int shown = 0;
-        const QMetaObject::Connection printing = QObject::connect(
-            &c->cal, &ResistorCalibration::VoltmeterShown, [&](const VoltmeterFigure& f) {
-                ++shown;
-                // The first three readings still average with the history before them.
-                if (shown > 3) s.out() << Fixed(c->cal.lastVolts, f.decimals) << " V\n";
-            });
-        const bool ok = Live(s, *c, count_ + 3, shown, [c] { c->cal.Timer1Timer(); });
-        QObject::disconnect(printing);
-        return ok || s.Fail("no ADC1 reading within 20 s");
+        const auto run = headless::ReadVolts(
+            s.bench(), headless::VoltmeterRangeOf(range_).value_or(-1), count_, eptc_);
+        if (!run) return s.Fail(run.failure());
+        for (double volts : run->readings) s.out() << Fixed(volts, run->decimals) << " V\n";
+        return !run->failure || s.Fail(*run->failure);
     }
 
   private:
@@ -210,27 +81,15 @@ class OhmsVerb final : public Verb {
             ->check(WholeNumberIn(1, 100000, "readings"));
     }
     bool Run(Session& s) override {
-        CalibrationState* c = Ready(s);
-        if (!c) return false;
-        int range = 0;
-        for (int i = 0; i < kResistanceRangeCount; ++i) {
-            if (range_ == ResistanceRanges()[static_cast<size_t>(i)].caption) range = i;
-        }
-        if (!c->meter.RangeClick(range)) return s.ChipFail("writing the range block");
-        if (!cal_.empty()) {
-            if (!c->meter.CalibrateClick(range, QString::fromStdString(cal_)))
-                return s.Fail("Calibration Fail!!!!!: no ADC1 reading within 20 s");
-            s.out() << "factor " << Fixed(c->up.RangeFactors[static_cast<size_t>(range)], 4)
-                    << '\n';
-        }
-        int shown = 0;
-        const QMetaObject::Connection printing =
-            QObject::connect(&c->meter, &ResistanceMeter::ResistanceShown, [&](qint64 ohms) {
-                if (++shown > 3) s.out() << ohms << " ohm\n";
-            });
-        const bool ok = Live(s, *c, count_ + 3, shown, [c] { c->meter.Timer1Timer(); });
-        QObject::disconnect(printing);
-        return ok || s.Fail("no ADC1 reading within 20 s");
+        std::optional<std::string> calibration;
+        if (!cal_.empty()) calibration = cal_;
+        const auto run = headless::ReadOhms(
+            s.bench(), headless::OhmmeterRangeOf(range_).value_or(-1), count_, calibration);
+        if (!run) return s.Fail(run.failure());
+        if (run->factor) s.out() << "factor " << Fixed(*run->factor, 4) << '\n';
+        for (double ohms : run->readings)
+            s.out() << static_cast<int64_t>(std::nearbyint(ohms)) << " ohm\n";
+        return !run->failure || s.Fail(*run->failure);
     }
 
   private:
@@ -251,65 +110,43 @@ class CalsetVerb final : public Verb {
         app.add_flag("--yes", yes_, "replace an existing set without asking");
     }
     bool Run(Session& s) override {
-        CalibrationState* c = Ready(s, {});
-        if (!c) return false;
-        const QString folder = QString::fromStdString(folder_.empty() ? s.benchDir() : folder_);
-        if (folder.isEmpty() || !QDir(folder).exists())
-            return s.Fail("no folder " + folder.toStdString() + " for the sets");
-        c->hooks.yes = yes_;
-        CalSetManager& sets = c->sets;
-        sets.ScanFolder(folder);
-        if (action_ == "list") return List(s, sets);
-        if (action_ == "save") return Save(s, sets);
-        if (slot_ < 0) return s.Fail("calset " + action_ + " needs a slot 0..9");
-        if (sets.slotState(slot_) == SlotState::Empty)
-            return s.Fail("slot " + std::to_string(slot_) + " holds no set");
-        // An unreadable file is named by the refusal.
-        if (!sets.Select(slot_)) return false;
-        if (action_ == "apply") {
-            if (!sets.ApplySlot(slot_)) return s.ChipFail("writing the set to the chip");
-            s.out() << "applied " << sets.loaded().name.toStdString() << " ("
-                    << sets.SlotPath(slot_).toStdString() << ")\n";
+        headless::HeadlessBench& bench = s.bench();
+        if (action_ == "list") {
+            const auto listed = headless::ListCalSets(bench, folder_);
+            if (!listed) return s.Fail(listed.failure());
+            for (size_t n = 0; n < listed->size(); ++n) {
+                const headless::CalSetSlot& slot = (*listed)[n];
+                s.out() << n << ' ' << slot.caption;
+                if (slot.state == SlotState::Unreadable)
+                    s.out() << " (" << slot.path << ": " << slot.fault << ')';
+                s.out() << '\n';
+            }
             return true;
         }
-        // The chip is measured as it stands: apply the set first where that is wanted.
-        if (!ConvertersOn(s, sets.loaded().adcChoice == 1 ? std::span<const Converter>(kRmsPath)
-                                                          : std::span<const Converter>(kAdc1Path)))
-            return false;
-        const bool gain = action_ == "gain";
-        if (!sets.MeasureInto(slot_, gain, ControlsOf(sets.loaded()))) {
-            if (c->hooks.Status(1) != "Save false!!!!!") return s.Fail("the set was not written");
-            return s.Fail("Save false!!!!!: fewer samples than asked within 20 s (nothing saved)");
+        if (action_ == "save") {
+            std::optional<int> slot;
+            if (slot_ >= 0) slot = slot_;
+            const auto saved = headless::SaveCalSet(bench, folder_, slot, yes_);
+            if (!saved) return s.Fail(saved.failure());
+            s.out() << "wrote slot " << saved->slot << ": " << saved->path << '\n';
+            return true;
         }
-        s.out() << (gain ? "gain" : "offset") << " ADC1 " << Fixed(sets.lastMeans[0], 0) << " RMS "
-                << Fixed(sets.lastMeans[1], 0) << '\n';
+        if (slot_ < 0) return s.Fail("calset " + action_ + " needs a slot 0..9");
+        if (action_ == "apply") {
+            const auto applied = headless::ApplyCalSet(bench, folder_, slot_);
+            if (!applied) return s.Fail(applied.failure());
+            s.out() << "applied " << applied->name << " (" << applied->path << ")\n";
+            return true;
+        }
+        const bool gain = action_ == "gain";
+        const auto means = headless::MeasureCalSet(bench, folder_, slot_, gain, yes_);
+        if (!means) return s.Fail(means.failure());
+        s.out() << (gain ? "gain" : "offset") << " ADC1 " << Fixed((*means)[0], 0) << " RMS "
+                << Fixed((*means)[1], 0) << '\n';
         return true;
     }
 
   private:
-    static bool List(Session& s, const CalSetManager& sets) {
-        for (int n = 0; n < kConfigSetSlots; ++n) {
-            s.out() << n << ' ' << sets.captions()[static_cast<size_t>(n)].toStdString();
-            if (sets.slotState(n) == SlotState::Unreadable)
-                s.out() << " (" << sets.SlotPath(n).toStdString() << ": "
-                        << sets.SlotFault(n).toStdString() << ')';
-            s.out() << '\n';
-        }
-        return true;
-    }
-    // The chip's registers into slot N, or into the first free slot; nothing else.
-    bool Save(Session& s, CalSetManager& sets) const {
-        const int slot = slot_ >= 0 ? slot_ : sets.FirstFreeSlot();
-        if (slot < 0) return s.Fail("no free slot: all ten hold a file (name the one to replace)");
-        if (!sets.StoreRegisters(slot, ConfigSet{})) {
-            const bool asked = sets.slotState(slot) == SlotState::Set && !yes_;
-            return s.Fail(asked ? "the set was not written (replacing one needs --yes)"
-                                : "the set was not written");
-        }
-        s.out() << "wrote slot " << slot << ": " << sets.SlotPath(slot).toStdString() << '\n';
-        return true;
-    }
-
     std::string action_;
     int slot_ = -1;
     std::string folder_;

@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <QStringList>
-
 #include <ostream>
 
 #include "cli/interrupt.h"
@@ -35,36 +33,27 @@ void CliUiHooks::ShowGauge(bool visible) {
     sinceLastLine_.restart();
 }
 
-void CliUiHooks::SetStatusText(int panel, const QString& text) {
-    if (panel >= 0 && panel < static_cast<int>(status_.size()))
-        status_[static_cast<size_t>(panel)] = text;
-}
-
-std::string CliUiHooks::Status(int panel) const {
-    if (panel < 0 || panel >= static_cast<int>(status_.size())) return {};
-    return status_[static_cast<size_t>(panel)].toStdString();
-}
-
-void CliUiHooks::ShowMessage(const QString& text) {
+void CliUiHooks::SayLine(const std::string& line) {
     EndLiveLine();
-    // A message of several lines reads as that many messages.
-    for (const QString& line : text.split(QLatin1Char('\n')))
-        err_ << "dmmctl: " << line.toStdString() << '\n';
+    err_ << "dmmctl: " << line << '\n';
 }
 
-void CliUiHooks::ProcessPendingEvents() {
-    if (Interrupted() && !interruptHandled_) {
-        interruptHandled_ = true;
-        if (onInterrupt) onInterrupt();
-    }
-    if (!progress) return;
+bool CliUiHooks::StopWanted() const {
+    return Interrupted();
+}
+
+std::string CliUiHooks::StopName() const {
+    return InterruptName();
+}
+
+void CliUiHooks::ShowProgress() {
     if (terminal_) {
         if (sinceLastLine_.elapsed() < kTerminalRefreshMs) return;
-        err_ << '\r' << progress() << "\x1b[K" << std::flush;
+        err_ << '\r' << progress().text << "\x1b[K" << std::flush;
         liveLineShown_ = true;
     } else {
         if (sinceLastLine_.elapsed() < kLogLineEveryMs) return;
-        err_ << progress() << '\n' << std::flush;
+        err_ << progress().text << '\n' << std::flush;
     }
     sinceLastLine_.restart();
 }

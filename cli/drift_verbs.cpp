@@ -1,42 +1,12 @@
 // The temperature drift test from the command line: drift.
-#include <QDir>
-#include <QObject>
+#include <iostream>
 
-#include <cstdio>
-#include <tuple>
-
-#include "cli/cli_ui_hooks.h"
-#include "cli/interrupt.h"
 #include "cli/verb.h"
-#include "core/app/script_files.h"
-#include "core/measure/adc_analysis.h"
-#include "core/measure/capture_chip_layout.h"
-#include "core/measure/drift_files.h"
-#include "core/measure/drift_test.h"
+#include "core/measure/mode_table.h"
+#include "headless/drift_operation.h"
 
 namespace dmm::cli {
 namespace {
-
-std::string PhaseLine(const DriftView& v) {
-    char text[160];
-    switch (v.phase) {
-        case DriftPhase::Approach:
-            std::snprintf(text, sizeof text, "step %d of %d: approaching, chamber at %.1f degC",
-                          v.step, v.count, v.chamberCelsius);
-            break;
-        case DriftPhase::Soak:
-            std::snprintf(text, sizeof text, "step %d of %d: soaking at %.1f degC", v.step, v.count,
-                          v.chamberCelsius);
-            break;
-        case DriftPhase::Measuring:
-            std::snprintf(text, sizeof text, "step %d of %d: measuring mode %d of %d", v.step,
-                          v.count, v.mode, v.modes);
-            break;
-        case DriftPhase::Idle:
-            return {};
-    }
-    return text;
-}
 
 class DriftVerb final : public Verb {
   public:
@@ -62,106 +32,28 @@ class DriftVerb final : public Verb {
     }
 
     bool Run(Session& s) override {
-        if (s.benchDir().empty()) return s.Fail("no bench directory to read Register.txt from");
-        const auto source = CaptureSourceFromName(source_);
-        if (!source) return s.Fail("unknown capture source " + source_);
-        const QString folder = QString::fromStdString(s.benchDir());
-
-        CliUiHooks ui(s.err());
-        std::optional<DriftJournal> journal;
-        if (resume_) {
-            journal = DriftTest::PendingJournal(folder);
-            if (!journal) return s.Fail("no interrupted drift run to resume in " + s.benchDir());
-            noChamber_ = !journal->withChamber;
-        }
-        DriftSetup setup;
-        setup.modes = ModeTable(ParseModeCount(std::to_string(modes_)));
-        int used = 0;
-        if (!journal && !DownloadReg(setup.modes, folder, ui, used))
-            return s.Fail("cannot read Register.txt");
-        const int steps = journal ? journal->setup.modes.modeCount() : setup.modes.modeCount();
-        ReadFlukeFile(setup.fluke, steps, ReadOptionalFile(folder, kFlukeFileName));
-        ReadPowerFile(setup.power, steps, ReadOptionalFile(folder, kPowerFileName));
-        int count = count_;
-        setup.plan = BuildTemperaturePlan(count, start_, step_);
-        if (count != count_ && !journal)
-            s.out() << "the plan stops at 150 degC: " << count << " temperatures\n";
-        setup.settings.soakMinutes = soak_;
-        setup.settings.powerDelayMs = powerDelayMs_;
-        setup.settings.source = *source;
-        setup.settings.measure = measure_ == "both"     ? DriftMeasure::AdcAndMeters
-                                 : measure_ == "meters" ? DriftMeasure::Meters
-                                                        : DriftMeasure::Adc;
-        setup.settings.fullCaptures = full_;
-        setup.settings.keepCalibratorOn = keepFluke_;
-        if (journal) {
-            setup = journal->setup;
-            used = setup.modes.UsedSteps();
-            count = static_cast<int>(setup.plan.size());
-            s.out() << "resuming at step " << journal->step << ", mode " << journal->nextMode
-                    << '\n';
-        }
-
-        // Instruments a step needs are connected now; the run says what it leaves out for
-        // one that is missing.
-        Instruments& instruments = s.instruments();
-        auto connect = [&](InstrumentId id, bool needed) {
-            return !needed || ConnectInstrument(s, id, "");
-        };
-        bool anyFluke = false, anyPower = false;
-        for (int k = 1; k <= steps; ++k) {
-            anyFluke = anyFluke || setup.fluke.Active(k);
-            anyPower = anyPower || setup.power.Active(k);
-        }
-        connect(InstrumentId::Calibrator, anyFluke);
-        connect(InstrumentId::PowerSupply, anyPower);
-        if (!noChamber_ && !connect(InstrumentId::Chamber, true))
-            return s.Fail("no chamber: give --no-chamber to run without one");
-        for (int channel : meters_) connect(MeterId(channel - 1), true);
-        if (setup.settings.measure != DriftMeasure::Meters && !s.EnsureChip()) return false;
-
-        StandaloneCaptureHost host;
-        AdcAnalysis analysis(s.core(), host, ui);
-        CaptureSettings capture;
-        ApplyChipLayout(s.core().chipModel(), capture);
-        analysis.SetSettings(capture);
-        DirectInstrumentAccess access(instruments);
-        DriftTest test(s.core(), analysis, access, ui);
-        test.folder = folder;
-        test.SetSetup(std::move(setup));
-        s.out() << used << " modes from Register.txt, " << count << " temperatures\n";
-
-        // One line per phase: a new step, phase or mode; the chamber's reading alone is
-        // no new phase.
-        std::tuple<DriftPhase, int, int> shown{DriftPhase::Idle, 0, 0};
-        QObject::connect(&test, &DriftTest::Changed, [&](const DriftView& view) {
-            const std::tuple<DriftPhase, int, int> now{view.phase, view.step, view.mode};
-            if (view.phase == DriftPhase::Idle || now == shown) return;
-            shown = now;
-            s.out() << PhaseLine(view) << std::endl;
+        headless::DriftRequest request;
+        request.count = count_;
+        request.start = start_;
+        request.step = step_;
+        request.soakMinutes = soak_;
+        request.modes = modes_;
+        request.withChamber = !noChamber_;
+        request.measure = measure_;
+        request.source = source_;
+        request.meters = meters_;
+        request.powerDelayMs = powerDelayMs_;
+        request.fullCaptures = full_;
+        request.keepCalibratorOn = keepFluke_;
+        request.resume = resume_;
+        const auto run = headless::RunDrift(s.bench(), request, [&s](const headless::Progress& p) {
+            s.out() << p.text << std::endl;
         });
-        ui.onInterrupt = [&] { test.RequestStop(); };
-        // A signal that came while the instruments were identified ends before the run.
-        if (Interrupted()) return s.Fail(std::string("stopped by ") + InterruptName());
-        if (journal)
-            test.Resume(*journal);
-        else if (noChamber_)
-            test.TTestClick();
-        else
-            test.TBgClick();
-        const DriftOutcome& outcome = test.outcome();
-        // A run that did not start has said why.
-        if (!outcome.Started()) return false;
-        if (!outcome.written.isEmpty()) {
-            QStringList names = outcome.written;
-            const QString last = names.takeLast();
-            s.out() << "wrote "
-                    << (names.isEmpty() ? last : names.join(", ") + " and " + last).toStdString()
-                    << " to " << folder.toStdString() << '\n';
-        }
-        const std::string text = DriftOutcomeText(outcome).toStdString();
-        if (!outcome.Succeeded()) return s.Fail("drift run ended: " + text);
-        s.out() << "drift run finished: " << text << '\n';
+        if (!run) return s.Fail(run.failure());
+        if (const std::string files = headless::DriftFilesLine(*run); !files.empty())
+            s.out() << files << '\n';
+        if (run->failure) return s.Fail(*run->failure);
+        s.out() << "drift run finished: " << run->outcomeText << '\n';
         return true;
     }
 

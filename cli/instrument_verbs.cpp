@@ -1,52 +1,8 @@
 // Verbs of the bench instruments: ports, identify, fluke, power, chamber, meter.
-#include <cmath>
-#include <cstdio>
-
 #include "cli/verb.h"
-#include "core/instruments/chamber_frames.h"
+#include "headless/instrument_operations.h"
 
 namespace dmm::cli {
-
-namespace {
-
-// Identifies an instrument on a COM index (a meter: puts its channel there), with the
-// setup dialog's messages; an instrument identified on another port is tried on this one.
-bool IdentifyOn(Session& s, InstrumentId id, int index) {
-    Instruments& instruments = s.instruments();
-    bool ok = false;
-    switch (id) {
-        case InstrumentId::Calibrator:
-            ok = instruments.calibrator().FlukeSelectClick(index);
-            break;
-        case InstrumentId::PowerSupply:
-            ok = instruments.power().PowerSelectClick(index);
-            break;
-        case InstrumentId::Chamber:
-            ok = instruments.chamber().ChamberSelectClick(index);
-            break;
-        default:
-            ok =
-                instruments.meter(static_cast<int>(id) - static_cast<int>(InstrumentId::FirstMeter))
-                    .Select(index);
-    }
-    if (ok) return true;
-    std::string why = s.hooks().Status(1);
-    if (!s.hooks().Status(2).empty()) why += ": " + s.hooks().Status(2);
-    return s.Fail(why);
-}
-
-}  // namespace
-
-bool ConnectInstrument(Session& s, InstrumentId id, const std::string& com) {
-    const SerialInstrument& instrument = s.instruments().Of(id);
-    // Connected already: that port serves unless another one is named.
-    if (instrument.connected() &&
-        (com.empty() || ComIndexFromName(com) == instrument.record().comIndex))
-        return true;
-    const auto index = s.ComIndex(com, id);
-    if (!index) return false;
-    return IdentifyOn(s, id, *index);
-}
 
 namespace {
 
@@ -57,31 +13,14 @@ class PortsVerb final : public Verb {
         app.add_option("--clear", clear_, "give COMn back to the default order");
     }
     bool Run(Session& s) override {
-        if (!set_.empty() || !clear_.empty()) {
-            ComPortChoices choices = s.LoadComChoices();
-            for (const std::string& assignment : set_) {
-                const size_t eq = assignment.find('=');
-                const auto index = eq == std::string::npos
-                                       ? std::nullopt
-                                       : ComIndexFromName(assignment.substr(0, eq));
-                if (!index || eq + 1 >= assignment.size())
-                    return s.Fail("--set wants COMn=PORT, not " + assignment);
-                choices.pinned[*index] = assignment.substr(eq + 1);
-            }
-            for (const std::string& name : clear_) {
-                const auto index = ComIndexFromName(name);
-                if (!index) return s.Fail("not a COM port: " + name);
-                choices.pinned.erase(*index);
-            }
-            if (!s.SaveComChoices(choices)) return false;
-        }
-        const ComPortMap map = s.core().serial().Map();
-        for (int i = 0; i < kComPortCount; ++i) {
-            s.out() << map.SelectorText(i);
-            if (const auto& port = map.At(i).port) s.out() << "  " << port->path;
+        const auto ports = headless::Ports(s.bench(), set_, clear_);
+        if (!ports) return s.Fail(ports.failure());
+        for (const headless::ComEntry& com : ports->com) {
+            s.out() << com.text;
+            if (!com.path.empty()) s.out() << "  " << com.path;
             s.out() << '\n';
         }
-        for (const SerialPortInfo& port : map.Unmapped())
+        for (const SerialPortInfo& port : ports->unmapped)
             s.out() << "(no COM index) " << port.name << "  " << port.path << '\n';
         return true;
     }
@@ -103,11 +42,9 @@ class IdentifyVerb final : public Verb {
         const InstrumentId id = which_ == "fluke"   ? InstrumentId::Calibrator
                                 : which_ == "power" ? InstrumentId::PowerSupply
                                                     : InstrumentId::Chamber;
-        // Always this identification's own message: "Fluke 已經設定" on the port it is
-        // on, the outcome on another one.
-        const auto index = s.ComIndex(com_, id);
-        if (!index || !IdentifyOn(s, id, *index)) return false;
-        s.out() << s.hooks().Status(1) << '\n';
+        const auto message = headless::IdentifyInstrument(s.bench(), id, com_);
+        if (!message) return s.Fail(message.failure());
+        s.out() << *message << '\n';
         return true;
     }
 
@@ -123,10 +60,9 @@ class FlukeVerb final : public Verb {
         app.add_option("--com", com_, "the calibrator's port when it is not identified yet");
     }
     bool Run(Session& s) override {
-        if (!ConnectInstrument(s, InstrumentId::Calibrator, com_)) return false;
-        const std::string reply = s.instruments().calibrator().Command(text_);
-        if (reply.empty()) return s.Fail("the calibrator sent no line back");
-        s.out() << reply << '\n';
+        const auto reply = headless::CalibratorCommand(s.bench(), text_, com_);
+        if (!reply) return s.Fail(reply.failure());
+        s.out() << *reply << '\n';
         return true;
     }
 
@@ -143,16 +79,9 @@ class PowerVerb final : public Verb {
         app.add_flag("--step", step_, "as a drift-test step: followed by OUTP ON unless OUTP OFF");
     }
     bool Run(Session& s) override {
-        if (!ConnectInstrument(s, InstrumentId::PowerSupply, com_)) return false;
-        PowerSupply& power = s.instruments().power();
-        if (step_) {
-            power.StepCommand(text_);
-            return true;
-        }
-        std::string reply;
-        // Setting commands answer nothing; only a query must.
-        if (power.Command(text_, &reply))
-            s.out() << reply.substr(0, reply.find_first_of("\r\n")) << '\n';
+        const auto reply = headless::PowerCommand(s.bench(), text_, step_, com_);
+        if (!reply) return s.Fail(reply.failure());
+        if (*reply) s.out() << **reply << '\n';
         return true;
     }
 
@@ -174,22 +103,17 @@ class ChamberVerb final : public Verb {
     bool Run(Session& s) override {
         if (action_ == "set" && (values_.size() < 2 || values_.size() > 3))
             return s.Fail("chamber set wants T H [RAMP]");
-        if (!ConnectInstrument(s, InstrumentId::Chamber, com_)) return false;
-        Chamber& chamber = s.instruments().chamber();
-        if (action_ == "run") return chamber.ChamberRun() || s.Fail("the chamber did not start");
-        if (action_ == "stop") return chamber.ChamberStop() || s.Fail("the chamber did not stop");
+        headless::HeadlessBench& bench = s.bench();
+        if (action_ == "run") return s.Check(headless::ChamberRun(bench, com_));
+        if (action_ == "stop") return s.Check(headless::ChamberStop(bench, com_));
         if (action_ == "set") {
             const double ramp = values_.size() > 2 ? values_[2] : 0.0;
-            return chamber.LoadSetPoints(values_[0], values_[1], ramp, humidityRamp_) ||
-                   s.Fail("the chamber did not take the set points");
+            return s.Check(headless::ChamberSetPoints(bench, values_[0], values_[1], ramp,
+                                                      humidityRamp_, com_));
         }
-        uint16_t t = 0, t2 = 0, h = 0, h2 = 0;
-        if (!chamber.ReadTemperature(t, t2) || !chamber.ReadHumidity(h, h2))
-            return s.Fail("the chamber did not answer the read");
-        char line[96];
-        std::snprintf(line, sizeof line, "temperature %.1f degC (set point %.1f), humidity %.1f %%",
-                      ChamberSigned(t) / 10.0, ChamberSigned(t2) / 10.0, ChamberSigned(h) / 10.0);
-        s.out() << line << '\n';
+        const auto reading = headless::ChamberRead(bench, com_);
+        if (!reading) return s.Fail(reading.failure());
+        s.out() << headless::ChamberReadingText(*reading) << '\n';
         return true;
     }
 
@@ -209,23 +133,14 @@ class MeterVerb final : public Verb {
         app.add_option("--com", com_, "the meter's port");
     }
     bool Run(Session& s) override {
-        if (!ConnectInstrument(s, MeterId(channel_), com_)) return false;
-        Meter& meter = s.instruments().meter(channel_);
+        const auto readings = headless::MeterReadings(s.bench(), channel_, count_, com_);
+        if (!readings) return s.Fail(readings.failure());
         bool all = true;
-        for (int i = 0; i < count_; ++i) {
-            const auto reading = meter.GetBryMenData();
-            if (!reading) {
-                all = s.Fail("meter " + std::to_string(channel_) + " did not answer");
-                continue;
-            }
-            const std::string unit = BryMenUnitText(reading->flagsA, reading->flagsB);
-            if (reading->overload) {
-                s.out() << "OL " << unit << '\n';
-                continue;
-            }
-            char value[48];
-            std::snprintf(value, sizeof value, "%.6g", reading->value);
-            s.out() << value << ' ' << unit << '\n';
+        for (const auto& reading : *readings) {
+            if (reading)
+                s.out() << headless::MeterReadingText(*reading) << '\n';
+            else
+                all = s.Fail(headless::MeterSilentText(channel_));
         }
         return all;
     }

@@ -1,26 +1,12 @@
 // Verbs that capture and analyse ADC blocks: capture.
-#include <QDir>
-#include <QFileInfo>
-
-#include <cmath>
-#include <iomanip>
-
-#include "cli/cli_ui_hooks.h"
-#include "cli/interrupt.h"
 #include "cli/verb.h"
-#include "core/link/number_text.h"
-#include "core/measure/adc_analysis.h"
-#include "core/measure/adc_csv.h"
-#include "core/measure/capture_chip_layout.h"
-#include "core/measure/capture_host.h"
-#include "core/measure/capture_provenance.h"
-#include "core/measure/figure_table.h"
-#include "core/measure/fixed_text.h"
+#include "core/measure/block_figures.h"
+#include "core/measure/capture_settings.h"
+#include "core/measure/spectral_window.h"
+#include "headless/capture_operation.h"
 
 namespace dmm::cli {
 namespace {
-
-constexpr int kNameWidth = 25;
 
 class CaptureVerb final : public Verb {
   public:
@@ -73,131 +59,46 @@ class CaptureVerb final : public Verb {
     bool PrintsDocument() const override { return json_; }
 
     bool Run(Session& s) override {
-        int64_t points = 0, flagRegister = -1;
-        ParseCliNumber(points_, points);
-        if (!flagRegister_.empty()) ParseCliNumber(flagRegister_, flagRegister);
-        if (flagRegister >= kRegisterImageSize)
-            return s.Fail("--flag-reg lies outside the chip's 0x000..0x3FF");
-        // A file that cannot be written is refused before a long capture, not after it.
-        const QString decimalPath = QString::fromStdString(csv_);
-        const QString hexPath = HexPath(s);
-        if (!csv_.empty() && !WritableTarget(decimalPath)) {
-            return s.Fail("cannot write " + csv_ +
-                          ": its folder does not exist or is not writable");
-        }
-        if (!csv_.empty() &&
-            QFileInfo(decimalPath).absoluteFilePath() == QFileInfo(hexPath).absoluteFilePath())
-            return s.Fail("--csv " + csv_ + " is the hex file the capture writes: choose another");
-        if (!s.EnsureBoard()) return false;
-
-        const CaptureSource source = *CaptureSourceFromName(source_);
-        CaptureSettings settings;
-        settings.NPointIndex = SamplePointItemOf(static_cast<int>(points));
-        settings.TXScale = bits_ - kMinResultBits;
-        settings.ENInterrupt = !poll_;
-        settings.EREFV = QString::fromStdString(vref_);
-        // The flag register and the gain tables come from the chip description; --flag-reg
-        // overrides the register for chips whose description lacks it.
-        if (flagRegister < 0 && !s.EnsureChip()) return false;
-        ApplyChipLayout(s.core().chipModel(), settings);
-        if (flagRegister >= 0) settings.flags.address = static_cast<uint16_t>(flagRegister);
-        const TRegField* flagField = s.core().chipModel().Field("SADC_IF");
-        if (poll_ && flagRegister < 0 && !(flagField && flagField->IsDefined())) {
-            return s.Fail(
-                "the loaded chip does not say where its interrupt flags are: give "
-                "--flag-reg ADDR or capture through the stream (without --poll)");
-        }
-        settings.idleTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
-
-        settings.spectrumWindow = *SpectrumWindowFromName(window_);
-        settings.spectrumAverages = spectra_;
-
-        StandaloneCaptureHost host;
-        CliUiHooks ui(s.err());
-        AdcAnalysis analysis(s.core(), host, ui);
-        ui.progress = [&] {
-            return "captured " + std::to_string(analysis.captureCount()) + " of " +
-                   std::to_string(analysis.targetCount()) + " samples";
-        };
-        ui.onInterrupt = [&] { analysis.RequestStop(); };
-        analysis.SetSettings(settings);
-        analysis.CatchACDCOM(settings.EREFV, source);
-        ui.progress = nullptr;
-        const CaptureOutcome outcome = analysis.Outcome();
+        headless::CaptureRequest request;
+        request.source = source_;
+        ParseCliNumber(points_, request.points);
+        request.scaleBits = bits_;
+        request.poll = poll_;
+        request.vref = vref_;
+        int64_t flagRegister = 0;
+        if (!flagRegister_.empty() && ParseCliNumber(flagRegister_, flagRegister))
+            request.flagRegister = flagRegister;
+        request.timeoutSeconds = timeoutSeconds_;
+        request.window = window_;
+        request.spectra = spectra_;
+        request.csvPath = csv_;
+        request.withRecord = json_;
+        const auto block = headless::Capture(s.bench(), request);
+        if (!block) return s.Fail(block.failure());
 
         // With --json stdout carries the record alone, whatever the outcome.
         std::ostream& report = json_ ? s.err() : s.out();
-        report << "captured " << outcome.captured << " of " << outcome.target << ' '
-               << SourceInfo(source).caption << " samples in " << outcome.elapsedMs << " ms ("
-               << CaptureEndText(outcome.end).toStdString() << ")\n";
-        std::optional<ProvenanceContext> context;
-        if (json_ || !csv_.empty())
-            context = ReadProvenanceContext(s.core(), QString::fromStdString(s.benchDir()),
-                                            s.instruments().ConnectedSummaries());
+        report << headless::CaptureLine(block->outcome) << '\n';
         if (json_)
-            s.document() << analysis.ProvenanceJson(*context).toStdString() << std::flush;
-        else if (outcome.Complete() && outcome.HasSamples())
-            PrintFigures(s, outcome);
-        for (FigureWarning w : outcome.warnings) {
+            s.document() << block->record.toStdString() << std::flush;
+        else if (block->outcome.Complete() && block->outcome.HasSamples())
+            s.out() << headless::FigureTableText(block->outcome);
+        for (FigureWarning w : block->outcome.warnings) {
             if (w != FigureWarning::NoSamples)
-                s.err() << "dmmctl: warning: " << WarningText(w).toStdString() << '\n';
+                s.hooks().Say("warning: " + WarningText(w).toStdString());
         }
-        // Nothing is written from half a block, nor from none.
-        const std::string nothing = csv_.empty() ? "" : "; nothing written";
-        if (Interrupted()) {
-            return s.Fail(std::string("capture stopped by ") + InterruptName() + " after " +
-                          std::to_string(outcome.captured) + " samples; nothing written");
+        if (block->failure) return s.Fail(*block->failure);
+        if (!block->written.empty()) {
+            report << "wrote " << csv_ << ", " << block->written[1].toStdString() << " and "
+                   << block->written[2].toStdString() << '\n';
         }
-        if (!outcome.Complete())
-            return s.Fail("capture ended early: " + CaptureEndText(outcome.end).toStdString() +
-                          nothing);
-        if (!outcome.HasSamples())
-            return s.Fail(WarningText(FigureWarning::NoSamples).toStdString() + nothing);
-        if (!csv_.empty() && !Save(s, analysis, decimalPath, hexPath, *context)) return false;
         if (strict_) {
-            if (const auto severe = outcome.SevereWarning())
-                return s.Fail("--strict: " + WarningText(*severe).toStdString());
+            if (const auto severe = headless::StrictFailure(*block)) return s.Fail(*severe);
         }
         return true;
     }
 
   private:
-    static bool WritableTarget(const QString& path) {
-        const QFileInfo file(path);
-        if (file.exists()) return file.isFile() && file.isWritable();
-        const QFileInfo folder(file.absolutePath());
-        return folder.isDir() && folder.isWritable();
-    }
-
-    // The hex file goes where the program keeps its result files.
-    QString HexPath(Session& s) const {
-        const QString folder = s.benchDir().empty()
-                                   ? QFileInfo(QString::fromStdString(csv_)).absolutePath()
-                                   : QString::fromStdString(s.benchDir());
-        return QDir(folder).filePath(kHexCsvName);
-    }
-
-    static void PrintFigures(Session& s, const CaptureOutcome& outcome) {
-        for (const std::vector<FigureRow>* rows : {&outcome.program, &outcome.added}) {
-            for (const FigureRow& row : *rows) {
-                // Not computed for this block (no tone, no rate); one withheld shows "----".
-                if (!row.value && row.withheld.isEmpty()) continue;
-                s.out() << std::left << std::setw(kNameWidth) << row.key
-                        << FigureText(row).toStdString() << '\n';
-            }
-        }
-    }
-
-    bool Save(Session& s, const AdcAnalysis& analysis, const QString& decimalPath,
-              const QString& hexPath, const ProvenanceContext& context) const {
-        QString error;
-        if (!analysis.SaveOut(decimalPath, hexPath, error, &context))
-            return s.Fail(error.toStdString());
-        (json_ ? s.err() : s.out()) << "wrote " << csv_ << ", " << hexPath.toStdString() << " and "
-                                    << ProvenancePathFor(decimalPath).toStdString() << '\n';
-        return true;
-    }
-
     std::string source_ = "adcs";
     std::string points_ = "256";
     int bits_ = kMaxResultBits;

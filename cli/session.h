@@ -1,20 +1,15 @@
 #pragma once
 
-#include <array>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/cli_ui_hooks.h"
 #include "core/app/bench_core.h"
-#include "core/app/settings_file.h"
 #include "core/instruments/instruments.h"
-#include "core/link/board_transport.h"
-#include "core/link/clock.h"
-#include "core/link/interface_kind.h"
-#include "core/link/parallel_port.h"
+#include "headless/headless_bench.h"
+#include "headless/run_hooks.h"
 
 namespace dmm::sim {
 class SimBench;
@@ -53,14 +48,15 @@ struct GlobalOptions {
     bool parityGiven = false;
 };
 
-// One dmmctl run: the bench core over the real or simulated board, and the streams the
-// verbs print to. Verbs run one after another on the same session.
+// One dmmctl run: the bench (headless/, shared with the Python module) and the streams
+// the verbs print to. Verbs run one after another on the same session.
 class Session {
   public:
     Session(const GlobalOptions& options, std::ostream& out, std::ostream& err);
     ~Session();
 
-    BenchCore& core() { return *core_; }
+    headless::HeadlessBench& bench() { return *bench_; }
+    BenchCore& core() { return bench_->core(); }
     std::ostream& out() { return out_; }
     std::ostream& err() { return err_; }
     // Where a verb prints a document that must be the whole of stdout (capture --json):
@@ -68,52 +64,34 @@ class Session {
     std::ostream& document() { return document_ ? *document_ : out_; }
     void SetDocumentStream(std::ostream* document) { document_ = document; }
     const GlobalOptions& options() const { return options_; }
-    sim::SimBench* simBench() { return simBench_.get(); }
+    sim::SimBench* simBench() { return bench_->simBench(); }
+    sim::SimInstruments* simInstruments() { return bench_->simInstruments(); }
     // The bench directory (settings, INCLUDE/, result files); empty when none could be made.
-    const std::string& benchDir() const { return benchDir_; }
+    const std::string& benchDir() const { return bench_->benchDir(); }
     // False when the --dir the user gave was refused (the reason is printed).
-    bool Usable() const { return options_.dir.empty() || !benchDir_.empty(); }
-    // The bench directory's settings file, and what it held (nothing when it is missing,
-    // unreadable or of another version).
-    QString SettingsPath() const;
-    const std::optional<VzAdcConfig>& settings() const { return settings_; }
+    bool Usable() const { return options_.dir.empty() || !bench_->benchDir().empty(); }
 
-    // Opens the board if it is not open yet; prints a clear message when there is none.
-    bool EnsureBoard();
-    // Makes the way to the chip usable: the parallel port for the parallel kind (its
-    // failure is printed as it happens), the board for the others.
-    bool EnsureChipLink();
-    // Loads a chip of the chip list (and selects it); prints why when nothing loaded.
-    bool LoadChip(int index);
-    // Verbs that need a chip load the selected one (chip 0 unless "load" chose another)
-    // when nothing is loaded yet, so that "dmmctl --sim field ENAD_S 1" just works.
-    bool EnsureChip();
+    // The bench's preparations, printing why when they fail.
+    bool EnsureBoard() { return Check(bench_->EnsureBoard()); }
+    bool EnsureChipLink() { return Check(bench_->EnsureChipLink()); }
+    bool LoadChip(int index) { return Check(bench_->LoadChip(index)); }
+    bool EnsureChip() { return Check(bench_->EnsureChip()); }
     // The bench instruments (used on this thread) and the hooks their messages go to.
-    Instruments& instruments() { return *instruments_; }
+    Instruments& instruments() { return bench_->instruments(); }
     // The calibrator in standby, the power supply's output off (a run that a signal
     // ended: nobody is left to watch the bench).
-    void LeaveBenchSafe() { instruments_->LeaveBenchSafe(); }
+    void LeaveBenchSafe() { bench_->LeaveBenchSafe(); }
     CliUiHooks& hooks() { return hooks_; }
-    sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
-    // The serial ports of this machine (or of the simulated bench) as the COM map sees them.
-    std::vector<SerialPortInfo> SerialPorts() const;
-    // The user's COM assignments in the bench directory, and saving new ones.
-    ComPortChoices LoadComChoices() const;
-    bool SaveComChoices(const ComPortChoices& choices);
-    // A COM index from "COMn" text, or the simulated bench's port of an instrument when
-    // the text is empty; prints why and gives nullopt otherwise.
-    std::optional<int> ComIndex(const std::string& text, InstrumentId instrument);
-
-    // State that verbs of one run share (the calibration verbs keep their figures here:
-    // "rescal auto volts 1V" measures the resistors the voltmeter then uses). Destroyed
-    // before the core it refers to.
-    std::shared_ptr<void> sharedState;
 
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
+    // Prints an operation's failure (unless it was printed as it happened); false.
+    bool Fail(const headless::Failure& failure);
+    // True when done; otherwise prints why.
+    bool Check(const headless::Done& done) { return done.ok() || Fail(done.failure()); }
     // A failed chip operation: what failed, and why when the link knows more than that
     // the board did not answer.
-    bool ChipFail(const std::string& what);
+    bool ChipFail(const std::string& what) { return Fail(bench_->ChipFailure(what)); }
 
   private:
     class TracePrinter;
@@ -122,20 +100,9 @@ class Session {
     std::ostream& out_;
     std::ostream& err_;
     std::ostream* document_ = nullptr;
-    std::unique_ptr<Clock> clock_;
-    std::unique_ptr<sim::SimBench> simBench_;
-    std::unique_ptr<BoardBus> systemBus_;
-    std::unique_ptr<ParallelPortBus> systemPorts_;
-    std::unique_ptr<TracePrinter> tracePrinter_;
-    std::unique_ptr<SerialPortOpener> serialOpener_;
-    std::unique_ptr<sim::SimInstruments> simInstruments_;
-    std::unique_ptr<BenchCore> core_;
     CliUiHooks hooks_;
-    std::unique_ptr<Instruments> instruments_;
-    std::string benchDir_;
-    std::optional<VzAdcConfig> settings_;
-    // The chip link's port, opened by the first chip operation on the rs232 kind.
-    bool EnsureChipPort();
+    std::unique_ptr<TracePrinter> tracePrinter_;
+    std::unique_ptr<headless::HeadlessBench> bench_;
 };
 
 // The parity selector's item of "none", "even" or "odd".

@@ -1,63 +1,13 @@
 // The channel switch test from the command line: switchtest.
-#include <QDir>
-#include <QFileInfo>
-
-#include <cmath>
 #include <iomanip>
-#include <numeric>
 #include <sstream>
 
-#include "cli/cli_ui_hooks.h"
-#include "cli/interrupt.h"
 #include "cli/verb.h"
 #include "core/analog/switch_test.h"
+#include "headless/switch_test_operation.h"
 
 namespace dmm::cli {
 namespace {
-
-std::string ChannelList(const SwitchTestSetup& setup) {
-    std::string text;
-    for (int k = 0; k < kSwitchChannelCount; ++k) {
-        if (!setup.enabled[static_cast<size_t>(k)]) continue;
-        if (!text.empty()) text += ", ";
-        text += std::to_string(k + 1);
-    }
-    return text.empty() ? "none" : text;
-}
-
-std::string FailureText(SwitchTestEnd end, const SwitchTest& test) {
-    const std::string read =
-        std::to_string(test.lastRead()) + " of " + std::to_string(test.lastTotal()) + " samples";
-    switch (end) {
-        case SwitchTestEnd::NoBoard:
-            return "the board did not answer the identification request";
-        case SwitchTestEnd::SendFailed:
-            return "Test Fail: the set-up did not reach the firmware intact (a transfer failed "
-                   "or the register list read back differently)";
-        case SwitchTestEnd::NotFinished:
-            return "Test Fail: the board's status could not be read before the firmware "
-                   "reported the end of the run";
-        case SwitchTestEnd::TimedOut:
-            return "Test Fail: the firmware did not report the end of the run within the "
-                   "time-out";
-        case SwitchTestEnd::Stopped:
-            return "Test Fail: stopped with " + read + " read";
-        case SwitchTestEnd::ReadFailed:
-            return "Test Fail: a block of samples could not be read (" + read + " in)";
-        case SwitchTestEnd::NotReady:
-            return "Test Fail: the firmware did not clear its ready bit (0D2H bit 7) within " +
-                   std::to_string(kHandshakeTimeoutMs / 1000) + " s";
-        case SwitchTestEnd::BlockTimedOut:
-            return "Test Fail: the firmware did not hand out a block of samples (0A4H bit 3) "
-                   "within " +
-                   std::to_string(kHandshakeTimeoutMs / 1000) + " s (" + read + " in)";
-        case SwitchTestEnd::NoChannel:
-        case SwitchTestEnd::Busy:
-        case SwitchTestEnd::Complete:
-            break;
-    }
-    return {};
-}
 
 class SwitchTestVerb final : public Verb {
   public:
@@ -73,70 +23,31 @@ class SwitchTestVerb final : public Verb {
     }
 
     bool Run(Session& s) override {
-        if (s.benchDir().empty()) return s.Fail("no bench directory to read StepADC.txt from");
-        const QString folder = QString::fromStdString(csvDir_.empty() ? s.benchDir() : csvDir_);
-        // A folder that cannot take the files is refused before the run, not after it.
-        if (!sendOnly_ && !(QFileInfo(folder).isDir() && QFileInfo(folder).isWritable()))
-            return s.Fail("cannot write the result files to " + folder.toStdString() +
-                          ": it is not a writable folder");
-        if (s.core().target().interfaceKind == InterfaceKind::DMM) {
-            return s.Fail(
-                "the switch test needs the microcontroller's link (--kind spi, special or "
-                "uart): the DMM link reaches only 0x00..0x7F");
-        }
-        if (!s.EnsureBoard()) return false;
-
-        CliUiHooks ui(s.err());
-        SwitchTest test(s.core(), ui);
-        const QString stepFile = QDir(QString::fromStdString(s.benchDir())).filePath(kStepFileName);
-        test.LoadConfig(stepFile);
-        test.TXScaleChange(bits_ - kMinResultBits);
-        test.firmwareTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
-        const SwitchTestSetup& setup = test.setup();
-        s.out() << stepFile.toStdString() << ": channels " << ChannelList(setup) << "; "
-                << setup.G() << " samples a step, " << setup.L() << " loops\n";
-
+        headless::SwitchTestRequest request;
+        request.sendOnly = sendOnly_;
+        request.csvDir = csvDir_;
+        request.scaleBits = bits_;
+        request.timeoutSeconds = timeoutSeconds_;
+        const auto run = headless::RunSwitchTest(
+            s.bench(), request, [&s](const headless::Progress& p) { s.out() << p.text << '\n'; });
+        if (!run) return s.Fail(run.failure());
         if (sendOnly_) {
-            if (!test.SendTORX405WR())
-                return s.Fail(std::string(kDataSendFailText) +
-                              ": the set-up did not reach the firmware intact");
+            if (run->failure) return s.Fail(*run->failure);
             s.out() << kDataSendOkText << '\n';
             return true;
         }
-
-        ui.progress = [&] {
-            return test.lastTotal() == 0 ? std::string("waiting for the firmware")
-                                         : "read " + std::to_string(test.lastRead()) + " of " +
-                                               std::to_string(test.lastTotal()) + " samples";
-        };
-        ui.onInterrupt = [&] { test.RequestStop(); };
-        const SwitchTestEnd end = test.TestBeginClick();
-        ui.progress = nullptr;
-        if (Interrupted()) {
-            return s.Fail(std::string("stopped by ") + InterruptName() + " after " +
-                          std::to_string(test.lastRead()) + " of " +
-                          std::to_string(test.lastTotal()) + " samples; nothing written");
+        // A run that failed has no tables; one whose files could not be written has.
+        if (run->failure && run->tables.empty()) return s.Fail(*run->failure);
+        s.out() << kTestOkText << ": " << run->samplesRead << " samples\n";
+        for (size_t table = 0; table < run->tables.size(); ++table) {
+            const auto& t = run->tables[table];
+            std::ostringstream mean;
+            mean << std::fixed << std::setprecision(1) << t.mean;
+            s.out() << "table " << table << " (channel " << t.channel << "): " << t.samples.size()
+                    << " samples, mean " << mean.str() << '\n';
         }
-        // The refusal of a run without channels was printed as it happened.
-        if (end == SwitchTestEnd::NoChannel) return false;
-        if (end != SwitchTestEnd::Complete) return s.Fail(FailureText(end, test));
-
-        s.out() << kTestOkText << ": " << test.lastRead() << " samples\n";
-        const int count = setup.G() * setup.L();
-        int table = 0;
-        for (int k = 0; k < kSwitchChannelCount; ++k) {
-            if (!setup.enabled[static_cast<size_t>(k)]) continue;
-            const auto& samples = test.tables()[static_cast<size_t>(table)];
-            const double mean =
-                std::accumulate(samples.begin(), samples.begin() + count, 0.0) / count;
-            std::ostringstream line;
-            line << std::fixed << std::setprecision(1) << mean;
-            s.out() << "table " << table << " (channel " << k + 1 << "): " << count
-                    << " samples, mean " << line.str() << '\n';
-            ++table;
-        }
-        if (!test.SaveToExcel(folder)) return false;  // the reason is printed already
-        s.out() << "wrote VzADCSW0.CSV..VzADCSW7.CSV to " << folder.toStdString() << '\n';
+        if (run->failure) return s.Fail(*run->failure);
+        s.out() << "wrote VzADCSW0.CSV..VzADCSW7.CSV to " << run->folder.toStdString() << '\n';
         return true;
     }
 

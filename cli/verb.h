@@ -46,10 +46,6 @@ void AddCalibrationVerbs(std::vector<VerbInfo>& verbs);
 void AddConfigVerbs(std::vector<VerbInfo>& verbs);
 void AddDriftVerbs(std::vector<VerbInfo>& verbs);
 
-// Runs an instrument's identification (or a meter's selection) unless it is connected;
-// an empty com takes the simulated bench's port. Prints why when it fails.
-bool ConnectInstrument(Session& s, InstrumentId id, const std::string& com);
-
 // A number as engineers type it: 0x5A, 5Ah, 90 (decimal), 0b1010.
 bool ParseCliNumber(const std::string& text, int64_t& value);
 

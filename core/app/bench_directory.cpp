@@ -39,11 +39,15 @@ QString ExecutableDirectory() {
 }
 
 QString ShippedDataDirectory() {
+    return ShippedDataDirectory(ExecutableDirectory());
+}
+
+QString ShippedDataDirectory(const QString& programDir) {
     // An installed program (or a package unpacked anywhere) finds its data beside itself:
     // <prefix>/bin/../share/dmmbench.
-    const QString exe = ExecutableDirectory();
-    if (!exe.isEmpty()) {
-        const QString installed = QDir(exe).absoluteFilePath(QStringLiteral("../share/dmmbench"));
+    if (!programDir.isEmpty()) {
+        const QString installed =
+            QDir(programDir).absoluteFilePath(QStringLiteral("../share/dmmbench"));
         if (HoldsInclude(installed)) return QDir(installed).absolutePath();
     }
 #ifdef DMM_SOURCE_DATA_DIR
@@ -68,6 +72,11 @@ QString FindFileCaseInsensitive(const QString& folder, const QString& name) {
 }
 
 BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir) {
+    return ResolveBenchDirectory(requested, executableDir, ShippedDataDirectory());
+}
+
+BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir,
+                                           const QString& shippedData) {
     if (!requested.isEmpty()) {
         const QString path = QDir(requested).absolutePath();
         QString notice;
@@ -87,7 +96,7 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
         }
         // A new bench directory gets the shipped chip descriptions so that it works at once.
         if (!HoldsInclude(path)) {
-            const bool copied = CopyTree(ShippedDataDirectory(), path);
+            const bool copied = CopyTree(shippedData, path);
             notice = (notice.isEmpty() ? QString() : notice + "; ") +
                      (copied ? QStringLiteral("%1 had no INCLUDE folder: copied the shipped chip "
                                               "list and descriptions into it")
@@ -106,7 +115,7 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
     // otherwise get the bare data folder and spread INCLUDE/ and result files over it.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const QString path = (data.isEmpty() ? QDir::homePath() + "/.local/share" : data) + "/dmmbench";
-    if (!HoldsInclude(path) && !CopyTree(ShippedDataDirectory(), path)) {
+    if (!HoldsInclude(path) && !CopyTree(shippedData, path)) {
         if (!QDir().mkpath(path)) return {{}, QStringLiteral("cannot create %1").arg(path), {}};
     }
     return {QDir(path).absolutePath(), {}, {}};

@@ -20,10 +20,17 @@ struct BenchDirectoryChoice {
 };
 
 BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir);
+// The same with the shipped data taken from shippedData (a program whose data is not
+// beside its executable: the Python module, loaded by the interpreter).
+BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir,
+                                           const QString& shippedData);
 
 // Where the shipped data/ folder lives: share/dmmbench beside an installed program, the
 // source tree for a build, or the configured install prefix.
 QString ShippedDataDirectory();
+// The same for a program in programDir of an install prefix (bin/, or lib/ for the Python
+// module): programDir/../share/dmmbench when it holds the data, else as above.
+QString ShippedDataDirectory(const QString& programDir);
 // The folder of the running program.
 QString ExecutableDirectory();
 

@@ -1,11 +1,8 @@
 #include "core/measure/adc_analysis.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <cmath>
 
-#include "core/app/atomic_write.h"
 #include "core/app/bench_core.h"
 #include "core/measure/adc_csv.h"
 #include "core/measure/adc_statistics.h"
@@ -444,15 +441,9 @@ bool AdcAnalysis::SaveOut(const QString& decimalPath, const QString& hexPath, QS
         error = WarningText(FigureWarning::NoSamples);
         return false;
     }
-    if (QFileInfo(decimalPath).absoluteFilePath() == QFileInfo(hexPath).absoluteFilePath()) {
-        error = QStringLiteral("%1 is the hex file's own name: choose another").arg(decimalPath);
-        return false;
-    }
-    const AdcCsvFiles files =
-        BuildAdcCsv({cells_.get(), static_cast<size_t>(cellCount_)}, cellFormat_, data_.results);
-    if (!WriteAdcCsv(files, decimalPath, hexPath, error)) return false;
-    if (!context) return true;
-    return WriteFileAtomically(ProvenancePathFor(decimalPath), ProvenanceJson(*context), error);
+    const QByteArray record = context ? ProvenanceJson(*context) : QByteArray();
+    return SaveAdcFiles({cells_.get(), static_cast<size_t>(cellCount_)}, cellFormat_, data_.results,
+                        decimalPath, hexPath, context ? &record : nullptr, error);
 }
 
 void AdcAnalysis::ClrTMP() {

@@ -140,6 +140,9 @@ class AdcAnalysis {
     const QDateTime& captureTime() const { return captureTime_; }
     // The scale divisor the added figures divide the results by (1 for RMS roots).
     int32_t BlockDivisor() const;
+    // The last capture's results in counts of the scale (results / BlockDivisor()), over
+    // which the added figures are computed.
+    const std::vector<double>& blockCounts() const { return block_; }
 
   private:
     class HostGuard;

@@ -1,5 +1,6 @@
 #include "core/measure/adc_csv.h"
 
+#include <QFileInfo>
 #include <QStringEncoder>
 
 #include <cmath>
@@ -7,6 +8,8 @@
 
 #include "core/app/atomic_write.h"
 #include "core/link/number_text.h"
+#include "core/measure/block_figures.h"
+#include "core/measure/capture_provenance.h"
 #include "core/measure/fixed_text.h"
 
 namespace dmm {
@@ -91,6 +94,23 @@ bool WriteAdcCsv(const AdcCsvFiles& files, const QString& decimalPath, const QSt
                  QString& error) {
     error.clear();
     return WriteOne(files.decimal, decimalPath, error) && WriteOne(files.hex, hexPath, error);
+}
+
+bool SaveAdcFiles(std::span<const double> cells, CellFormat format, const AnalysisResults& results,
+                  const QString& decimalPath, const QString& hexPath, const QByteArray* record,
+                  QString& error) {
+    // Files of no samples would carry figures of nothing, and would replace real ones.
+    if (cells.empty()) {
+        error = WarningText(FigureWarning::NoSamples);
+        return false;
+    }
+    if (QFileInfo(decimalPath).absoluteFilePath() == QFileInfo(hexPath).absoluteFilePath()) {
+        error = QStringLiteral("%1 is the hex file's own name: choose another").arg(decimalPath);
+        return false;
+    }
+    if (!WriteAdcCsv(BuildAdcCsv(cells, format, results), decimalPath, hexPath, error))
+        return false;
+    return !record || WriteFileAtomically(ProvenancePathFor(decimalPath), *record, error);
 }
 
 }  // namespace dmm

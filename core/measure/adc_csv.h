@@ -36,4 +36,11 @@ QByteArray AdcCsvHeader();
 bool WriteAdcCsv(const AdcCsvFiles& files, const QString& decimalPath, const QString& hexPath,
                  QString& error);
 
+// Saves a captured block: both files from its grid and figures and, with a record, the
+// record beside the decimal file (ProvenancePathFor). Refuses (and writes nothing) a block
+// without cells, or two paths that name one file.
+bool SaveAdcFiles(std::span<const double> cells, CellFormat format, const AnalysisResults& results,
+                  const QString& decimalPath, const QString& hexPath, const QByteArray* record,
+                  QString& error);
+
 }  // namespace dmm

@@ -62,6 +62,30 @@ std::optional<double> TakeAveragedReading(const ReadingSource& source) {
     return MeanWithoutExtremes(kept);
 }
 
+std::vector<double> TakeLiveReadings(const ReadingSource& source, int wanted, int warmUp,
+                                     const std::function<std::optional<double>()>& next) {
+    std::vector<double> readings;
+    int skipped = 0;
+    int64_t lastReadingMs = source.clock.NowMs();
+    while (static_cast<int>(readings.size()) < wanted) {
+        source.up.Timer1Timer();
+        source.hooks.ProcessPendingEvents();
+        if (const std::optional<double> value = next()) {
+            lastReadingMs = source.clock.NowMs();
+            if (skipped < warmUp)
+                ++skipped;
+            else
+                readings.push_back(*value);
+            continue;
+        }
+        if (source.clock.NowMs() - lastReadingMs > kReadingGapMs ||
+            (source.stopRequested && source.stopRequested()))
+            break;
+        source.clock.SleepMs(TVz_UP::kHeartbeatMs);
+    }
+    return readings;
+}
+
 bool WriteDividerBlock(ChipAccess& chip, const DividerBlock& block) {
     const size_t data = WriteDataOffset(chip.target().interfaceKind);
     std::copy(block.begin(), block.end(), chip.buffer().begin() + static_cast<ptrdiff_t>(data));

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "core/app/ui_hooks.h"
 #include "core/link/chip_access.h"
@@ -45,6 +46,18 @@ inline constexpr int kDiscardedReadings = 4;
 inline constexpr int kKeptReadings = 5;
 inline constexpr int64_t kReadingGapMs = 20000;
 std::optional<double> TakeAveragedReading(const ReadingSource& source);
+
+// A live display averages the latest value with the three before it: its first three
+// values after a change still carry what came before.
+inline constexpr int kWarmUpReadings = 3;
+
+// A live display's readings as its timer would show them, the heartbeat and the display's
+// tick (next: a fresh value, or none) run by hand once per heartbeat period, queued events
+// handled every pass. The first warmUp values (still averaged with what came before them)
+// are left out. Fewer than wanted when 20 s pass without a value or the source is asked to
+// stop.
+std::vector<double> TakeLiveReadings(const ReadingSource& source, int wanted, int warmUp,
+                                     const std::function<std::optional<double>()>& next);
 
 // Writes a divider block to chip addresses 30..50 in one transfer and, when it went
 // through, runs "Read RAM". False when the block was not written.

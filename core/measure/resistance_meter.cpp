@@ -34,9 +34,15 @@ ResistanceMeter::ResistanceMeter(ChipAccess& chip, TVz_UP& up, UiHooks& hooks, C
 
 bool ResistanceMeter::RangeClick(int range) {
     if (range < 0 || range >= kResistanceRangeCount) return false;
+    const bool written = SetRange(range);
+    Timer1.start();
+    return written;
+}
+
+bool ResistanceMeter::SetRange(int range) {
+    if (range < 0 || range >= kResistanceRangeCount) return false;
     const bool written = WriteDividerBlock(chip_, ResistanceRangeBlock(range));
     emit RangeShown(range);
-    Timer1.start();
     currentFactor = up_.RangeFactors[static_cast<size_t>(range)];
     up_.Adc1DisplayOn = true;
     currentRange = range;
@@ -72,11 +78,18 @@ bool ResistanceMeter::CalibrateClick(int range, const QString& calibrationOhms) 
     return ok;
 }
 
-void ResistanceMeter::Timer1Timer() {
-    if (!up_.TakeNewAdc1(LiveConsumer::Resistance)) return;
+std::optional<double> ResistanceMeter::NextOhms() {
+    if (!up_.TakeNewAdc1(LiveConsumer::Resistance)) return std::nullopt;
     const double a = mean_.Next(up_.LatestAdc1);
     lastOhms = RangeResistance(currentRange, currentFactor, a, voltsPerCount_());
     emit ResistanceShown(static_cast<qint64>(std::nearbyint(lastOhms)));
+    return lastOhms;
+}
+
+std::vector<double> ResistanceMeter::TakeReadings(int count) {
+    Timer1.stop();
+    return TakeLiveReadings({up_, hooks_, clock_, LiveConsumer::Resistance, stopRequested}, count,
+                            kWarmUpReadings, [this] { return NextOhms(); });
 }
 
 void ResistanceMeter::Close() {

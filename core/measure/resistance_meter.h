@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/measure/averaged_reading.h"
 
@@ -32,12 +33,21 @@ class ResistanceMeter : public QObject {
     static constexpr int kTickMs = 100;
     std::function<bool()> stopRequested;
 
-    // A range button: labels, block, "Read RAM", then the range is selected.
+    // A range button: labels, block, "Read RAM", then the range is selected and the
+    // display's timer runs.
     bool RangeClick(int range);
+    // The same without the timer. False when the block was not written.
+    bool SetRange(int range);
     // A "Cal." button: the factor of range k from the resistor typed in EBCM.
     bool CalibrateClick(int range, const QString& calibrationOhms);
     // The live display (Timer1).
-    void Timer1Timer();
+    void Timer1Timer() { NextOhms(); }
+    // The display's resistance from a fresh ADC1 result (shown), or none when none came.
+    std::optional<double> NextOhms();
+    // count readings in ohms, the heartbeat and the display's tick run by hand (the timer
+    // stays off). The first three, still averaged with the readings before them, are left
+    // out. Fewer when no ADC1 result comes for 20 s or a stop is asked.
+    std::vector<double> TakeReadings(int count);
     // The window closed: the display stops and so does the heartbeat's measurement.
     void Close();
     bool TimerRunning() const { return Timer1.isActive(); }

@@ -157,22 +157,35 @@ bool ResistorCalibration::PCALVOLClick(const QString& appliedVolts) {
 
 bool ResistorCalibration::SelectRange(int r, const QString& eptcOhms) {
     if (r < 0 || r > 3) return false;
+    const bool written = SetRange(r, eptcOhms);
+    Timer1.start();
+    return written;
+}
+
+bool ResistorCalibration::SetRange(int r, const QString& eptcOhms) {
+    if (r < 0 || r > 3) return false;
     emit RangeShown(r);
     const bool written = WriteDividerBlock(chip_, VoltmeterRangeBlock(r));
     up_.SetIntfReading(true);
     up_.Adc1DisplayOn = true;
-    Timer1.start();
     const double eptc = EntryValue(eptcOhms).value_or(0.0);
     rangeFactor = VoltmeterRangeFactor(resistors[static_cast<size_t>(r)], eptc, voltsPerCount);
     range = r;
     return written;
 }
 
-void ResistorCalibration::Timer1Timer() {
-    if (!up_.TakeNewAdc1(LiveConsumer::ResistorCalibration)) return;
+std::optional<double> ResistorCalibration::NextVolts() {
+    if (!up_.TakeNewAdc1(LiveConsumer::ResistorCalibration)) return std::nullopt;
     const double a = mean_.Next(up_.LatestAdc1);
     lastVolts = rangeFactor * a;
     emit VoltmeterShown(VoltmeterFigureOf(lastVolts, range));
+    return lastVolts;
+}
+
+std::vector<double> ResistorCalibration::TakeVoltmeterReadings(int count) {
+    Timer1.stop();
+    return TakeLiveReadings({up_, hooks_, clock_, LiveConsumer::ResistorCalibration, stopRequested},
+                            count, kWarmUpReadings, [this] { return NextVolts(); });
 }
 
 }  // namespace dmm

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/measure/averaged_reading.h"
 
@@ -54,10 +55,19 @@ class ResistorCalibration : public QObject {
     bool PAUTOClick();
     // "CAL. Voltage" with the applied voltage as the user typed it (ECALVol).
     bool PCALVOLClick(const QString& appliedVolts);
-    // 1V .. 1000V (range 0..3) with the EPTC entry.
+    // 1V .. 1000V (range 0..3) with the EPTC entry; the voltmeter's timer starts.
     bool SelectRange(int range, const QString& eptcOhms);
+    // The same without the timer: the range's block written, the INTF and ADC1 readings
+    // on, the range factor set. False when the block was not written.
+    bool SetRange(int range, const QString& eptcOhms);
     // The voltmeter tick (Timer1, 100 ms).
-    void Timer1Timer();
+    void Timer1Timer() { NextVolts(); }
+    // The voltmeter's reading from a fresh ADC1 result (shown), or none when none came.
+    std::optional<double> NextVolts();
+    // count voltmeter readings in volts, the heartbeat and the voltmeter's tick run by
+    // hand (the timer stays off). The first three, still averaged with the readings before
+    // them, are left out. Fewer when no ADC1 result comes for 20 s or a stop is asked.
+    std::vector<double> TakeVoltmeterReadings(int count);
     void StopTimer() { Timer1.stop(); }
     bool TimerRunning() const { return Timer1.isActive(); }
 
