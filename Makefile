@@ -28,7 +28,7 @@ run: build-run
 	./scripts/run-sim.sh $(RUN_DIR) $(BENCH_DIR)
 
 build-test: deps
-	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DDMM_SANITIZE=ON -DDMM_BUILD_BENCH=OFF
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DDMM_SANITIZE=ON -DDMM_BUILD_BENCH=OFF -DDMM_PYTHON=ON
 	cmake --build $(TEST_DIR) -j $(JOBS)
 
 test: build-test fuzz

@@ -17,6 +17,7 @@ run_packages=(
   libxlsxwriter-dev
   libfftw3-dev
   libcli11-dev
+  pybind11-dev python3-dev python3-numpy
   fonts-noto-cjk fonts-dejavu-core
 )
 test_packages=(
@@ -26,6 +27,7 @@ test_packages=(
   xvfb xauth
   unzip
   lintian
+  python3-pytest
 )
 
 case "$what" in

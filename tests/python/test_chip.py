@@ -1,0 +1,56 @@
+# The board and the chip: scan, bytes, registers and named fields.
+import pytest
+
+import dmmbench
+
+
+def hex_line(data):
+    return " ".join(f"{b:02X}" for b in data)
+
+
+def test_chip_work_leaves_what_dmmctl_leaves(bench, dmmctl, tmp_path):
+    board = bench.scan()
+    assert board["connection"] == "bulk" and board["info"] == "VZSIM140"
+    assert bench.fields.write("AD1OSR", 3) == 3
+    assert bench.fields["AD1OSR"] == 3
+    bench.write(0x40, b"\x5a")
+    assert bench.reg(0x41, 0x12) == 0x12
+    ours = [hex_line(bench.read(0x30, 16)), hex_line(bench.read(0x40, 2))]
+
+    printed = dmmctl.ok(tmp_path / "ctl", "scan", "field", "AD1OSR", "3", "read", "0x30", "16",
+                        "write", "0x40", "0x5a", "reg", "0x41", "0x12", "read", "0x40", "2")
+    lines = printed.splitlines()
+    assert f"board info: {board['info']}" in lines
+    assert [lines[2], lines[3]] == ["3", ours[0]]
+    assert lines[-1] == ours[1] == "5A 12"
+
+
+def test_bad_input_is_refused_with_dmmctls_messages(bench, dmmctl, tmp_path):
+    cases = [
+        (lambda: bench.read(0x400, 1), ["read", "0x400", "1"]),
+        (lambda: bench.fields["NOPE"], ["field", "NOPE"]),
+        (lambda: bench.fields.__setitem__("AD1OSR", 99), ["field", "AD1OSR", "99"]),
+        (lambda: bench.write(0x40, [300]), ["write", "0x40", "300"]),
+    ]
+    for call, words in cases:
+        with pytest.raises(dmmbench.RefusedError) as refused:
+            call()
+        assert str(refused.value) == dmmctl.refusal(tmp_path / "ctl", *words)
+    # A refusal is also a ValueError, and changed nothing on the chip.
+    assert issubclass(dmmbench.RefusedError, ValueError)
+    assert bench.fields["AD1OSR"] == 0
+
+
+def test_no_board_is_a_link_error(tmp_path):
+    with dmmbench.open(dir=tmp_path / "real") as bench:
+        with pytest.raises(dmmbench.LinkError, match="no board found"):
+            bench.scan()
+
+
+def test_register_map_names_the_chips_fields(bench):
+    bench.load(0)
+    names = set(bench.fields.keys())
+    assert {"ENAD_S", "AD1OSR"} <= names
+    assert "AD1OSR" in bench.fields
+    described = bench.register_map()
+    assert "AD1OSR" in str(described)
