@@ -16,13 +16,13 @@ class Dmmctl:
     def __init__(self, path):
         self.path = path
 
-    def run(self, directory, *words, options=()):
-        args = [self.path, "--sim", "--sim-noiseless", "--sim-speed", str(SIM_SPEED),
+    def run(self, directory, *words, options=(), speed=SIM_SPEED):
+        args = [self.path, "--sim", "--sim-noiseless", "--sim-speed", str(speed),
                 "--dir", str(directory), *options, *words]
         return subprocess.run(args, capture_output=True, text=True, timeout=300)
 
-    def ok(self, directory, *words, options=()):
-        done = self.run(directory, *words, options=options)
+    def ok(self, directory, *words, options=(), speed=SIM_SPEED):
+        done = self.run(directory, *words, options=options, speed=speed)
         assert done.returncode == 0, done.stderr
         return done.stdout
 
