@@ -19,6 +19,7 @@ namespace dmm::cli {
 namespace {
 
 constexpr int64_t kLiveGapMs = 20000;
+constexpr WholeRule kReadingCountRule{"a number of readings", 1, 100000};
 
 // Hooks that print as the command line does and answer a question as --yes says.
 class AnsweringHooks final : public UiHooks {
@@ -135,7 +136,8 @@ class RescalVerb final : public Verb {
             ->required()
             ->check(CLI::IsMember({"auto", "1", "2", "3", "4"}));
         app.add_option("--cal-volts", calVolts_,
-                       "then calibrate volts per count with this voltage on the input");
+                       "then calibrate volts per count with this voltage on the input")
+            ->transform(Real(kCalibrationVoltageRule));
     }
     bool Run(Session& s) override {
         CalibrationState* c = Ready(s);
@@ -168,8 +170,9 @@ class VoltsVerb final : public Verb {
             ->required()
             ->check(CLI::IsMember({"1V", "10V", "100V", "1000V"}));
         app.add_option("--count", count_, "readings to print (default 5)")
-            ->check(WholeNumberIn(1, 100000, "readings"));
-        app.add_option("--eptc", eptc_, "ohms subtracted from 10 MΩ in the range factor (8000)");
+            ->transform(Whole(kReadingCountRule));
+        app.add_option("--eptc", eptc_, "ohms subtracted from 10 MΩ in the range factor (8000)")
+            ->transform(Real(kEptcRule));
     }
     bool Run(Session& s) override {
         CalibrationState* c = Ready(s);
@@ -205,9 +208,10 @@ class OhmsVerb final : public Verb {
         app.add_option("range", range_, "50M, 5M, 500K, 50K, 5K or 500")
             ->required()
             ->check(CLI::IsMember({"50M", "5M", "500K", "50K", "5K", "500"}));
-        app.add_option("--cal", cal_, "calibrate the range against this resistor (ohms) first");
+        app.add_option("--cal", cal_, "calibrate the range against this resistor (ohms) first")
+            ->transform(Real(kCalibrationResistorRule));
         app.add_option("--count", count_, "readings to print (default 5)")
-            ->check(WholeNumberIn(1, 100000, "readings"));
+            ->transform(Whole(kReadingCountRule));
     }
     bool Run(Session& s) override {
         CalibrationState* c = Ready(s);
@@ -245,7 +249,8 @@ class CalsetVerb final : public Verb {
         app.add_option("action", action_, "list, apply N, offset N, gain N or save [N]")
             ->required()
             ->check(CLI::IsMember({"list", "apply", "offset", "gain", "save"}));
-        app.add_option("slot", slot_, "the set's slot, 0..9")->check(CLI::Range(0, 9));
+        app.add_option("slot", slot_, "the set's slot, 0..9")
+            ->transform(Whole({"a slot", 0, kConfigSetSlots - 1}));
         app.add_option("--folder", folder_,
                        "the folder of the sets (default: the bench directory)");
         app.add_flag("--yes", yes_, "replace an existing set without asking");

@@ -45,13 +45,10 @@ class LoadVerb final : public Verb {
     void Define(CLI::App& app) override {
         app.add_option("INDEX", index_, "line of the chip list, from 0")
             ->required()
-            ->check(CliNumber());
+            ->transform(Whole({"a line of the chip list", 0, 0xFFFF}));
     }
     bool Run(Session& s) override {
-        int64_t index = 0;
-        ParseCliNumber(index_, index);
-        if (index < 0 || index > 0xFFFF) return s.Fail("INDEX must be 0..65535");
-        if (!s.LoadChip(static_cast<int>(index))) return false;
+        if (!s.LoadChip(index_)) return false;
         const TChipModel& m = s.core().chipModel();
         int bound = 0;
         for (size_t i = 0; i < kFieldDirectorySize; ++i) bound += m.FieldAt(i).IsDefined() ? 1 : 0;
@@ -64,7 +61,7 @@ class LoadVerb final : public Verb {
     }
 
   private:
-    std::string index_;
+    int index_ = 0;
 };
 
 QJsonArray OptionsJson(const std::vector<OptionLabel>& options) {
@@ -194,8 +191,10 @@ class FieldVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
         app.add_option("NAME", name_, "field name, as the chip description binds it")->required();
+        // What a field of the loaded chip takes is known once the chip is: its width is
+        // checked then.
         app.add_option("VALUE", value_, "value to write (read-modify-write of its register)")
-            ->check(CliNumber());
+            ->transform(Whole({"a field value", 0, 0xFF, "VALUE", "", WholeForm::Any, true}));
     }
     bool Run(Session& s) override {
         if (!s.EnsureChip()) return false;
@@ -207,14 +206,12 @@ class FieldVerb final : public Verb {
             return s.Fail("the loaded chip (" + s.core().chipModel().productTitle +
                           ") does not bind " + name);
         }
-        int64_t value = -1;
-        if (!value_.empty()) {
-            ParseCliNumber(value_, value);
-            if (value < 0 || value >= field->OptionCount()) {
-                return s.Fail(name + " is " + std::to_string(field->width) +
-                              " bits wide: VALUE must be 0.." +
-                              std::to_string(field->OptionCount() - 1));
-            }
+        const int value = value_;  // -1: none given
+        if (value >= field->OptionCount()) {
+            const WholeRule rule{"a value of this field", 0, field->OptionCount() - 1, "VALUE"};
+            return RefuseValue(
+                s, "VALUE: " + Refusal(std::to_string(value), rule.what, RangeText(rule)) + ": " +
+                       name + " is " + std::to_string(field->width) + " bits wide");
         }
         if (!s.EnsureChipLink()) return false;
         ChipAccess& chip = s.core().chip();
@@ -239,7 +236,7 @@ class FieldVerb final : public Verb {
 
   private:
     std::string name_;
-    std::string value_;
+    int value_ = -1;
 };
 
 }  // namespace

@@ -41,20 +41,26 @@ std::string PhaseLine(const DriftView& v) {
 class DriftVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("--count", count_, "number of temperatures (default 5)");
-        app.add_option("--start", start_, "first temperature, degC (default -40)");
-        app.add_option("--step", step_, "temperature step, degC (default 10)");
+        app.add_option("--count", count_, "number of temperatures (default 5)")
+            ->transform(Whole(kPlanCountRule));
+        app.add_option("--start", start_, "first temperature, degC (default -40)")
+            ->transform(Real(kPlanStartRule));
+        app.add_option("--step", step_, "temperature step, degC (default 10)")
+            ->transform(Real(kPlanStepRule));
         app.add_option("--soak", soak_, "minutes at each temperature before measuring (20)")
-            ->check(CLI::Range(0, 100000));
-        app.add_option("--modes", modes_, "rows of the mode table (default 1000)");
+            ->transform(Whole(kSoakMinutesRule));
+        app.add_option("--modes", modes_, "rows of the mode table (default 1000)")
+            ->transform(Whole(kModeCountRule));
         app.add_flag("--no-chamber", noChamber_, "run every step at once, without the chamber");
         app.add_option("--measure", measure_, "what each mode measures: adc, meters or both")
             ->check(CLI::IsMember({"adc", "meters", "both"}));
-        app.add_option("--source", source_, "capture source: ADCS, ADCF, AVG or RMS");
+        app.add_option("--source", source_, "capture source: ADCS, ADCF, AVG or RMS")
+            ->transform(OneOf({"ADCS", "ADCF", "AVG", "RMS"}, "a capture source"));
         app.add_option("--meters", meters_, "meter channels in use, 1..6 (e.g. 1,4)")
             ->delimiter(',')
-            ->check(CLI::Range(1, 6));
-        app.add_option("--power-delay", powerDelayMs_, "ms after a power-supply step (2000)");
+            ->transform(Whole({"a meter channel", 1, kMeterChannelCount}));
+        app.add_option("--power-delay", powerDelayMs_, "ms after a power-supply step (2000)")
+            ->transform(Whole(kPowerDelayRule));
         app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV");
         app.add_flag("--keep-fluke", keepFluke_, "no STBY before each calibrator step");
         app.add_flag("--resume", resume_,
@@ -75,7 +81,7 @@ class DriftVerb final : public Verb {
             noChamber_ = !journal->withChamber;
         }
         DriftSetup setup;
-        setup.modes = ModeTable(ParseModeCount(std::to_string(modes_)));
+        setup.modes = ModeTable(modes_);
         int used = 0;
         if (!journal && !DownloadReg(setup.modes, folder, ui, used))
             return s.Fail("cannot read Register.txt");

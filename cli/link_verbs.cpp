@@ -7,20 +7,18 @@
 namespace dmm::cli {
 namespace {
 
-int64_t Number(const std::string& text) {
-    int64_t v = 0;
-    ParseCliNumber(text, v);
-    return v;
-}
+constexpr WholeRule kByteCountRule{"a number of bytes", 1, 255};
+constexpr WholeRule kByteRule{"a byte", 0, 0xFF, "BYTE", "", WholeForm::Any, true};
 
-bool CheckAddress(Session& s, int64_t address, int64_t count) {
-    if (address < 0 || address + count > kRegisterImageSize) {
+// A block that would run past the chip's last address is refused with the other values
+// that are not valid, before anything is sent.
+void CheckBlock(int address, size_t count) {
+    if (address + static_cast<int64_t>(count) > kRegisterImageSize) {
         std::ostringstream message;
         message << "address range 0x" << HexText32(static_cast<uint32_t>(address)) << " + " << count
                 << " lies outside the chip's 0x000..0x3FF";
-        return s.Fail(message.str());
+        throw CLI::ValidationError(message.str());
     }
-    return true;
 }
 
 class ScanVerb final : public Verb {
@@ -52,66 +50,65 @@ class ScanVerb final : public Verb {
 class ReadVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("ADDR", address_, "first chip address")->required()->check(CliNumber());
-        app.add_option("COUNT", count_, "number of bytes (1..255)")->required()->check(CliNumber());
+        app.add_option("ADDR", address_, "first chip address")->required()->transform(Address());
+        app.add_option("COUNT", count_, "number of bytes (1..255)")
+            ->required()
+            ->transform(Whole(kByteCountRule));
+        app.callback([this] { CheckBlock(address_, static_cast<size_t>(count_)); });
     }
     bool Run(Session& s) override {
-        const int64_t address = Number(address_), count = Number(count_);
-        if (count < 1 || count > 255) return s.Fail("COUNT must be 1..255");
-        if (!CheckAddress(s, address, count) || !s.EnsureChipLink()) return false;
-        if (!s.core().chip().ReadChip(static_cast<uint16_t>(address), static_cast<int>(count))) {
+        if (!s.EnsureChipLink()) return false;
+        if (!s.core().chip().ReadChip(static_cast<uint16_t>(address_), count_)) {
             return s.ChipFail("chip read failed");
         }
-        s.out() << HexBytes(s.core().chip().buffer().data(), static_cast<size_t>(count)) << '\n';
+        s.out() << HexBytes(s.core().chip().buffer().data(), static_cast<size_t>(count_)) << '\n';
         return true;
     }
 
   private:
-    std::string address_, count_;
+    int address_ = 0;
+    int count_ = 0;
 };
 
 class WriteVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("ADDR", address_, "first chip address")->required()->check(CliNumber());
-        app.add_option("BYTE", bytes_, "bytes to write")->required()->check(CliNumber());
+        app.add_option("ADDR", address_, "first chip address")->required()->transform(Address());
+        app.add_option("BYTE", bytes_, "bytes to write, at most 255")
+            ->required()
+            ->transform(Whole(kByteRule));
+        app.callback([this] {
+            if (bytes_.size() > 255) throw CLI::ValidationError("at most 255 bytes per write");
+            CheckBlock(address_, bytes_.size());
+        });
     }
     bool Run(Session& s) override {
-        const int64_t address = Number(address_);
-        if (bytes_.size() > 255) return s.Fail("at most 255 bytes per write");
-        if (!CheckAddress(s, address, static_cast<int64_t>(bytes_.size()))) return false;
         ChipAccess& chip = s.core().chip();
         const size_t offset = WriteDataOffset(chip.target().interfaceKind);
-        for (size_t i = 0; i < bytes_.size(); ++i) {
-            const int64_t v = Number(bytes_[i]);
-            if (v < 0 || v > 255) return s.Fail("byte out of range: " + bytes_[i]);
-            if (offset + i >= chip.buffer().size()) return s.Fail("too many bytes");
-        }
+        if (offset + bytes_.size() > chip.buffer().size()) return s.Fail("too many bytes");
         if (!s.EnsureChipLink()) return false;
-        for (size_t i = 0; i < bytes_.size(); ++i) {
-            chip.buffer()[offset + i] = static_cast<uint8_t>(Number(bytes_[i]));
-        }
-        if (!chip.WriteChip(static_cast<uint16_t>(address), static_cast<int>(bytes_.size()))) {
+        for (size_t i = 0; i < bytes_.size(); ++i)
+            chip.buffer()[offset + i] = static_cast<uint8_t>(bytes_[i]);
+        if (!chip.WriteChip(static_cast<uint16_t>(address_), static_cast<int>(bytes_.size()))) {
             return s.ChipFail("chip write failed");
         }
         return true;
     }
 
   private:
-    std::string address_;
-    std::vector<std::string> bytes_;
+    int address_ = 0;
+    std::vector<int> bytes_;
 };
 
 class RegVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("ADDR", address_, "register address")->required()->check(CliNumber());
-        app.add_option("BYTE", value_, "value to write")->required()->check(CliNumber());
+        app.add_option("ADDR", address_, "register address")->required()->transform(Address());
+        app.add_option("BYTE", value_, "value to write")->required()->transform(Whole(kByteRule));
     }
     bool Run(Session& s) override {
-        const int64_t address = Number(address_), value = Number(value_);
-        if (value < 0 || value > 255) return s.Fail("BYTE must be 0..255");
-        if (!CheckAddress(s, address, 1) || !s.EnsureChipLink()) return false;
+        const int address = address_, value = value_;
+        if (!s.EnsureChipLink()) return false;
         ChipAccess& chip = s.core().chip();
         if (!chip.WriteRegister(static_cast<uint16_t>(address), static_cast<uint8_t>(value))) {
             return s.ChipFail("register write failed");
@@ -128,7 +125,8 @@ class RegVerb final : public Verb {
     }
 
   private:
-    std::string address_, value_;
+    int address_ = 0;
+    int value_ = 0;
 };
 
 }  // namespace

@@ -22,20 +22,30 @@ namespace {
 
 constexpr int kNameWidth = 25;
 
+// One of the analysis window's capture lengths.
+CLI::Validator CaptureLength() {
+    return CLI::Validator(
+        [](std::string& text) {
+            constexpr WholeRule kAny{"a capture length", 1, 65536};
+            const auto length = ReadWhole(text, kAny);
+            if (length && SamplePointItemOf(static_cast<int>(*length)) >= 0) {
+                text = std::to_string(*length);
+                return std::string();
+            }
+            return Refusal(text, "a capture length", "64, 128, 256, ... 65536");
+        },
+        "64..65536");
+}
+
 class CaptureVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
         app.add_option("--source", source_, "result register: adcs, adcf, avg or rms")
             ->check(CLI::IsMember({"adcs", "adcf", "avg", "rms"}, CLI::ignore_case));
         app.add_option("--points", points_, "capture length: 64, 128, ... 65536")
-            ->check([](const std::string& t) {
-                int64_t v = 0;
-                return ParseCliNumber(t, v) && SamplePointItemOf(static_cast<int>(v)) >= 0
-                           ? std::string()
-                           : "must be a power of two from 64 to 65536";
-            });
+            ->transform(CaptureLength());
         app.add_option("--scale", bits_, "result bits b (8..24): divisor 2^(24-b)")
-            ->check(WholeNumberIn(kMinResultBits, kMaxResultBits, "result bits"));
+            ->transform(Whole(kResultBitsRule));
         // The stream is the default: the board queues every result in order, so the block
         // has a time axis, while polling the flags over USB misses results above a few
         // hundred a second. Every source of the family's chips has a stream channel.
@@ -46,14 +56,13 @@ class CaptureVerb final : public Verb {
                      "window does by default")
             ->excludes(interrupt);
         app.add_option("--vref", vref_, "reference voltage in volts (default 1.2)")
-            ->check(NumberAboveZero("a reference voltage in volts"));
+            ->transform(Real(kReferenceVoltageRule));
         app.add_option("--flag-reg", flagRegister_,
                        "address of the interrupt-flag register (the register of SADC_IF); needed "
                        "for polling")
-            ->check(CliNumber());
-        app.add_option("--timeout", timeoutSeconds_,
-                       "give up after this many seconds without a sample")
-            ->check(NumberAboveZero("a number of seconds"));
+            ->transform(Address("an interrupt-flag register"));
+        app.add_option("--timeout", timeoutMs_, "give up after this many seconds without a sample")
+            ->transform(Duration(kCaptureTimeoutRule));
         app.add_option("--csv", csv_,
                        "write the block and its figures to FILE, the hex file VzADCHex.CSV to "
                        "the bench directory, and the capture's record to FILE.json");
@@ -61,7 +70,7 @@ class CaptureVerb final : public Verb {
                        "window of the added spectrum figures: rect, hann, bh4 or flattop")
             ->check(CLI::IsMember({"rect", "hann", "bh4", "flattop"}, CLI::ignore_case));
         app.add_option("--spectra", spectra_, "spectra averaged for the noise spectrum: 1..16")
-            ->check(CLI::Range(1, 16));
+            ->transform(Whole(kSpectraRule));
         app.add_flag("--json", json_,
                      "print the capture's record (settings, register image, every figure) as "
                      "JSON instead of the table; stdout then holds the record alone");
@@ -73,11 +82,7 @@ class CaptureVerb final : public Verb {
     bool PrintsDocument() const override { return json_; }
 
     bool Run(Session& s) override {
-        int64_t points = 0, flagRegister = -1;
-        ParseCliNumber(points_, points);
-        if (!flagRegister_.empty()) ParseCliNumber(flagRegister_, flagRegister);
-        if (flagRegister >= kRegisterImageSize)
-            return s.Fail("--flag-reg lies outside the chip's 0x000..0x3FF");
+        const int flagRegister = flagRegister_;
         // A file that cannot be written is refused before a long capture, not after it.
         const QString decimalPath = QString::fromStdString(csv_);
         const QString hexPath = HexPath(s);
@@ -92,7 +97,7 @@ class CaptureVerb final : public Verb {
 
         const CaptureSource source = *CaptureSourceFromName(source_);
         CaptureSettings settings;
-        settings.NPointIndex = SamplePointItemOf(static_cast<int>(points));
+        settings.NPointIndex = SamplePointItemOf(points_);
         settings.TXScale = bits_ - kMinResultBits;
         settings.ENInterrupt = !poll_;
         settings.EREFV = QString::fromStdString(vref_);
@@ -107,7 +112,7 @@ class CaptureVerb final : public Verb {
                 "the loaded chip does not say where its interrupt flags are: give "
                 "--flag-reg ADDR or capture through the stream (without --poll)");
         }
-        settings.idleTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
+        settings.idleTimeoutMs = timeoutMs_;
 
         settings.spectrumWindow = *SpectrumWindowFromName(window_);
         settings.spectrumAverages = spectra_;
@@ -199,13 +204,13 @@ class CaptureVerb final : public Verb {
     }
 
     std::string source_ = "adcs";
-    std::string points_ = "256";
+    int points_ = kDefaultCaptureLength;
     int bits_ = kMaxResultBits;
     bool stream_ = false;  // --interrupt: the default, kept for scripts that name it
     bool poll_ = false;
     std::string vref_ = kDefaultReferenceText;
-    std::string flagRegister_;
-    double timeoutSeconds_ = 10.0;
+    int flagRegister_ = -1;  // none given: the chip description's
+    int64_t timeoutMs_ = 10000;
     std::string csv_;
     std::string window_ = "rect";
     int spectra_ = 1;

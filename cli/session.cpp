@@ -41,10 +41,10 @@ CommandLineSettings GivenSettings(const GlobalOptions& options, bool defaultsToo
         if (auto kind = InterfaceKindFromName(options.kind))
             given.interfaceKind = static_cast<int>(*kind);
     }
-    int64_t base = 0;
-    if ((options.lptGiven || defaultsToo) && ParseCliNumber(options.lpt, base) &&
-        IsLptPortBase(static_cast<uint16_t>(base)))
-        given.CLPT = LptItemIndex(static_cast<uint16_t>(base));
+    // Checked when the command line was read.
+    const auto base = ReadWhole(options.lpt, {"a port base", 0, 0xFFFF});
+    if ((options.lptGiven || defaultsToo) && base && IsLptPortBase(static_cast<uint16_t>(*base)))
+        given.CLPT = LptItemIndex(static_cast<uint16_t>(*base));
     if (options.photoGiven || defaultsToo) given.Photo = options.photo;
     given.serialPortIndex = ComIndexFromName(options.com);
     if ((options.baudGiven || defaultsToo) && BaudIndexOf(options.baud) >= 0)
@@ -150,6 +150,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 }
 
 Session::~Session() {
+    counterState.reset();
     sharedState.reset();
     // The instruments stay as the verbs left them: a script drives them step by step over
     // several runs.
@@ -224,8 +225,9 @@ bool Session::SaveComChoices(const ComPortChoices& choices) {
 
 std::optional<int> Session::ComIndex(const std::string& text, InstrumentId instrument) {
     if (!text.empty()) {
-        const auto index = ComIndexFromName(text);
-        if (!index) Fail("not a COM port: " + text + " (COM1 to COM16)");
+        std::string refusal;
+        const auto index = ReadComIndex(text, &refusal);
+        if (!index) Fail(refusal);
         return index;
     }
     if (simInstruments_) {
@@ -250,7 +252,8 @@ bool Session::EnsureChipPort() {
         index = target.serialPortIndex;
     else if (simInstruments_)
         index = sim::SimInstruments::ComIndexOf(sim::SimInstruments::ChipLink);
-    if (!index) return Fail("--kind rs232 needs --com COMn for the chip's serial port");
+    if (!index)
+        return Fail("--kind rs232 needs --com COMn for the chip's serial port (COM1 to COM16)");
     target.serialPortIndex = *index;
     if (!settings_ || options_.baudGiven) {
         const int baud = BaudIndexOf(options_.baud);

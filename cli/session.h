@@ -108,6 +108,13 @@ class Session {
     // "rescal auto volts 1V" measures the resistors the voltmeter then uses). Destroyed
     // before the core it refers to.
     std::shared_ptr<void> sharedState;
+    // The counter verb's objects, kept for the same reason.
+    std::shared_ptr<void> counterState;
+
+    // A verb refused a value it could check only after parsing (RefuseValue): dmmctl then
+    // exits with the code of a value that is not valid, not of a failure.
+    void SetRefusedValue() { refusedValue_ = true; }
+    bool RefusedValue() const { return refusedValue_; }
 
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
@@ -134,6 +141,7 @@ class Session {
     std::unique_ptr<Instruments> instruments_;
     std::string benchDir_;
     std::optional<VzAdcConfig> settings_;
+    bool refusedValue_ = false;
     // The chip link's port, opened by the first chip operation on the rs232 kind.
     bool EnsureChipPort();
 };

@@ -66,10 +66,10 @@ class SwitchTestVerb final : public Verb {
         app.add_option("--csv-dir", csvDir_,
                        "write VzADCSW0.CSV..VzADCSW7.CSV there (default: the bench directory)");
         app.add_option("--scale", bits_, "result bits b (8..24): samples divided by 2^(24-b)")
-            ->check(WholeNumberIn(kMinResultBits, kMaxResultBits, "result bits"));
-        app.add_option("--timeout", timeoutSeconds_,
+            ->transform(Whole(kResultBitsRule));
+        app.add_option("--timeout", timeoutMs_,
                        "give up when the firmware has not finished after this many seconds")
-            ->check(NumberAboveZero("a number of seconds"));
+            ->transform(Duration(kCaptureTimeoutRule));
     }
 
     bool Run(Session& s) override {
@@ -79,6 +79,14 @@ class SwitchTestVerb final : public Verb {
         if (!sendOnly_ && !(QFileInfo(folder).isDir() && QFileInfo(folder).isWritable()))
             return s.Fail("cannot write the result files to " + folder.toStdString() +
                           ": it is not a writable folder");
+        // The simulated bench carries the demo DMM chip unless told otherwise; its firmware
+        // knows nothing of the switch test.
+        const GlobalOptions& options = s.options();
+        if (options.sim &&
+            QString::fromStdString(options.simChip).compare("RX405", Qt::CaseInsensitive) != 0)
+            return s.Fail(
+                "the switch test runs on the RX405's firmware: on the simulated bench give "
+                "--sim-chip RX405 --kind special");
         if (s.core().target().interfaceKind == InterfaceKind::DMM) {
             return s.Fail(
                 "the switch test needs the microcontroller's link (--kind spi, special or "
@@ -91,7 +99,7 @@ class SwitchTestVerb final : public Verb {
         const QString stepFile = QDir(QString::fromStdString(s.benchDir())).filePath(kStepFileName);
         test.LoadConfig(stepFile);
         test.TXScaleChange(bits_ - kMinResultBits);
-        test.firmwareTimeoutMs = static_cast<int64_t>(std::llround(timeoutSeconds_ * 1000.0));
+        test.firmwareTimeoutMs = timeoutMs_;
         const SwitchTestSetup& setup = test.setup();
         s.out() << stepFile.toStdString() << ": channels " << ChannelList(setup) << "; "
                 << setup.G() << " samples a step, " << setup.L() << " loops\n";
@@ -105,9 +113,16 @@ class SwitchTestVerb final : public Verb {
         }
 
         ui.progress = [&] {
-            return test.lastTotal() == 0 ? std::string("waiting for the firmware")
-                                         : "read " + std::to_string(test.lastRead()) + " of " +
-                                               std::to_string(test.lastTotal()) + " samples";
+            // Until the firmware reports the end, status panel 1 counts the seconds of the
+            // wait; the samples are read once "Test OK" stands in panel 2.
+            if (ui.Status(2) != kTestOkText) {
+                const std::string seconds = ui.Status(1);
+                const bool counted = !seconds.empty() &&
+                                     seconds.find_first_not_of("0123456789") == std::string::npos;
+                return "waiting for the firmware" + (counted ? ": " + seconds + " s" : "");
+            }
+            return "read " + std::to_string(test.lastRead()) + " of " +
+                   std::to_string(test.lastTotal()) + " samples";
         };
         ui.onInterrupt = [&] { test.RequestStop(); };
         const SwitchTestEnd end = test.TestBeginClick();
@@ -144,7 +159,7 @@ class SwitchTestVerb final : public Verb {
     bool sendOnly_ = false;
     std::string csvDir_;
     int bits_ = kMaxResultBits;
-    double timeoutSeconds_ = 600.0;
+    int64_t timeoutMs_ = 600000;
 };
 
 }  // namespace

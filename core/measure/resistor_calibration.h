@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/app/user_numbers.h"
 #include "core/measure/averaged_reading.h"
 
 namespace dmm {
@@ -28,6 +29,12 @@ double VoltmeterRangeFactor(double rangeResistor, double eptcOhms, double voltsP
 // The result texts of the resistor steps: R1M in megohms "%3.6f", R100K and R10K in
 // kilohms ("%3.3f", "%3.4f"), R1K in kilohms "%3.5f".
 QString ResistorText(int step, double ohms);
+
+// The numbers typed into the window: EPTC, ohms taken off the 10 MΩ reference, and the
+// voltage applied for "CAL. Voltage".
+inline constexpr RealRule kEptcRule{"a resistance", 0, 1e7, false, false, "R", "\u03A9", true};
+inline constexpr RealRule kCalibrationVoltageRule{
+    "a calibration voltage", 0, 1000, true, false, "V", "V"};
 
 // The resistor and voltage calibration (the bench side of "Resistor Calibration"): the
 // four resistor steps from the 10 MΩ reference, the volts-per-count calibration with a
