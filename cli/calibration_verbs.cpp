@@ -8,6 +8,7 @@
 
 #include "cli/verb.h"
 #include "headless/calibration_operations.h"
+#include "headless/number_rules.h"
 
 namespace dmm::cli {
 namespace {
@@ -23,7 +24,8 @@ class RescalVerb final : public Verb {
             ->required()
             ->check(CLI::IsMember({"auto", "1", "2", "3", "4"}));
         app.add_option("--cal-volts", calVolts_,
-                       "then calibrate volts per count with this voltage on the input");
+                       "then calibrate volts per count with this voltage on the input")
+            ->transform(Real(kCalibrationVoltageRule));
     }
     bool Run(Session& s) override {
         std::optional<std::string> volts;
@@ -53,8 +55,9 @@ class VoltsVerb final : public Verb {
             ->required()
             ->check(CLI::IsMember({"1V", "10V", "100V", "1000V"}));
         app.add_option("--count", count_, "readings to print (default 5)")
-            ->check(WholeNumberIn(1, 100000, "readings"));
-        app.add_option("--eptc", eptc_, "ohms subtracted from 10 MΩ in the range factor (8000)");
+            ->transform(Whole(headless::kReadingCountRule));
+        app.add_option("--eptc", eptc_, "ohms subtracted from 10 MΩ in the range factor (8000)")
+            ->transform(Real(kEptcRule));
     }
     bool Run(Session& s) override {
         const auto run = headless::ReadVolts(
@@ -76,9 +79,10 @@ class OhmsVerb final : public Verb {
         app.add_option("range", range_, "50M, 5M, 500K, 50K, 5K or 500")
             ->required()
             ->check(CLI::IsMember({"50M", "5M", "500K", "50K", "5K", "500"}));
-        app.add_option("--cal", cal_, "calibrate the range against this resistor (ohms) first");
+        app.add_option("--cal", cal_, "calibrate the range against this resistor (ohms) first")
+            ->transform(Real(kCalibrationResistorRule));
         app.add_option("--count", count_, "readings to print (default 5)")
-            ->check(WholeNumberIn(1, 100000, "readings"));
+            ->transform(Whole(headless::kReadingCountRule));
     }
     bool Run(Session& s) override {
         std::optional<std::string> calibration;
@@ -104,7 +108,8 @@ class CalsetVerb final : public Verb {
         app.add_option("action", action_, "list, apply N, offset N, gain N or save [N]")
             ->required()
             ->check(CLI::IsMember({"list", "apply", "offset", "gain", "save"}));
-        app.add_option("slot", slot_, "the set's slot, 0..9")->check(CLI::Range(0, 9));
+        app.add_option("slot", slot_, "the set's slot, 0..9")
+            ->transform(Whole(headless::kCalSetSlotRule));
         app.add_option("--folder", folder_,
                        "the folder of the sets (default: the bench directory)");
         app.add_flag("--yes", yes_, "replace an existing set without asking");

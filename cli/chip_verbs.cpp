@@ -3,6 +3,7 @@
 
 #include "cli/verb.h"
 #include "headless/chip_operations.h"
+#include "headless/number_rules.h"
 
 namespace dmm::cli {
 namespace {
@@ -22,19 +23,17 @@ class LoadVerb final : public Verb {
     void Define(CLI::App& app) override {
         app.add_option("INDEX", index_, "line of the chip list, from 0")
             ->required()
-            ->check(CliNumber());
+            ->transform(Whole(headless::kChipLineRule));
     }
     bool Run(Session& s) override {
-        int64_t index = 0;
-        ParseCliNumber(index_, index);
-        const auto summary = headless::LoadChipDescription(s.bench(), index);
+        const auto summary = headless::LoadChipDescription(s.bench(), index_);
         if (!summary) return s.Fail(summary.failure());
         s.out() << headless::ChipSummaryText(*summary) << '\n';
         return true;
     }
 
   private:
-    std::string index_;
+    int index_ = 0;
 };
 
 class MapVerb final : public Verb {
@@ -52,13 +51,14 @@ class FieldVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
         app.add_option("NAME", name_, "field name, as the chip description binds it")->required();
+        // What a field of the loaded chip takes is known once the chip is: its width is
+        // checked then.
         app.add_option("VALUE", value_, "value to write (read-modify-write of its register)")
-            ->check(CliNumber());
+            ->transform(Whole(headless::kFieldValueRule));
     }
     bool Run(Session& s) override {
         std::optional<int64_t> value;
-        int64_t typed = 0;
-        if (!value_.empty() && ParseCliNumber(value_, typed)) value = typed;
+        if (value_ >= 0) value = value_;
         const auto readBack = headless::AccessField(s.bench(), name_, value);
         if (!readBack) return s.Fail(readBack.failure());
         s.out() << *readBack << '\n';
@@ -67,7 +67,7 @@ class FieldVerb final : public Verb {
 
   private:
     std::string name_;
-    std::string value_;
+    int value_ = -1;
 };
 
 }  // namespace

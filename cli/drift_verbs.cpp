@@ -2,8 +2,10 @@
 #include <iostream>
 
 #include "cli/verb.h"
+#include "core/measure/drift_plan.h"
 #include "core/measure/mode_table.h"
 #include "headless/drift_operation.h"
+#include "headless/number_rules.h"
 
 namespace dmm::cli {
 namespace {
@@ -11,20 +13,26 @@ namespace {
 class DriftVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("--count", count_, "number of temperatures (default 5)");
-        app.add_option("--start", start_, "first temperature, degC (default -40)");
-        app.add_option("--step", step_, "temperature step, degC (default 10)");
+        app.add_option("--count", count_, "number of temperatures (default 5)")
+            ->transform(Whole(kPlanCountRule));
+        app.add_option("--start", start_, "first temperature, degC (default -40)")
+            ->transform(Real(kPlanStartRule));
+        app.add_option("--step", step_, "temperature step, degC (default 10)")
+            ->transform(Real(kPlanStepRule));
         app.add_option("--soak", soak_, "minutes at each temperature before measuring (20)")
-            ->check(CLI::Range(0, 100000));
-        app.add_option("--modes", modes_, "rows of the mode table (default 1000)");
+            ->transform(Whole(kSoakMinutesRule));
+        app.add_option("--modes", modes_, "rows of the mode table (default 1000)")
+            ->transform(Whole(kModeCountRule));
         app.add_flag("--no-chamber", noChamber_, "run every step at once, without the chamber");
         app.add_option("--measure", measure_, "what each mode measures: adc, meters or both")
             ->check(CLI::IsMember({"adc", "meters", "both"}));
-        app.add_option("--source", source_, "capture source: ADCS, ADCF, AVG or RMS");
+        app.add_option("--source", source_, "capture source: ADCS, ADCF, AVG or RMS")
+            ->transform(OneOf({"ADCS", "ADCF", "AVG", "RMS"}, "a capture source"));
         app.add_option("--meters", meters_, "meter channels in use, 1..6 (e.g. 1,4)")
             ->delimiter(',')
-            ->check(CLI::Range(1, 6));
-        app.add_option("--power-delay", powerDelayMs_, "ms after a power-supply step (2000)");
+            ->transform(Whole(headless::kDriftMeterRule));
+        app.add_option("--power-delay", powerDelayMs_, "ms after a power-supply step (2000)")
+            ->transform(Whole(kPowerDelayRule));
         app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV");
         app.add_flag("--keep-fluke", keepFluke_, "no STBY before each calibrator step");
         app.add_flag("--resume", resume_,

@@ -1,6 +1,8 @@
 // Verbs of the bench instruments: ports, identify, fluke, power, chamber, meter.
 #include "cli/verb.h"
+#include "core/instruments/chamber_frames.h"
 #include "headless/instrument_operations.h"
+#include "headless/number_rules.h"
 
 namespace dmm::cli {
 
@@ -9,8 +11,17 @@ namespace {
 class PortsVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("--set", set_, "assign a port: COMn=PORT (a by-id name, path or name)");
-        app.add_option("--clear", clear_, "give COMn back to the default order");
+        app.add_option("--set", set_, "assign a port: COMn=PORT (a by-id name, path or name)")
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    const size_t eq = text.find('=');
+                    std::string refusal;
+                    if (eq == std::string::npos || eq + 1 >= text.size())
+                        return "wants COMn=PORT, not " + text;
+                    return ReadComIndex(text.substr(0, eq), &refusal) ? std::string() : refusal;
+                },
+                "COMn=PORT"));
+        app.add_option("--clear", clear_, "give COMn back to the default order")->check(ComPort());
     }
     bool Run(Session& s) override {
         const auto ports = headless::Ports(s.bench(), set_, clear_);
@@ -36,7 +47,7 @@ class IdentifyVerb final : public Verb {
         app.add_option("INSTRUMENT", which_, "fluke, power or chamber")
             ->required()
             ->check(CLI::IsMember({"fluke", "power", "chamber"}));
-        app.add_option("PORT", com_, "COM1..COM16")->required();
+        app.add_option("PORT", com_, "COM1..COM16")->required()->check(ComPort());
     }
     bool Run(Session& s) override {
         const InstrumentId id = which_ == "fluke"   ? InstrumentId::Calibrator
@@ -57,7 +68,8 @@ class FlukeVerb final : public Verb {
     void Define(CLI::App& app) override {
         app.add_option("TEXT", text_, "a calibrator command (\"OUT 1 V\", \"OPER\", \"STBY\")")
             ->required();
-        app.add_option("--com", com_, "the calibrator's port when it is not identified yet");
+        app.add_option("--com", com_, "the calibrator's port when it is not identified yet")
+            ->check(ComPort());
     }
     bool Run(Session& s) override {
         const auto reply = headless::CalibratorCommand(s.bench(), text_, com_);
@@ -75,7 +87,8 @@ class PowerVerb final : public Verb {
     void Define(CLI::App& app) override {
         app.add_option("TEXT", text_, "a power supply command (\"VOLT 3.3\", \"*IDN?\")")
             ->required();
-        app.add_option("--com", com_, "the power supply's port when it is not identified yet");
+        app.add_option("--com", com_, "the power supply's port when it is not identified yet")
+            ->check(ComPort());
         app.add_flag("--step", step_, "as a drift-test step: followed by OUTP ON unless OUTP OFF");
     }
     bool Run(Session& s) override {
@@ -96,19 +109,32 @@ class ChamberVerb final : public Verb {
         app.add_option("ACTION", action_, "run, stop, set T H [RAMP] or temp")
             ->required()
             ->check(CLI::IsMember({"run", "stop", "set", "temp"}));
-        app.add_option("VALUES", values_, "set points for set: T (degC) H (%) [RAMP (degC/min)]");
-        app.add_option("--humidity-ramp", humidityRamp_, "humidity ramp for set (%/min)");
-        app.add_option("--com", com_, "the chamber's port when it is not identified yet");
+        // The set points are checked against what the chamber can take before anything is
+        // sent, as the windows check theirs.
+        app.add_option("T", temperature_, "set: the temperature set point (degC)")
+            ->transform(Real(kChamberTemperatureRule));
+        app.add_option("H", humidity_, "set: the humidity set point (%)")
+            ->transform(Real(kChamberHumidityRule));
+        app.add_option("RAMP", ramp_, "set: the temperature ramp (degC/min, default 0)")
+            ->transform(Real(kChamberTemperatureRampRule));
+        app.add_option("--humidity-ramp", humidityRamp_, "humidity ramp for set (%/min)")
+            ->transform(Real(kChamberHumidityRampRule));
+        app.add_option("--com", com_, "the chamber's port when it is not identified yet")
+            ->check(ComPort());
+        app.callback([this, &app] {
+            const bool set = action_ == "set";
+            if (set && app.count("H") == 0)
+                throw CLI::ValidationError("chamber set wants T H [RAMP]");
+            if (!set && app.count("T") > 0)
+                throw CLI::ValidationError("chamber " + action_ + " takes no set points");
+        });
     }
     bool Run(Session& s) override {
-        if (action_ == "set" && (values_.size() < 2 || values_.size() > 3))
-            return s.Fail("chamber set wants T H [RAMP]");
         headless::HeadlessBench& bench = s.bench();
         if (action_ == "run") return s.Check(headless::ChamberRun(bench, com_));
         if (action_ == "stop") return s.Check(headless::ChamberStop(bench, com_));
         if (action_ == "set") {
-            const double ramp = values_.size() > 2 ? values_[2] : 0.0;
-            return s.Check(headless::ChamberSetPoints(bench, values_[0], values_[1], ramp,
+            return s.Check(headless::ChamberSetPoints(bench, temperature_, humidity_, ramp_,
                                                       humidityRamp_, com_));
         }
         const auto reading = headless::ChamberRead(bench, com_);
@@ -119,7 +145,9 @@ class ChamberVerb final : public Verb {
 
   private:
     std::string action_, com_;
-    std::vector<double> values_;
+    double temperature_ = 0;
+    double humidity_ = 0;
+    double ramp_ = 0;
     double humidityRamp_ = 5.0;
 };
 
@@ -128,9 +156,10 @@ class MeterVerb final : public Verb {
     void Define(CLI::App& app) override {
         app.add_option("CHANNEL", channel_, "meter channel 0..5")
             ->required()
-            ->check(CLI::Range(0, 5));
-        app.add_option("--count", count_, "readings to take")->check(CLI::PositiveNumber);
-        app.add_option("--com", com_, "the meter's port");
+            ->transform(Whole(headless::kMeterChannelRule));
+        app.add_option("--count", count_, "readings to take")
+            ->transform(Whole(headless::kReadingCountRule));
+        app.add_option("--com", com_, "the meter's port")->check(ComPort());
     }
     bool Run(Session& s) override {
         const auto readings = headless::MeterReadings(s.bench(), channel_, count_, com_);

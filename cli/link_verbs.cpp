@@ -2,14 +2,19 @@
 #include "cli/verb.h"
 #include "core/link/number_text.h"
 #include "headless/link_operations.h"
+#include "headless/number_rules.h"
 
 namespace dmm::cli {
 namespace {
 
-int64_t Number(const std::string& text) {
-    int64_t v = 0;
-    ParseCliNumber(text, v);
-    return v;
+using headless::kByteCountRule;
+using headless::kByteRule;
+
+// A block that would run past the chip's last address is refused with the other values
+// that are not valid, before anything is sent.
+void CheckBlock(int address, size_t count) {
+    const std::string refusal = headless::BlockRefusal(address, static_cast<int64_t>(count));
+    if (!refusal.empty()) throw CLI::ValidationError(refusal);
 }
 
 class ScanVerb final : public Verb {
@@ -36,53 +41,63 @@ class ScanVerb final : public Verb {
 class ReadVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("ADDR", address_, "first chip address")->required()->check(CliNumber());
-        app.add_option("COUNT", count_, "number of bytes (1..255)")->required()->check(CliNumber());
+        app.add_option("ADDR", address_, "first chip address")->required()->transform(Address());
+        app.add_option("COUNT", count_, "number of bytes (1..255)")
+            ->required()
+            ->transform(Whole(kByteCountRule));
+        app.callback([this] { CheckBlock(address_, static_cast<size_t>(count_)); });
     }
     bool Run(Session& s) override {
-        const auto bytes = headless::ReadChipBytes(s.bench(), Number(address_), Number(count_));
+        const auto bytes = headless::ReadChipBytes(s.bench(), address_, count_);
         if (!bytes) return s.Fail(bytes.failure());
         s.out() << HexBytes(bytes->data(), bytes->size()) << '\n';
         return true;
     }
 
   private:
-    std::string address_, count_;
+    int address_ = 0;
+    int count_ = 0;
 };
 
 class WriteVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("ADDR", address_, "first chip address")->required()->check(CliNumber());
-        app.add_option("BYTE", bytes_, "bytes to write")->required()->check(CliNumber());
+        app.add_option("ADDR", address_, "first chip address")->required()->transform(Address());
+        app.add_option("BYTE", bytes_, "bytes to write, at most 255")
+            ->required()
+            ->transform(Whole(kByteRule));
+        app.callback([this] {
+            if (bytes_.size() > 255) throw CLI::ValidationError("at most 255 bytes per write");
+            CheckBlock(address_, bytes_.size());
+        });
     }
     bool Run(Session& s) override {
         std::vector<headless::TypedNumber> bytes;
-        for (const std::string& text : bytes_) bytes.push_back({Number(text), text});
-        return s.Check(headless::WriteChipBytes(s.bench(), Number(address_), bytes));
+        for (int byte : bytes_) bytes.push_back({byte, std::to_string(byte)});
+        return s.Check(headless::WriteChipBytes(s.bench(), address_, bytes));
     }
 
   private:
-    std::string address_;
-    std::vector<std::string> bytes_;
+    int address_ = 0;
+    std::vector<int> bytes_;
 };
 
 class RegVerb final : public Verb {
   public:
     void Define(CLI::App& app) override {
-        app.add_option("ADDR", address_, "register address")->required()->check(CliNumber());
-        app.add_option("BYTE", value_, "value to write")->required()->check(CliNumber());
+        app.add_option("ADDR", address_, "register address")->required()->transform(Address());
+        app.add_option("BYTE", value_, "value to write")->required()->transform(Whole(kByteRule));
     }
     bool Run(Session& s) override {
-        const auto readBack =
-            headless::WriteChipRegister(s.bench(), Number(address_), Number(value_));
+        const auto readBack = headless::WriteChipRegister(s.bench(), address_, value_);
         if (!readBack) return s.Fail(readBack.failure());
         s.out() << HexStr(*readBack, 2) << '\n';
         return true;
     }
 
   private:
-    std::string address_, value_;
+    int address_ = 0;
+    int value_ = 0;
 };
 
 }  // namespace

@@ -7,11 +7,10 @@
 #include <iostream>
 
 #include "cli/completion.h"
+#include "cli/global_options.h"
 #include "cli/interrupt.h"
 #include "cli/session.h"
 #include "cli/verb.h"
-#include "core/link/parallel_link.h"
-#include "sim/sim_options.h"
 
 namespace {
 
@@ -35,7 +34,8 @@ constexpr const char* kExitCodes =
     "  1    a verb failed (the reason is on stderr)\n"
     "  2    unknown verb, or no verb\n"
     "  104-114  the command line could not be parsed (CLI11's codes; among them\n"
-    "       105 a value that is not valid, 106 a required argument missing,\n"
+    "       105 a value that is not valid: every number outside its range, however\n"
+    "       it is found; 106 a required argument missing,\n"
     "       109 arguments a verb does not take, 114 a wrong number of arguments)\n"
     "  130  stopped by Ctrl-C (a second Ctrl-C ends at once)\n"
     "  143, 129  stopped by SIGTERM, by SIGHUP (the work ends as on Ctrl-C)\n";
@@ -51,75 +51,8 @@ int main(int argc, char** argv) {
     app.prefix_command();
     app.footer(VerbList(verbs) + kExitCodes);
     app.set_version_flag("--version", "dmmctl " DMM_VERSION);
-    app.add_flag("--sim", options.sim, "use the simulated board, chip and instruments");
-    app.add_flag("--sim-hid", options.hid,
-                 "use the simulated bench with the board on the bus as a HID device");
-    app.add_option("--sim-chip", options.simChip,
-                   "chip on the simulated board: VZ6401 (default) or RX405, the microcontroller "
-                   "of the switch test (implies --sim)")
-        ->check(CLI::IsMember({"VZ6401", "RX405"}, CLI::ignore_case));
-    app.add_option("--dir", options.dir, "bench directory (settings, INCLUDE/, result files)");
-    app.add_option("--kind", options.kind,
-                   "chip interface kind (default: the settings file's, else dmm)")
-        ->check(CLI::IsMember({"rs232", "spi", "special", "parallel", "uart", "dmm"}));
-    app.add_option("--lpt", options.lpt,
-                   "port base of --kind parallel: 0x378 (LPT1), 0x278 (LPT2) or 0x3BC (PRN1)")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                int64_t base = -1;
-                if (ParseCliNumber(text, base) && base >= 0 && base <= 0xFFFF &&
-                    dmm::IsLptPortBase(static_cast<uint16_t>(base)))
-                    return std::string();
-                return "must be 0x378, 0x278 or 0x3BC, not " + text;
-            },
-            "0x378|0x278|0x3BC"));
-    bool noPhoto = false;
-    CLI::Option* photo = app.add_flag(
-        "--photo", options.photo,
-        "opto-coupled board (Photo option); without --photo or --no-photo, as the settings "
-        "file says");
-    app.add_flag("--no-photo", noPhoto, "the board is not opto-coupled")->excludes(photo);
-    app.add_option("--com", options.com, "the chip's serial port with --kind rs232 (COM1..COM16)");
-    app.add_option("--baud", options.baud, "the chip link's baud rate with --kind rs232");
-    app.add_option("--parity", options.parity, "the chip link's parity with --kind rs232")
-        ->check(CLI::IsMember({"none", "even", "odd"}));
-    app.add_flag("--trace", options.trace, "print every packet sent (>) and received (<) in hex");
-    app.add_option("--sim-speed", options.simSpeed,
-                   "simulated bench: its clock runs N times faster than real time (1..1000)")
-        ->check(CLI::Range(1.0, 1000.0));
-    app.add_flag("--sim-noiseless", options.simNoiseless,
-                 "simulated bench: converters without noise, the same figures on every run");
-    app.add_option("--sim-log", options.simLog,
-                   "simulated bench: append what its calibrator, power supply and chamber are "
-                   "told to FILE, a line each");
-    app.add_option("--sim-tone", options.simTone,
-                   "simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE by default)")
-        ->check([](const std::string& text) {
-            std::string error;
-            return dmm::sim::ParseSimTone(text, error) ? std::string() : error;
-        });
-    app.add_option("--sim-rx", options.simRx,
-                   "simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k)")
-        ->check([](const std::string& text) {
-            std::string error;
-            return dmm::sim::ParseSimResistor(text, error) ? std::string() : error;
-        });
-    app.add_option("--sim-harmonics", options.simHarmonics,
-                   "simulated bench: harmonics of its AC sources, dBc from the 2nd on (-60,-70)")
-        ->check([](const std::string& text) {
-            std::string error;
-            return dmm::sim::ParseHarmonics(text, error) ? std::string() : error;
-        });
-    app.add_option("--sim-fault", options.simFault,
-                   "simulated RX405: faults its switch test firmware shows (ready-stuck, "
-                   "block-stuck, never-ends, status-fails, setup-differs; comma-separated)")
-        ->check([](const std::string& text) {
-            std::string error;
-            return dmm::sim::ParseFirmwareFaults(text, error) ? std::string() : error;
-        });
-    bool completion = false;
-    app.add_flag("--bash-completion", completion, "print a bash completion script and exit")
-        ->group("");
+    GlobalFlags flags;
+    DefineGlobalOptions(app, options, flags);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -127,10 +60,10 @@ int main(int argc, char** argv) {
     }
     options.kindGiven = app.count("--kind") > 0;
     options.lptGiven = app.count("--lpt") > 0;
-    options.photoGiven = options.photo || noPhoto;
+    options.photoGiven = options.photo || flags.noPhoto;
     options.baudGiven = app.count("--baud") > 0;
     options.parityGiven = app.count("--parity") > 0;
-    if (completion) {
+    if (flags.completion) {
         std::cout << BashCompletion(app, verbs);
         return 0;
     }
@@ -196,7 +129,7 @@ int main(int argc, char** argv) {
             session.LeaveBenchSafe();
             return InterruptExitCode();
         }
-        if (!ok) return kExitRuntime;
+        if (!ok) return session.RefusedValue() ? kExitInvalidValue : kExitRuntime;
     }
     return 0;
 }

@@ -4,9 +4,23 @@
 #include "core/measure/capture_settings.h"
 #include "core/measure/spectral_window.h"
 #include "headless/capture_operation.h"
+#include "headless/number_rules.h"
 
 namespace dmm::cli {
 namespace {
+
+// One of the analysis window's capture lengths.
+CLI::Validator CaptureLength() {
+    return CLI::Validator(
+        [](std::string& text) {
+            std::string refusal;
+            const auto length = headless::ReadCaptureLength(text, &refusal);
+            if (!length) return refusal;
+            text = std::to_string(*length);
+            return std::string();
+        },
+        "64..65536");
+}
 
 class CaptureVerb final : public Verb {
   public:
@@ -14,14 +28,9 @@ class CaptureVerb final : public Verb {
         app.add_option("--source", source_, "result register: adcs, adcf, avg or rms")
             ->check(CLI::IsMember({"adcs", "adcf", "avg", "rms"}, CLI::ignore_case));
         app.add_option("--points", points_, "capture length: 64, 128, ... 65536")
-            ->check([](const std::string& t) {
-                int64_t v = 0;
-                return ParseCliNumber(t, v) && SamplePointItemOf(static_cast<int>(v)) >= 0
-                           ? std::string()
-                           : "must be a power of two from 64 to 65536";
-            });
+            ->transform(CaptureLength());
         app.add_option("--scale", bits_, "result bits b (8..24): divisor 2^(24-b)")
-            ->check(WholeNumberIn(kMinResultBits, kMaxResultBits, "result bits"));
+            ->transform(Whole(kResultBitsRule));
         // The stream is the default: the board queues every result in order, so the block
         // has a time axis, while polling the flags over USB misses results above a few
         // hundred a second. Every source of the family's chips has a stream channel.
@@ -32,14 +41,13 @@ class CaptureVerb final : public Verb {
                      "window does by default")
             ->excludes(interrupt);
         app.add_option("--vref", vref_, "reference voltage in volts (default 1.2)")
-            ->check(NumberAboveZero("a reference voltage in volts"));
+            ->transform(Real(kReferenceVoltageRule));
         app.add_option("--flag-reg", flagRegister_,
                        "address of the interrupt-flag register (the register of SADC_IF); needed "
                        "for polling")
-            ->check(CliNumber());
-        app.add_option("--timeout", timeoutSeconds_,
-                       "give up after this many seconds without a sample")
-            ->check(NumberAboveZero("a number of seconds"));
+            ->transform(Address("an interrupt-flag register"));
+        app.add_option("--timeout", timeoutMs_, "give up after this many seconds without a sample")
+            ->transform(Duration(kCaptureTimeoutRule));
         app.add_option("--csv", csv_,
                        "write the block and its figures to FILE, the hex file VzADCHex.CSV to "
                        "the bench directory, and the capture's record to FILE.json");
@@ -47,7 +55,7 @@ class CaptureVerb final : public Verb {
                        "window of the added spectrum figures: rect, hann, bh4 or flattop")
             ->check(CLI::IsMember({"rect", "hann", "bh4", "flattop"}, CLI::ignore_case));
         app.add_option("--spectra", spectra_, "spectra averaged for the noise spectrum: 1..16")
-            ->check(CLI::Range(1, 16));
+            ->transform(Whole(kSpectraRule));
         app.add_flag("--json", json_,
                      "print the capture's record (settings, register image, every figure) as "
                      "JSON instead of the table; stdout then holds the record alone");
@@ -61,14 +69,12 @@ class CaptureVerb final : public Verb {
     bool Run(Session& s) override {
         headless::CaptureRequest request;
         request.source = source_;
-        ParseCliNumber(points_, request.points);
+        request.points = points_;
         request.scaleBits = bits_;
         request.poll = poll_;
         request.vref = vref_;
-        int64_t flagRegister = 0;
-        if (!flagRegister_.empty() && ParseCliNumber(flagRegister_, flagRegister))
-            request.flagRegister = flagRegister;
-        request.timeoutSeconds = timeoutSeconds_;
+        if (flagRegister_ >= 0) request.flagRegister = flagRegister_;
+        request.timeoutSeconds = static_cast<double>(timeoutMs_) / 1000.0;
         request.window = window_;
         request.spectra = spectra_;
         request.csvPath = csv_;
@@ -100,13 +106,13 @@ class CaptureVerb final : public Verb {
 
   private:
     std::string source_ = "adcs";
-    std::string points_ = "256";
+    int points_ = kDefaultCaptureLength;
     int bits_ = kMaxResultBits;
     bool stream_ = false;  // --interrupt: the default, kept for scripts that name it
     bool poll_ = false;
     std::string vref_ = kDefaultReferenceText;
-    std::string flagRegister_;
-    double timeoutSeconds_ = 10.0;
+    int flagRegister_ = -1;  // none given: the chip description's
+    int64_t timeoutMs_ = 10000;
     std::string csv_;
     std::string window_ = "rect";
     int spectra_ = 1;

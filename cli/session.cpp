@@ -26,9 +26,9 @@ headless::BenchOptions BenchOptionsOf(const GlobalOptions& options) {
     bench.simChip = options.simChip;
     bench.dir = options.dir;
     if (auto kind = InterfaceKindFromName(options.kind)) bench.kind = *kind;
-    int64_t base = 0;
-    if (ParseCliNumber(options.lpt, base) && base >= 0 && base <= 0xFFFF)
-        bench.lptBase = static_cast<uint16_t>(base);
+    // Checked when the command line was read.
+    if (const auto base = ReadWhole(options.lpt, {"a port base", 0, 0xFFFF}))
+        bench.lptBase = static_cast<uint16_t>(*base);
     bench.photo = options.photo;
     bench.baud = options.baud;
     bench.parityIndex = ParityIndexOf(options.parity);
@@ -75,6 +75,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 }
 
 Session::~Session() {
+    counterState.reset();
     bench_.reset();
 }
 
@@ -88,6 +89,7 @@ bool Session::Fail(const std::string& message) {
 }
 
 bool Session::Fail(const headless::Failure& failure) {
+    if (failure.invalidValue) SetRefusedValue();
     if (!failure.shown) hooks_.Say(failure.message);
     return false;
 }

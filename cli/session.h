@@ -83,6 +83,15 @@ class Session {
     void LeaveBenchSafe() { bench_->LeaveBenchSafe(); }
     CliUiHooks& hooks() { return hooks_; }
 
+    // The counter verb's objects, kept from one verb to the next. Destroyed before the
+    // bench they refer to.
+    std::shared_ptr<void> counterState;
+
+    // A verb refused a value it could check only after parsing (RefuseValue): dmmctl then
+    // exits with the code of a value that is not valid, not of a failure.
+    void SetRefusedValue() { refusedValue_ = true; }
+    bool RefusedValue() const { return refusedValue_; }
+
     // Prints a failure line and returns false, for verbs' early returns.
     bool Fail(const std::string& message);
     // Prints an operation's failure (unless it was printed as it happened); false.
@@ -103,6 +112,7 @@ class Session {
     CliUiHooks hooks_;
     std::unique_ptr<TracePrinter> tracePrinter_;
     std::unique_ptr<headless::HeadlessBench> bench_;
+    bool refusedValue_ = false;
 };
 
 // The parity selector's item of "none", "even" or "odd".

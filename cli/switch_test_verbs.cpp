@@ -16,10 +16,10 @@ class SwitchTestVerb final : public Verb {
         app.add_option("--csv-dir", csvDir_,
                        "write VzADCSW0.CSV..VzADCSW7.CSV there (default: the bench directory)");
         app.add_option("--scale", bits_, "result bits b (8..24): samples divided by 2^(24-b)")
-            ->check(WholeNumberIn(kMinResultBits, kMaxResultBits, "result bits"));
-        app.add_option("--timeout", timeoutSeconds_,
+            ->transform(Whole(kResultBitsRule));
+        app.add_option("--timeout", timeoutMs_,
                        "give up when the firmware has not finished after this many seconds")
-            ->check(NumberAboveZero("a number of seconds"));
+            ->transform(Duration(kCaptureTimeoutRule));
     }
 
     bool Run(Session& s) override {
@@ -27,7 +27,7 @@ class SwitchTestVerb final : public Verb {
         request.sendOnly = sendOnly_;
         request.csvDir = csvDir_;
         request.scaleBits = bits_;
-        request.timeoutSeconds = timeoutSeconds_;
+        request.timeoutSeconds = static_cast<double>(timeoutMs_) / 1000.0;
         const auto run = headless::RunSwitchTest(
             s.bench(), request, [&s](const headless::Progress& p) { s.out() << p.text << '\n'; });
         if (!run) return s.Fail(run.failure());
@@ -55,7 +55,7 @@ class SwitchTestVerb final : public Verb {
     bool sendOnly_ = false;
     std::string csvDir_;
     int bits_ = kMaxResultBits;
-    double timeoutSeconds_ = 600.0;
+    int64_t timeoutMs_ = 600000;
 };
 
 }  // namespace

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include <cctype>
-#include <cmath>
+#include <concepts>
 
 namespace dmm::cli {
 
@@ -16,79 +15,90 @@ std::vector<VerbInfo> AllVerbs() {
     AddInstrumentVerbs(verbs);
     AddCalibrationVerbs(verbs);
     AddConfigVerbs(verbs);
+    AddCounterVerbs(verbs);
     AddDriftVerbs(verbs);
     return verbs;
 }
 
-bool ParseCliNumber(const std::string& text, int64_t& value) {
-    std::string digits = text;
-    int radix = 10;
-    bool negative = false;
-    if (!digits.empty() && digits[0] == '-') {
-        negative = true;
-        digits.erase(0, 1);
-    }
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        radix = 16;
-        digits.erase(0, 2);
-    } else if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B')) {
-        radix = 2;
-        digits.erase(0, 2);
-    } else if (digits.size() > 1 && (digits.back() == 'h' || digits.back() == 'H')) {
-        radix = 16;
-        digits.pop_back();
-    }
-    if (digits.empty() || digits.size() > 15) return false;
-    int64_t v = 0;
-    for (char c : digits) {
-        int d;
-        if (std::isdigit(static_cast<unsigned char>(c)))
-            d = c - '0';
-        else if (std::isxdigit(static_cast<unsigned char>(c)))
-            d = std::toupper(c) - 'A' + 10;
-        else
-            return false;
-        if (d >= radix) return false;
-        v = v * radix + d;
-    }
-    value = negative ? -v : v;
-    return true;
+namespace {
+
+std::string DecimalText(double value) {
+    return PlainDecimal(value);
+}
+template <std::integral T>
+std::string DecimalText(T value) {
+    return std::to_string(value);
 }
 
-CLI::Validator CliNumber() {
+// A CLI11 transform over a core reader that gives the value as plain decimal text.
+template <typename Read>
+CLI::Validator Reader(Read read, std::string description) {
+    return CLI::Validator(
+        [read](std::string& text) {
+            std::string refusal;
+            const auto value = read(text, refusal);
+            if (!value) return refusal;
+            text = DecimalText(*value);
+            return std::string();
+        },
+        std::move(description));
+}
+
+}  // namespace
+
+CLI::Validator Whole(const WholeRule& rule) {
+    return Reader(
+        [rule](const std::string& t, std::string& why) { return ReadWhole(t, rule, &why); },
+        RangeText(rule));
+}
+
+CLI::Validator Real(const RealRule& rule) {
+    return Reader(
+        [rule](const std::string& t, std::string& why) { return ReadReal(t, rule, &why); },
+        RangeText(rule));
+}
+
+CLI::Validator Duration(const DurationRule& rule) {
+    return Reader(
+        [rule](const std::string& t, std::string& why) { return ReadDuration(t, rule, &why); },
+        RangeText(rule));
+}
+
+CLI::Validator Address(const char* what) {
+    return Reader(
+        [what](const std::string& t, std::string& why) { return ReadAddress(t, what, &why); },
+        "0x000..0x3FF");
+}
+
+CLI::Validator ComPort() {
     return CLI::Validator(
         [](std::string& text) {
-            int64_t v = 0;
-            return ParseCliNumber(text, v) ? std::string() : "not a number: " + text;
+            std::string refusal;
+            return ReadComIndex(text, &refusal) ? std::string() : refusal;
         },
-        "NUMBER");
+        "COM1..COM16");
 }
 
-CLI::Validator WholeNumberIn(int64_t low, int64_t high, const std::string& what) {
+CLI::Validator OneOf(const std::vector<std::string>& names, const char* what) {
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
     return CLI::Validator(
-        [=](std::string& text) {
-            int64_t v = 0;
-            if (ParseCliNumber(text, v) && v >= low && v <= high) return std::string();
-            return "must be a whole number of " + what + " from " + std::to_string(low) + " to " +
-                   std::to_string(high) + ", not " + text;
+        [names, what, list](std::string& text) {
+            for (const std::string& name : names) {
+                if (QString::fromStdString(name).compare(QString::fromStdString(text),
+                                                         Qt::CaseInsensitive) == 0) {
+                    text = name;
+                    return std::string();
+                }
+            }
+            return Refusal(text, what, list);
         },
-        std::to_string(low) + ".." + std::to_string(high));
+        list);
 }
 
-bool ParseDecimal(const std::string& text, double& value) {
-    bool ok = false;
-    value = QString::fromStdString(text).toDouble(&ok);
-    return ok && std::isfinite(value);
-}
-
-CLI::Validator NumberAboveZero(const std::string& what) {
-    return CLI::Validator(
-        [=](std::string& text) {
-            double v = 0;
-            if (ParseDecimal(text, v) && v > 0) return std::string();
-            return "must be " + what + " above 0, not " + text;
-        },
-        "NUMBER");
+bool RefuseValue(Session& s, const std::string& refusal) {
+    s.SetRefusedValue();
+    return s.Fail(refusal);
 }
 
 }  // namespace dmm::cli

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/session.h"
+#include "core/app/user_numbers.h"
 
 namespace dmm::cli {
 
@@ -45,17 +46,30 @@ void AddInstrumentVerbs(std::vector<VerbInfo>& verbs);
 void AddCalibrationVerbs(std::vector<VerbInfo>& verbs);
 void AddConfigVerbs(std::vector<VerbInfo>& verbs);
 void AddDriftVerbs(std::vector<VerbInfo>& verbs);
+void AddCounterVerbs(std::vector<VerbInfo>& verbs);
 
-// A number as engineers type it: 0x5A, 5Ah, 90 (decimal), 0b1010.
-bool ParseCliNumber(const std::string& text, int64_t& value);
+// Every number dmmctl reads goes through the core's readers (core/app/user_numbers.h),
+// so that it is refused the way the windows refuse it, before any board or instrument is
+// touched: "--cal: -10000 is not a resistance (0 < R ≤ 100 MΩ)", exit code 105. These make
+// the readers CLI11 transforms: the text becomes the value in plain decimal, so that the
+// option's variable (an int or a double) gets it in whatever form it was typed ("0x5A").
+CLI::Validator Whole(const WholeRule& rule);
+CLI::Validator Real(const RealRule& rule);
+// Milliseconds, from a time typed in the rule's unit.
+CLI::Validator Duration(const DurationRule& rule);
+// A chip address 0x000..0x3FF.
+CLI::Validator Address(const char* what = "a chip address");
+// COM1..COM16; the text stays as typed.
+CLI::Validator ComPort();
+// A name out of a set, refused in the same shape: "--range: 7nF is not a capacitance
+// range (500nF, 5uF, ...)".
+CLI::Validator OneOf(const std::vector<std::string>& names, const char* what);
 
-// A CLI11 validator for ParseCliNumber.
-CLI::Validator CliNumber();
-// A whole number (as ParseCliNumber reads it) from low to high; what names the unit.
-CLI::Validator WholeNumberIn(int64_t low, int64_t high, const std::string& what);
-// A decimal number above 0 (read the same in every locale); what names the quantity.
-CLI::Validator NumberAboveZero(const std::string& what);
-// A decimal number, read the same in every locale.
-bool ParseDecimal(const std::string& text, double& value);
+// A refusal found after parsing (a value that depends on what the chip binds): printed,
+// and dmmctl exits with the code of a value that is not valid.
+bool RefuseValue(Session& s, const std::string& refusal);
+
+// The exit code of a value that is not valid, CLI11's, shared by every refusal of a number.
+inline constexpr int kExitInvalidValue = 105;
 
 }  // namespace dmm::cli

@@ -1,5 +1,7 @@
 #include "headless/calibration_operations.h"
 
+#include "headless/number_rules.h"
+
 #include <QDir>
 
 #include <span>
@@ -9,6 +11,12 @@
 
 namespace dmm::headless {
 namespace {
+
+Done CheckCount(int count) {
+    const WholeRule& rule = kReadingCountRule;
+    if (count >= rule.low && count <= rule.high) return {};
+    return Refused(Refusal(std::to_string(count), rule.what, RangeText(rule)));
+}
 
 // A converter a procedure reads from, named for the message, and its enable field.
 struct Converter {
@@ -152,15 +160,18 @@ std::optional<int> OhmmeterRangeOf(const std::string& caption) {
 
 Result<LiveRun> ReadVolts(HeadlessBench& bench, int range, int count, const std::string& eptcOhms) {
     if (range < 0 || range > 3) return Refused("a voltmeter range is 1V, 10V, 100V or 1000V");
-    if (count < 1 || count > 100000) return Refused("count must be 1..100000");
+    if (Done counted = CheckCount(count); !counted) return counted.failure();
+    // A factor from an EPTC that is no resistance would show a voltage that is none.
+    std::string refusal;
+    const auto eptc = ReadReal(eptcOhms, kEptcRule, &refusal);
+    if (!eptc) return Refused("EPTC: " + refusal);
     Result<CalibrationState*> c = Ready(bench);
     if (!c) return c.failure();
     ResistorCalibration& cal = (*c)->cal;
     if (cal.resistors[static_cast<size_t>(range)] == 0.0)
         bench.hooks().Say(
             "the range resistor is not measured (run rescal auto first): the reading is 0");
-    if (!cal.SetRange(range, QString::fromStdString(eptcOhms)))
-        return bench.ChipFailure("writing the range block");
+    if (!cal.SetRange(range, *eptc)) return bench.ChipFailure("writing the range block");
     LiveRun run;
     run.decimals = VoltmeterFigureOf(0.0, range).decimals;
     run.readings = cal.TakeVoltmeterReadings(count);
@@ -172,7 +183,12 @@ Result<LiveRun> ReadOhms(HeadlessBench& bench, int range, int count,
                          const std::optional<std::string>& calibrationOhms) {
     if (range < 0 || range >= kResistanceRangeCount)
         return Refused("an ohmmeter range is 50M, 5M, 500K, 50K, 5K or 500");
-    if (count < 1 || count > 100000) return Refused("count must be 1..100000");
+    if (Done counted = CheckCount(count); !counted) return counted.failure();
+    if (calibrationOhms) {
+        std::string refusal;
+        if (!ReadReal(*calibrationOhms, kCalibrationResistorRule, &refusal))
+            return Refused("calibration resistor: " + refusal);
+    }
     Result<CalibrationState*> c = Ready(bench);
     if (!c) return c.failure();
     CalibrationState& state = **c;

@@ -1,5 +1,7 @@
 #include "headless/chip_operations.h"
 
+#include "core/app/user_numbers.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -196,8 +198,12 @@ Result<int> AccessField(HeadlessBench& bench, const std::string& fieldName,
                        ") does not bind " + name);
     }
     if (value && (*value < 0 || *value >= field->OptionCount())) {
-        return Refused(name + " is " + std::to_string(field->width) +
-                       " bits wide: VALUE must be 0.." + std::to_string(field->OptionCount() - 1));
+        const WholeRule rule{"a value of this field", 0, field->OptionCount() - 1, "VALUE"};
+        Failure refused =
+            Refused("VALUE: " + Refusal(std::to_string(*value), rule.what, RangeText(rule)) + ": " +
+                    name + " is " + std::to_string(field->width) + " bits wide");
+        refused.invalidValue = true;
+        return refused;
     }
     if (Done link = bench.EnsureChipLink(); !link) return link.failure();
     ChipAccess& chip = bench.core().chip();

@@ -25,6 +25,9 @@ struct Failure {
     // The hooks showed the message while the work ran (a refusal box): a front end that
     // printed it then does not print it again.
     bool shown = false;
+    // A typed value out of the range it may take, found once the bench knew the range
+    // (a field's width): dmmctl exits as for a value that is not valid.
+    bool invalidValue = false;
 };
 
 inline Failure Refused(std::string message) {

@@ -1,5 +1,7 @@
 #include "headless/headless_bench.h"
 
+#include "core/app/user_numbers.h"
+
 #include "core/app/bench_directory.h"
 #include "core/app/bench_settings.h"
 #include "core/chip/chip_loader.h"
@@ -83,8 +85,8 @@ Done CheckBenchOptions(const BenchOptions& options) {
         return Refused("the parity must be none, even or odd");
     if (BaudIndexOf(options.baud) < 0)
         return Refused("no such baud rate on the chip link: " + std::to_string(options.baud));
-    if (!options.com.empty() && !ComIndexFromName(options.com))
-        return Refused("not a COM port: " + options.com + " (COM1 to COM16)");
+    std::string refusal;
+    if (!options.com.empty() && !ReadComIndex(options.com, &refusal)) return Refused(refusal);
     std::string error;
     SimExtras(options, error);
     if (!error.empty()) return Refused(error);
@@ -236,8 +238,9 @@ Done HeadlessBench::SaveComChoices(const ComPortChoices& choices) {
 
 Result<int> HeadlessBench::ComIndex(const std::string& text, InstrumentId instrument) {
     if (!text.empty()) {
-        const auto index = ComIndexFromName(text);
-        if (!index) return Refused("not a COM port: " + text + " (COM1 to COM16)");
+        std::string refusal;
+        const auto index = ReadComIndex(text, &refusal);
+        if (!index) return Refused(refusal);
         return *index;
     }
     if (simInstruments_) {
@@ -261,7 +264,8 @@ Done HeadlessBench::EnsureChipPort() {
         index = target.serialPortIndex;
     else if (simInstruments_)
         index = sim::SimInstruments::ComIndexOf(sim::SimInstruments::ChipLink);
-    if (!index) return Refused("--kind rs232 needs --com COMn for the chip's serial port");
+    if (!index)
+        return Refused("--kind rs232 needs --com COMn for the chip's serial port (COM1 to COM16)");
     target.serialPortIndex = *index;
     if (!settings_ || options_.baudGiven) {
         const int baud = BaudIndexOf(options_.baud);

@@ -1,5 +1,7 @@
 #include "headless/instrument_operations.h"
 
+#include "core/app/user_numbers.h"
+
 #include <cstdio>
 
 #include "core/instruments/chamber_frames.h"
@@ -40,15 +42,17 @@ Result<PortListing> Ports(HeadlessBench& bench, const std::vector<std::string>& 
         ComPortChoices choices = bench.LoadComChoices();
         for (const std::string& assignment : set) {
             const size_t eq = assignment.find('=');
-            const auto index =
-                eq == std::string::npos ? std::nullopt : ComIndexFromName(assignment.substr(0, eq));
-            if (!index || eq + 1 >= assignment.size())
+            if (eq == std::string::npos || eq + 1 >= assignment.size())
                 return Refused("--set wants COMn=PORT, not " + assignment);
+            std::string refusal;
+            const auto index = ReadComIndex(assignment.substr(0, eq), &refusal);
+            if (!index) return Refused(refusal);
             choices.pinned[*index] = assignment.substr(eq + 1);
         }
         for (const std::string& name : clear) {
-            const auto index = ComIndexFromName(name);
-            if (!index) return Refused("not a COM port: " + name);
+            std::string refusal;
+            const auto index = ReadComIndex(name, &refusal);
+            if (!index) return Refused(refusal);
             choices.pinned.erase(*index);
         }
         if (Done saved = bench.SaveComChoices(choices); !saved) return saved.failure();
@@ -125,6 +129,9 @@ Done ChamberStop(HeadlessBench& bench, const std::string& com) {
 
 Done ChamberSetPoints(HeadlessBench& bench, double celsius, double humidity, double ramp,
                       double humidityRamp, const std::string& com) {
+    // Refused before the chamber is looked for, as the windows refuse it.
+    const std::string refusal = ChamberSetPointRefusal({celsius, humidity, ramp, humidityRamp});
+    if (!refusal.empty()) return Refused(refusal);
     if (Done connected = ConnectInstrument(bench, InstrumentId::Chamber, com); !connected)
         return connected;
     if (bench.instruments().chamber().LoadSetPoints(celsius, humidity, ramp, humidityRamp))

@@ -3,21 +3,26 @@
 #include <sstream>
 
 #include "core/link/number_text.h"
+#include "headless/number_rules.h"
 
 namespace dmm::headless {
 namespace {
 
 Done CheckAddress(int64_t address, int64_t count) {
-    if (address < 0 || address + count > kRegisterImageSize) {
-        std::ostringstream message;
-        message << "address range 0x" << HexText32(static_cast<uint32_t>(address)) << " + " << count
-                << " lies outside the chip's 0x000..0x3FF";
-        return Refused(message.str());
-    }
-    return {};
+    const std::string refusal = BlockRefusal(address, count);
+    if (refusal.empty()) return {};
+    return Refused(refusal);
 }
 
 }  // namespace
+
+std::string BlockRefusal(int64_t address, int64_t count) {
+    if (address >= 0 && address + count <= kRegisterImageSize) return {};
+    std::ostringstream message;
+    message << "address range 0x" << HexText32(static_cast<uint32_t>(address)) << " + " << count
+            << " lies outside the chip's 0x000..0x3FF";
+    return message.str();
+}
 
 Result<BoardDescription> ScanBoard(HeadlessBench& bench) {
     if (Done open = bench.EnsureBoard(); !open) return open.failure();

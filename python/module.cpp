@@ -9,8 +9,14 @@
 #include <QFileInfo>
 
 #include "core/app/bench_directory.h"
+#include "core/instruments/chamber_frames.h"
 #include "core/measure/block_figures.h"
+#include "core/measure/capture_settings.h"
+#include "core/measure/drift_plan.h"
 #include "core/measure/figure_table.h"
+#include "core/measure/mode_table.h"
+#include "core/measure/resistance_meter.h"
+#include "core/measure/resistor_calibration.h"
 #include "headless/calibration_operations.h"
 #include "headless/capture_operation.h"
 #include "headless/chip_operations.h"
@@ -18,9 +24,11 @@
 #include "headless/drift_operation.h"
 #include "headless/instrument_operations.h"
 #include "headless/link_operations.h"
+#include "headless/number_rules.h"
 #include "headless/switch_test_operation.h"
 #include "python/docstrings.h"
 #include "python/script_bench.h"
+#include "python/script_numbers.h"
 
 namespace dmm::python {
 namespace {
@@ -36,6 +44,17 @@ std::string Text(const py::object& value) {
 std::optional<std::string> OptionalText(const py::object& value) {
     if (value.is_none()) return std::nullopt;
     return Text(value);
+}
+
+// A block of count bytes from address that does not fit the chip, refused as dmmctl
+// refuses it.
+void RefuseBlock(int64_t address, int64_t count) {
+    const std::string refusal = headless::BlockRefusal(address, count);
+    if (!refusal.empty()) Raise(headless::Refused(refusal));
+}
+
+std::string Path(const py::object& path) {
+    return py::str(py::module_::import("os").attr("fspath")(path)).cast<std::string>();
 }
 
 Reporting ReportingOf(const py::object& onProgress, const py::object& bar) {
@@ -149,8 +168,9 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
                                   const py::object& com, const py::object& baud,
                                   const py::object& parity, bool simHid, const py::object& simChip,
                                   const py::object& simTone, const py::object& simHarmonics,
-                                  const py::object& simRx, double simSpeed, bool simNoiseless,
-                                  const py::object& simFault, const py::object& simLog) {
+                                  const py::object& simRx, const py::object& simSpeed,
+                                  bool simNoiseless, const py::object& simFault,
+                                  const py::object& simLog) {
     headless::BenchOptions o;
     o.sim = sim || simHid || !simChip.is_none();
     o.hid = simHid;
@@ -163,7 +183,7 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
         o.kindGiven = true;
     }
     if (!lpt.is_none()) {
-        const auto base = headless::LptBaseOf(lpt.cast<int64_t>());
+        const auto base = headless::LptBaseOf(ScriptWhole(lpt, headless::kPortBaseRule, "lpt"));
         if (!base) Raise(base.failure());
         o.lptBase = *base;
         o.lptGiven = true;
@@ -174,7 +194,7 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
     }
     if (!com.is_none()) o.com = Text(com);
     if (!baud.is_none()) {
-        o.baud = baud.cast<int>();
+        o.baud = static_cast<int>(ScriptWhole(baud, headless::kBaudRule, "baud"));
         o.baudGiven = true;
     }
     if (!parity.is_none()) {
@@ -186,7 +206,7 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
     o.simTone = OptionalText(simTone).value_or("");
     o.simHarmonics = OptionalText(simHarmonics).value_or("");
     o.simRx = OptionalText(simRx).value_or("");
-    o.simSpeed = simSpeed;
+    o.simSpeed = ScriptReal(simSpeed, headless::kSimSpeedRule, "sim_speed");
     o.simNoiseless = simNoiseless;
     o.simFault = OptionalText(simFault).value_or("");
     if (!simLog.is_none()) o.simLog = py::str(py::module_::import("os").attr("fspath")(simLog));
@@ -215,7 +235,10 @@ void DefineBench(py::module_& m) {
             doc::kScan)
         .def(
             "read",
-            [](ScriptBench& b, int64_t address, int64_t count) {
+            [](ScriptBench& b, const py::object& at, const py::object& n) {
+                const uint16_t address = ScriptAddress(at, "address");
+                const int64_t count = ScriptWhole(n, headless::kByteCountRule, "count");
+                RefuseBlock(address, count);
                 const std::vector<uint8_t> bytes = b.Value(
                     [=](HeadlessBench& h) { return headless::ReadChipBytes(h, address, count); });
                 return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -223,18 +246,25 @@ void DefineBench(py::module_& m) {
             "address"_a, "count"_a, doc::kRead)
         .def(
             "write",
-            [](ScriptBench& b, int64_t address, const py::object& data) {
-                // bytes, bytearray or a sequence of numbers: each item a number.
+            [](ScriptBench& b, const py::object& at, const py::object& data) {
+                const uint16_t address = ScriptAddress(at, "address");
+                // bytes, bytearray or a sequence of numbers: each item a byte.
                 std::vector<headless::TypedNumber> bytes;
-                for (const py::handle item : data)
-                    bytes.push_back({item.cast<int64_t>(), py::str(item).cast<std::string>()});
+                for (const py::handle item : data) {
+                    const int64_t byte = ScriptWhole(item, headless::kByteRule, "data");
+                    bytes.push_back({byte, std::to_string(byte)});
+                }
+                if (bytes.size() > 255) Raise(headless::Refused("at most 255 bytes per write"));
+                RefuseBlock(address, static_cast<int64_t>(bytes.size()));
                 b.Value(
                     [&](HeadlessBench& h) { return headless::WriteChipBytes(h, address, bytes); });
             },
             "address"_a, "data"_a, doc::kWrite)
         .def(
             "reg",
-            [](ScriptBench& b, int64_t address, int64_t value) {
+            [](ScriptBench& b, const py::object& at, const py::object& byte) {
+                const uint16_t address = ScriptAddress(at, "address");
+                const int64_t value = ScriptWhole(byte, headless::kByteRule, "value");
                 return static_cast<int>(b.Value([=](HeadlessBench& h) {
                     return headless::WriteChipRegister(h, address, value);
                 }));
@@ -248,7 +278,8 @@ void DefineBench(py::module_& m) {
             doc::kChips)
         .def(
             "load",
-            [](ScriptBench& b, int64_t index) {
+            [](ScriptBench& b, const py::object& line) {
+                const int64_t index = ScriptWhole(line, headless::kChipLineRule, "index");
                 const headless::ChipSummary s = b.Value(
                     [=](HeadlessBench& h) { return headless::LoadChipDescription(h, index); });
                 return py::dict("product_title"_a = s.productTitle,
@@ -272,20 +303,27 @@ void DefineBench(py::module_& m) {
             doc::kFields)
         .def(
             "capture",
-            [](ScriptBench& b, int64_t points, const std::string& source, bool stream,
-               int64_t scale, const py::object& vref, const py::object& flagReg, double timeout,
-               const std::string& window, int64_t spectra, bool strict,
-               const py::object& onProgress, const py::object& progress) {
+            [](ScriptBench& b, const py::object& points, const std::string& source, bool stream,
+               const py::object& scale, const py::object& vref, const py::object& flagReg,
+               const py::object& timeout, const std::string& window, const py::object& spectra,
+               bool strict, const py::object& onProgress, const py::object& progress) {
                 headless::CaptureRequest r;
-                r.points = points;
+                std::string refusal;
+                const auto length = headless::ReadCaptureLength(Text(points), &refusal);
+                if (!length) Raise(headless::Refused("points: " + refusal));
+                r.points = *length;
                 r.source = source;
                 r.poll = !stream;
-                r.scaleBits = scale;
-                r.vref = Text(vref);
-                if (!flagReg.is_none()) r.flagRegister = flagReg.cast<int64_t>();
-                r.timeoutSeconds = timeout;
+                r.scaleBits = ScriptWhole(scale, kResultBitsRule, "scale");
+                r.vref = PlainDecimal(ScriptReal(vref, kReferenceVoltageRule, "vref"));
+                if (!flagReg.is_none())
+                    r.flagRegister =
+                        ScriptAddress(flagReg, "flag_reg", "an interrupt-flag register");
+                r.timeoutSeconds =
+                    static_cast<double>(ScriptDurationMs(timeout, kCaptureTimeoutRule, "timeout")) /
+                    1000.0;
                 r.window = window;
-                r.spectra = spectra;
+                r.spectra = ScriptWhole(spectra, kSpectraRule, "spectra");
                 r.withRecord = true;
                 auto captured = std::make_shared<const headless::CaptureBlock>(
                     b.Value([r](HeadlessBench& h) { return headless::Capture(h, r); },
@@ -375,21 +413,26 @@ void DefineBench(py::module_& m) {
             doc::kConfig)
         .def(
             "drift",
-            [](ScriptBench& b, int count, double start, double step, int soakMin, int modes,
+            [](ScriptBench& b, const py::object& count, const py::object& start,
+               const py::object& step, const py::object& soakMin, const py::object& modes,
                bool chamber, const std::string& measure, const std::string& source,
-               const std::vector<int>& meters, int powerDelayMs, bool full, bool keepFluke,
+               const py::object& meters, const py::object& powerDelayMs, bool full, bool keepFluke,
                bool resume, const py::object& onProgress, const py::object& progress) {
                 headless::DriftRequest r;
-                r.count = count;
-                r.start = start;
-                r.step = step;
-                r.soakMinutes = soakMin;
-                r.modes = modes;
+                r.count = static_cast<int>(ScriptWhole(count, kPlanCountRule, "count"));
+                r.start = ScriptReal(start, kPlanStartRule, "start");
+                r.step = ScriptReal(step, kPlanStepRule, "step");
+                r.soakMinutes =
+                    static_cast<int>(ScriptWhole(soakMin, kSoakMinutesRule, "soak_min"));
+                r.modes = static_cast<int>(ScriptWhole(modes, kModeCountRule, "modes"));
                 r.withChamber = chamber;
                 r.measure = measure;
                 r.source = source;
-                r.meters = meters;
-                r.powerDelayMs = powerDelayMs;
+                for (const py::handle channel : meters)
+                    r.meters.push_back(static_cast<int>(
+                        ScriptWhole(channel, headless::kDriftMeterRule, "meters")));
+                r.powerDelayMs =
+                    static_cast<int>(ScriptWhole(powerDelayMs, kPowerDelayRule, "power_delay_ms"));
                 r.fullCaptures = full;
                 r.keepCalibratorOn = keepFluke;
                 r.resume = resume;
@@ -405,19 +448,21 @@ void DefineBench(py::module_& m) {
             },
             "count"_a = 5, "start"_a = -40.0, "step"_a = 10.0, "soak_min"_a = 20, py::kw_only(),
             "modes"_a = ModeTable::kStartModes, "chamber"_a = true, "measure"_a = "adc",
-            "source"_a = "adcs", "meters"_a = std::vector<int>{}, "power_delay_ms"_a = 2000,
+            "source"_a = "adcs", "meters"_a = py::tuple(), "power_delay_ms"_a = 2000,
             "full"_a = false, "keep_fluke"_a = false, "resume"_a = false,
             "on_progress"_a = py::none(), "progress"_a = py::none(), doc::kDrift)
         .def(
             "switch_test",
-            [](ScriptBench& b, bool sendOnly, const py::object& csvDir, int64_t scale,
-               double timeout, const py::object& onProgress, const py::object& progress) {
+            [](ScriptBench& b, bool sendOnly, const py::object& csvDir, const py::object& scale,
+               const py::object& timeout, const py::object& onProgress,
+               const py::object& progress) {
                 headless::SwitchTestRequest r;
                 r.sendOnly = sendOnly;
-                if (!csvDir.is_none())
-                    r.csvDir = py::str(py::module_::import("os").attr("fspath")(csvDir));
-                r.scaleBits = scale;
-                r.timeoutSeconds = timeout;
+                if (!csvDir.is_none()) r.csvDir = Path(csvDir);
+                r.scaleBits = ScriptWhole(scale, kResultBitsRule, "scale");
+                r.timeoutSeconds =
+                    static_cast<double>(ScriptDurationMs(timeout, kCaptureTimeoutRule, "timeout")) /
+                    1000.0;
                 ScriptHooks& hooks = b.hooks();
                 SwitchResult result{b.Value(
                     [r, &hooks](HeadlessBench& h) {
@@ -442,7 +487,10 @@ void DefineBench(py::module_& m) {
                     n = which[0] - '0';
                 if (n < 0)
                     Raise(headless::Refused("a resistor step is auto or 1..4, not " + which));
-                const std::optional<std::string> volts = OptionalText(calVolts);
+                std::optional<std::string> volts;
+                if (!calVolts.is_none())
+                    volts =
+                        PlainDecimal(ScriptReal(calVolts, kCalibrationVoltageRule, "cal_volts"));
                 const headless::ResistorRun run = b.Value(
                     [=](HeadlessBench& h) { return headless::CalibrateResistors(h, n, volts); });
                 if (run.failure) Raise(*run.failure);
@@ -456,9 +504,12 @@ void DefineBench(py::module_& m) {
             "step"_a = "auto", py::kw_only(), "cal_volts"_a = py::none(), doc::kRescal)
         .def(
             "volts",
-            [](ScriptBench& b, const std::string& range, int count, const py::object& eptc) {
+            [](ScriptBench& b, const std::string& range, const py::object& n,
+               const py::object& eptc) {
                 const int r = headless::VoltmeterRangeOf(range).value_or(-1);
-                const std::string eptcText = Text(eptc);
+                const int count =
+                    static_cast<int>(ScriptWhole(n, headless::kReadingCountRule, "count"));
+                const std::string eptcText = PlainDecimal(ScriptReal(eptc, kEptcRule, "eptc"));
                 const headless::LiveRun run = b.Value(
                     [=](HeadlessBench& h) { return headless::ReadVolts(h, r, count, eptcText); });
                 if (run.failure) Raise(*run.failure);
@@ -467,9 +518,14 @@ void DefineBench(py::module_& m) {
             "range"_a, py::kw_only(), "count"_a = 5, "eptc"_a = 8000, doc::kVolts)
         .def(
             "ohms",
-            [](ScriptBench& b, const std::string& range, int count, const py::object& cal) {
+            [](ScriptBench& b, const std::string& range, const py::object& n,
+               const py::object& cal) {
                 const int r = headless::OhmmeterRangeOf(range).value_or(-1);
-                const std::optional<std::string> calText = OptionalText(cal);
+                const int count =
+                    static_cast<int>(ScriptWhole(n, headless::kReadingCountRule, "count"));
+                std::optional<std::string> calText;
+                if (!cal.is_none())
+                    calText = PlainDecimal(ScriptReal(cal, kCalibrationResistorRule, "cal"));
                 const headless::LiveRun run = b.Value(
                     [=](HeadlessBench& h) { return headless::ReadOhms(h, r, count, calText); });
                 if (run.failure) Raise(*run.failure);
@@ -481,11 +537,7 @@ void DefineBench(py::module_& m) {
         .def(
             "calsets",
             [](std::shared_ptr<ScriptBench> b, const py::object& folder) {
-                return CalSets{std::move(b),
-                               folder.is_none()
-                                   ? std::string()
-                                   : py::str(py::module_::import("os").attr("fspath")(folder))
-                                         .cast<std::string>()};
+                return CalSets{std::move(b), folder.is_none() ? std::string() : Path(folder)};
             },
             "folder"_a = py::none(), doc::kCalSets);
     bench.attr("__module__") = "dmmbench";
@@ -501,14 +553,16 @@ void DefineParts(py::module_& m) {
                  });
              })
         .def("__setitem__",
-             [](const Fields& f, const std::string& name, int64_t value) {
+             [](const Fields& f, const std::string& name, const py::object& v) {
+                 const int64_t value = ScriptWhole(v, headless::kFieldValueRule, "value");
                  f.bench->Value([name, value](HeadlessBench& h) {
                      return headless::AccessField(h, name, value);
                  });
              })
         .def(
             "write",
-            [](const Fields& f, const std::string& name, int64_t value) {
+            [](const Fields& f, const std::string& name, const py::object& v) {
+                const int64_t value = ScriptWhole(v, headless::kFieldValueRule, "value");
                 return f.bench->Value([name, value](HeadlessBench& h) {
                     return headless::AccessField(h, name, value);
                 });
@@ -601,8 +655,13 @@ void DefineParts(py::module_& m) {
             "Stops the climate chamber.")
         .def(
             "set",
-            [](const ChamberPart& i, double celsius, double humidity, double ramp,
-               double humidityRamp) {
+            [](const ChamberPart& i, const py::object& t, const py::object& h, const py::object& r,
+               const py::object& hr) {
+                const double celsius = ScriptReal(t, kChamberTemperatureRule, "celsius");
+                const double humidity = ScriptReal(h, kChamberHumidityRule, "humidity");
+                const double ramp = ScriptReal(r, kChamberTemperatureRampRule, "ramp");
+                const double humidityRamp =
+                    ScriptReal(hr, kChamberHumidityRampRule, "humidity_ramp");
                 i.bench->Value([=](HeadlessBench& h) {
                     return headless::ChamberSetPoints(h, celsius, humidity, ramp, humidityRamp);
                 });
@@ -626,7 +685,9 @@ void DefineParts(py::module_& m) {
             [](const MeterPart& i, const py::object& count, const py::object& com) -> py::object {
                 const int channel =
                     static_cast<int>(i.id) - static_cast<int>(InstrumentId::FirstMeter);
-                const int n = count.is_none() ? 1 : count.cast<int>();
+                const int n = count.is_none() ? 1
+                                              : static_cast<int>(ScriptWhole(
+                                                    count, headless::kReadingCountRule, "count"));
                 const std::string port = OptionalText(com).value_or("");
                 const auto readings = i.bench->Value(
                     [=](HeadlessBench& h) { return headless::MeterReadings(h, channel, n, port); });
@@ -645,10 +706,14 @@ void DefineParts(py::module_& m) {
                               "The six reference meter channels: meters[0]..meters[5].");
     meters
         .def("__getitem__",
-             [](const Meters& ms, int channel) {
-                 if (channel < 0 || channel >= kMeterChannelCount)
-                     throw py::index_error("meter channels are 0..5");
-                 return MeterPart{{ms.bench, MeterId(channel)}};
+             [](const Meters& ms, const py::object& index) {
+                 std::string refusal;
+                 const auto channel = py::isinstance<py::int_>(index)
+                                          ? ReadWhole(py::repr(index).cast<std::string>(),
+                                                      headless::kMeterChannelRule, &refusal)
+                                          : std::nullopt;
+                 if (!channel) throw py::index_error("channel: " + refusal);
+                 return MeterPart{{ms.bench, MeterId(static_cast<int>(*channel))}};
              })
         .def("__len__", [](const Meters&) { return kMeterChannelCount; });
     meters.attr("__module__") = "dmmbench";
@@ -674,7 +739,9 @@ void DefineParts(py::module_& m) {
             "The ten slots: caption, state (set, empty, unreadable), file and fault.")
         .def(
             "apply",
-            [](const CalSets& s, int slot) {
+            [](const CalSets& s, const py::object& n) {
+                const int slot =
+                    static_cast<int>(ScriptWhole(n, headless::kCalSetSlotRule, "slot"));
                 const auto applied = s.bench->Value([folder = s.folder, slot](HeadlessBench& h) {
                     return headless::ApplyCalSet(h, folder, slot);
                 });
@@ -683,7 +750,9 @@ void DefineParts(py::module_& m) {
             "slot"_a, "Writes the set of a slot to the chip; its name and file.")
         .def(
             "offset",
-            [](const CalSets& s, int slot, bool replace) {
+            [](const CalSets& s, const py::object& n, bool replace) {
+                const int slot =
+                    static_cast<int>(ScriptWhole(n, headless::kCalSetSlotRule, "slot"));
                 return s.bench->Value([folder = s.folder, slot, replace](HeadlessBench& h) {
                     return headless::MeasureCalSet(h, folder, slot, false, replace);
                 });
@@ -691,7 +760,9 @@ void DefineParts(py::module_& m) {
             "slot"_a, py::kw_only(), "replace"_a = false, doc::kCalSetMeasure)
         .def(
             "gain",
-            [](const CalSets& s, int slot, bool replace) {
+            [](const CalSets& s, const py::object& n, bool replace) {
+                const int slot =
+                    static_cast<int>(ScriptWhole(n, headless::kCalSetSlotRule, "slot"));
                 return s.bench->Value([folder = s.folder, slot, replace](HeadlessBench& h) {
                     return headless::MeasureCalSet(h, folder, slot, true, replace);
                 });
@@ -701,7 +772,8 @@ void DefineParts(py::module_& m) {
             "save",
             [](const CalSets& s, const py::object& slot, bool replace) {
                 std::optional<int> into;
-                if (!slot.is_none()) into = slot.cast<int>();
+                if (!slot.is_none())
+                    into = static_cast<int>(ScriptWhole(slot, headless::kCalSetSlotRule, "slot"));
                 const auto saved =
                     s.bench->Value([folder = s.folder, into, replace](HeadlessBench& h) {
                         return headless::SaveCalSet(h, folder, into, replace);

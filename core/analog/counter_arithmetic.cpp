@@ -1,12 +1,10 @@
 #include "core/analog/counter_arithmetic.h"
 
-#include <QLocale>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
-
-#include "core/link/number_text.h"
 
 namespace dmm {
 namespace {
@@ -34,10 +32,22 @@ double ReloadOffset(uint8_t r1, uint8_t r2) {
     return kCounterSpan - (r2 * kCta2Weight + r1 * kCta1Weight);
 }
 
-CounterReload ReloadFromTexts(std::string_view cta1Text, std::string_view cta2Text) {
+std::optional<CounterReload> ReloadFromTexts(std::string_view cta1Text, std::string_view cta2Text,
+                                             std::string* refusal) {
+    std::string why;
+    const auto r1 = ReadWhole(cta1Text, kReloadByteRule, &why);
+    if (!r1) {
+        if (refusal) *refusal = "CTA<15:8>: " + why;
+        return std::nullopt;
+    }
+    const auto r2 = ReadWhole(cta2Text, kReloadByteRule, &why);
+    if (!r2) {
+        if (refusal) *refusal = "CTA<23:16>: " + why;
+        return std::nullopt;
+    }
     CounterReload reload;
-    reload.r1 = static_cast<uint8_t>(HexText(cta1Text) & 0xFF);
-    reload.r2 = static_cast<uint8_t>(HexText(cta2Text) & 0xFF);
+    reload.r1 = static_cast<uint8_t>(*r1);
+    reload.r2 = static_cast<uint8_t>(*r2);
     reload.offset = ReloadOffset(reload.r1, reload.r2);
     return reload;
 }
@@ -80,11 +90,17 @@ CounterReading ComputeReading(const CounterCounts& counts, double offset,
     return reading;
 }
 
-std::optional<double> ParseEntryNumber(const QString& text) {
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    return value;
+CounterFactors ReadCounterFactors(const QString& systemClock, const QString& q) {
+    CounterFactors factors;
+    QStringList refusals;
+    std::string why;
+    factors.clockHz = ReadReal(systemClock.toStdString(), kSystemClockRule, &why);
+    if (!factors.clockHz)
+        refusals << QStringLiteral("System Clock: ") + QString::fromStdString(why);
+    factors.q = ReadReal(q.toStdString(), kQFactorRule, &why);
+    if (!factors.q) refusals << QStringLiteral("Q: ") + QString::fromStdString(why);
+    factors.refusal = refusals.join(QStringLiteral("; "));
+    return factors;
 }
 
 QString ReferenceResistorText(uint8_t bankByte) {

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "core/app/user_numbers.h"
 
 // The arithmetic of the program counter: the gate counter's reload, the frequency, duty
 // and capacitance figures of one counter report, and the capacitance ranges. Pure
@@ -25,13 +28,20 @@ struct CounterReload {
     double offset = kCounterSpan;
 };
 
+// The numbers typed into the counter window (and dmmctl counter): the reload bytes in
+// hexadecimal, the system clock and the Q factor of the capacitance figure.
+inline constexpr WholeRule kReloadByteRule{"a reload byte", 0,     0xFF, "CTA", "",
+                                           WholeForm::Hex,  false, 2};
+inline constexpr RealRule kSystemClockRule{"a system clock", 0, 1e9, true, false, "f", "Hz", true};
+inline constexpr RealRule kQFactorRule{"a Q factor", 0, 1e9, true, false, "Q"};
+
 // The offset 2^24 - (R2 x 65536 + R1 x 256). R1 is written to CTA1, which holds bits 15..8
 // of the counter, so it weighs 256 (CTA0 starts from 0).
 double ReloadOffset(uint8_t r1, uint8_t r2);
-// The reload from the two hexadecimal entries. An entry that is not hexadecimal gives 0;
-// one beyond a byte is cut to its low byte, so that the offset always describes the bytes
-// the chip receives.
-CounterReload ReloadFromTexts(std::string_view cta1Text, std::string_view cta2Text);
+// The reload from the two hexadecimal entries; nothing, and why in *refusal ("CTA<15:8>:
+// 1C0 is not a reload byte (...)"), when one is not a byte in hexadecimal.
+std::optional<CounterReload> ReloadFromTexts(std::string_view cta1Text, std::string_view cta2Text,
+                                             std::string* refusal = nullptr);
 // "CTAI = 0x" with the offset over 256 in four hexadecimal digits and its low byte in two.
 QString ReloadStatusText(double offset);
 
@@ -58,9 +68,14 @@ inline constexpr char kNoFigure[] = "------";
 CounterReading ComputeReading(const CounterCounts& counts, double offset,
                               std::optional<double> clockHz, std::optional<double> q);
 
-// A number typed into the System Clock or Q entry; nothing for text that is no number
-// (read the same in every locale).
-std::optional<double> ParseEntryNumber(const QString& text);
+// The system clock and Q entries read: nothing for an entry that is refused, and the
+// refusals of both, named by their captions, in refusal ("" when both are numbers).
+struct CounterFactors {
+    std::optional<double> clockHz;
+    std::optional<double> q;
+    QString refusal;
+};
+CounterFactors ReadCounterFactors(const QString& systemClock, const QString& q);
 
 // The reference resistor the F bank's register byte closes: 4 "1K", 8 "10K", 16 "100K",
 // 32 "1M", 128 "10M"; any other byte shows nothing.

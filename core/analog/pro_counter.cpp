@@ -33,8 +33,15 @@ bool ProCounter::WriteEnable(int value) {
 }
 
 bool ProCounter::WriteReload() {
-    const CounterReload reload =
-        ReloadFromTexts(entries_.cta1.toStdString(), entries_.cta2.toStdString());
+    std::string refusal;
+    const std::optional<CounterReload> typed =
+        ReloadFromTexts(entries_.cta1.toStdString(), entries_.cta2.toStdString(), &refusal);
+    if (!typed) {
+        // The counter keeps the gate it has: a reload byte that is none is not sent.
+        hooks_.SetStatusText(1, QString::fromStdString(refusal));
+        return false;
+    }
+    const CounterReload& reload = *typed;
     offset_ = reload.offset;
     const TRegField* cta1 = Field("CTA1");
     const TRegField* cta2 = Field("CTA2");
@@ -70,18 +77,24 @@ bool ProCounter::ENCTRClick() {
     return true;
 }
 
-void ProCounter::BBGClick() {
+bool ProCounter::BBGClick() {
     if (Running()) {
         Timer1.stop();
         emit RunningChanged(false);
-        return;
+        return true;
     }
     Timer1.start();
     emit RunningChanged(true);
     up_.SetIntfReading(false);
-    ENCTRClick();
+    if (!ENCTRClick()) {
+        // Nothing to measure: the window shows it stopped, with the reason in the status.
+        Timer1.stop();
+        emit RunningChanged(false);
+        return false;
+    }
     up_.SetIntfReading(true);
     settled_ = false;
+    return true;
 }
 
 bool ProCounter::CNSClick() {
@@ -120,16 +133,11 @@ void ProCounter::Settle() {
     settled_ = true;
 }
 
-std::optional<double> ProCounter::EntryNumber(const QString& text, const char* what) {
-    const std::optional<double> value = ParseEntryNumber(text);
-    if (!value) {
-        // Said once for each text, not on every report.
-        const QString complaint = QString::fromLatin1(what) + QStringLiteral(" is not a number: ") +
-                                  (text.isEmpty() ? QStringLiteral("(empty)") : text);
-        if (complaint != lastEntryComplaint_) hooks_.SetStatusText(1, complaint);
-        lastEntryComplaint_ = complaint;
-    }
-    return value;
+void ProCounter::Complain(const QString& complaint) {
+    // Said once for each text, not on every report.
+    if (!complaint.isEmpty() && complaint != lastEntryComplaint_)
+        hooks_.SetStatusText(1, complaint);
+    lastEntryComplaint_ = complaint;
 }
 
 void ProCounter::Timer1Timer() {
@@ -142,10 +150,9 @@ void ProCounter::Timer1Timer() {
             for (int i = 0; i < 9; ++i)
                 chip_.SetRegImage(first->registerIndex + i, bytes[static_cast<size_t>(i)]);
         }
-        const std::optional<double> clockHz = EntryNumber(entries_.systemClock, "System Clock");
-        const std::optional<double> q = EntryNumber(entries_.q, "Q");
-        if (clockHz && q) lastEntryComplaint_.clear();
-        emit ReadingShown(ComputeReading(DecodeCounts(bytes), offset_, clockHz, q));
+        const CounterFactors factors = ReadCounterFactors(entries_.systemClock, entries_.q);
+        Complain(factors.refusal);
+        emit ReadingShown(ComputeReading(DecodeCounts(bytes), offset_, factors.clockHz, factors.q));
         reportPending_ = false;
         Restart(0);
         if (!settled_) Settle();

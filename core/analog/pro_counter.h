@@ -53,8 +53,9 @@ class ProCounter : public QObject {
     // ("Please Stop INTF") while the INTF reading runs.
     bool ENCTRClick();
     // BBG: starts the measurement (arming the counter and switching the INTF reading on)
-    // or stops the measurement tick.
-    void BBGClick();
+    // or stops the measurement tick. False when a start could not arm the counter (a
+    // reload byte refused, a field the chip does not bind, a write that failed).
+    bool BBGClick();
     bool Running() const { return Timer1.isActive(); }
     // CNS: toggles the counter input between CNTI and CP_OUT.
     bool CNSClick();
@@ -88,7 +89,8 @@ class ProCounter : public QObject {
     // Restart after a report (or a reload after silence): disable, reload, enable.
     bool Restart(int disableValue);
     void Settle();
-    std::optional<double> EntryNumber(const QString& text, const char* what);
+    // An entry's refusal in status panel 1, once for each text; empty: all entries read.
+    void Complain(const QString& complaint);
 
     ChipAccess& chip_;
     TVz_UP& up_;

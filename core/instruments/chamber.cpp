@@ -63,6 +63,13 @@ bool Chamber::WriteWithRetry(uint16_t address, const std::vector<uint16_t>& word
 
 bool Chamber::LoadSetPoints(double temperature, double humidity, double temperatureRamp,
                             double humidityRamp) {
+    // A value the frame cannot carry would reach the chamber as another set point.
+    const std::string refusal =
+        ChamberSetPointRefusal({temperature, humidity, temperatureRamp, humidityRamp});
+    if (!refusal.empty()) {
+        Status(QString::fromStdString(refusal));
+        return false;
+    }
     if (!WriteWithRetry(kChamberSetPoint,
                         {ChamberSetPointWord(temperature), ChamberSetPointWord(humidity)}))
         return false;

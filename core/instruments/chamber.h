@@ -29,7 +29,8 @@ class Chamber final : public SerialInstrument {
     bool ChamberRun();
     bool ChamberStop();
     // Set points and ramps (each rounded down, in tenths); each write is tried again
-    // after a second when it fails.
+    // after a second when it fails. Values the chamber cannot take are refused before
+    // anything is sent (status panel 1 says which).
     bool LoadSetPoints(double temperature, double humidity, double temperatureRamp,
                        double humidityRamp);
     // The two words at the temperature (or humidity) registers; tried again after a

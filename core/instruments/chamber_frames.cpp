@@ -71,6 +71,20 @@ std::optional<std::vector<uint16_t>> ParseChamberReadReply(const uint8_t* reply,
     return std::nullopt;
 }
 
+std::string ChamberSetPointRefusal(const ChamberSetPoints& points) {
+    const std::pair<const char*, std::pair<double, const RealRule*>> values[] = {
+        {"temperature", {points.temperature, &kChamberTemperatureRule}},
+        {"humidity", {points.humidity, &kChamberHumidityRule}},
+        {"temperature ramp", {points.temperatureRamp, &kChamberTemperatureRampRule}},
+        {"humidity ramp", {points.humidityRamp, &kChamberHumidityRampRule}},
+    };
+    for (const auto& [name, value] : values) {
+        const std::string why = RealRefusal(value.first, *value.second);
+        if (!why.empty()) return std::string(name) + ": " + why;
+    }
+    return {};
+}
+
 uint16_t ChamberSetPointWord(double value) {
     if (!std::isfinite(value)) return 0;
     const double tenths = std::clamp(std::floor(value) * 10.0, -32768.0, 32767.0);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/app/user_numbers.h"
+
 // The climate chamber controller's framed protocol: ASCII between STX and CR LF, numbers
 // as four upper-case hexadecimal digits (negative values in two's complement), counts as
 // two decimal digits. Pure functions.
@@ -30,8 +32,32 @@ bool ChamberReplyOk(const uint8_t* reply, size_t n);
 std::optional<std::vector<uint16_t>> ParseChamberReadReply(const uint8_t* reply, size_t n,
                                                            int count);
 
+// What the chamber can take: the frame carries whole degrees and percent in tenths, as
+// signed 16-bit words, so a temperature from -3276 to 3276 degC; a relative humidity from
+// 0 to 100 %; ramps that are rates, so never negative, and no larger than a word carries.
+inline constexpr RealRule kChamberTemperatureRule{
+    "a chamber temperature", -3276, 3276, false, false, "T", "\u00B0C"};
+inline constexpr RealRule kChamberHumidityRule{
+    "a relative humidity", 0, 100, false, false, "H", "%"};
+inline constexpr RealRule kChamberTemperatureRampRule{
+    "a temperature ramp", 0, 3276, false, false, "ramp", "\u00B0C/min"};
+inline constexpr RealRule kChamberHumidityRampRule{
+    "a humidity ramp", 0, 3276, false, false, "ramp", "%/min"};
+
+// The set points and ramps of one load, checked before anything is sent.
+struct ChamberSetPoints {
+    double temperature = 0;
+    double humidity = 0;
+    double temperatureRamp = 0;
+    double humidityRamp = 5;
+};
+// Empty when the chamber can take them all; else what it cannot take, the first refused
+// value named: "humidity: 120 is not a relative humidity (0 <= H <= 100 %)".
+std::string ChamberSetPointRefusal(const ChamberSetPoints& points);
+
 // A step-table value as a set-point word: rounded down to a whole number, times ten,
-// in two's complement (-5.0 gives 0xFFCE); clamped to what a word holds.
+// in two's complement (-5.0 gives 0xFFCE). Only for values ChamberSetPointRefusal passes:
+// anything else is clamped to what a word holds.
 uint16_t ChamberSetPointWord(double value);
 // A reading word as a signed number of tenths.
 inline int16_t ChamberSigned(uint16_t word) {

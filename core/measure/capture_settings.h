@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/app/user_numbers.h"
 #include "core/chip/reg_field.h"
 #include "core/link/chip_access.h"
 #include "core/link/interface_kind.h"
@@ -29,6 +30,16 @@ inline constexpr std::array<std::string_view, 2> kComFunItems{"Scale", "DMM"};
 inline constexpr char kDefaultReferenceText[] = "1.2";
 // Spectra averaged for the noise spectrum: the block is cut into this many segments.
 inline constexpr std::array<int, 5> kSpectrumAverageItems{1, 2, 4, 8, 16};
+
+// The numbers typed for a capture: the result bits b, the reference voltage of the
+// figures (the EREFV entry and the drift test's ACM column), the spectra averaged and the
+// time a capture without samples waits.
+inline constexpr WholeRule kResultBitsRule{"a number of result bits", kMinResultBits,
+                                           kMaxResultBits, "b"};
+inline constexpr RealRule kReferenceVoltageRule{
+    "a reference voltage", 0, 10, true, false, "V", "V"};
+inline constexpr WholeRule kSpectraRule{"a number of spectra", 1, 16};
+inline constexpr DurationRule kCaptureTimeoutRule{"a time-out", 0, 86400, true, "s"};
 
 // The interrupt-flag register polled by a capture and each source's bit in it. The chip
 // description says where they are: the register of `SADC_IF`, and the fields

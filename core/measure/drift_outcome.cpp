@@ -3,8 +3,8 @@
 namespace dmm {
 namespace {
 
-QString NotStartedWhy(DriftEnd end) {
-    switch (end) {
+QString NotStartedWhy(const DriftOutcome& o) {
+    switch (o.end) {
         case DriftEnd::Busy:
             return QStringLiteral("a run is already going on");
         case DriftEnd::NoChamber:
@@ -12,6 +12,8 @@ QString NotStartedWhy(DriftEnd end) {
         case DriftEnd::NoModes:
             return QStringLiteral(
                 "the mode table has no mode (its first row holds no register value)");
+        case DriftEnd::BadPlan:
+            return o.planRefusal;
         default:
             return {};
     }
@@ -32,7 +34,7 @@ QString FailedWhy(DriftEnd end) {
 }  // namespace
 
 QString DriftOutcomeText(const DriftOutcome& o) {
-    if (!o.Started()) return QStringLiteral("Not started: ") + NotStartedWhy(o.end);
+    if (!o.Started()) return QStringLiteral("Not started: ") + NotStartedWhy(o);
     const int cells = o.steps * o.modes;
     const QString measured = QStringLiteral("%1 of %2 modes measured").arg(o.measured).arg(cells);
     const QString at = QStringLiteral("at step %1 of %2").arg(o.step).arg(o.steps);

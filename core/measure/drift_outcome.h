@@ -16,6 +16,7 @@ enum class DriftEnd {
     Busy,                // a run was already going on: not started
     NoChamber,           // a run with the chamber, none identified: not started
     NoModes,             // the mode table has no mode: not started
+    BadPlan,             // a plan row holds what the chamber cannot take: not started
 };
 
 // What a run came to: how it ended, what it measured and which result files are on disk.
@@ -28,9 +29,11 @@ struct DriftOutcome {
     int measured = 0;        // step-and-mode cells that got figures or a meter's figure
     QStringList written;     // result files on disk, as named there
     QStringList notWritten;  // result files that could not be written, and why
+    QString planRefusal;     // BadPlan: the row and the value refused
 
     bool Started() const {
-        return end != DriftEnd::Busy && end != DriftEnd::NoChamber && end != DriftEnd::NoModes;
+        return end != DriftEnd::Busy && end != DriftEnd::NoChamber && end != DriftEnd::NoModes &&
+               end != DriftEnd::BadPlan;
     }
     // Every step ran, something was measured and the results are on disk.
     bool Succeeded() const {

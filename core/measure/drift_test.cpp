@@ -395,10 +395,11 @@ DriftEnd DriftTest::TTestClick() {
     return Run(false);
 }
 
-DriftEnd DriftTest::Refuse(DriftEnd end) {
+DriftEnd DriftTest::Refuse(DriftEnd end, const QString& planRefusal) {
     resume_.reset();
     outcome_ = {};
     outcome_.end = end;
+    outcome_.planRefusal = planRefusal;
     outcome_.steps = static_cast<int>(setup_.plan.size());
     outcome_.modes = setup_.modes.UsedSteps();
     ended_ = true;
@@ -467,6 +468,17 @@ DriftEnd DriftTest::Run(bool withChamber) {
     // A run that could not do anything must not overwrite the files of the last one.
     if (setup_.modes.UsedSteps() == 0) return Refuse(DriftEnd::NoModes);
     if (withChamber && !Connected(InstrumentId::Chamber)) return Refuse(DriftEnd::NoChamber);
+    // Every row goes to the chamber (or into the result files as the step's temperature):
+    // a value it cannot take stops the run before it begins, not at that step.
+    for (size_t r = 0; r < setup_.plan.size(); ++r) {
+        const PlanRow& row = setup_.plan[r];
+        const std::string why = ChamberSetPointRefusal(
+            {row.temperature, row.humidity, row.temperatureRamp, row.humidityRamp});
+        if (!why.empty())
+            return Refuse(
+                DriftEnd::BadPlan,
+                QStringLiteral("plan row %1: %2").arg(r + 1).arg(QString::fromStdString(why)));
+    }
     WarnBeforeRun();
     outcome_ = {};
     ended_ = false;

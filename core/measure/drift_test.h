@@ -110,7 +110,7 @@ class DriftTest : public QObject {
 
     bool Running() const { return !stop_.load(); }
     DriftEnd Run(bool withChamber);
-    DriftEnd Refuse(DriftEnd end);
+    DriftEnd Refuse(DriftEnd end, const QString& planRefusal = {});
     void WarnBeforeRun();
     DriftEnd RunWithChamber();
     void TESTINI();

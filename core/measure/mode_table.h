@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/app/user_numbers.h"
+
 namespace dmm {
 
 // The drift test's mode table (the temperature test window's RegChg grid): row 0 holds
@@ -44,6 +46,9 @@ class ModeTable {
   private:
     std::vector<std::array<std::string, kColumns>> rows_;
 };
+
+// The mode count as dmmctl takes it (the window's field has the rule below).
+inline constexpr WholeRule kModeCountRule{"a number of modes", 1, ModeTable::kMaxModes};
 
 // The mode count field ("輸入最大測試模式數量"): a whole number from 1 to 10000; 0, text that
 // is no number and anything larger give 48.

@@ -53,22 +53,27 @@ bool ResistanceMeter::SetRange(int range) {
 bool ResistanceMeter::CalibrateClick(int range, const QString& calibrationOhms) {
     if (range < 0 || range >= kResistanceRangeCount) return false;
     const ResistanceRange& r = ResistanceRanges()[static_cast<size_t>(range)];
+    std::string refusal;
+    const std::optional<double> rcal =
+        ReadReal(calibrationOhms.toStdString(), kCalibrationResistorRule, &refusal);
+    if (!rcal) {
+        // Nothing measured: a factor from a resistance that is none would show nonsense.
+        hooks_.SetStatusText(
+            1, QStringLiteral("Calibration Ref.: ") + QString::fromStdString(refusal));
+        return false;
+    }
     hooks_.SetStatusText(1, QStringLiteral("Calibration ") + QString::fromUtf8(r.calibrationName) +
                                 QStringLiteral(" ......."));
     emit CalibrationPressed(range);
-    bool okNumber = false;
-    const double rcal = calibrationOhms.trimmed().toDouble(&okNumber);
-    std::optional<double> n;
-    if (okNumber && std::isfinite(rcal)) {
-        const bool timerRan = Timer1.isActive();
-        Timer1.stop();
-        n = TakeAveragedReading({up_, hooks_, clock_, LiveConsumer::Resistance, stopRequested});
-        if (timerRan) Timer1.start();
-    }
+    const bool timerRan = Timer1.isActive();
+    Timer1.stop();
+    const std::optional<double> n =
+        TakeAveragedReading({up_, hooks_, clock_, LiveConsumer::Resistance, stopRequested});
+    if (timerRan) Timer1.start();
     bool ok = false;
     if (n) {
         double& factor = up_.RangeFactors[static_cast<size_t>(range)];
-        factor = CalibratedRangeFactor(range, rcal, *n, voltsPerCount_());
+        factor = CalibratedRangeFactor(range, *rcal, *n, voltsPerCount_());
         currentFactor = factor;
         ok = true;
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/app/user_numbers.h"
 #include "core/measure/averaged_reading.h"
 
 namespace dmm {
@@ -19,6 +20,10 @@ double CalibratedRangeFactor(int range, double rcalOhms, double n, double voltsP
 // The resistance of an averaged count a on a range with its factor.
 double RangeResistance(int range, double factor, double a, double voltsPerCount);
 inline constexpr double kFullScaleCount = 8388607.0;
+// The calibration resistor (EBCM, "Calibration Ref."): up to the 50 MΩ range's top and a
+// good margin more.
+inline constexpr RealRule kCalibrationResistorRule{"a resistance", 0,   1e8,      true,
+                                                   false,          "R", "\u03A9", true};
 
 // The ohmmeter (the bench side of "Resister Measure"): six ranges, each a divider block
 // and a factor that a calibration against a known resistor sets. The factors are the

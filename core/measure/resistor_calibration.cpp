@@ -19,11 +19,15 @@ constexpr const char* kAllLabels[] = {"ADC10M",  "ADC1M0",  "ADC1M1", "ADC100K0"
                                       "R100K0",  "R100K1",  "R10K0",  "R10K1",    "R1K"};
 const QString kDashes = QStringLiteral("------");
 
-// Numbers typed into the window, read without the locale.
-std::optional<double> EntryValue(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
+// A number typed into the window, or nothing, with the refusal in status panel 1 after
+// the entry's caption.
+std::optional<double> EntryValue(UiHooks& hooks, const char* caption, const QString& text,
+                                 const RealRule& rule) {
+    std::string refusal;
+    const auto value = ReadReal(text.toStdString(), rule, &refusal);
+    if (!value)
+        hooks.SetStatusText(1, QString::fromLatin1(caption) + QStringLiteral(": ") +
+                                   QString::fromStdString(refusal));
     return value;
 }
 
@@ -135,11 +139,9 @@ bool ResistorCalibration::PAUTOClick() {
 }
 
 bool ResistorCalibration::PCALVOLClick(const QString& appliedVolts) {
-    const std::optional<double> volts = EntryValue(appliedVolts);
-    if (!volts) {
-        hooks_.SetStatusText(1, QStringLiteral("CAL. Voltage: not a number: ") + appliedVolts);
-        return false;
-    }
+    const std::optional<double> volts =
+        EntryValue(hooks_, "CAL. Voltage", appliedVolts, kCalibrationVoltageRule);
+    if (!volts) return false;
     hooks_.SetStatusText(1, QStringLiteral("Calibration voltage ......."));
     bool ok = false;
     if (WriteDividerBlock(chip_, VoltageCalibrationBlock())) {
@@ -157,19 +159,21 @@ bool ResistorCalibration::PCALVOLClick(const QString& appliedVolts) {
 
 bool ResistorCalibration::SelectRange(int r, const QString& eptcOhms) {
     if (r < 0 || r > 3) return false;
-    const bool written = SetRange(r, eptcOhms);
+    // A factor from an EPTC that is no resistance would show a voltage that is none.
+    const std::optional<double> eptc = EntryValue(hooks_, "EPTC", eptcOhms, kEptcRule);
+    if (!eptc) return false;
+    const bool written = SetRange(r, *eptc);
     Timer1.start();
     return written;
 }
 
-bool ResistorCalibration::SetRange(int r, const QString& eptcOhms) {
+bool ResistorCalibration::SetRange(int r, double eptcOhms) {
     if (r < 0 || r > 3) return false;
     emit RangeShown(r);
     const bool written = WriteDividerBlock(chip_, VoltmeterRangeBlock(r));
     up_.SetIntfReading(true);
     up_.Adc1DisplayOn = true;
-    const double eptc = EntryValue(eptcOhms).value_or(0.0);
-    rangeFactor = VoltmeterRangeFactor(resistors[static_cast<size_t>(r)], eptc, voltsPerCount);
+    rangeFactor = VoltmeterRangeFactor(resistors[static_cast<size_t>(r)], eptcOhms, voltsPerCount);
     range = r;
     return written;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/app/user_numbers.h"
 #include "core/measure/averaged_reading.h"
 
 namespace dmm {
@@ -29,6 +30,12 @@ double VoltmeterRangeFactor(double rangeResistor, double eptcOhms, double voltsP
 // The result texts of the resistor steps: R1M in megohms "%3.6f", R100K and R10K in
 // kilohms ("%3.3f", "%3.4f"), R1K in kilohms "%3.5f".
 QString ResistorText(int step, double ohms);
+
+// The numbers typed into the window: EPTC, ohms taken off the 10 MΩ reference, and the
+// voltage applied for "CAL. Voltage".
+inline constexpr RealRule kEptcRule{"a resistance", 0, 1e7, false, false, "R", "\u03A9", true};
+inline constexpr RealRule kCalibrationVoltageRule{
+    "a calibration voltage", 0, 1000, true, false, "V", "V"};
 
 // The resistor and voltage calibration (the bench side of "Resistor Calibration"): the
 // four resistor steps from the 10 MΩ reference, the volts-per-count calibration with a
@@ -57,9 +64,10 @@ class ResistorCalibration : public QObject {
     bool PCALVOLClick(const QString& appliedVolts);
     // 1V .. 1000V (range 0..3) with the EPTC entry; the voltmeter's timer starts.
     bool SelectRange(int range, const QString& eptcOhms);
-    // The same without the timer: the range's block written, the INTF and ADC1 readings
-    // on, the range factor set. False when the block was not written.
-    bool SetRange(int range, const QString& eptcOhms);
+    // The same without the timer, with an EPTC already checked (kEptcRule): the range's
+    // block written, the INTF and ADC1 readings on, the range factor set. False when the
+    // block was not written.
+    bool SetRange(int range, double eptcOhms);
     // The voltmeter tick (Timer1, 100 ms).
     void Timer1Timer() { NextVolts(); }
     // The voltmeter's reading from a fresh ADC1 result (shown), or none when none came.

@@ -291,31 +291,31 @@ TEST(DmmctlErrors, BadInputIsRefusedWithAClearMessage) {
     const std::vector<Case> cases = {
         {{"frob"}, "unknown verb 'frob'"},
         {{"read", "0x3FF", "2"}, "address range 0x3FF + 2 lies outside the chip's 0x000..0x3FF"},
-        {{"read", "0x400", "1"}, "lies outside the chip"},
+        {{"read", "0x400", "1"},
+         "ADDR: 0x400 is not a chip address (0x000 \u2264 ADDR \u2264 0x3FF)"},
         {{"write", "0x3FE", "1", "2", "3"}, "lies outside the chip"},
-        {{"write", "0x12", "0x100"}, "byte out of range: 0x100"},
-        {{"write", "0x12", "-1"}, "byte out of range: -1"},
-        {{"reg", "0x12", "0x100"}, "BYTE must be 0..255"},
-        {{"read", "0x10", "0"}, "COUNT must be 1..255"},
-        {{"read", "0x10", "256"}, "COUNT must be 1..255"},
+        {{"write", "0x12", "0x100"}, "BYTE: 0x100 is not a byte (0x00 \u2264 BYTE \u2264 0xFF)"},
+        {{"write", "0x12", "-1"}, "BYTE: -1 is not a byte"},
+        {{"reg", "0x12", "0x100"}, "BYTE: 0x100 is not a byte"},
+        {{"read", "0x10", "0"}, "COUNT: 0 is not a number of bytes (1 \u2264 N \u2264 255)"},
+        {{"read", "0x10", "256"}, "COUNT: 256 is not a number of bytes"},
         {{"read", "0x12"}, "COUNT is required"},
         {{"write", "0x12"}, "BYTE is required"},
         {{"reg"}, "ADDR is required"},
-        {{"read", "zz", "1"}, "not a number: zz"},
+        {{"read", "zz", "1"}, "ADDR: zz is not a chip address"},
         {{"scan", "extra"}, "extra"},
         // A mistake late on the line stops the run before the first verb.
         {{"write", "0x12", "0x5A", "read", "0x12"}, "COUNT is required"},
         {{"--kind", "i2c", "scan"}, "i2c"},
         {{"--kind", "parallel", "--lpt", "0x2F8", "read", "0", "1"},
-         "--lpt: must be 0x378, 0x278 or 0x3BC, not 0x2F8"},
+         "--lpt: 0x2F8 is not a printer port base (0x378, 0x278 or 0x3BC)"},
         {{"capture", "--scale", "8.0"},
-         "--scale: must be a whole number of result bits from 8 to 24, not 8.0"},
-        {{"capture", "--scale", "25"},
-         "must be a whole number of result bits from 8 to 24, not 25"},
-        {{"capture", "--timeout", "0"}, "--timeout: must be a number of seconds above 0, not 0"},
+         "--scale: 8.0 is not a number of result bits (8 \u2264 b \u2264 24)"},
+        {{"capture", "--scale", "25"}, "--scale: 25 is not a number of result bits"},
+        {{"capture", "--timeout", "0"}, "--timeout: 0 is not a time-out (0 < t \u2264 86400 s)"},
         {{"capture", "--vref", "-1.2"},
-         "--vref: must be a reference voltage in volts above 0, not -1.2"},
-        {{"capture", "--vref", "1,2"}, "not 1,2"},
+         "--vref: -1.2 is not a reference voltage (0 < V \u2264 10 V)"},
+        {{"capture", "--vref", "1,2"}, "--vref: 1,2 is not a reference voltage"},
         // A file that cannot be written is refused before the capture begins.
         {{"capture", "--csv", "/no/such/folder/block.csv"},
          "cannot write /no/such/folder/block.csv: its folder does not exist or is not writable"},
@@ -337,6 +337,92 @@ TEST(DmmctlErrors, BadInputIsRefusedWithAClearMessage) {
     const Outcome none = dmmctl.Run({"--sim"});
     EXPECT_NE(none.exitCode, 0);
     EXPECT_NE(none.err.find("scan"), std::string::npos) << "the usage lists the verbs";
+}
+
+// Every number dmmctl takes, given what is no number or none in its range, is refused by
+// name with exit code 105 before the board or an instrument hears anything.
+TEST(DmmctlNumbers, EveryNumericOptionAndArgumentRefusesWhatIsNoValueBeforeAnyIo) {
+    struct Case {
+        std::vector<std::string> before;  // the verb and what it needs before the value
+        std::string name;                 // the option, or the argument's name in the refusal
+        std::vector<std::string> after;
+        bool negativeOk = false;  // -1 is a value it takes
+    };
+    const std::vector<Case> cases = {
+        {{}, "--lpt", {"scan"}},
+        {{}, "--baud", {"scan"}},
+        {{}, "--com", {"scan"}},
+        {{}, "--sim-speed", {"scan"}},
+        {{}, "--sim-rx", {"scan"}},
+        {{"calset", "apply"}, "slot", {}},
+        {{"capture"}, "--points", {}},
+        {{"capture"}, "--scale", {}},
+        {{"capture"}, "--vref", {}},
+        {{"capture"}, "--flag-reg", {}},
+        {{"capture"}, "--timeout", {}},
+        {{"capture"}, "--spectra", {}},
+        {{"chamber", "set"}, "T", {"50"}, true},
+        {{"chamber", "set", "20"}, "H", {}},
+        {{"chamber", "set", "20", "50"}, "RAMP", {}},
+        {{"chamber", "set", "20", "50"}, "--humidity-ramp", {}},
+        {{"chamber", "temp"}, "--com", {}},
+        {{"counter"}, "--cta1", {}},
+        {{"counter"}, "--cta2", {}},
+        {{"counter"}, "--clock", {}},
+        {{"counter"}, "--q", {}},
+        {{"counter"}, "--count", {}},
+        {{"drift", "--no-chamber"}, "--count", {}},
+        {{"drift", "--no-chamber"}, "--start", {}, true},
+        {{"drift", "--no-chamber"}, "--step", {}, true},
+        {{"drift", "--no-chamber"}, "--soak", {}},
+        {{"drift", "--no-chamber"}, "--modes", {}},
+        {{"drift", "--no-chamber"}, "--meters", {}},
+        {{"drift", "--no-chamber"}, "--power-delay", {}},
+        {{"field", "AD1OSR"}, "VALUE", {}},
+        {{"fluke", "OPER"}, "--com", {}},
+        {{"identify", "fluke"}, "PORT", {}},
+        {{"load"}, "INDEX", {}},
+        {{"meter"}, "CHANNEL", {}},
+        {{"meter", "0"}, "--count", {}},
+        {{"meter", "0"}, "--com", {}},
+        {{"ohms", "5K"}, "--cal", {}},
+        {{"ohms", "5K"}, "--count", {}},
+        {{"ports"}, "--set", {}},
+        {{"ports"}, "--clear", {}},
+        {{"power", "*IDN?"}, "--com", {}},
+        {{"read"}, "ADDR", {"1"}},
+        {{"read", "0x10"}, "COUNT", {}},
+        {{"reg"}, "ADDR", {"1"}},
+        {{"reg", "0x2A"}, "BYTE", {}},
+        {{"rescal", "auto"}, "--cal-volts", {}},
+        {{"switchtest"}, "--scale", {}},
+        {{"switchtest"}, "--timeout", {}},
+        {{"volts", "1V"}, "--count", {}},
+        {{"volts", "1V"}, "--eptc", {}},
+        {{"write"}, "ADDR", {"1"}},
+        {{"write", "0x2A"}, "BYTE", {}},
+    };
+    const Dmmctl dmmctl;
+    const fs::path log = dmmctl.home() / "instruments.log";
+    for (const Case& c : cases) {
+        for (const std::string value : {"nan", "inf", "-1", "1e300", "0x", "12abc", ""}) {
+            if (value == "-1" && c.negativeOk) continue;
+            std::vector<std::string> args{"--sim", "--trace", "--sim-log", log.string()};
+            args.insert(args.end(), c.before.begin(), c.before.end());
+            if (c.name.rfind("--", 0) == 0) args.push_back(c.name);
+            args.push_back(value);
+            args.insert(args.end(), c.after.begin(), c.after.end());
+            std::string line;
+            for (const auto& a : args) line += "'" + a + "' ";
+            SCOPED_TRACE(line);
+            const Outcome r = dmmctl.Run(args);
+            EXPECT_EQ(r.exitCode, 105) << r.err;
+            EXPECT_TRUE(RefusedCleanly(r));
+            EXPECT_EQ(r.out, "");  // no packet went out
+            EXPECT_NE(r.err.find(c.name + ": "), std::string::npos) << r.err;
+            EXPECT_FALSE(fs::exists(log));  // no instrument was told anything
+        }
+    }
 }
 
 // What scripts rely on: the version, the exit codes the help lists, stderr notes.

@@ -77,7 +77,7 @@ TEST_F(InstrumentVerbs, AWrongInstrumentOrAnEmptyPortFailsWithItsMessage) {
     EXPECT_FALSE(Run("identify", {"chamber", "COM12"}));
     EXPECT_EQ(err.str(), "dmmctl: Chamber Uart  not  found: COM12 has no serial port behind it\n");
     EXPECT_FALSE(Run("meter", {"1", "--com", "COM99"}));
-    EXPECT_EQ(err.str(), "dmmctl: not a COM port: COM99 (COM1 to COM16)\n");
+    EXPECT_EQ(err.str(), "dmmctl: --com: COM99 is not a COM port (COM1 to COM16)\n");
 }
 
 // A port named on the command line is the one tried, also for an instrument identified

@@ -12,7 +12,8 @@
 namespace dmm::cli {
 
 // Runs one verb on a session as dmmctl does: its arguments parsed by the verb's own
-// parser, then its work; what it prints lands in the session's streams.
+// parser, then its work; what it prints lands in the session's streams. A refused argument
+// is printed as dmmctl prints it, and nothing runs.
 inline bool RunVerb(Session& session, const std::string& name, std::vector<std::string> args) {
     for (const VerbInfo& info : AllVerbs()) {
         if (info.name != name) continue;
@@ -20,7 +21,11 @@ inline bool RunVerb(Session& session, const std::string& name, std::vector<std::
         auto verb = info.make();
         verb->Define(parser);
         std::reverse(args.begin(), args.end());
-        parser.parse(args);
+        try {
+            parser.parse(args);
+        } catch (const CLI::ParseError& e) {
+            return session.Fail(e.what());
+        }
         return verb->Run(session);
     }
     ADD_FAILURE() << "no verb " << name;

@@ -2,6 +2,8 @@
 // and the controller's climate on the bench clock.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <algorithm>
 
 #include "core/instruments/chamber_frames.h"
@@ -88,6 +90,13 @@ TEST(Chamber, RunStopAndSetPointsWriteTheirRegisters) {
               "01WSD,01,0101,0004\r\n");
     EXPECT_FALSE(bench.sim.chamber().running());
     EXPECT_EQ(bench.sim.chamber().Register(kChamberCommand), kChamberStopCode);
+
+    // What the chamber cannot take never reaches it as another value.
+    bench.sim.chamber().ClearReceived();
+    EXPECT_FALSE(bench.chamber().LoadSetPoints(std::nan(""), 50, 0, 5));
+    EXPECT_FALSE(bench.chamber().LoadSetPoints(1e9, -1e9, 0, 5));
+    EXPECT_FALSE(bench.chamber().LoadSetPoints(20, 50, -1, 5));
+    EXPECT_EQ(Sent(bench), "");
 }
 
 TEST(Chamber, FailedWritesAndReadsAreTriedOnceMoreAfterASecond) {

@@ -10,20 +10,24 @@ namespace dmm {
 namespace {
 
 TEST(CounterReload, Cta1WeighsBits15To8AndTheStatusShowsTheOffset) {
-    const CounterReload start = ReloadFromTexts("00", "C0");
+    const CounterReload start = *ReloadFromTexts("00", "C0");
     EXPECT_EQ(start.offset, 4194304.0);
     EXPECT_EQ(ReloadStatusText(start.offset), "CTAI = 0x400000");
     // CTA1 = 01 moves the gate by 256 clocks, not 16.
-    EXPECT_EQ(ReloadFromTexts("01", "C0").offset, 4194304.0 - 256);
-    EXPECT_EQ(ReloadStatusText(ReloadFromTexts("1a", "c0").offset), "CTAI = 0x3FE600");
+    EXPECT_EQ(ReloadFromTexts("01", "C0")->offset, 4194304.0 - 256);
+    EXPECT_EQ(ReloadStatusText(ReloadFromTexts("1a", "c0")->offset), "CTAI = 0x3FE600");
     // Both bytes 0: the full 2^24 span, with its fifth digit.
-    EXPECT_EQ(ReloadStatusText(ReloadFromTexts("00", "00").offset), "CTAI = 0x1000000");
-    EXPECT_EQ(ReloadStatusText(ReloadFromTexts("FF", "FF").offset), "CTAI = 0x000100");
-    // Text that is no hexadecimal gives 0; one beyond a byte is cut to what is sent.
-    const CounterReload junk = ReloadFromTexts("zz", "1C0");
-    EXPECT_EQ(junk.r1, 0);
-    EXPECT_EQ(junk.r2, 0xC0);
-    EXPECT_EQ(junk.offset, ReloadOffset(junk.r1, junk.r2));
+    EXPECT_EQ(ReloadStatusText(ReloadFromTexts("00", "00")->offset), "CTAI = 0x1000000");
+    EXPECT_EQ(ReloadStatusText(ReloadFromTexts("FF", "FF")->offset), "CTAI = 0x000100");
+}
+
+TEST(CounterReload, AnEntryThatIsNoByteIsRefusedByName) {
+    // Neither becomes another byte: "zz" is not 0, "1C0" is not C0.
+    std::string why;
+    EXPECT_FALSE(ReloadFromTexts("zz", "C0", &why));
+    EXPECT_EQ(why.rfind("CTA<15:8>: zz is not a reload byte (00 ", 0), 0u) << why;
+    EXPECT_FALSE(ReloadFromTexts("00", "1C0", &why));
+    EXPECT_EQ(why.rfind("CTA<23:16>: 1C0 is not", 0), 0u) << why;
 }
 
 TEST(CounterReading, FrequencyDutyHighTimeAndQOverF) {
@@ -62,15 +66,20 @@ TEST(CounterReading, MissingFiguresAreDashesAndNothingIsComputedFromZero) {
     EXPECT_FALSE(r.frequency || r.duty || r.highTime || r.capacitance);
 }
 
-TEST(CounterEntries, NumbersReadTheSameInEveryLocale) {
+TEST(CounterEntries, NumbersReadTheSameInEveryLocaleAndBothRefusalsAreNamed) {
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    EXPECT_EQ(ParseEntryNumber("4915205"), 4915205.0);
-    EXPECT_EQ(ParseEntryNumber(" 4052.5 "), 4052.5);
-    EXPECT_FALSE(ParseEntryNumber("4052,5"));
-    EXPECT_FALSE(ParseEntryNumber(""));
-    EXPECT_FALSE(ParseEntryNumber("4.9M"));
-    EXPECT_FALSE(ParseEntryNumber("inf"));
+    CounterFactors f = ReadCounterFactors("4915205", " 4052.5 ");
+    EXPECT_EQ(f.clockHz, 4915205.0);
+    EXPECT_EQ(f.q, 4052.5);
+    EXPECT_TRUE(f.refusal.isEmpty());
+    for (const char* bad : {"4052,5", "", "4.9M", "inf"})
+        EXPECT_FALSE(ReadCounterFactors("1", bad).q) << bad;
+    f = ReadCounterFactors("4.9M", "abc");
+    EXPECT_FALSE(f.clockHz || f.q);
+    EXPECT_TRUE(f.refusal.startsWith("System Clock: 4.9M is not a system clock ("))
+        << f.refusal.toStdString();
+    EXPECT_TRUE(f.refusal.contains("; Q: abc is not a Q factor (")) << f.refusal.toStdString();
     std::setlocale(LC_NUMERIC, previous.c_str());
 }
 

@@ -132,6 +132,18 @@ TEST_F(ProCounterTest, SixSecondsWithoutAReportReloadTheCounterAndShowDashes) {
     EXPECT_TRUE(counter.Settled());
 }
 
+TEST_F(ProCounterTest, AReloadByteThatIsNoneArmsNothingAndSaysWhich) {
+    b.Set("CNS", 1);
+    counter.SetEntries({"1C0", "C0", "4915205", "4052"});
+    b.f.trace.Clear();
+    EXPECT_FALSE(counter.BBGClick());
+    EXPECT_TRUE(hooks.status[1].startsWith("CTA<15:8>: 1C0 is not a reload byte"));
+    // Disabled at most: no reload byte and no enable reached the chip.
+    const uint16_t cta1 = static_cast<uint16_t>(b.Field("CTA1").registerIndex);
+    EXPECT_EQ(Frames(cta1, false, 2), 0u);
+    EXPECT_EQ(b.Get("EN_CTR"), 0);
+}
+
 TEST_F(ProCounterTest, EntriesThatAreNoNumbersSayWhyAndGiveNoFigure) {
     b.Set("CNS", 1);
     counter.SetEntries({"00", "C0", "4.9M", "4052"});
@@ -140,12 +152,12 @@ TEST_F(ProCounterTest, EntriesThatAreNoNumbersSayWhyAndGiveNoFigure) {
     EXPECT_EQ(Shown(readings.back().frequency), kNoFigure);
     EXPECT_EQ(Shown(readings.back().capacitance), kNoFigure);
     EXPECT_EQ(Shown(readings.back().duty), "30.00");
-    EXPECT_EQ(hooks.status[1], "System Clock is not a number: 4.9M");
+    EXPECT_TRUE(hooks.status[1].startsWith("System Clock: 4.9M is not a system clock"));
     counter.SetEntries({"00", "C0", "4915205", "abc"});
     ASSERT_TRUE(NextReading());
     EXPECT_EQ(Shown(readings.back().frequency), "1000.00");
     EXPECT_EQ(Shown(readings.back().capacitance), kNoFigure);
-    EXPECT_EQ(hooks.status[1], "Q is not a number: abc");
+    EXPECT_TRUE(hooks.status[1].startsWith("Q: abc is not a Q factor"));
 }
 
 // Each range reads a capacitor of its scale: Q / frequency in the range's unit (the demo

@@ -42,6 +42,17 @@ TEST(ChamberFrames, SetPointsAreWholeDegreesTimesTenInTwosComplement) {
     EXPECT_EQ(ChamberSigned(0xFE70), -400);  // -40.0 degC
 }
 
+TEST(ChamberFrames, SetPointsOutsideWhatTheFrameCarriesAreRefusedByName) {
+    EXPECT_EQ(ChamberSetPointRefusal({-40, 0, 0, 5}), "");
+    EXPECT_EQ(ChamberSetPointRefusal({std::nan(""), 50, 0, 5}),
+              "temperature: nan is not a chamber temperature (-3276 \u2264 T \u2264 3276 \u00B0C)");
+    EXPECT_EQ(ChamberSetPointRefusal({20, 120, 0, 5}),
+              "humidity: 120 is not a relative humidity (0 \u2264 H \u2264 100 %)");
+    EXPECT_EQ(ChamberSetPointRefusal({20, 50, 0, INFINITY}).rfind("humidity ramp: inf is not", 0),
+              0u);
+    EXPECT_EQ(ChamberSetPointRefusal({20, 50, -1, 5}).rfind("temperature ramp: -1 is not", 0), 0u);
+}
+
 TEST(ChamberFrames, ReadRepliesGiveTheirWordsOrNothing) {
     const auto ok = Bytes(
         "\x02"
