@@ -88,6 +88,13 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1.0, 1000.0));
     app.add_flag("--sim-noiseless", options.simNoiseless,
                  "simulated bench: converters without noise, the same figures on every run");
+    app.add_option("--sim-seed", options.simSeed,
+                   "simulated bench: its converters' noise from seed N, the same in every run "
+                   "(by default each run draws its own)")
+        ->check([](const std::string& text) {
+            std::string error;
+            return dmm::sim::ParseSimSeed(text, error) ? std::string() : error;
+        });
     app.add_option("--sim-tone", options.simTone,
                    "simulated bench: a tone PEAK_V,HZ[,NODE] on an input node (SENSE by default)")
         ->check([](const std::string& text) {
