@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
     app.add_flag("--sim-noiseless", options.simNoiseless,
                  "simulated bench: converters without noise, the same figures on every run");
     app.add_option("--sim-seed", options.simSeed,
-                   "simulated bench: its converters' noise from seed N, the same in every run "
-                   "(by default each run draws its own)")
+                   "simulated bench: its converters draw their noise from seed N, the same "
+                   "sequence in every run (by default each run draws its own)")
         ->check([](const std::string& text) {
             std::string error;
             return dmm::sim::ParseSimSeed(text, error) ? std::string() : error;

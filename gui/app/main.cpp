@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
         "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
         "OHMS");
     QCommandLineOption simSeedOption(
-        "sim-seed", "Simulated bench: its converters' noise from seed N, the same in every run.",
+        "sim-seed",
+        "Simulated bench: its converters draw their noise from seed N, the same in every run.",
         "N");
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
