@@ -68,8 +68,9 @@ class ToneFitter {
     //                       sin(n theta / 2) / sin(theta / 2 + pi j / n).
     // Measured from the line c nearest to omega (delta = omega - step c), the numerator of
     // line k is (-1)^(k-c) sin(n delta / 2) and its denominators sin(delta / 2 - pi q / n)
-    // with q = k - c - j: a band costs one sine a line and shift, not one a line and term.
-    // Every small angle is taken from delta itself, as precise as omega is.
+    // with q = k - c - j, shared by neighbouring lines: a band costs about one sine a line,
+    // not one for every line and window term. Every small angle is taken from delta itself,
+    // as precise as omega is.
     void KernelBand(double omega, Band band, std::vector<Complex>& out) {
         const int count = band.second - band.first + 1;
         out.assign(static_cast<size_t>(std::max(count, 0)), Complex());
@@ -92,7 +93,7 @@ class ToneFitter {
         const Complex turn = std::polar(1.0, -std::numbers::pi * (n_ - 1.0) / n_);
         for (int i = 0; i < count; ++i) {
             const long offset = firstOffset + i;
-            const double signed_ = offset % 2 == 0 ? numerator : -numerator;
+            const double lineNumerator = offset % 2 == 0 ? numerator : -numerator;
             Complex shared;
             double exact = 0.0;  // terms whose kernel sits on its peak: D = n exactly
             for (const Shift& s : shifts_) {
@@ -101,7 +102,8 @@ class ToneFitter {
                     exact += s.coefficient * n_;
                     continue;
                 }
-                shared += s.rotated * (signed_ / denominators_[static_cast<size_t>(q - firstQ)]);
+                shared +=
+                    s.rotated * (lineNumerator / denominators_[static_cast<size_t>(q - firstQ)]);
             }
             out[static_cast<size_t>(i)] = shared * phase + exact;
             phase *= turn;
