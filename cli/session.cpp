@@ -106,6 +106,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         if (!options.simRx.empty())
             extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
         extras.noiseless = options.simNoiseless;
+        if (!options.simSeed.empty()) extras.seed = sim::ParseSimSeed(options.simSeed, error);
         if (!options.simFault.empty())
             extras.firmwareFaults = sim::ParseFirmwareFaults(options.simFault, error);
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';

@@ -1,6 +1,7 @@
 #include "gui/analog/block_panel.h"
 
 #include <QAbstractItemView>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "core/analog/block_field_ops.h"
@@ -24,6 +25,9 @@ BlockPanel::BlockPanel(Bench& bench, const QString& className, const QString& ca
     setWindowTitle(caption);
     setFixedSize(diagramSize);
     setAutoFillBackground(false);
+    // The diagram covers the whole panel: what lies beneath it (the MDI frame) need not be
+    // painted again when a control on it repaints.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&bench_, &Bench::RegisterImageChanged, this, &BlockPanel::SetRegisterImage);
     connect(&bench_, &Bench::ChipModelChanged, this,
             [this](const std::shared_ptr<const TChipModel>& model) {
@@ -116,11 +120,29 @@ const BlockPanel::Selector* BlockPanel::FindSelector(std::string_view field) con
     return it == selectors_.end() ? nullptr : &it->second;
 }
 
-void BlockPanel::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), DefaultDiagramStyle().paper);
-    DiagramPainter diagram(painter);
-    PaintDiagram(diagram);
+void BlockPanel::paintEvent(QPaintEvent* event) {
+    // A control repaints the diagram beneath it: a live reading's display does so with every
+    // reading, and drawing the whole diagram again each time (its texts shaped anew) cost a
+    // tenth of a core. The diagram changes only when the panel repaints as a whole, so
+    // what lies beneath one control comes from the diagram as last drawn.
+    bool beneathOneControl = false;
+    for (QObject* child : children()) {
+        const auto* control = qobject_cast<QWidget*>(child);
+        if (control && !control->isWindow() && control->geometry().contains(event->rect())) {
+            beneathOneControl = true;
+            break;
+        }
+    }
+    const qreal ratio = devicePixelRatioF();
+    if (diagram_.size() != size() * ratio || !beneathOneControl) {
+        diagram_ = QPixmap(size() * ratio);
+        diagram_.setDevicePixelRatio(ratio);
+        QPainter painter(&diagram_);
+        painter.fillRect(rect(), DefaultDiagramStyle().paper);
+        DiagramPainter diagram(painter);
+        PaintDiagram(diagram);
+    }
+    QPainter(this).drawPixmap(0, 0, diagram_);
 }
 
 // ---- building

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QPixmap>
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
@@ -201,6 +202,8 @@ class BlockPanel : public QWidget {
     void ApplySelector(const std::string& field, Selector& selector);
     const Selector* FindSelector(std::string_view field) const;
 
+    // The diagram as last drawn: what repaints the parts beneath the controls.
+    QPixmap diagram_;
     ChipFieldsSnapshot fields_;
     RegisterImageSnapshot image_;
     std::map<std::string, int, std::less<>> stored_;

@@ -85,10 +85,14 @@ int main(int argc, char** argv) {
     QCommandLineOption simRxOption(
         "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
         "OHMS");
+    QCommandLineOption simSeedOption(
+        "sim-seed",
+        "Simulated bench: its converters draw their noise from seed N, the same in every run.",
+        "N");
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
                        fieldOption, delayOption, windowOnlyOption, simSpeedOption, simToneOption,
-                       simHarmonicsOption, simRxOption});
+                       simHarmonicsOption, simRxOption, simSeedOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -136,6 +140,14 @@ int main(int argc, char** argv) {
             dmm::sim::ParseSimResistor(parser.value(simRxOption).toStdString(), error);
         if (!options.simExtras.externalOhms) {
             std::cerr << "dmmbench: --sim-rx: " << error << '\n';
+            return 2;
+        }
+    }
+    if (parser.isSet(simSeedOption)) {
+        options.simExtras.seed =
+            dmm::sim::ParseSimSeed(parser.value(simSeedOption).toStdString(), error);
+        if (!options.simExtras.seed) {
+            std::cerr << "dmmbench: --sim-seed: " << error << '\n';
             return 2;
         }
     }
