@@ -45,6 +45,7 @@ QTableWidget* Grid(QWidget* parent, const char* name, int columns) {
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     return grid;
 }
 
