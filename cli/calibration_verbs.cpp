@@ -228,9 +228,13 @@ class OhmsVerb final : public Verb {
                     << '\n';
         }
         int shown = 0;
-        const QMetaObject::Connection printing =
-            QObject::connect(&c->meter, &ResistanceMeter::ResistanceShown, [&](qint64 ohms) {
-                if (++shown > 3) s.out() << ohms << " ohm\n";
+        const QMetaObject::Connection printing = QObject::connect(
+            &c->meter, &ResistanceMeter::ResistanceShown, [&](qint64 ohms, bool overRange) {
+                if (++shown <= 3) return;
+                if (overRange)
+                    s.out() << "OL\n";
+                else
+                    s.out() << ohms << " ohm\n";
             });
         const bool ok = Live(s, *c, count_ + 3, shown, [c] { c->meter.Timer1Timer(); });
         QObject::disconnect(printing);

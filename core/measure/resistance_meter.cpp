@@ -81,7 +81,8 @@ void ResistanceMeter::Timer1Timer() {
     if (!up_.TakeNewAdc1(LiveConsumer::Resistance)) return;
     const double a = mean_.Next(up_.LatestAdc1);
     lastOhms = RangeResistance(currentRange, currentFactor, a, voltsPerCount_());
-    emit ResistanceShown(static_cast<qint64>(std::nearbyint(lastOhms)));
+    lastOverRange = mean_.LastMeanClipped();
+    emit ResistanceShown(static_cast<qint64>(std::nearbyint(lastOhms)), lastOverRange);
 }
 
 void ResistanceMeter::Close() {

@@ -50,12 +50,15 @@ class ResistanceMeter : public QObject {
     double currentFactor = 10000.0;
     int currentRange = 0;
     double lastOhms = 0.0;
+    // The last reading lies beyond the range: a sample of its mean was at an end of the
+    // converter's scale, so the ohms say nothing (the display shows "OL").
+    bool lastOverRange = false;
 
   signals:
     void RangeShown(int range);
     // The "Cal." button pressed (-1: all raised).
     void CalibrationPressed(int range);
-    void ResistanceShown(qint64 ohms);
+    void ResistanceShown(qint64 ohms, bool overRange);
 
   private:
     ChipAccess& chip_;

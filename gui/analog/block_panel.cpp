@@ -16,6 +16,32 @@ int OptionsOf(const TRegField& field) {
     return 1 << std::min(field.width, 8);
 }
 
+// Until the chip has been read the image holds only the zeros the program started with:
+// the diagram is veiled and says so instead of passing the zeros off as the chip's state.
+// Clicks go through to the controls under it.
+class NotReadCover : public QWidget {
+  public:
+    explicit NotReadCover(QWidget* panel) : QWidget(panel) {
+        setObjectName("NotReadYet");
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(255, 255, 255, 150));
+        QFont font = DiagramFont(TextRole::Title);
+        painter.setFont(font);
+        const QString text = QString::fromLatin1(kNotReadYet);
+        const QRect box = QFontMetrics(font).boundingRect(text).adjusted(-10, -6, 10, 6);
+        const QRect banner(QPoint(width() - box.width() - 8, 8), box.size());
+        painter.fillRect(banner, QColor(254, 243, 199));
+        painter.setPen(QColor(146, 64, 14));
+        painter.drawRect(banner.adjusted(0, 0, -1, -1));
+        painter.drawText(banner, Qt::AlignCenter, text);
+    }
+};
+
 }  // namespace
 
 BlockPanel::BlockPanel(Bench& bench, const QString& className, const QString& caption,
@@ -28,6 +54,8 @@ BlockPanel::BlockPanel(Bench& bench, const QString& className, const QString& ca
     // The diagram covers the whole panel: what lies beneath it (the MDI frame) need not be
     // painted again when a control on it repaints.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    notReadCover_ = new NotReadCover(this);
+    notReadCover_->setGeometry(rect());
     connect(&bench_, &Bench::RegisterImageChanged, this, &BlockPanel::SetRegisterImage);
     connect(&bench_, &Bench::ChipModelChanged, this,
             [this](const std::shared_ptr<const TChipModel>& model) {
@@ -71,6 +99,8 @@ int BlockPanel::ReadField(std::string_view field) {
 void BlockPanel::SetRegisterImage(const RegisterImageSnapshot& image) {
     image_ = image;
     DataUpdate();
+    notReadCover_->setVisible(!image.read);
+    if (!image.read) notReadCover_->raise();
     update();
 }
 

@@ -20,6 +20,9 @@
 
 namespace dmm::gui {
 
+// What a panel says while no read of the chip has filled the register image.
+inline constexpr char kNotReadYet[] = "not read yet: \"Read RAM\" reads the chip";
+
 // The tooltip of every live-reading switch of the block panels.
 inline const QString kLiveReadingTip = QStringLiteral(
     "Switches this panel's live reading on and off. Readings arrive only while the \"INTF\" "
@@ -172,9 +175,7 @@ class BlockPanel : public QWidget {
         bench_.Call(
             [work = std::move(work)](Bench& b) mutable {
                 work(b);
-                RegisterImageSnapshot snapshot;
-                snapshot.bytes = b.target().RegisterImage;
-                return snapshot;
+                return SnapshotOf(b.target());
             },
             this, [this](const RegisterImageSnapshot& snapshot) { SetRegisterImage(snapshot); });
     }
@@ -210,6 +211,8 @@ class BlockPanel : public QWidget {
     std::map<std::string, Selector, std::less<>> selectors_;
     std::multimap<std::string, QPointer<QWidget>, std::less<>> boundControls_;
     std::multimap<std::string, QPointer<QLabel>, std::less<>> captionControls_;
+    // Lies over the whole diagram while the image holds no read of the chip.
+    QWidget* notReadCover_ = nullptr;
 };
 
 }  // namespace dmm::gui

@@ -82,6 +82,10 @@ int main(int argc, char** argv) {
     QCommandLineOption simHarmonicsOption(
         "sim-harmonics", "Simulated bench: harmonics of its AC sources, dBc from the 2nd on.",
         "DBC,...");
+    QCommandLineOption allToolsOption(
+        "all-tools",
+        "Show the menu items the default menus keep hidden: Resister, Resistor CAL., SLEEP, "
+        "Switch Test, Restore ADC and BryMen Show.");
     QCommandLineOption simRxOption(
         "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
         "OHMS");
@@ -92,7 +96,7 @@ int main(int argc, char** argv) {
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
                        fieldOption, delayOption, windowOnlyOption, simSpeedOption, simToneOption,
-                       simHarmonicsOption, simRxOption, simSeedOption});
+                       simHarmonicsOption, simRxOption, simSeedOption, allToolsOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -168,6 +172,7 @@ int main(int argc, char** argv) {
     dmm::gui::TMainPanel mainPanel(session.bench());
     session.hooks().SetMainPanel(&mainPanel);
     dmm::gui::InstallToolWindows(mainPanel, session.bench());
+    if (parser.isSet(allToolsOption)) mainPanel.ShowHiddenItems();
     session.Start();
     mainPanel.show();
     mainPanel.FormActivate();

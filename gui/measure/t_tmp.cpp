@@ -5,8 +5,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -46,6 +48,26 @@ QTableWidget* Grid(QWidget* parent, const char* name, int columns) {
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setDefaultSectionSize(20);
+    // A column keeps its designed width and grows when a text set into it needs more:
+    // measured cell by cell as they change, since a run and a loaded table set many.
+    QObject::connect(
+        grid->model(), &QAbstractItemModel::dataChanged, grid,
+        [grid](const QModelIndex& from, const QModelIndex& to) {
+            const int margin =
+                2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) +
+                1;
+            for (int c = from.column(); c <= to.column(); ++c) {
+                int needed = grid->columnWidth(c);
+                for (int r = from.row(); r <= to.row(); ++r) {
+                    const QModelIndex index = grid->model()->index(r, c);
+                    const QVariant font = index.data(Qt::FontRole);
+                    const QFontMetrics fm(font.isValid() ? font.value<QFont>() : grid->font());
+                    needed =
+                        std::max(needed, fm.horizontalAdvance(index.data().toString()) + margin);
+                }
+                if (needed > grid->columnWidth(c)) grid->setColumnWidth(c, needed);
+            }
+        });
     return grid;
 }
 
