@@ -174,10 +174,15 @@ TEST(DmmctlVerbs, RunInOrderOnOneBoard) {
 
     // The first failing verb ends the run: what came before it has been printed, nothing
     // after it runs.
-    r = dmmctl.Run({"--sim", "read", "0x2C", "1", "read", "0x3FF", "2", "read", "0x2C", "1"});
+    r = dmmctl.Run({"--sim", "read", "0x2C", "1", "field", "NOSUCH", "read", "0x2C", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "00\n");
-    EXPECT_NE(r.err.find("0x3FF"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("NOSUCH"), std::string::npos) << r.err;
+    // A block past the chip's end is refused with the numbers, before any verb runs.
+    r = dmmctl.Run({"--sim", "read", "0x2C", "1", "read", "0x3FF", "2"});
+    EXPECT_EQ(r.exitCode, 105);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("0x3FF + 2 lies outside"), std::string::npos) << r.err;
 }
 
 // The parallel kind needs no board: the trace shows the port's frames and nothing else.
