@@ -139,8 +139,9 @@ class TemperatureTestWindowTest : public QObject {
         window_->RegChg->setItem(1, 11, new QTableWidgetItem("5"));
         window_->RegChg->setItem(1, 12, new QTableWidgetItem("1.2"));
         // A value wider than its field in the file is refused as it is typed.
+        window_->RegChg->item(1, 12)->setText("1.25");
         window_->RegChg->item(1, 12)->setText("1.23456789");
-        QCOMPARE(Cell(window_->RegChg, 1, 12), QString("1.2"));
+        QCOMPARE(Cell(window_->RegChg, 1, 12), QString("1.25"));
         QVERIFY(window_->ProgressLine->text().startsWith("Value-1, ACM: 1.23456789 is not"));
         program_->panel().MenuItem("SaveReg1")->trigger();
         QTRY_COMPARE(Read("Register.txt"),
