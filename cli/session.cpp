@@ -14,6 +14,7 @@
 #include "platform/system_board_bus.h"
 #include "platform/termios_serial_port.h"
 #include "sim/bench_chips.h"
+#include "sim/demo_step_tables.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_bench_clock.h"
 #include "sim/sim_dmm_chip.h"
@@ -90,6 +91,8 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         std::string why;
         auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), options.simChip, &why);
         if (!why.empty()) err_ << "dmmctl: simulated chip is plain memory: " << why << '\n';
+        const QString demo = sim::ProvideDemoStepTables(QString::fromStdString(benchDir_));
+        if (!demo.isEmpty()) err_ << "dmmctl: " << demo.toStdString() << '\n';
         // The simulators live on the bench's own time; the program reads the clock that
         // makes them answer.
         auto& benchClock = static_cast<sim::SimBenchClock&>(*clock_);
