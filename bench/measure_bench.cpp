@@ -11,9 +11,11 @@
 #include <random>
 #include <vector>
 
+#include "bench/today/tone_analysis_today.h"
 #include "core/app/bench_core.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/adc_statistics.h"
+#include "core/measure/block_figures.h"
 #include "core/measure/fft.h"
 #include "core/measure/program_spectrum.h"
 #include "core/measure/real_fft.h"
@@ -280,6 +282,114 @@ void BM_StatisticsSpectrumAndToneFigures65536(benchmark::State& state) {
 }
 BENCHMARK(BM_StatisticsSpectrumAndToneFigures65536)
     ->DenseRange(0, kSpectrumWindowCount - 1)
+    ->Unit(benchmark::kMillisecond);
+
+// The block ToneChip streams, as the analysis takes it (counts of scale 24).
+std::vector<double> ToneBlock() {
+    ToneChip chip;
+    std::array<std::array<uint8_t, 5>, 12> records{};
+    std::vector<double> block;
+    block.reserve(65536);
+    while (block.size() < 65536) {
+        chip.TakeStreamRecords(records, 1);
+        const auto& r = records[0];
+        const int32_t raw = r[0] | (r[1] << 8) | (r[2] << 16);
+        block.push_back(raw >= 0x800000 ? raw - 0x1000000 : raw);
+    }
+    return block;
+}
+
+enum Implementation { kToday = 0, kNow = 1 };
+// Today's: the saved copy under bench/today/ (the tone analysis before it was made
+// faster); now: the program's own.
+ToneAnalyser AnalyserOf(int implementation) {
+    return implementation == kToday ? today::AnalyseTone : AnalyseTone;
+}
+const char* ImplementationName(int implementation) {
+    return implementation == kToday ? "today" : "now";
+}
+
+// A faster implementation must find the same figures: the runs stop when they differ by
+// more than a hundredth of a decibel.
+bool SameToneFigures(std::span<const double> block, SpectrumWindow window) {
+    const double fullScale = 8388608.0;
+    const ToneFigures a = today::AnalyseTone(block, fullScale, window, 1);
+    const ToneFigures b = AnalyseTone(block, fullScale, window, 1);
+    if (!a.found || !b.found) return false;
+    const double tolerance = 0.01;
+    bool same =
+        std::abs(a.fundamental.line - b.fundamental.line) < 1e-6 &&
+        std::abs(a.snrDb - b.snrDb) < tolerance && std::abs(a.thdDb - b.thdDb) < tolerance &&
+        std::abs(a.sinadDb - b.sinadDb) < tolerance && std::abs(a.sfdrDb - b.sfdrDb) < tolerance &&
+        std::abs(a.fundamentalDbfs - b.fundamentalDbfs) < tolerance;
+    for (size_t h = 0; h < a.harmonics.size(); ++h)
+        same = same && a.harmonics[h].resolved == b.harmonics[h].resolved &&
+               std::abs(PowerDbfs(a.harmonics[h].power, fullScale) -
+                        PowerDbfs(b.harmonics[h].power, fullScale)) < tolerance;
+    return same;
+}
+
+// The tone figures alone: today's and the program's, by window.
+void BM_ToneFigures65536(benchmark::State& state) {
+    const std::vector<double> block = ToneBlock();
+    const auto window = static_cast<SpectrumWindow>(state.range(0));
+    const ToneAnalyser analyse = AnalyserOf(static_cast<int>(state.range(1)));
+    if (!SameToneFigures(block, window)) {
+        state.SkipWithError("today's and the program's tone figures differ");
+        return;
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(analyse(block, 8388608.0, window, 1));
+    state.SetLabel(std::string(ShapeOf(window).name) + ", " +
+                   ImplementationName(static_cast<int>(state.range(1))));
+    state.SetItemsProcessed(state.iterations() * 65536);
+}
+BENCHMARK(BM_ToneFigures65536)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kSpectrumWindowCount - 1, 1), {kToday, kNow}})
+    ->Unit(benchmark::kMillisecond);
+
+// The whole analysis of a 65536-sample block, step by step as ReCalADC runs it (averaging
+// factor 1: grid, statistics, the added figures with spectrum and tone, the program's
+// spectrum) through the same functions, with today's tone figures and with the program's:
+// the two side by side. BM_StatisticsSpectrumAndToneFigures65536 times ReCalADC itself.
+void BM_AnalysisWithToneFigures65536(benchmark::State& state) {
+    constexpr size_t n = 65536;
+    const std::vector<double> block = ToneBlock();
+    const auto window = static_cast<SpectrumWindow>(state.range(0));
+    const ToneAnalyser analyse = AnalyserOf(static_cast<int>(state.range(1)));
+    std::vector<double> values(n), re(n), im(n), levels(n), cells(n), scaled(n);
+    BlockInput input;
+    input.window = window;
+    bool found = true;
+    for (auto _ : state) {
+        double sum = 0.0;
+        long double squares = 0.0L;
+        for (size_t j = 0; j < n; ++j) {
+            const double a = block[j];
+            values[j] = a;
+            re[j] = a;
+            im[j] = -a;
+            sum += a;
+            squares += static_cast<long double>(a) * a;
+            cells[j] = std::floor(a);
+        }
+        benchmark::DoNotOptimize(squares);
+        const double mean = sum / n;
+        input.original = ComputeStatistics({cells, values, mean, 1, 24, 1.0, 1.2});
+        for (size_t j = 0; j < n; ++j) scaled[j] = values[j] / 1;
+        input.x = scaled;
+        input.raw = values;
+        const BlockFigures figures = ComputeBlockFigures(input, analyse);
+        found = found && figures.tone.found;
+        ProgramSpectrum(values, re, im, levels);
+        benchmark::DoNotOptimize(levels.data());
+    }
+    if (!found) state.SkipWithError("the tone was not found");
+    state.SetLabel(std::string(ShapeOf(window).name) + ", " +
+                   ImplementationName(static_cast<int>(state.range(1))));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
+}
+BENCHMARK(BM_AnalysisWithToneFigures65536)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kSpectrumWindowCount - 1, 1), {kToday, kNow}})
     ->Unit(benchmark::kMillisecond);
 
 // Building the 65536-point plan (twiddles and bit reversal), done once per length.

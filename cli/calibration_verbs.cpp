@@ -91,8 +91,12 @@ class OhmsVerb final : public Verb {
             s.bench(), headless::OhmmeterRangeOf(range_).value_or(-1), count_, calibration);
         if (!run) return s.Fail(run.failure());
         if (run->factor) s.out() << "factor " << Fixed(*run->factor, 4) << '\n';
-        for (double ohms : run->readings)
-            s.out() << static_cast<int64_t>(std::nearbyint(ohms)) << " ohm\n";
+        for (double ohms : run->readings) {
+            if (std::isinf(ohms))
+                s.out() << "OL\n";
+            else
+                s.out() << static_cast<int64_t>(std::nearbyint(ohms)) << " ohm\n";
+        }
         return !run->failure || s.Fail(*run->failure);
     }
 

@@ -75,6 +75,13 @@ void DefineGlobalOptions(CLI::App& app, GlobalOptions& options, GlobalFlags& fla
         ->transform(Real({"a clock speed", 1, 1000, false, false, "N"}));
     app.add_flag("--sim-noiseless", options.simNoiseless,
                  "simulated bench: converters without noise, the same figures on every run");
+    app.add_option("--sim-seed", options.simSeed,
+                   "simulated bench: its converters draw their noise from seed N, the same "
+                   "sequence in every run (by default each run draws its own)")
+        ->check([](const std::string& text) {
+            std::string error;
+            return sim::ParseSimSeed(text, error) ? std::string() : error;
+        });
     app.add_option("--sim-log", options.simLog,
                    "simulated bench: append what its calibrator, power supply and chamber are "
                    "told to FILE, a line each");

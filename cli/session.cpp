@@ -40,6 +40,7 @@ headless::BenchOptions BenchOptionsOf(const GlobalOptions& options) {
     bench.com = options.com;
     bench.simSpeed = options.simSpeed;
     bench.simNoiseless = options.simNoiseless;
+    bench.simSeed = options.simSeed;
     bench.simTone = options.simTone;
     bench.simHarmonics = options.simHarmonics;
     bench.simRx = options.simRx;

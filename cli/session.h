@@ -32,6 +32,7 @@ struct GlobalOptions {
     std::string simHarmonics;   // --sim-harmonics DBC,DBC,...
     std::string simRx;          // --sim-rx OHMS
     bool simNoiseless = false;  // --sim-noiseless
+    std::string simSeed;        // --sim-seed N
     std::string simFault;       // --sim-fault NAME,...
     std::string simLog;         // --sim-log FILE: what the simulated instruments are told
     // The chip link's serial port (interface kind rs232).

@@ -11,6 +11,7 @@
 #include "platform/system_board_bus.h"
 #include "platform/termios_serial_port.h"
 #include "sim/bench_chips.h"
+#include "sim/demo_step_tables.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_bench_clock.h"
 #include "sim/sim_dmm_chip.h"
@@ -43,6 +44,7 @@ sim::SimBenchOptions SimExtras(const BenchOptions& options, std::string& error) 
         extras.harmonicsDbc = sim::ParseHarmonics(options.simHarmonics, error);
     if (!options.simRx.empty()) extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
     extras.noiseless = options.simNoiseless;
+    if (!options.simSeed.empty()) extras.seed = sim::ParseSimSeed(options.simSeed, error);
     if (!options.simFault.empty())
         extras.firmwareFaults = sim::ParseFirmwareFaults(options.simFault, error);
     return extras;
@@ -119,6 +121,8 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
         std::string why;
         auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), options.simChip, &why);
         if (!why.empty()) hooks_.Say("simulated chip is plain memory: " + why);
+        const QString demo = sim::ProvideDemoStepTables(QString::fromStdString(benchDir_));
+        if (!demo.isEmpty()) hooks_.Say(demo.toStdString());
         // The simulators live on the bench's own time; the program reads the clock that
         // makes them answer.
         auto& benchClock = static_cast<sim::SimBenchClock&>(*clock_);

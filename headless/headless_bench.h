@@ -53,6 +53,7 @@ struct BenchOptions {
     // The simulated bench.
     double simSpeed = 1;        // its clock this many times faster
     bool simNoiseless = false;  // converters without noise
+    std::string simSeed;        // the converters' noise seed (empty: from the clock)
     std::string simTone;        // PEAK_V,HZ[,NODE]
     std::string simHarmonics;   // DBC,DBC,...
     std::string simRx;          // the resistor on the ohmmeter's input

@@ -64,6 +64,8 @@ sim_rx         the resistor on the ohmmeter's input: 4700 or "4.7k" (10k)
 sim_speed      the simulated bench's clock this many times faster (1..1000); its
                instruments keep their reply times at any speed
 sim_noiseless  converters without noise: the same figures on every run
+sim_seed       the converters' noise seed, for a repeatable run (default: from the
+               clock, each run differs)
 sim_fault      faults of the RX405's switch test firmware: "ready-stuck", ...
 sim_log        append what the simulated calibrator, power supply and chamber are
                told to this file, a line each

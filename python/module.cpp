@@ -169,8 +169,8 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
                                   const py::object& parity, bool simHid, const py::object& simChip,
                                   const py::object& simTone, const py::object& simHarmonics,
                                   const py::object& simRx, const py::object& simSpeed,
-                                  bool simNoiseless, const py::object& simFault,
-                                  const py::object& simLog) {
+                                  bool simNoiseless, const py::object& simSeed,
+                                  const py::object& simFault, const py::object& simLog) {
     headless::BenchOptions o;
     o.sim = sim || simHid || !simChip.is_none();
     o.hid = simHid;
@@ -208,6 +208,7 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
     o.simRx = OptionalText(simRx).value_or("");
     o.simSpeed = ScriptReal(simSpeed, headless::kSimSpeedRule, "sim_speed");
     o.simNoiseless = simNoiseless;
+    o.simSeed = OptionalText(simSeed).value_or("");
     o.simFault = OptionalText(simFault).value_or("");
     if (!simLog.is_none()) o.simLog = py::str(py::module_::import("os").attr("fspath")(simLog));
     if (const headless::Done ok = headless::CheckBenchOptions(o); !ok) Raise(ok.failure());
@@ -966,5 +967,6 @@ PYBIND11_MODULE(_dmmbench, m) {
           "baud"_a = py::none(), "parity"_a = py::none(), "sim_hid"_a = false,
           "sim_chip"_a = py::none(), "sim_tone"_a = py::none(), "sim_harmonics"_a = py::none(),
           "sim_rx"_a = py::none(), "sim_speed"_a = 1.0, "sim_noiseless"_a = false,
-          "sim_fault"_a = py::none(), "sim_log"_a = py::none(), doc::kOpen);
+          "sim_seed"_a = py::none(), "sim_fault"_a = py::none(), "sim_log"_a = py::none(),
+          doc::kOpen);
 }

@@ -1,6 +1,8 @@
 #include "sim/dmm_front_end.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 
@@ -247,6 +249,26 @@ ConverterState DmmFrontEnd::Adc2(const Memory& memory, const AnalogNodes& nodes)
 
 int DmmFrontEnd::FilterLength(const Memory& memory) const {
     return 64 << Field("SELAVG", memory);
+}
+
+namespace {
+
+// The clock's count mixed with a count of the sources made: sources made in the same tick
+// still differ.
+uint64_t ClockSeed() {
+    static std::atomic<uint64_t> made{0};
+    const auto ticks =
+        static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    return ticks ^ (++made * 0x9E3779B97F4A7C15ull);
+}
+
+}  // namespace
+
+NoiseSource::NoiseSource() : engine_(ClockSeed()) {}
+
+void NoiseSource::Seed(uint64_t seed) {
+    engine_.seed(seed);
+    normal_.reset();
 }
 
 double NoiseSource::Next(double sigma) {

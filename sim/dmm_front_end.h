@@ -40,7 +40,9 @@ struct Tone {
 //   VREF, REFO = AGND + reference
 //   FB, RLU, OP2O, OP2P and the port pins PB<k> = AGND; VSS = 0; VDD = supply
 struct AnalogNodes {
-    double adc1Input = 0.25;
+    // The meter input carries the voltage "CAL. Voltage" proposes, so that its first
+    // click on the simulated bench calibrates right.
+    double adc1Input = 0.3;
     double adc2Input = 0.25;
     double reference = 1.2;
     double supply = 3.0;
@@ -151,13 +153,16 @@ class DmmFrontEnd {
     std::map<std::string, std::vector<double>, std::less<>> gains_;
 };
 
-// Gaussian converter noise from a fixed seed, so that runs repeat.
+// Gaussian converter noise. Each source starts from its own seed taken from the clock, so
+// that two runs, like two converters, show different noise; Seed makes a run repeat.
 class NoiseSource {
   public:
+    NoiseSource();
     double Next(double sigma);
+    void Seed(uint64_t seed);
 
   private:
-    std::mt19937_64 engine_{0x5EED0DAC};
+    std::mt19937_64 engine_;
     std::normal_distribution<double> normal_{0.0, 1.0};
 };
 

@@ -21,6 +21,8 @@ class SimChip {
     virtual void AdvanceTo(int64_t /*nowMs*/) {}
     // The board's reset line was pulsed.
     virtual void Reset() { memory_.fill(0); }
+    // Starts the chip's noise from this seed, so that a run repeats. The base chip has none.
+    virtual void SeedNoise(uint64_t /*seed*/) {}
     // The ADC stream: fills up to max five-byte records (least significant byte first)
     // and returns how many. The base chip has no converter.
     virtual int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& /*records*/,

@@ -62,6 +62,7 @@ class SimDmmChip final : public SimChip {
     void Write(uint16_t address, uint8_t value) override;
     void AdvanceTo(int64_t nowMs) override;
     void Reset() override;
+    void SeedNoise(uint64_t seed) override { noise_.Seed(seed); }
     int TakeStreamRecords(std::array<std::array<uint8_t, 5>, 12>& records, int max) override;
     void SetStream(bool enabled, uint8_t channelMask) override;
 

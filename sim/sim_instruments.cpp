@@ -15,7 +15,12 @@
 namespace dmm::sim {
 namespace {
 
+// While a device has a reply scheduled the thread looks every 2 ms (the bench clock may
+// run faster than real time, so the reply's due time says little of the wait); with none,
+// only what the program sends, or the chamber's slow drift, needs it: bytes arriving wake
+// it at once.
 constexpr int kPollMs = 2;
+constexpr int kIdlePollMs = 20;
 // The current the sixth meter shows: a little, flowing backwards.
 constexpr double kMeterCurrentAmps = -0.012345;
 
@@ -179,13 +184,16 @@ void SimInstruments::Start(std::function<void()> pass) {
     thread_ = std::thread([this, pass = std::move(pass)] {
         while (running_) {
             std::vector<pollfd> fds;
+            bool replying = false;
             {
                 std::lock_guard lock(mutex_);
                 for (const auto& pty : ports_) {
                     if (pty->ok()) fds.push_back({pty->fd(), POLLIN, 0});
                 }
+                for (const SimSerialDevice* device : devices_)
+                    replying = replying || device->NextDueMs() >= 0;
             }
-            ::poll(fds.data(), fds.size(), kPollMs);
+            ::poll(fds.data(), fds.size(), replying ? kPollMs : kIdlePollMs);
             pass();
         }
     });

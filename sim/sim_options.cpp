@@ -76,6 +76,16 @@ std::optional<std::vector<double>> ParseHarmonics(std::string_view text, std::st
     return levels;
 }
 
+std::optional<uint64_t> ParseSimSeed(std::string_view text, std::string& error) {
+    uint64_t seed = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seed);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+        error = "a seed is a whole number from 0 to 18446744073709551615";
+        return std::nullopt;
+    }
+    return seed;
+}
+
 std::optional<double> ParseSimResistor(std::string_view text, std::string& error) {
     double multiplier = 1.0;
     if (!text.empty() && (text.back() == 'k' || text.back() == 'K')) multiplier = 1e3;
@@ -123,6 +133,10 @@ bool ApplySimOptions(SimBench& bench, const SimBenchOptions& options, std::strin
         }
         std::lock_guard lock(bench.board().mutex());
         firmware->faults() = *options.firmwareFaults;
+    }
+    if (options.seed) {
+        std::lock_guard lock(bench.board().mutex());
+        bench.chip().SeedNoise(*options.seed);
     }
     if (!options.tone && !options.harmonicsDbc && !options.externalOhms && !options.noiseless)
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ struct SimBenchOptions {
     // Converters without noise: every result is the exact code of its input, so that two
     // runs of the same work write the same figures, whatever the timing between them.
     bool noiseless = false;
+    // The converters' noise from this seed: the same noise, and so the same figures, in
+    // every run that gives it (without it each run draws its own).
+    std::optional<uint64_t> seed;
     // Faults the RX405's switch test firmware shows from the start.
     std::optional<SwitchTestFirmwareFaults> firmwareFaults;
 };
@@ -38,6 +42,9 @@ struct SimBenchOptions {
 std::optional<SimToneOption> ParseSimTone(std::string_view text, std::string& error);
 // "-60,-70,-80": levels in dBc, each at most 0.
 std::optional<std::vector<double>> ParseHarmonics(std::string_view text, std::string& error);
+
+// A seed: a whole number from 0 to 2^64 - 1. Empty, and why in error, when the text is not one.
+std::optional<uint64_t> ParseSimSeed(std::string_view text, std::string& error);
 
 // A resistance in ohms, "4700", "4.7k" or "1.5M"; positive. Empty, and why in error,
 // when the text is not one.

@@ -61,6 +61,7 @@ class SwitchTestFirmware final : public SimChip {
     void Write(uint16_t address, uint8_t value) override;
     void AdvanceTo(int64_t nowMs) override;
     void Reset() override;
+    void SeedNoise(uint64_t seed) override { noise_.Seed(seed); }
     std::string_view InfoText() const override { return infoText_; }
     bool StatusLines(uint8_t& lines) override;
 

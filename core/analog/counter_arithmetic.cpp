@@ -21,9 +21,11 @@ uint32_t Count24(const std::array<uint8_t, 9>& bytes, size_t at) {
 }
 
 constexpr CapacitanceRange kRanges[] = {
-    {"P500nF", "500nF", 0x20, 0x72, 0x43, "9097"}, {"P50uF", "5uF", 0x10, 0x72, 0x43, "10000"},
-    {"P500uF", "50uF", 0x08, 0x72, 0x43, "10000"}, {"P5mF", "500uF", 0x04, 0x72, 0x43, "9150"},
-    {"P50mF", "10mF", 0x04, 0x92, 0xDD, "4500"},
+    {"P500nF", "500nF", 0x20, 0x72, 0x43, "9097", "nF"},
+    {"P50uF", "5uF", 0x10, 0x72, 0x43, "10000", "x 10 nF"},
+    {"P500uF", "50uF", 0x08, 0x72, 0x43, "10000", "x 100 nF"},
+    {"P5mF", "500uF", 0x04, 0x72, 0x43, "9150", "uF"},
+    {"P50mF", "10mF", 0x04, 0x92, 0xDD, "4500", "x 20 uF"},
 };
 
 }  // namespace

@@ -90,6 +90,9 @@ struct CapacitanceRange {
     uint8_t opAmps;       // register 0x20
     uint8_t opAmpInputs;  // register 0x21
     const char* q;        // the Q factor it sets
+    // What one count of Q / frequency is on this range: the range reads 500 at its full
+    // scale (the button's caption).
+    const char* unit;
 };
 inline constexpr uint16_t kRangeBlockAddress = 0x1E;
 inline constexpr int kRangeBlockSize = 21;

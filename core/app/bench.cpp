@@ -138,9 +138,7 @@ void Bench::PublishRegisterImage() {
     publishPending_ = true;
     QTimer::singleShot(0, this, [this] {
         publishPending_ = false;
-        RegisterImageSnapshot snapshot;
-        snapshot.bytes = core_.target().RegisterImage;
-        emit RegisterImageChanged(snapshot);
+        emit RegisterImageChanged(SnapshotOf(core_.target()));
     });
 }
 

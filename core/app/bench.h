@@ -68,7 +68,13 @@ class HeartbeatCaptureHost final : public CaptureHost {
 // A copy of the register image, published to the windows after it changed.
 struct RegisterImageSnapshot {
     std::array<uint8_t, kRegisterImageSize> bytes{};
+    // false while the image holds only what the program started with: no read of the
+    // chip has filled it yet.
+    bool read = false;
 };
+inline RegisterImageSnapshot SnapshotOf(const STND& target) {
+    return {target.RegisterImage, target.registerImageRead};
+}
 
 // The bench: the core objects of one evaluation bench, living on their own thread.
 //

@@ -97,19 +97,53 @@ const WindowPlacement* FindPlacement(const std::vector<WindowPlacement>& entries
     return nullptr;
 }
 
-QRect RestoredBounds(const WindowPlacement& entry, const QSize& designedSize, bool sizeable,
-                     const QSize& screen) {
-    int left = entry.left, top = entry.top;
-    int width = sizeable ? entry.width : designedSize.width();
-    int height = sizeable ? entry.height : designedSize.height();
-    if (sizeable && entry.state == WindowPlacement::State::Normal) {
-        constexpr int kVisibleMargin = 20;
-        width = std::min(width, screen.width());
-        height = std::min(height, screen.height());
-        if (left > screen.width() - kVisibleMargin) left = screen.width() - width;
-        if (top > screen.height() - kVisibleMargin) top = screen.height() - height;
+std::vector<WindowPlacement> MergePlacements(const std::vector<WindowPlacement>& entries,
+                                             const std::vector<WindowPlacement>& windows) {
+    std::vector<WindowPlacement> merged;
+    for (const WindowPlacement& w : windows) RememberPlacement(merged, w);
+    for (const WindowPlacement& e : entries) {
+        if (!FindPlacement(merged, e.name)) RememberPlacement(merged, e);
     }
-    return QRect(left, top, width, height);
+    return merged;
+}
+
+namespace {
+
+// One axis: the start that keeps [start, start + size) within [lo, lo + room).
+int StartInside(int start, int size, int lo, int room) {
+    if (size >= room) return lo;
+    return std::clamp(start, lo, lo + room - size);
+}
+
+}  // namespace
+
+QPoint PlaceWhollyInside(const QRect& window, const QRect& area) {
+    return QPoint(StartInside(window.left(), window.width(), area.left(), area.width()),
+                  StartInside(window.top(), window.height(), area.top(), area.height()));
+}
+
+QRect RestoredBounds(const WindowPlacement& entry, const QSize& designedSize, bool sizeable,
+                     const QRect& area) {
+    QSize size = designedSize;
+    // A saved size that is no size (a damaged file) leaves the designed one.
+    if (sizeable && entry.width > 0 && entry.height > 0)
+        size = QSize(entry.width, entry.height).boundedTo(area.size());
+    const QRect bounds(QPoint(entry.left, entry.top), size);
+    return QRect(PlaceWhollyInside(bounds, area), size);
+}
+
+int ScreenOfWindow(const QRect& window, const std::vector<QRect>& screens) {
+    int best = 0;
+    qint64 bestArea = 0;
+    for (size_t i = 0; i < screens.size(); ++i) {
+        const QRect shown = window.intersected(screens[i]);
+        const qint64 area = shown.isEmpty() ? 0 : qint64(shown.width()) * shown.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = static_cast<int>(i);
+        }
+    }
+    return best;
 }
 
 QString PlacementFileName(const QString& programName, const QString& extension) {

@@ -36,14 +36,27 @@ std::vector<WindowPlacement> ReadPlacementFile(const QByteArray& file);
 
 // Adds or replaces a window's entry (found by name); a new one is dropped when 40 exist.
 void RememberPlacement(std::vector<WindowPlacement>& entries, const WindowPlacement& entry);
+// The entries to save: every window of the program as it is now, then the other entries
+// (names of windows this build does not have) in the room that is left, so that stale
+// names never keep a window of the program from being saved.
+std::vector<WindowPlacement> MergePlacements(const std::vector<WindowPlacement>& entries,
+                                             const std::vector<WindowPlacement>& windows);
 const WindowPlacement* FindPlacement(const std::vector<WindowPlacement>& entries,
                                      const QString& name);
 
 // Where a restored window goes: a window whose border cannot be sized keeps its designed
-// size; a normal sizeable window is brought onto the screen (no larger than it, pulled
-// back when it starts within 20 pixels of the right or bottom edge or beyond).
+// size, a sizeable one takes the saved size but no more than the area; then the window
+// is moved, in any state, so that it lies wholly within the area (its top-left corner
+// inside when it is larger than the area). The area is the screen's available geometry,
+// or the main window's client area for a window placed in it.
 QRect RestoredBounds(const WindowPlacement& entry, const QSize& designedSize, bool sizeable,
-                     const QSize& screen);
+                     const QRect& area);
+// The least move that brings a window wholly into the area; a window larger than the
+// area keeps its size and gets the area's top-left corner on that axis.
+QPoint PlaceWhollyInside(const QRect& window, const QRect& area);
+// The screen (index into screens, the primary first) that shows most of a window; the
+// primary when none shows any of it.
+int ScreenOfWindow(const QRect& window, const std::vector<QRect>& screens);
 
 // The placement file of a settings folder: the program's name with the extension, which
 // is "wst" again when empty.

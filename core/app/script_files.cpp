@@ -21,8 +21,8 @@ constexpr int kRegisterFieldWidth = 4;
 constexpr int kColumnFieldWidth = 6;
 constexpr int kStepFieldWidth = 4;
 
-// Right-aligned in width. A longer cell keeps its last characters: the value's low
-// digits stay and the fields after it keep their places.
+// Right-aligned in width. A longer text keeps its last characters, so that the fields
+// after it keep their places; "Save Reg" refuses mode cells wider than their fields first.
 std::string Field(const std::string& text, int width) {
     const size_t w = static_cast<size_t>(width);
     if (text.size() >= w) return text.substr(text.size() - w);
@@ -208,6 +208,12 @@ std::optional<QByteArray> ReadOptionalFile(const QString& folder, const QString&
 }
 
 bool SaveReg(const ModeTable& table, const QString& folder, QString& error) {
+    // A cell wider than its field would be saved cut: nothing is written.
+    const std::string refusal = ModeTableRefusal(table);
+    if (!refusal.empty()) {
+        error = QStringLiteral("Save Reg: ") + QString::fromStdString(refusal);
+        return false;
+    }
     const QDir dir(folder);
     int failed = -1;
     return WriteFilesAtomically({{dir.filePath(kRegisterFileName), RegisterFileBytes(table)},

@@ -55,7 +55,8 @@ std::optional<int64_t> ParseWholeText(std::string_view text, WholeForm form, boo
         text.remove_prefix(1);
     }
     int radix = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    if (form == WholeForm::Decimal) {
+    } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         radix = 16;
         text.remove_prefix(2);
     } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'b' || text[1] == 'B')) {

@@ -16,8 +16,9 @@ namespace dmm {
 
 // How a whole number may be written.
 enum class WholeForm {
-    Any,  // 90, -3, 0x5A, 5Ah, 0b1010
-    Hex,  // hexadecimal digits alone ("C0", "3A"), as the grids and hex entries hold them
+    Any,      // 90, -3, 0x5A, 5Ah, 0b1010
+    Hex,      // hexadecimal digits alone ("C0", "3A"), as the grids and hex entries hold them
+    Decimal,  // decimal digits alone, with a sign, as files read back in decimal hold them
 };
 
 struct WholeRule {

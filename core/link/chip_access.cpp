@@ -226,6 +226,7 @@ bool ReadRamIntoImage(ChipAccess& chip) {
     if (!chip.ReadChip(0, kReadRamBytes)) return false;
     for (int i = 0; i < kReadRamBytes; ++i)
         chip.SetRegImage(i, chip.buffer()[static_cast<size_t>(i)]);
+    chip.target().registerImageRead = true;
     chip.RefreshPanels();
     return true;
 }

@@ -73,6 +73,10 @@ class ChipAccess {
     // interface's reach, a frame a HID report cannot carry) or a reply cut short. Empty
     // after a success and after a plain transfer failure.
     const std::string& LastFailure() const { return lastFailure_; }
+    // Why the last ReadChip/WriteChip failed, for a message: LastFailure, or with the
+    // Parallel kind why the port cannot be had; empty when no more is known than that
+    // the chip did not answer.
+    std::string FailureReason() const;
     // Told every such failure as it happens (the status bar, the CLI's stderr).
     std::function<void(const std::string&)> OnFailure;
     // Writes one register and stores the read-back value into the image.

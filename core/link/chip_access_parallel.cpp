@@ -13,6 +13,13 @@ bool ChipAccess::ReadChipParallel(uint16_t address, int count) {
     return true;
 }
 
+std::string ChipAccess::FailureReason() const {
+    if (!lastFailure_.empty()) return lastFailure_;
+    if (target_.interfaceKind == InterfaceKind::Parallel && parallel_)
+        return parallel_->LastError();
+    return {};
+}
+
 bool ChipAccess::WriteChipParallel(uint16_t address, int count) {
     if (!Acceptable(false, address, count, {}) || !parallel_) return false;
     const uint8_t* data = link_.buffer().data() + WriteDataOffset(InterfaceKind::Parallel);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace dmm {
 namespace {
@@ -74,12 +75,23 @@ bool TVz_UP::USBConnect() {
     BoardLink& link = chip_.link();
     if (link.OpenBoard(status) && link.CheckBoard()) {
         hooks_.SetStatusText(0, QStringLiteral("USB On Line"));
+        ReadRam();
         emit Connected();
         return true;
     }
     chip_.target().linkStatus.fill(0);
     ReportNoBoard();
     return false;
+}
+
+bool TVz_UP::ReadRam() {
+    if (!ReadRamIntoImage(chip_)) return false;
+    const TRegField* flagRegister = FieldLookup ? FieldLookup("SADC_IF") : nullptr;
+    if (flagRegister && flagRegister->IsDefined() && flagRegister->registerIndex < kReadRamBytes) {
+        const auto address = static_cast<uint16_t>(flagRegister->registerIndex);
+        AccumulateFlags(address, chip_.GetRegImage(address));
+    }
+    return true;
 }
 
 void TVz_UP::ReportNoBoard() {
@@ -110,6 +122,7 @@ void TVz_UP::RecheckLink() {
     BoardLink& link = chip_.link();
     if (link.OpenBoard(status)) {
         hooks_.SetStatusText(0, QStringLiteral("USB On Line"));
+        if (status == kOpenStatusNewlyOpened) ReadRam();
     } else {
         link.CloseBoard();
         ReportNoBoard();
@@ -230,6 +243,7 @@ void TVz_UP::ResetResistance() {
     resistanceState_ = 0;
     referenceAccumulator_ = 0.0;
     measurementAccumulator_ = 0.0;
+    resistanceClipped_ = false;
 }
 
 int TVz_UP::DisplayIndexOfRange(int range) {
@@ -278,6 +292,7 @@ void TVz_UP::StepResistance(int32_t sample) {
     }
     double& accumulator = measurement ? measurementAccumulator_ : referenceAccumulator_;
     accumulator += sample;
+    resistanceClipped_ = resistanceClipped_ || AtConverterLimit(sample);
     if (counter < kAveragedSamples) {
         resistanceState_ = static_cast<uint8_t>(phase | kAccumulating | counter);
         return;
@@ -291,6 +306,11 @@ void TVz_UP::StepResistance(int32_t sample) {
     measurementAverage_ = measurementAccumulator_ / kAveragedSamples;
     switchDivider(kDividerReference);
     resistanceState_ = 0;
+    // A converter at the end of its scale reads no resistance: beyond the range.
+    if (std::exchange(resistanceClipped_, false)) {
+        emit ResistanceDisplay(QStringLiteral("OL"));
+        return;
+    }
     // A zero reference cannot give a resistance; show dashes instead of "inf".
     if (referenceAverage_ == 0.0) {
         emit ResistanceDisplay(QStringLiteral("----"));

@@ -31,6 +31,12 @@ inline constexpr char kNoBoardHint[] =
 inline constexpr char kIntfOffHint[] =
     "Live readings come while INTF reads the chip: click \"INTF\" in the menu bar";
 
+// A 24-bit result at an end of the converter's scale: the input lies at or beyond it, and
+// the result says only that.
+inline bool AtConverterLimit(double count) {
+    return count >= 8388607.0 || count <= -8388608.0;
+}
+
 // Readers of the latest ADC1 and RMS values; each has its own new-value flag.
 enum class LiveConsumer : int { CalibrationSets = 0, Resistance = 1, ResistorCalibration = 2 };
 inline constexpr int kLiveConsumerCount = 3;
@@ -63,8 +69,17 @@ class TVz_UP : public QObject {
     // One heartbeat step; windows that wait for results call it themselves.
     void Timer1Timer();
 
-    // The connect step of "USB Scan": open the board and check its signature.
+    // The connect step of "USB Scan": open the board and check its signature; a board
+    // that answers is read at once (ReadRam).
     bool USBConnect();
+    // "Read RAM": the chip's first 64 bytes into the register image and every panel; the
+    // interrupt flags the read took from the chip are kept for the poll. Every new board
+    // connection (USB Scan, or the re-check finding the board again) runs it by itself,
+    // so that the panels show what the chip holds and not the image the program started
+    // with. The RS232 and Parallel kinds are never read unasked: a parallel port without
+    // a chip reads as a chip, and a silent serial chip holds the bench for its time-out;
+    // their panels say "not read yet" until a read succeeds.
+    bool ReadRam();
     // Toggles a live display; switching one on while INTF reading is off says what else
     // it needs (status panel 2). Returns the new state.
     bool ToggleAdc1Display();
@@ -172,6 +187,8 @@ class TVz_UP : public QObject {
     double measurementAccumulator_ = 0.0;
     double referenceAverage_ = 0.0;
     double measurementAverage_ = 0.0;
+    // A sample of this measurement lay at an end of the converter's scale.
+    bool resistanceClipped_ = false;
 };
 
 }  // namespace dmm

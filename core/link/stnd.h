@@ -19,6 +19,9 @@ struct STND {
     uint16_t chipIndex = 0;
     std::array<uint8_t, 2> linkStatus{};
     std::array<uint8_t, kRegisterImageSize> RegisterImage{};
+    // The image holds what the chip held at a read of its first bytes ("Read RAM"), not
+    // only the zeros the program starts with.
+    bool registerImageRead = false;
     InterfaceKind interfaceKind = InterfaceKind::DMM;
     int32_t serialBaudIndex = 0;
     int32_t serialPortIndex = 0;

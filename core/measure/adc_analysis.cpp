@@ -379,13 +379,14 @@ void AdcAnalysis::ReCalADC() {
     averageFactor_ = factor;
     data_.Clear(std::max(data_.captureLength, n));
     ClearGrid(0);
-    sum_ = 0.0;
-    sumSquares_ = 0.0L;
 
     const int averaged = n / factor;
     auto values = data_.values();
     auto re = data_.spectrumReal();
     auto im = data_.spectrumImag();
+    // The sums in locals: kept in the members, each step would store and reload them.
+    double sum = 0.0;
+    long double sumSquares = 0.0L;
     for (int j = 0; j < averaged; ++j) {
         double total = 0.0;
         for (int i = j * factor; i < (j + 1) * factor; ++i)
@@ -395,10 +396,12 @@ void AdcAnalysis::ReCalADC() {
         values[at] = a;
         re[at] = a;
         im[at] = -a;
-        sum_ += a;
-        sumSquares_ += static_cast<long double>(a) * a;
+        sum += a;
+        sumSquares += static_cast<long double>(a) * a;
         cells_[at] = factor == 1 ? std::floor(a) : FixedValue(a, 6);
     }
+    sum_ = sum;
+    sumSquares_ = sumSquares;
     cellFormat_ = factor == 1 ? CellFormat::Integer : CellFormat::SixDecimals;
     cellCount_ = averaged;
     mean_ = averaged > 0 ? sum_ / averaged : 0.0;

@@ -20,6 +20,8 @@ double MeanWithoutExtremes(std::span<const double> samples, bool sorted) {
 
 double FourSampleMean::Next(double latest) {
     const double mean = (latest + history_[0] + history_[1] + history_[2]) / 4.0;
+    lastClipped_ = AtConverterLimit(latest) || AtConverterLimit(history_[0]) ||
+                   AtConverterLimit(history_[1]) || AtConverterLimit(history_[2]);
     history_[2] = history_[1];
     history_[1] = history_[0];
     history_[0] = latest;

@@ -24,9 +24,12 @@ class FourSampleMean {
   public:
     double Next(double latest);
     void Clear() { history_ = {}; }
+    // Whether a sample of the last mean lay at an end of the converter's scale.
+    bool LastMeanClipped() const { return lastClipped_; }
 
   private:
     std::array<double, 3> history_{};
+    bool lastClipped_ = false;
 };
 
 // Where an averaged reading gets its ADC1 results: the heartbeat, run by hand.

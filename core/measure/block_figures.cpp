@@ -99,7 +99,7 @@ bool AtFullScale(double raw, CaptureSource source) {
     return false;
 }
 
-BlockFigures ComputeBlockFigures(const BlockInput& in) {
+BlockFigures ComputeBlockFigures(const BlockInput& in, ToneAnalyser analyseTone) {
     BlockFigures out;
     const int bits = std::max(in.analysisBits, 1);
     out.analysisBits = bits;
@@ -153,7 +153,7 @@ BlockFigures ComputeBlockFigures(const BlockInput& in) {
         return out;
     }
     out.spectrum = ComputePowerSpectrum(in.x, in.window, out.spectrumAverages);
-    out.tone = AnalyseTone(in.x, out.fullScale, in.window, out.spectrumAverages);
+    out.tone = analyseTone(in.x, out.fullScale, in.window, out.spectrumAverages);
     if (out.tone.found) warn(FigureWarning::ToneInNoise);
     return out;
 }

@@ -95,7 +95,10 @@ struct BlockFigures {
     }
 };
 
-BlockFigures ComputeBlockFigures(const BlockInput& input);
+// How the tone figures are found: AnalyseTone, or another implementation to compare it with.
+using ToneAnalyser = ToneFigures (*)(std::span<const double> x, double fullScale,
+                                     SpectrumWindow window, int segments);
+BlockFigures ComputeBlockFigures(const BlockInput& input, ToneAnalyser analyseTone = AnalyseTone);
 
 // A result at the top or bottom of the 24-bit range (ADCF and AVG results reach it 64
 // counts early: they are 6 bits coarser). The RMS accumulator has no full scale here.

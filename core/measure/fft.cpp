@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <utility>
 
@@ -71,7 +72,16 @@ size_t FillLevels(std::span<const double> re, std::span<const double> im, std::s
     const double lines = static_cast<double>(n);
     const double zero = std::hypot(re[0], im[0]);
     const double reference = zero != 0.0 ? 20.0 * std::log10(zero / lines) : 0.0;
+    // 20 log10(|X| / n) is 10 log10(|X|^2) less 20 log10 n: no square root, division or
+    // hypot a line. Only where the square under- or overflows is |X| taken as hypot.
+    const double offset = 20.0 * std::log10(lines) + reference;
     for (size_t k = 1; k < end; ++k) {
+        const double square = re[k] * re[k] + im[k] * im[k];
+        if (square >= std::numeric_limits<double>::min() &&
+            square <= std::numeric_limits<double>::max()) {
+            levels[k] = 10.0 * std::log10(square) - offset;
+            continue;
+        }
         const double magnitude = std::hypot(re[k], im[k]);
         if (magnitude == 0.0) return k;
         levels[k] = 20.0 * std::log10(magnitude / lines) - reference;

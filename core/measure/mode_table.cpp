@@ -49,6 +49,44 @@ int ModeTable::AddressColumns() const {
     return used;
 }
 
+std::string ModeCellRefusal(int row, int column, const std::string& text) {
+    // A register cell is read back by its hexadecimal digits, a delay as a decimal whole
+    // number, an ACM value as a decimal fraction; wider text would be saved cut.
+    static constexpr WholeRule kRegisterCell{"a register cell", 0,     0xFFFF, "V", "",
+                                             WholeForm::Any,    false, 4};
+    static constexpr WholeRule kDelayCell{"a delay",          0,     999999, "t", "s",
+                                          WholeForm::Decimal, false, 6};
+    static constexpr RealRule kAcmCell{
+        "a reference voltage", 0, 10, true, false, "V", "V", false, 6};
+    if (text.empty() || row < 0 || column < 1 || column >= ModeTable::kColumns) return {};
+    std::string why;
+    if (column == ModeTable::kDelayColumn) {
+        if (row > 0 && !ReadWhole(text, kDelayCell, &why)) return "Delay: " + why;
+    } else if (column == ModeTable::kAcmColumn) {
+        if (row > 0 && !ReadReal(text, kAcmCell, &why)) return "ACM: " + why;
+    } else if (text.size() > 4 || !HasHexDigit(text)) {
+        // The cell holds register digits as typed ("3C", "0x3C"); only its width is the
+        // file's.
+        return "column " + std::to_string(column) + ": " +
+               Refusal(text, kRegisterCell.what, "hexadecimal, at most 4 characters");
+    }
+    return {};
+}
+
+std::string ModeTableRefusal(const ModeTable& table) {
+    const int columns = table.UsedColumns();
+    for (int row = 0; row <= table.UsedSteps(); ++row) {
+        for (int c = 1; c < ModeTable::kColumns; ++c) {
+            if (c > columns && c <= ModeTable::kRegisterColumns) continue;
+            const std::string why = ModeCellRefusal(row, c, table.Cell(row, c));
+            if (!why.empty())
+                return (row == 0 ? std::string("address row") : "step " + std::to_string(row)) +
+                       ", " + why;
+        }
+    }
+    return {};
+}
+
 int ParseModeCount(const std::string& text) {
     int value = 0;
     const char* end = text.data() + text.size();

@@ -50,6 +50,15 @@ class ModeTable {
 // The mode count as dmmctl takes it (the window's field has the rule below).
 inline constexpr WholeRule kModeCountRule{"a number of modes", 1, ModeTable::kMaxModes};
 
+// What a cell of the table may hold, as wide as its field in the files "Save Reg" writes
+// (a register cell 4 characters, a delay and an ACM cell 6): empty when it may hold text,
+// else the refusal, the column named ("ACM: 1.23456789 is not a reference voltage (...)",
+// "column 2: ..."). An empty cell is always taken.
+std::string ModeCellRefusal(int row, int column, const std::string& text);
+// The first cell of the table's used steps and columns that ModeCellRefusal refuses, with
+// its step: "step 3, ACM: 1.23456789 is not ..."; empty when every cell fits.
+std::string ModeTableRefusal(const ModeTable& table);
+
 // The mode count field ("輸入最大測試模式數量"): a whole number from 1 to 10000; 0, text that
 // is no number and anything larger give 48.
 int ParseModeCount(const std::string& text);

@@ -1,6 +1,7 @@
 #include "core/measure/power_spectrum.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,11 +44,21 @@ double PowerSpectrum::NoisePower(int from) const {
 }
 
 PowerSpectrum ComputePowerSpectrum(std::span<const double> x, SpectrumWindow window, int segments) {
+    return ComputePowerSpectrum(
+        x.size(),
+        [x](size_t first, std::span<double> samples) {
+            std::copy_n(x.begin() + static_cast<ptrdiff_t>(first), samples.size(), samples.begin());
+        },
+        window, segments);
+}
+
+PowerSpectrum ComputePowerSpectrum(size_t total, const BlockSamples& fill, SpectrumWindow window,
+                                   int segments) {
     PowerSpectrum out;
-    const int total = static_cast<int>(x.size());
-    if (total < 2) return out;
-    segments = std::clamp(segments, 1, std::max(1, total / kMinSegmentLength));
-    const int n = total / segments;
+    const int count = static_cast<int>(std::min<size_t>(total, std::numeric_limits<int>::max()));
+    if (count < 2) return out;
+    segments = std::clamp(segments, 1, std::max(1, count / kMinSegmentLength));
+    const int n = count / segments;
     const WindowTable& w = CachedWindow(window, n);
     const auto fft = RealFft::ForLength(n);
     out.segmentLength = n;
@@ -63,30 +74,17 @@ PowerSpectrum ComputePowerSpectrum(std::span<const double> x, SpectrumWindow win
     const bool lastSingle = n % 2 == 0;
     const auto length = static_cast<size_t>(n);
     for (size_t s = 0; s < static_cast<size_t>(segments); ++s) {
-        fft->Transform(x.subspan(s * length, length), w.samples,
-                       [&](std::span<const std::complex<double>> lines) {
-                           out.power[0] += std::norm(lines[0]) * scale;
-                           for (size_t k = 1; k < last; ++k)
-                               out.power[k] += 2.0 * std::norm(lines[k]) * scale;
-                           if (last > 0)
-                               out.power[last] +=
-                                   (lastSingle ? 1.0 : 2.0) * std::norm(lines[last]) * scale;
-                       });
+        fft->TransformOf([&](std::span<double> buffer) { fill(s * length, buffer); }, w.samples,
+                         [&](std::span<const std::complex<double>> lines) {
+                             out.power[0] += std::norm(lines[0]) * scale;
+                             for (size_t k = 1; k < last; ++k)
+                                 out.power[k] += 2.0 * std::norm(lines[k]) * scale;
+                             if (last > 0)
+                                 out.power[last] +=
+                                     (lastSingle ? 1.0 : 2.0) * std::norm(lines[last]) * scale;
+                         });
     }
     return out;
-}
-
-std::vector<std::complex<double>> WindowedTransform(std::span<const double> x,
-                                                    SpectrumWindow window) {
-    const int n = static_cast<int>(x.size());
-    if (n < 1) return {};
-    const auto fft = RealFft::ForLength(n);
-    std::vector<std::complex<double>> lines(static_cast<size_t>(fft->lines()));
-    fft->Transform(x, CachedWindow(window, n).samples,
-                   [&](std::span<const std::complex<double>> out) {
-                       std::copy(out.begin(), out.end(), lines.begin());
-                   });
-    return lines;
 }
 
 }  // namespace dmm

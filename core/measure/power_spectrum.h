@@ -1,6 +1,6 @@
 #pragma once
 
-#include <complex>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -37,6 +37,13 @@ inline constexpr int kMinSegmentLength = 16;
 // kMinSegmentLength samples, or the whole block when it is shorter).
 PowerSpectrum ComputePowerSpectrum(std::span<const double> x, SpectrumWindow window, int segments);
 
+// Writes samples first..first + samples.size() - 1 of a block into samples.
+using BlockSamples = std::function<void(size_t first, std::span<double> samples)>;
+// The same, of a block of total samples that fill writes a segment at a time: a block
+// that is computed (a residual) need not be stored first.
+PowerSpectrum ComputePowerSpectrum(size_t total, const BlockSamples& fill, SpectrumWindow window,
+                                   int segments);
+
 // A window's samples for one length and the sums the spectrum's scaling needs.
 struct WindowTable {
     std::vector<double> samples;
@@ -47,9 +54,5 @@ struct WindowTable {
 
 // The table of a window for length n, computed once per window and length and kept.
 const WindowTable& CachedWindow(SpectrumWindow window, int n);
-
-// The windowed transform of a whole block, lines 0..n/2: what tone fitting works on.
-std::vector<std::complex<double>> WindowedTransform(std::span<const double> x,
-                                                    SpectrumWindow window);
 
 }  // namespace dmm

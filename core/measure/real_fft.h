@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <utility>
 
 namespace dmm {
 
@@ -36,14 +37,26 @@ class RealFft {
     // in or window is too short.
     template <class Use>
     bool Transform(std::span<const double> in, std::span<const double> window, Use&& use) const {
+        if (in.size() < static_cast<size_t>(n_)) return false;
+        return TransformOf(
+            [&](std::span<double> buffer) {
+                std::copy_n(in.begin(), buffer.size(), buffer.begin());
+            },
+            window, std::forward<Use>(use));
+    }
+
+    // The same, of the size() values fill(buffer) writes into the transform's own input
+    // buffer: a block that is computed (a residual, say) need not be stored first. fill
+    // runs under the transform's lock and must not use this transform.
+    template <class Fill, class Use>
+    bool TransformOf(Fill&& fill, std::span<const double> window, Use&& use) const {
         const auto n = static_cast<size_t>(n_);
-        if (in.size() < n || (!window.empty() && window.size() < n) || !Planned()) return false;
+        if ((!window.empty() && window.size() < n) || !Planned()) return false;
         std::lock_guard lock(mutex_);
         double* buffer = Input();
-        if (window.empty()) {
-            std::copy_n(in.begin(), n, buffer);
-        } else {
-            for (size_t i = 0; i < n; ++i) buffer[i] = in[i] * window[i];
+        fill(std::span<double>(buffer, n));
+        if (!window.empty()) {
+            for (size_t i = 0; i < n; ++i) buffer[i] *= window[i];
         }
         Execute();
         use(std::span<const std::complex<double>>(Output(), static_cast<size_t>(lines())));

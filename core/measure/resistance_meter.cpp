@@ -1,6 +1,7 @@
 #include "core/measure/resistance_meter.h"
 
 #include <cmath>
+#include <limits>
 
 namespace dmm {
 
@@ -87,8 +88,10 @@ std::optional<double> ResistanceMeter::NextOhms() {
     if (!up_.TakeNewAdc1(LiveConsumer::Resistance)) return std::nullopt;
     const double a = mean_.Next(up_.LatestAdc1);
     lastOhms = RangeResistance(currentRange, currentFactor, a, voltsPerCount_());
-    emit ResistanceShown(static_cast<qint64>(std::nearbyint(lastOhms)));
-    return lastOhms;
+    lastOverRange = mean_.LastMeanClipped();
+    emit ResistanceShown(static_cast<qint64>(std::nearbyint(lastOhms)), lastOverRange);
+    // A reading over the range shows OL: no resistance, but a reading all the same.
+    return lastOverRange ? std::numeric_limits<double>::infinity() : lastOhms;
 }
 
 std::vector<double> ResistanceMeter::TakeReadings(int count) {

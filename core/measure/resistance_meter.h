@@ -47,10 +47,11 @@ class ResistanceMeter : public QObject {
     bool CalibrateClick(int range, const QString& calibrationOhms);
     // The live display (Timer1).
     void Timer1Timer() { NextOhms(); }
-    // The display's resistance from a fresh ADC1 result (shown), or none when none came.
+    // The display's resistance from a fresh ADC1 result (shown), or none when none came;
+    // infinity for a reading over the range (OL).
     std::optional<double> NextOhms();
-    // count readings in ohms, the heartbeat and the display's tick run by hand (the timer
-    // stays off). The first three, still averaged with the readings before them, are left
+    // count readings in ohms (infinity: OL), the heartbeat and the display's tick run by hand (the
+    // timer stays off). The first three, still averaged with the readings before them, are left
     // out. Fewer when no ADC1 result comes for 20 s or a stop is asked.
     std::vector<double> TakeReadings(int count);
     // The window closed: the display stops and so does the heartbeat's measurement.
@@ -60,12 +61,15 @@ class ResistanceMeter : public QObject {
     double currentFactor = 10000.0;
     int currentRange = 0;
     double lastOhms = 0.0;
+    // The last reading lies beyond the range: a sample of its mean was at an end of the
+    // converter's scale, so the ohms say nothing (the display shows "OL").
+    bool lastOverRange = false;
 
   signals:
     void RangeShown(int range);
     // The "Cal." button pressed (-1: all raised).
     void CalibrationPressed(int range);
-    void ResistanceShown(qint64 ohms);
+    void ResistanceShown(qint64 ohms, bool overRange);
 
   private:
     ChipAccess& chip_;

@@ -49,6 +49,8 @@ class ResistorCalibration : public QObject {
 
     static constexpr double kReferenceOhms = 10000000.0;
     static constexpr double kInitialVoltsPerCount = 7.31055251450109e-08;
+    // The voltage "CAL. Voltage" proposes (ECALVol); the simulated meter input sits there.
+    static constexpr char kDefaultAppliedVolts[] = "0.30000";
     static constexpr int kTickMs = 100;
     static constexpr int kStepCount = 4;
 

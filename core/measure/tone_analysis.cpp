@@ -8,6 +8,8 @@
 #include <numbers>
 #include <vector>
 
+#include "core/measure/real_fft.h"
+
 namespace dmm {
 namespace {
 
@@ -34,10 +36,10 @@ Complex Dirichlet(double theta, int n) {
 // The windowed block's spectrum of the components fitted so far, and the fit of one more.
 class ToneFitter {
   public:
-    ToneFitter(const std::vector<Complex>& lines, const WindowShape& shape, int n)
+    ToneFitter(std::span<const Complex> lines, const WindowShape& shape, int n)
         : lines_(lines), shape_(shape), n_(n), last_(static_cast<int>(lines.size()) - 1) {
         // The kernel's terms j = -(terms - 1)..terms - 1: the window's coefficient of the
-        // shift by j lines, and with it (-1)^j e^(i pi j (n - 1) / n) (see Kernel).
+        // shift by j lines, and with it (-1)^j e^(i pi j (n - 1) / n) (see KernelBand).
         for (int j = 1 - shape_.terms; j < shape_.terms; ++j) {
             const int m = std::abs(j);
             const double a = m == 0 ? shape_.cosines[0]
@@ -56,55 +58,91 @@ class ToneFitter {
         double omega;
         Complex alpha;
     };
+    using Band = std::pair<int, int>;
 
-    // Line k of the windowed transform of e^(i omega j). A sum-of-cosines window shifts
-    // the sine by whole lines, so its transform is a sum of Dirichlet kernels D at
-    // theta + j step (theta = omega - step k, step = 2 pi / n). Shifted by whole lines they
-    // share their numerator and phase:
+    // Lines band.first..band.second of the windowed transform of e^(i omega j), into out.
+    // A sum-of-cosines window shifts the sine by whole lines, so line k is a sum of
+    // Dirichlet kernels D at theta_k + j step (theta_k = omega - step k, step = 2 pi / n).
+    // Shifted by whole lines they share their numerator and phase:
     //   D(theta + j step) = (-1)^j e^(i pi j (n-1)/n) e^(i theta (n-1)/2)
-    //                       sin(n theta / 2) / sin(theta / 2 + pi j / n),
-    // so a line costs three sines and a cosine whatever the window.
-    Complex Kernel(double omega, int k) const {
+    //                       sin(n theta / 2) / sin(theta / 2 + pi j / n).
+    // Measured from the line c nearest to omega (delta = omega - step c), the numerator of
+    // line k is (-1)^(k-c) sin(n delta / 2) and its denominators sin(delta / 2 - pi q / n)
+    // with q = k - c - j, shared by neighbouring lines: a band costs about one sine a line,
+    // not one for every line and window term. Every small angle is taken from delta itself,
+    // as precise as omega is.
+    void KernelBand(double omega, Band band, std::vector<Complex>& out) {
+        const int count = band.second - band.first + 1;
+        out.assign(static_cast<size_t>(std::max(count, 0)), Complex());
+        if (count <= 0) return;
         const double step = kTwoPi / n_;
-        const double theta = std::remainder(omega - step * k, kTwoPi);
-        const double half = 0.5 * theta;
+        const double w = std::remainder(omega, kTwoPi);
+        const long nearest = std::lround(w / step);
+        const double half = 0.5 * (w - step * static_cast<double>(nearest));
         const double numerator = std::sin(n_ * half);
-        Complex shared;
-        double onLine = 0.0;  // terms whose kernel sits on its peak: D = n exactly
-        for (const Shift& s : shifts_) {
-            if (std::abs(theta + step * s.lines) < 1e-13) {
-                onLine += s.coefficient * n_;
-                continue;
+        const bool onLine = std::abs(2.0 * half) < 1e-13;
+        const int reach = shape_.terms - 1;
+        const long firstQ = band.first - nearest - reach;
+        denominators_.resize(static_cast<size_t>(count + 2 * reach));
+        for (size_t i = 0; i < denominators_.size(); ++i)
+            denominators_[i] = Denominator(half, firstQ + static_cast<long>(i));
+        // e^(i (n-1) (delta / 2 - pi (k - c) / n)), one rotation a line.
+        const long firstOffset = band.first - nearest;
+        Complex phase = std::polar(
+            1.0, (n_ - 1.0) * (half - std::numbers::pi * static_cast<double>(firstOffset) / n_));
+        const Complex turn = std::polar(1.0, -std::numbers::pi * (n_ - 1.0) / n_);
+        for (int i = 0; i < count; ++i) {
+            const long offset = firstOffset + i;
+            const double lineNumerator = offset % 2 == 0 ? numerator : -numerator;
+            Complex shared;
+            double exact = 0.0;  // terms whose kernel sits on its peak: D = n exactly
+            for (const Shift& s : shifts_) {
+                const long q = offset - s.lines;
+                if (onLine && q % n_ == 0) {
+                    exact += s.coefficient * n_;
+                    continue;
+                }
+                shared +=
+                    s.rotated * (lineNumerator / denominators_[static_cast<size_t>(q - firstQ)]);
             }
-            shared += s.rotated * (numerator / std::sin(half + std::numbers::pi * s.lines / n_));
+            out[static_cast<size_t>(i)] = shared * phase + exact;
+            phase *= turn;
         }
-        return shared * std::polar(1.0, half * (n_ - 1)) + onLine;
     }
 
     // The lines fitted around a component at the given line: its lobe and a few more,
     // never DC's lobe.
-    std::pair<int, int> Band(double line) const {
+    Band BandAround(double line) const {
         const int centre = static_cast<int>(std::lround(line));
         const int reach = shape_.lobeHalfWidth + kExtraFitLines;
         return {std::max(centre - reach, shape_.lobeHalfWidth), std::min(centre + reach, last_)};
     }
 
-    // Least squares of one real sine at omega over the band, after what is fitted already.
-    Fit FitAt(double omega, std::pair<int, int> band) const {
+    // The band's lines less the components fitted so far: what the next fit works on.
+    void Remaining(Band band, std::vector<Complex>& y) {
+        y.assign(lines_.begin() + std::max(band.first, 0),
+                 lines_.begin() + std::max(band.second + 1, band.first));
+        for (const Component& c : fitted_) {
+            KernelBand(c.omega, band, g_);
+            KernelBand(-c.omega, band, h_);
+            for (size_t i = 0; i < y.size(); ++i)
+                y[i] -= c.alpha * g_[i] + std::conj(c.alpha) * h_[i];
+        }
+    }
+
+    // Least squares of one real sine at omega over the band, against y (Remaining).
+    Fit FitAt(double omega, Band band, const std::vector<Complex>& y) {
+        KernelBand(omega, band, g_);
+        KernelBand(-omega, band, h_);
         double uu = 0, uv = 0, vv = 0, uy = 0, vy = 0;
-        const int count = std::max(0, band.second - band.first + 1);
-        std::vector<Complex> u(static_cast<size_t>(count)), v(u.size()), y(u.size());
-        for (int k = band.first; k <= band.second; ++k) {
-            const auto i = static_cast<size_t>(k - band.first);
-            const Complex g = Kernel(omega, k), h = Kernel(-omega, k);
-            u[i] = g + h;
-            v[i] = Complex(0, 1) * (g - h);
-            y[i] = lines_[static_cast<size_t>(k)] - FittedAt(k);
-            uu += std::norm(u[i]);
-            vv += std::norm(v[i]);
-            uv += std::real(std::conj(u[i]) * v[i]);
-            uy += std::real(std::conj(u[i]) * y[i]);
-            vy += std::real(std::conj(v[i]) * y[i]);
+        for (size_t i = 0; i < y.size(); ++i) {
+            const Complex u = g_[i] + h_[i];
+            const Complex v = Complex(0, 1) * (g_[i] - h_[i]);
+            uu += std::norm(u);
+            vv += std::norm(v);
+            uv += std::real(std::conj(u) * v);
+            uy += std::real(std::conj(u) * y[i]);
+            vy += std::real(std::conj(v) * y[i]);
         }
         Fit fit;
         double p = 0.0, q = 0.0;
@@ -125,14 +163,25 @@ class ToneFitter {
             return fit;
         }
         fit.alpha = {p, q};
-        for (size_t i = 0; i < u.size(); ++i) fit.residual += std::norm(y[i] - p * u[i] - q * v[i]);
+        for (size_t i = 0; i < y.size(); ++i) {
+            const Complex u = g_[i] + h_[i];
+            const Complex v = Complex(0, 1) * (g_[i] - h_[i]);
+            fit.residual += std::norm(y[i] - p * u - q * v);
+        }
         return fit;
+    }
+    Fit FitAt(double omega, Band band) {
+        std::vector<Complex> y;
+        Remaining(band, y);
+        return FitAt(omega, band, y);
     }
 
     // The frequency (in lines) whose sine fits the band around `around` best.
-    double SearchLine(double around) const {
-        const std::pair<int, int> band = Band(around);
-        auto cost = [&](double line) { return FitAt(kTwoPi * line / n_, band).residual; };
+    double SearchLine(double around) {
+        const Band band = BandAround(around);
+        std::vector<Complex> y;
+        Remaining(band, y);
+        auto cost = [&](double line) { return FitAt(kTwoPi * line / n_, band, y).residual; };
         double best = around, bestCost = cost(around);
         for (int s = 0; s <= kCoarseSteps; ++s) {
             const double line = around - 1.0 + 2.0 * s / kCoarseSteps;
@@ -169,11 +218,13 @@ class ToneFitter {
     const std::vector<Component>& fitted() const { return fitted_; }
 
   private:
-    Complex FittedAt(int k) const {
-        Complex sum;
-        for (const Component& c : fitted_)
-            sum += c.alpha * Kernel(c.omega, k) + std::conj(c.alpha) * Kernel(-c.omega, k);
-        return sum;
+    // sin(delta / 2 - pi q / n), with q taken to the nearest multiple of n first so that
+    // the angle that vanishes on a line is computed small.
+    double Denominator(double half, long q) const {
+        const long wraps = q >= 0 ? (q + n_ / 2) / n_ : -((-q + n_ / 2) / n_);
+        const double value =
+            std::sin(half - std::numbers::pi * static_cast<double>(q - wraps * n_) / n_);
+        return wraps % 2 == 0 ? value : -value;
     }
 
     struct Shift {
@@ -181,12 +232,14 @@ class ToneFitter {
         double coefficient;
         Complex rotated;  // coefficient (-1)^j e^(i pi j (n - 1) / n)
     };
-    const std::vector<Complex>& lines_;
+    std::span<const Complex> lines_;
     const WindowShape& shape_;
     std::vector<Shift> shifts_;
     int n_;
     int last_;
     std::vector<Component> fitted_;
+    std::vector<Complex> g_, h_;  // kernel bands at +omega and -omega
+    std::vector<double> denominators_;
 };
 
 // Where a frequency of `line` lines shows in the one-sided spectrum of n lines.
@@ -206,6 +259,75 @@ double Db(double ratio) {
     return 10.0 * std::log10(ratio);
 }
 
+struct FittedSine {
+    double omega;
+    Complex alpha;
+};
+
+// Finds the tone in the windowed block's lines and fits its fundamental and harmonics
+// into out (found stays false without one); returns the fitted sines.
+std::vector<FittedSine> FitTone(std::span<const Complex> lines, const WindowShape& shape, int n,
+                                ToneFigures& out) {
+    const int lobe = shape.lobeHalfWidth;
+    const int last = static_cast<int>(lines.size()) - 1;
+
+    // The fundamental: the largest line clear of DC's lobe, well above the median. The
+    // median's test needs no sorting: the peak stands that far above the median when it
+    // does above more than half of the lines.
+    double total = 0.0, peakPower = -1.0;
+    int peakLine = lobe;
+    for (int k = 0; k <= last; ++k) {
+        const double p = std::norm(lines[static_cast<size_t>(k)]);
+        total += p;
+        if (k >= lobe && p > peakPower) {
+            peakPower = p;
+            peakLine = k;
+        }
+    }
+    size_t below = 0;
+    for (int k = lobe; k <= last; ++k)
+        below += peakPower > kTonePeakOverMedian * std::norm(lines[static_cast<size_t>(k)]);
+    const auto count = static_cast<size_t>(last - lobe + 1);
+    // A flat block's lines beyond DC are rounding residue, 300 dB and more below it.
+    if (peakLine <= lobe || below <= count / 2 || !(peakPower > kRoundingResidue * total))
+        return {};
+
+    ToneFitter fitter(lines, shape, n);
+    const double fundamentalLine = fitter.SearchLine(peakLine);
+    const double omega = kTwoPi * fundamentalLine / n;
+    const ToneFitter::Fit first = fitter.FitAt(omega, fitter.BandAround(fundamentalLine));
+    if (!std::isfinite(first.residual)) return {};
+    fitter.Add(omega, first.alpha);
+    out.found = true;
+    out.coherent = std::abs(fundamentalLine - std::round(fundamentalLine)) < 1e-3;
+    out.fundamental = {1, true, fundamentalLine, 2.0 * std::abs(first.alpha),
+                       MeanSquare(first.alpha, omega, n)};
+
+    std::vector<FittedSine> sines{{omega, first.alpha}};
+    std::vector<double> taken{fundamentalLine};
+    for (int i = 0; i < kHarmonicsCounted; ++i) {
+        const int order = i + 2;
+        ToneComponent& h = out.harmonics[static_cast<size_t>(i)];
+        h.order = order;
+        h.line = Folded(order * fundamentalLine, n);
+        h.resolved = h.line >= lobe + 1 && std::all_of(taken.begin(), taken.end(), [&](double t) {
+                         return std::abs(t - h.line) >= 2 * lobe + 1;
+                     });
+        if (!h.resolved) continue;
+        const ToneFitter::Fit fit = fitter.FitAt(order * omega, fitter.BandAround(h.line));
+        if (!std::isfinite(fit.residual)) {
+            h.resolved = false;
+            continue;
+        }
+        fitter.Add(order * omega, fit.alpha);
+        sines.push_back({order * omega, fit.alpha});
+        taken.push_back(h.line);
+        h.amplitude = 2.0 * std::abs(fit.alpha);
+        h.power = MeanSquare(fit.alpha, order * omega, n);
+    }
+    return sines;
+}
+
 }  // namespace
 
 double PowerDbfs(double power, double fullScale) {
@@ -220,85 +342,46 @@ ToneFigures AnalyseTone(std::span<const double> x, double fullScale, SpectrumWin
     if (n < kMinToneBlock) return out;
     const WindowShape& shape = ShapeOf(window);
     const int lobe = shape.lobeHalfWidth;
-    const std::vector<Complex> lines = WindowedTransform(x, window);
-    const int last = static_cast<int>(lines.size()) - 1;
-    if (last < 2 * lobe + 2) return out;
+    if (n / 2 < 2 * lobe + 2) return out;
 
-    // The fundamental: the largest line clear of DC's lobe, well above the median.
-    double total = 0.0;
-    for (const Complex& line : lines) total += std::norm(line);
-    std::vector<double> power;
-    power.reserve(lines.size());
-    for (int k = lobe; k <= last; ++k) power.push_back(std::norm(lines[static_cast<size_t>(k)]));
-    const auto peak = std::max_element(power.begin(), power.end());
-    const int peakLine = lobe + static_cast<int>(peak - power.begin());
-    const double peakPower = *peak;
-    std::nth_element(power.begin(), power.begin() + static_cast<ptrdiff_t>(power.size() / 2),
-                     power.end());
-    const double median = power[power.size() / 2];
-    // A flat block's lines beyond DC are rounding residue, 300 dB and more below it.
-    if (peakLine <= lobe || !(peakPower > kTonePeakOverMedian * median) ||
-        !(peakPower > kRoundingResidue * total))
-        return out;
+    // The fit works on the transform in place: a 65536-sample block's lines are half a
+    // megabyte that need not be copied.
+    std::vector<FittedSine> sines;
+    const auto fft = RealFft::ForLength(n);
+    fft->Transform(x, CachedWindow(window, n).samples,
+                   [&](std::span<const Complex> lines) { sines = FitTone(lines, shape, n, out); });
+    if (!out.found) return out;
 
-    ToneFitter fitter(lines, shape, n);
-    const double fundamentalLine = fitter.SearchLine(peakLine);
-    const double omega = kTwoPi * fundamentalLine / n;
-    const ToneFitter::Fit first = fitter.FitAt(omega, fitter.Band(fundamentalLine));
-    if (!std::isfinite(first.residual)) return out;
-    fitter.Add(omega, first.alpha);
-    out.found = true;
-    out.coherent = std::abs(fundamentalLine - std::round(fundamentalLine)) < 1e-3;
-    out.fundamental = {1, true, fundamentalLine, 2.0 * std::abs(first.alpha),
-                       MeanSquare(first.alpha, omega, n)};
-
-    std::vector<double> taken{fundamentalLine};
-    std::vector<std::pair<int, Complex>> harmonicFits;  // order, alpha
-    for (int i = 0; i < kHarmonicsCounted; ++i) {
-        const int order = i + 2;
-        ToneComponent& h = out.harmonics[static_cast<size_t>(i)];
-        h.order = order;
-        h.line = Folded(order * fundamentalLine, n);
-        h.resolved = h.line >= lobe + 1 && std::all_of(taken.begin(), taken.end(), [&](double t) {
-                         return std::abs(t - h.line) >= 2 * lobe + 1;
-                     });
-        if (!h.resolved) continue;
-        const ToneFitter::Fit fit = fitter.FitAt(order * omega, fitter.Band(h.line));
-        if (!std::isfinite(fit.residual)) {
-            h.resolved = false;
-            continue;
-        }
-        fitter.Add(order * omega, fit.alpha);
-        harmonicFits.emplace_back(order, fit.alpha);
-        taken.push_back(h.line);
-        h.amplitude = 2.0 * std::abs(fit.alpha);
-        h.power = MeanSquare(fit.alpha, order * omega, n);
-    }
-
-    // The block without the fitted sines. Each sine 2 Re(alpha e^(i w j)) is taken in
-    // chunks: e^(i w j) = e^(i w start) e^(i w (j - start)), the second factor from one
-    // table per sine, so every value is exact to a few roundings and the inner loop is
-    // plain arithmetic the compiler can vectorise.
-    std::vector<std::pair<double, Complex>> sines{{omega, first.alpha}};
-    for (const auto& [order, alpha] : harmonicFits) sines.emplace_back(order * omega, alpha);
-    std::vector<double> rest(x.begin(), x.end());
-    std::array<double, kChunkSamples> tableRe{}, tableIm{};
-    for (const auto& [w, alpha] : sines) {
+    // The block without the fitted sines, made a segment at a time in the transform's own
+    // buffer. Each sine 2 Re(alpha e^(i w j)) is taken in chunks: e^(i w j) =
+    // e^(i w start) e^(i w (j - start)), the second factor from one table per sine, so
+    // every value is exact to a few roundings and the inner loop is plain arithmetic the
+    // compiler can vectorise.
+    std::vector<std::array<double, 2 * kChunkSamples>> tables(sines.size());
+    for (size_t s = 0; s < sines.size(); ++s) {
         for (int j = 0; j < kChunkSamples; ++j) {
-            tableRe[static_cast<size_t>(j)] = std::cos(w * j);
-            tableIm[static_cast<size_t>(j)] = std::sin(w * j);
-        }
-        for (int start = 0; start < n; start += kChunkSamples) {
-            const Complex beta = 2.0 * alpha * std::polar(1.0, w * start);
-            const double betaRe = beta.real(), betaIm = beta.imag();
-            double* out = rest.data() + start;
-            const int length = std::min(kChunkSamples, n - start);
-            for (int j = 0; j < length; ++j)
-                out[j] -= betaRe * tableRe[static_cast<size_t>(j)] -
-                          betaIm * tableIm[static_cast<size_t>(j)];
+            tables[s][static_cast<size_t>(j)] = std::cos(sines[s].omega * j);
+            tables[s][static_cast<size_t>(kChunkSamples + j)] = std::sin(sines[s].omega * j);
         }
     }
-    const PowerSpectrum noise = ComputePowerSpectrum(rest, window, segments);
+    const auto residual = [&](size_t first, std::span<double> samples) {
+        std::copy_n(x.begin() + static_cast<ptrdiff_t>(first), samples.size(), samples.begin());
+        for (size_t s = 0; s < sines.size(); ++s) {
+            const double* tableRe = tables[s].data();
+            const double* tableIm = tableRe + kChunkSamples;
+            for (size_t done = 0; done < samples.size(); done += kChunkSamples) {
+                const Complex beta =
+                    2.0 * sines[s].alpha *
+                    std::polar(1.0, sines[s].omega * static_cast<double>(first + done));
+                const double betaRe = beta.real(), betaIm = beta.imag();
+                double* rest = samples.data() + done;
+                const size_t length = std::min<size_t>(kChunkSamples, samples.size() - done);
+                for (size_t j = 0; j < length; ++j)
+                    rest[j] -= betaRe * tableRe[j] - betaIm * tableIm[j];
+            }
+        }
+    };
+    const PowerSpectrum noise = ComputePowerSpectrum(x.size(), residual, window, segments);
     out.noisePower = noise.NoisePower(lobe);
     for (int k = lobe; k < static_cast<int>(noise.power.size()); ++k) {
         if (noise.power[static_cast<size_t>(k)] > out.largestSpurPower) {

@@ -1,6 +1,7 @@
 #include "gui/analog/block_panel.h"
 
 #include <QAbstractItemView>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "core/analog/block_field_ops.h"
@@ -15,6 +16,32 @@ int OptionsOf(const TRegField& field) {
     return 1 << std::min(field.width, 8);
 }
 
+// Until the chip has been read the image holds only the zeros the program started with:
+// the diagram is veiled and says so instead of passing the zeros off as the chip's state.
+// Clicks go through to the controls under it.
+class NotReadCover : public QWidget {
+  public:
+    explicit NotReadCover(QWidget* panel) : QWidget(panel) {
+        setObjectName("NotReadYet");
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(255, 255, 255, 150));
+        QFont font = DiagramFont(TextRole::Title);
+        painter.setFont(font);
+        const QString text = QString::fromLatin1(kNotReadYet);
+        const QRect box = QFontMetrics(font).boundingRect(text).adjusted(-10, -6, 10, 6);
+        const QRect banner(QPoint(width() - box.width() - 8, 8), box.size());
+        painter.fillRect(banner, QColor(254, 243, 199));
+        painter.setPen(QColor(146, 64, 14));
+        painter.drawRect(banner.adjusted(0, 0, -1, -1));
+        painter.drawText(banner, Qt::AlignCenter, text);
+    }
+};
+
 }  // namespace
 
 BlockPanel::BlockPanel(Bench& bench, const QString& className, const QString& caption,
@@ -24,6 +51,11 @@ BlockPanel::BlockPanel(Bench& bench, const QString& className, const QString& ca
     setWindowTitle(caption);
     setFixedSize(diagramSize);
     setAutoFillBackground(false);
+    // The diagram covers the whole panel: what lies beneath it (the MDI frame) need not be
+    // painted again when a control on it repaints.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    notReadCover_ = new NotReadCover(this);
+    notReadCover_->setGeometry(rect());
     connect(&bench_, &Bench::RegisterImageChanged, this, &BlockPanel::SetRegisterImage);
     connect(&bench_, &Bench::ChipModelChanged, this,
             [this](const std::shared_ptr<const TChipModel>& model) {
@@ -67,6 +99,8 @@ int BlockPanel::ReadField(std::string_view field) {
 void BlockPanel::SetRegisterImage(const RegisterImageSnapshot& image) {
     image_ = image;
     DataUpdate();
+    notReadCover_->setVisible(!image.read);
+    if (!image.read) notReadCover_->raise();
     update();
 }
 
@@ -116,11 +150,29 @@ const BlockPanel::Selector* BlockPanel::FindSelector(std::string_view field) con
     return it == selectors_.end() ? nullptr : &it->second;
 }
 
-void BlockPanel::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), DefaultDiagramStyle().paper);
-    DiagramPainter diagram(painter);
-    PaintDiagram(diagram);
+void BlockPanel::paintEvent(QPaintEvent* event) {
+    // A control repaints the diagram beneath it: a live reading's display does so with every
+    // reading, and drawing the whole diagram again each time (its texts shaped anew) cost a
+    // tenth of a core. The diagram changes only when the panel repaints as a whole, so
+    // what lies beneath one control comes from the diagram as last drawn.
+    bool beneathOneControl = false;
+    for (QObject* child : children()) {
+        const auto* control = qobject_cast<QWidget*>(child);
+        if (control && !control->isWindow() && control->geometry().contains(event->rect())) {
+            beneathOneControl = true;
+            break;
+        }
+    }
+    const qreal ratio = devicePixelRatioF();
+    if (diagram_.size() != size() * ratio || !beneathOneControl) {
+        diagram_ = QPixmap(size() * ratio);
+        diagram_.setDevicePixelRatio(ratio);
+        QPainter painter(&diagram_);
+        painter.fillRect(rect(), DefaultDiagramStyle().paper);
+        DiagramPainter diagram(painter);
+        PaintDiagram(diagram);
+    }
+    QPainter(this).drawPixmap(0, 0, diagram_);
 }
 
 // ---- building

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QPixmap>
 #include <QPointer>
 #include <QSize>
 #include <QStringList>
@@ -18,6 +19,9 @@
 #include "gui/analog/panel_fields.h"
 
 namespace dmm::gui {
+
+// What a panel says while no read of the chip has filled the register image.
+inline constexpr char kNotReadYet[] = "not read yet: \"Read RAM\" reads the chip";
 
 // The tooltip of every live-reading switch of the block panels.
 inline const QString kLiveReadingTip = QStringLiteral(
@@ -171,9 +175,7 @@ class BlockPanel : public QWidget {
         bench_.Call(
             [work = std::move(work)](Bench& b) mutable {
                 work(b);
-                RegisterImageSnapshot snapshot;
-                snapshot.bytes = b.target().RegisterImage;
-                return snapshot;
+                return SnapshotOf(b.target());
             },
             this, [this](const RegisterImageSnapshot& snapshot) { SetRegisterImage(snapshot); });
     }
@@ -201,12 +203,16 @@ class BlockPanel : public QWidget {
     void ApplySelector(const std::string& field, Selector& selector);
     const Selector* FindSelector(std::string_view field) const;
 
+    // The diagram as last drawn: what repaints the parts beneath the controls.
+    QPixmap diagram_;
     ChipFieldsSnapshot fields_;
     RegisterImageSnapshot image_;
     std::map<std::string, int, std::less<>> stored_;
     std::map<std::string, Selector, std::less<>> selectors_;
     std::multimap<std::string, QPointer<QWidget>, std::less<>> boundControls_;
     std::multimap<std::string, QPointer<QLabel>, std::less<>> captionControls_;
+    // Lies over the whole diagram while the image holds no read of the chip.
+    QWidget* notReadCover_ = nullptr;
 };
 
 }  // namespace dmm::gui

@@ -66,8 +66,11 @@ void BoundLabel::paintEvent(QPaintEvent*) {
     }
     painter.setFont(font());
     painter.setPen(isEnabled() ? foreground_ : style.muted);
-    const QRect textArea = shape_ == Shape::Display ? rect().adjusted(6, 0, -6, 0) : rect();
-    painter.drawText(textArea, static_cast<int>(alignment()), text());
+    painter.drawText(TextArea(), static_cast<int>(alignment()), text());
+}
+
+QRect BoundLabel::TextArea() const {
+    return shape_ == Shape::Display ? rect().adjusted(6, 0, -6, 0) : rect();
 }
 
 void BoundLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -35,6 +35,8 @@ class BoundLabel : public QLabel {
     QColor Background() const { return background_; }
     QColor Foreground() const { return foreground_; }
     Shape shape() const { return shape_; }
+    // Where the text is drawn: a display keeps a margin at both ends.
+    QRect TextArea() const;
 
   signals:
     void clicked();

@@ -136,6 +136,10 @@ void TMPN::BuildOutputs() {
 
     LDCPO = AddIndicator("LDCPO", "DCPO", kDirectLabel);
     LACPO = AddIndicator("LACPO", "ACPO", kLatchedLabel);
+    LCPOLevel = AddIndicator("LCPOLevel", "low", kCpoLevel);
+    LCPOLevel->setToolTip(QStringLiteral(
+        "The comparator's output level (ACPO) as last read from the chip: \"Read RAM\" or a "
+        "choice of SMODE or SFUVR reads it"));
     SADCP = AddSwitchLabel("SADCP", "SDACP",
                            QRect(kStateMux.center().x() - 29, kStateMux.bottom() + 6, 58, 16),
                            "SADCPO");
@@ -237,6 +241,9 @@ void TMPN::DataUpdate() {
     FaceSwitch(ENCMP, ReadField("EN_CMP"));
     for (const char* selector : {"S_CMPRH", "S_CMPI", "S_CMPRL"})
         ShowOption(selector, ReadField(selector));
+    const bool level = ReadField("ACPO") != 0;
+    LCPOLevel->setText(level ? QStringLiteral("high") : QStringLiteral("low"));
+    LabelSwitch(LCPOLevel, level);
     const int routing = ReadField("SADCPO");
     FaceSwitch(SADCP, routing);
     FaceSwitch(LACPO, routing == 1);

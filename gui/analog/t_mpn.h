@@ -73,6 +73,9 @@ class TMPN : public BlockPanel {
     BoundLabel* SADCP = nullptr;
     BoundLabel* LACPO = nullptr;
     BoundLabel* LDCPO = nullptr;
+    // The comparator's output level as the image holds it (the ACPO bit): "high" chosen
+    // or "low".
+    BoundLabel* LCPOLevel = nullptr;
     BoundLabel* CPO1 = nullptr;
     BoundLabel* CPO2 = nullptr;
     BoundLabel* Label1 = nullptr;

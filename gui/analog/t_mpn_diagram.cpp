@@ -218,7 +218,6 @@ void TMPN::PaintOutputs(DiagramPainter& d) const {
            enabled && latched);
     d.TextAt({double(kRiseLatch.center().x()), double(kRiseLatch.bottom())}, "FGRISE", Side::Below,
              TextRole::Note);
-    d.TextAt({double(kSplitX) + 4, directY}, "ACPO", Side::AboveRight, TextRole::Note);
     const QRectF state(kStateMux);
     for (auto [label, k] : {std::pair{kDirectLabel, 0}, std::pair{kLatchedLabel, 1}}) {
         d.Wire({P(label.right() + 1, label.center().y() + 0.5),

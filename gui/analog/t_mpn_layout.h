@@ -87,6 +87,7 @@ inline constexpr int kUpperInY = 632;
 inline constexpr int kLowerInY = 650;
 inline constexpr int kCpoNodeX = 700;
 inline constexpr int kCpoY = 617;
+inline constexpr QRect kCpoLevel(682, 621, 30, 14);
 
 // Outputs: the digital output, the state selector, the accumulator.
 inline constexpr int kSdioY = 520;

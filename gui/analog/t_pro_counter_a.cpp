@@ -42,6 +42,10 @@ TProCounterA::TProCounterA(Bench& bench, QWidget* parent)
     connect(&counter, &ProCounter::RangeChosen, this, [this](int index, const QString& q) {
         const QSignalBlocker quiet(ECAP);
         ECAP->setText(q);
+        const auto ranges = CapacitanceRanges();
+        LCAPUNIT->setText(index >= 0 && index < static_cast<int>(ranges.size())
+                              ? QString::fromLatin1(ranges[static_cast<size_t>(index)].unit)
+                              : QString());
         PaintRange(index);
     });
     PostEntries();
@@ -109,7 +113,7 @@ void TProCounterA::BuildReadings() {
         box->setFont(DiagramFont(TextRole::Signal));
         return box;
     };
-    AddCaption("Frequency = ", QRect(8, 128, 66, 16));
+    AddCaption("Frequency = ", QRect(2, 128, 72, 16));
     EFRE = reading("EFRE", QRect(74, 127, 84, 18));
     AddCaption(" Hz", QRect(160, 128, 22, 16));
     AddCaption("Duty =", QRect(8, 150, 66, 16));
@@ -118,7 +122,10 @@ void TProCounterA::BuildReadings() {
     EDUTYUS = reading("EDUTYUS", QRect(226, 127, 84, 18));
     AddCaption("us", QRect(312, 128, 20, 16));
     PCAP = reading("PCAP", QRect(226, 149, 84, 18));
-    AddCaption(QStringLiteral("週期 = Q / Frequency"), QRect(312, 150, 132, 16));
+    LCAPUNIT = AddReadout("LCAPUNIT", QString(), QRect(312, 150, 56, 16),
+                          Qt::AlignLeft | Qt::AlignVCenter);
+    AddCaption(QStringLiteral("週期 = Q / Frequency"), QRect(226, 170, 150, 16),
+               Qt::AlignLeft | Qt::AlignVCenter);
 
     BBG = new QPushButton("STOP", this);
     BBG->setObjectName("BBG");

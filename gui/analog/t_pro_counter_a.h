@@ -55,6 +55,8 @@ class TProCounterA : public BlockPanel {
     BoundLabel* EDUTY = nullptr;
     BoundLabel* EDUTYUS = nullptr;
     BoundLabel* PCAP = nullptr;
+    // The unit of PCAP's figure on the chosen range (empty before one is chosen).
+    BoundLabel* LCAPUNIT = nullptr;
     QPushButton* BBG = nullptr;
     BoundLabel* LRF = nullptr;
     BoundLabel* FUVR0 = nullptr;

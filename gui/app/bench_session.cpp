@@ -4,10 +4,13 @@
 #include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "sim/bench_chips.h"
+#include "sim/demo_step_tables.h"
 #include "sim/sim_bench.h"
 #include "sim/sim_bench_clock.h"
 #include "sim/sim_dmm_chip.h"
 #include "sim/sim_instruments.h"
+
+#include <QDebug>
 
 namespace dmm::gui {
 
@@ -27,6 +30,8 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         auto chip = sim::MakeBenchChip(benchDir_, options.simChip.toStdString(), &why);
         if (!why.empty())
             simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
+        const QString demo = sim::ProvideDemoStepTables(benchDir_);
+        if (!demo.isEmpty()) qInfo().noquote() << "dmmbench:" << demo;
         // The simulators live on the bench's own time; the program reads the clock that
         // makes them answer.
         auto& benchClock = static_cast<sim::SimBenchClock&>(*clock_);

@@ -82,13 +82,21 @@ int main(int argc, char** argv) {
     QCommandLineOption simHarmonicsOption(
         "sim-harmonics", "Simulated bench: harmonics of its AC sources, dBc from the 2nd on.",
         "DBC,...");
+    QCommandLineOption allToolsOption(
+        "all-tools",
+        "Show the menu items the default menus keep hidden: Resister, Resistor CAL., SLEEP, "
+        "Switch Test, Restore ADC and BryMen Show.");
     QCommandLineOption simRxOption(
         "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
         "OHMS");
+    QCommandLineOption simSeedOption(
+        "sim-seed",
+        "Simulated bench: its converters draw their noise from seed N, the same in every run.",
+        "N");
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
                        fieldOption, delayOption, windowOnlyOption, simSpeedOption, simToneOption,
-                       simHarmonicsOption, simRxOption});
+                       simHarmonicsOption, simRxOption, simSeedOption, allToolsOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -139,6 +147,14 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (parser.isSet(simSeedOption)) {
+        options.simExtras.seed =
+            dmm::sim::ParseSimSeed(parser.value(simSeedOption).toStdString(), error);
+        if (!options.simExtras.seed) {
+            std::cerr << "dmmbench: --sim-seed: " << error << '\n';
+            return 2;
+        }
+    }
     if (parser.isSet(simHarmonicsOption)) {
         options.simExtras.harmonicsDbc =
             dmm::sim::ParseHarmonics(parser.value(simHarmonicsOption).toStdString(), error);
@@ -156,6 +172,7 @@ int main(int argc, char** argv) {
     dmm::gui::TMainPanel mainPanel(session.bench());
     session.hooks().SetMainPanel(&mainPanel);
     dmm::gui::InstallToolWindows(mainPanel, session.bench());
+    if (parser.isSet(allToolsOption)) mainPanel.ShowHiddenItems();
     session.Start();
     mainPanel.show();
     mainPanel.FormActivate();

@@ -20,6 +20,7 @@
 #include "core/analog/switch_test_setup.h"
 #include "core/app/bench_directory.h"
 #include "core/app/bench_settings.h"
+#include "core/app/placement_file.h"
 #include "core/app/window_placement.h"
 #include "core/link/number_text.h"
 #include "gui/app/settings_windows.h"
@@ -160,13 +161,8 @@ void TMainPanel::FormCreate() {
     auto* bar = new QStatusBar(this);
     bar->setObjectName("StatusBar1");
     setStatusBar(bar);
-    for (size_t i = 0; i < statusPanels_.size(); ++i) {
-        statusPanels_[i] = new QLabel(bar);
-        statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        statusPanels_[i]->setFrameShape(QFrame::Panel);
-        statusPanels_[i]->setFrameShadow(QFrame::Sunken);
-        bar->addWidget(statusPanels_[i], i == 2 ? 1 : 0);
-    }
+    statusPanels_ = new StatusPanels(bar);
+    bar->addWidget(statusPanels_, 1);
 
     // Initial size and the screen clamp.
     QRect geometry(0, 0, 1280, 860);
@@ -174,10 +170,6 @@ void TMainPanel::FormCreate() {
         geometry = ClampToScreen(geometry, screen->availableGeometry().size());
     }
     setGeometry(geometry);
-    const int third = geometry.width() / 3;
-    statusPanels_[0]->setFixedWidth(third);
-    statusPanels_[1]->setFixedWidth(third);
-    statusPanels_[2]->setMinimumWidth(50);
 
     setWindowTitle(QString::fromLatin1(kMainCaption));
     connect(&bench_.up(), &TVz_UP::IntfReadingChanged, this, [this](bool on) {
@@ -276,7 +268,8 @@ QMdiSubWindow* TMainPanel::Attach(QWidget* form, const QRect& bounds) {
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     sub->setWindowTitle(form->windowTitle());
     connect(form, &QWidget::windowTitleChanged, sub, &QMdiSubWindow::setWindowTitle);
-    sub->resize(sub->sizeHint().expandedTo(form->size()));
+    // The frame holds the window at its size, title bar and borders around it.
+    sub->resize(sub->sizeHint().expandedTo(form->size().grownBy(sub->contentsMargins())));
     // A window that never had a place of its own would open on top of the others.
     QPoint at = bounds.topLeft();
     if (at.isNull()) {
@@ -284,6 +277,10 @@ QMdiSubWindow* TMainPanel::Attach(QWidget* form, const QRect& bounds) {
         const int room = std::max(1, mdiArea_->height() / 2 / kCascadeStep);
         at = QPoint((n % room) * kCascadeStep + (n / room) * kCascadeStep * 4,
                     (n % room) * kCascadeStep);
+        // The cascade stops at the client area's edges: a window opening partly outside
+        // it would be cut off.
+        at = PlaceWhollyInside(QRect(at, sub->size()),
+                               QRect(QPoint(0, 0), mdiArea_->viewport()->size()));
     }
     sub->move(at);
     return sub;
@@ -426,14 +423,11 @@ void TMainPanel::SMenu_OptionClick() {
 }
 
 void TMainPanel::SetStatusText(int panel, const QString& text) {
-    if (panel >= 0 && panel < static_cast<int>(statusPanels_.size())) {
-        statusPanels_[static_cast<size_t>(panel)]->setText(text);
-    }
+    statusPanels_->SetText(panel, text);
 }
 
 QString TMainPanel::StatusText(int panel) const {
-    if (panel < 0 || panel >= static_cast<int>(statusPanels_.size())) return {};
-    return statusPanels_[static_cast<size_t>(panel)]->text();
+    return statusPanels_->Text(panel);
 }
 
 void TMainPanel::ShowGauge(bool visible) {
@@ -443,6 +437,17 @@ void TMainPanel::ShowGauge(bool visible) {
 void TMainPanel::SetGauge(int position, int maximum) {
     Gauge1->setMaximum(maximum);
     Gauge1->setValue(position);
+}
+
+QStringList TMainPanel::HiddenItemNames() {
+    QStringList names;
+    for (const MenuItemInfo& info : kMenuItems)
+        if (!info.visible) names << QString::fromLatin1(info.name);
+    return names;
+}
+
+void TMainPanel::ShowHiddenItems() {
+    for (const QString& name : HiddenItemNames()) menuItems_[name]->setVisible(true);
 }
 
 void TMainPanel::SetCaptureLock(bool locked) {
@@ -455,8 +460,14 @@ void TMainPanel::SetCaptureLock(bool locked) {
 
 void TMainPanel::ChipModelLoaded(const std::shared_ptr<const TChipModel>& model) {
     if (!model || model->loadCount == 0) return;
-    if (ChipTitle.isEmpty()) ChipTitle = QString::fromStdString(model->productTitle);
-    if (!model->mainCaption.empty()) setWindowTitle(QString::fromStdString(model->mainCaption));
+    // The description is read after the settings' product variant and names the chip
+    // again: its caption stands from then on, alone and before " ---- Now Chip is  ".
+    if (!model->mainCaption.empty()) {
+        ChipTitle = QString::fromStdString(model->mainCaption);
+        setWindowTitle(ChipTitle);
+    } else if (ChipTitle.isEmpty()) {
+        ChipTitle = QString::fromStdString(model->productTitle);
+    }
     // A chip without bench instruments (#FLUKE) hides their items; a later chip that
     // has them brings them back.
     for (const char* name : {"Regist", "Fluke1", "Power1", "Memu_File"})
@@ -500,9 +511,8 @@ void TMainPanel::USBScanClick() {
 void TMainPanel::Menu_ReadRAMClick() {
     bench_.Call(
         [](Bench& bench) -> QString {
-            ChipAccess& chip = bench.chip();
-            if (!ReadRamIntoImage(chip)) {
-                const std::string& why = chip.LastFailure();
+            if (!bench.up().ReadRam()) {
+                const std::string why = bench.chip().FailureReason();
                 return QStringLiteral("Read RAM failed: ") +
                        (why.empty() ? QStringLiteral("the chip did not answer")
                                     : QString::fromStdString(why));

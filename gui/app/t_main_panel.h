@@ -18,6 +18,7 @@
 #include "core/app/settings_file.h"
 #include "gui/app/child_windows.h"
 #include "gui/app/remembered_place.h"
+#include "gui/app/status_panels.h"
 #include "gui/app/t_restore_win.h"
 
 namespace dmm::gui {
@@ -66,6 +67,12 @@ class TMainPanel : public QMainWindow {
     void ShowGauge(bool visible);
     void SetGauge(int position, int maximum);
 
+    // Shows the items the menus keep hidden ("Resister", "Switch Test", ...), for a run
+    // that needs their tools (dmmbench --all-tools).
+    void ShowHiddenItems();
+    // The items the menus keep hidden.
+    static QStringList HiddenItemNames();
+
     // While a capture runs, the menus that would disturb it are disabled.
     void SetCaptureLock(bool locked);
 
@@ -73,7 +80,8 @@ class TMainPanel : public QMainWindow {
     void USBClient(const QString& chipName);
 
     // The chip title shown in front of the main caption. The product variant of the
-    // settings sets it; until then the loaded chip's product title stands in.
+    // settings sets it, and a chip description that names a title, read after the
+    // settings, sets it again; until then the loaded chip's product title stands in.
     QString ChipTitle;
 
     QMdiArea* mdiArea() const { return mdiArea_; }
@@ -115,7 +123,7 @@ class TMainPanel : public QMainWindow {
     Bench& bench_;
     QMdiArea* mdiArea_ = nullptr;
     QProgressBar* Gauge1 = nullptr;
-    std::array<QLabel*, 3> statusPanels_{};
+    StatusPanels* statusPanels_ = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QMap<QString, QAction*> menuItems_;

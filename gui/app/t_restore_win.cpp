@@ -75,11 +75,12 @@ WindowPlacement TRestoreWin::PlacementOf(const QString& name, QWidget* window) c
 
 void TRestoreWin::Save(const QString& folder) {
     if (!Enabled) return;
-    RememberPlacement(entries_, PlacementOf(main_.objectName(), &main_));
+    std::vector<WindowPlacement> windows = {PlacementOf(main_.objectName(), &main_)};
     for (const ChildWindowInfo& info : ChildWindowTable()) {
         const QString name = QString::fromLatin1(info.className);
-        if (QWidget* w = main_.Child(name)) RememberPlacement(entries_, PlacementOf(name, w));
+        if (QWidget* w = main_.Child(name)) windows.push_back(PlacementOf(name, w));
     }
+    entries_ = MergePlacements(entries_, windows);
     // A file that cannot be written is skipped: the windows simply open as designed.
     QString error;
     WriteFileAtomically(FileName(folder), FormatPlacementFile(entries_), error);
@@ -94,18 +95,29 @@ void TRestoreWin::Load(const QString& folder) {
 }
 
 void TRestoreWin::Apply() {
-    const QSize screen = QGuiApplication::primaryScreen()
-                             ? QGuiApplication::primaryScreen()->availableGeometry().size()
-                             : QSize(1280, 1024);
+    std::vector<QRect> screens;
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        screens.push_back(primary->availableGeometry());
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen())
+            screens.push_back(screen->availableGeometry());
+    }
+    if (screens.empty()) screens.push_back(QRect(0, 0, 1280, 1024));
+    // A window of its own goes onto the screen that shows most of where it was.
+    auto screenOf = [&screens](const QRect& saved) {
+        return screens[static_cast<size_t>(ScreenOfWindow(saved, screens))];
+    };
     if (const WindowPlacement* e = FindPlacement(entries_, main_.objectName())) {
+        const QRect screen = screenOf(e->Bounds());
         main_.setGeometry(RestoredBounds(*e, main_.size(), Sizeable(main_), screen));
+        KeepInside(main_, screen);
         SetState(main_, e->state);
     }
     // Child windows live in the main window's client area: that is their screen, at the
     // size the restored main window gives it.
     if (QLayout* layout = main_.layout()) layout->activate();
     if (QLayout* layout = main_.centralWidget()->layout()) layout->activate();
-    const QSize area = main_.mdiArea()->viewport()->size();
+    const QRect area(QPoint(0, 0), main_.mdiArea()->viewport()->size());
     for (const ChildWindowInfo& info : ChildWindowTable()) {
         const QString name = QString::fromLatin1(info.className);
         QWidget* w = main_.Child(name);
@@ -114,16 +126,28 @@ void TRestoreWin::Apply() {
         const bool sizeable = Sizeable(*w);
         if (main_.StandsAlone(w)) {
             // A dialog of its own is placed on the screen, beside the main window.
+            const QRect screen = screenOf(e->Bounds());
             w->setGeometry(RestoredBounds(*e, w->size(), sizeable, screen));
+            KeepInside(*w, screen);
             if (AutoShow && e->visible) main_.ShowChild(w, info.slot, true);
             continue;
         }
         const QRect bounds = RestoredBounds(*e, w->size(), sizeable, area);
         // A window of fixed size keeps its designed size: only its place comes back.
         main_.PlaceChild(w, sizeable ? bounds : QRect(bounds.topLeft(), QSize()));
+        auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget());
+        if (sub) KeepInside(*sub, area);
         if (AutoShow && e->visible) main_.ShowChild(w, info.slot, true);
-        if (auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget())) SetState(*sub, e->state);
+        if (sub) SetState(*sub, e->state);
     }
+}
+
+void TRestoreWin::KeepInside(QWidget& window, const QRect& area) {
+    // The frame may come out larger than asked (its least size, a frame around a fixed
+    // size): the window moves so that what it really covers is on the screen.
+    const QRect covered = window.isWindow() ? window.frameGeometry() : window.geometry();
+    const QPoint to = PlaceWhollyInside(covered, area);
+    if (to != covered.topLeft()) window.move(window.pos() + (to - covered.topLeft()));
 }
 
 }  // namespace dmm::gui

@@ -34,6 +34,8 @@ class TRestoreWin : public QObject {
 
   private:
     void Apply();
+    // Moves a window (or a child window's frame) wholly into the area.
+    static void KeepInside(QWidget& window, const QRect& area);
     WindowPlacement PlacementOf(const QString& name, QWidget* window) const;
 
     TMainPanel& main_;

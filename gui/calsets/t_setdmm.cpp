@@ -124,6 +124,10 @@ void TSETDMM::BuildEntries() {
     row("RMS offset", PRMSOFF);
     Canceloffset = new QCheckBox("Cancel Offset", this);
     Canceloffset->setObjectName("Canceloffset");
+    // The window is laid out in pixels: its texts keep the diagram's pixel sizes, as its
+    // captions and entries do, whatever the desktop's font.
+    for (QWidget* w : std::initializer_list<QWidget*>{TXFORADC, PADCOFF, PRMSOFF, Canceloffset})
+        w->setFont(DiagramFont(TextRole::Signal));
     Canceloffset->setGeometry(kEntriesX, y, 190, 20);
 }
 

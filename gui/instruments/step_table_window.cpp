@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace dmm::gui {
 
 StepTableWindow::StepTableWindow(Bench& bench, Which which, const QString& caption,
@@ -17,8 +19,10 @@ StepTableWindow::StepTableWindow(Bench& bench, Which which, const QString& capti
     grid_->setHorizontalHeaderLabels(
         {QStringLiteral("序號"), QStringLiteral("Step"), QStringLiteral("輸入值")});
     grid_->verticalHeader()->hide();
-    grid_->setColumnWidth(0, 28);
-    grid_->setColumnWidth(1, 30);
+    // The number and step columns as wide as their titles need at any font size; the
+    // value column takes the rest.
+    grid_->setColumnWidth(0, std::max(28, grid_->horizontalHeader()->sectionSizeHint(0)));
+    grid_->setColumnWidth(1, std::max(30, grid_->horizontalHeader()->sectionSizeHint(1)));
     grid_->setColumnWidth(2, 240);
     grid_->horizontalHeader()->setStretchLastSection(true);
     grid_->verticalHeader()->setDefaultSectionSize(20);

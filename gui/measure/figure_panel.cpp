@@ -22,6 +22,8 @@ FigurePanel::FigurePanel(QWidget* parent) : QWidget(parent) {
     warnings_->setObjectName("FigureWarnings");
     warnings_->setWordWrap(true);
     warnings_->setTextFormat(Qt::RichText);
+    // The warnings wrap to the width the figures give the panel, and never widen it.
+    warnings_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(warnings_);
     layout->addStretch(1);
     Conventions = new QPushButton(tr("How these are computed"), this);

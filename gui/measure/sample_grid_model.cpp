@@ -53,6 +53,10 @@ QString SampleGridModel::CellText(int i) const {
     return FormatCell(value, format_);
 }
 
+QString SampleGridModel::WidestCellText() const {
+    return FormatCell(format_ == CellFormat::TwoDecimals ? 1048576.0 : -8388608.0, format_);
+}
+
 int SampleGridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : length_ / kColumns;
 }

@@ -31,6 +31,9 @@ class SampleGridModel : public QAbstractTableModel {
     void SetShownCount(int count);
     int shownCount() const { return count_; }
     QString CellText(int index) const;
+    // The widest text a cell of the shown format can hold (a 24-bit result, or the root
+    // of the 40-bit RMS accumulator): columns at least this wide never cut a number.
+    QString WidestCellText() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

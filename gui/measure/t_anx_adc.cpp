@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "core/app/bench.h"
@@ -26,7 +27,6 @@ namespace {
 
 constexpr int kMinimumWidth = 714;
 constexpr int kMinimumHeight = 277;
-constexpr int kControlBandHeight = 50;
 constexpr int kDisplayRateMs = 33;  // the chart and grid follow a capture at ~30 frames/s
 
 QLabel* ResultPanel(const char* name, QWidget* parent) {
@@ -87,7 +87,7 @@ TAnxADC::TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent)
     mainLayout->setContentsMargins(0, 0, 0, 0);
     mainLayout->setSpacing(0);
     QWidget* band = BuildControls();
-    band->setFixedHeight(kControlBandHeight);
+    band->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     mainLayout->addWidget(band);
     auto* stack = new QStackedLayout;
     displayStack_ = stack;
@@ -110,7 +110,8 @@ TAnxADC::TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent)
     layout->addWidget(mainArea, 1);
     layout->addWidget(BuildSettings());
     Figures = new FigurePanel(this);
-    Figures->setFixedWidth(270);
+    // Both columns as wide as their rows need at the font in use.
+    Figures->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     Figures->SetConventions(
         FigurePanel::ConventionsText(OriginalFigureRows({}, false), AddedFigureConventions()));
     layout->addWidget(Figures);
@@ -141,48 +142,57 @@ TAnxADC::TAnxADC(Bench& bench, TMainPanel& mainPanel, QWidget* parent)
     connect(&monitorTimer_, &QTimer::timeout, this, &TAnxADC::PollCapture);
 
     grid_->SetCaptureLength(CurrentSettings().CaptureLength());
+    FitGridColumns();
     ShowFigures({});
     EnableSaving();
     resize(1190, 580);
 }
 
 QWidget* TAnxADC::BuildControls() {
+    // Two rows, the captures and the histogram above the views and the files: in one row
+    // the buttons alone would make the window wider than a main window of 1280 pixels.
     auto* band = new QWidget(this);
-    auto* row = new QHBoxLayout(band);
-    row->setContentsMargins(0, 4, 0, 4);
+    auto* rows = new QVBoxLayout(band);
+    rows->setContentsMargins(0, 4, 0, 4);
+    rows->setSpacing(4);
+    auto* captures = new QHBoxLayout;
+    auto* views = new QHBoxLayout;
+    rows->addLayout(captures);
+    rows->addLayout(views);
     CatchADC1 = Button("CatchADC1", "ADCS", band);
     CatchADC2 = Button("CatchADC2", "ADCF", band);
     BADC = Button("BADC", "AVG", band);
     CatchD = Button("CatchD", "RMS", band);
     for (QPushButton* b : {CatchADC1, CatchADC2, BADC, CatchD}) {
         b->setToolTip(tr("Capture from this converter; click again to stop"));
-        row->addWidget(b);
+        captures->addWidget(b);
     }
-    row->addSpacing(16);
-    FTChange = Button("FTChange", "Change FFT ", band);
-    ShowChart = Button("ShowChart", "Chang to Chart", band);
-    SaveData = Button("SaveData", "Save to CSV", band);
-    row->addWidget(FTChange);
-    row->addWidget(ShowChart);
-    row->addWidget(SaveData);
-    row->addSpacing(16);
+    captures->addSpacing(16);
     ShowHistogram = Button("ShowHistogram", tr("Histogram"), band);
     ShowHistogram->setCheckable(true);
     ShowHistogram->setToolTip(tr("The block's histogram with the Gaussian of its mean and sigma"));
+    captures->addWidget(ShowHistogram);
+    captures->addStretch(1);
+    FTChange = Button("FTChange", "Change FFT ", band);
+    ShowChart = Button("ShowChart", "Chang to Chart", band);
+    SaveData = Button("SaveData", "Save to CSV", band);
     SaveReport = Button("SaveReport", tr("Save Report"), band);
     SaveReport->setToolTip(
         tr("Samples, figures with how they are computed, and the chart, "
            "as an .xlsx workbook"));
-    row->addWidget(ShowHistogram);
-    row->addWidget(SaveReport);
-    row->addStretch(1);
+    views->addWidget(FTChange);
+    views->addWidget(ShowChart);
+    views->addSpacing(16);
+    views->addWidget(SaveData);
+    views->addWidget(SaveReport);
+    views->addStretch(1);
     return band;
 }
 
 QWidget* TAnxADC::BuildSettings() {
     auto* panel = new QWidget(this);
     panel->setObjectName("PanelSetting");
-    panel->setFixedWidth(250);
+    panel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* form = new QFormLayout(panel);
     form->setContentsMargins(8, 4, 4, 4);
 
@@ -374,6 +384,7 @@ void TAnxADC::PollCapture() {
     shownCount_ = snapshot.count;
     grid_->SetLiveSamples(snapshot.samples, snapshot.count, snapshot.divisor,
                           CellFormatOf(snapshot.source));
+    FitGridColumns();
     // The chart follows the capture in time-domain mode only, from the snapshot.
     if (Chart1->isVisible() && FTChange->text() != "Change Freq.") Chart1->DrawLive(snapshot);
 }
@@ -398,8 +409,20 @@ void TAnxADC::ShowAnalysis(const AnalysisView& view) {
     hasSamples_ = view.hasSamples;
     EnableSaving();
     grid_->SetCells(view.cells, view.cellCount, view.format);
+    FitGridColumns();
     if (view.chartIncluded) Chart1->Draw(view.chart);
     Histogram->Draw(view.histogram);
+}
+
+void TAnxADC::FitGridColumns() {
+    // The columns share the grid's width but are never narrower than the widest number
+    // of the format: a wide block scrolls instead of showing "698540.6250...".
+    const int margin =
+        2 * (MemoryF->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, MemoryF) + 1);
+    const int width =
+        QFontMetrics(MemoryF->font()).horizontalAdvance(grid_->WidestCellText()) + margin + 1;
+    if (MemoryF->horizontalHeader()->minimumSectionSize() != width)
+        MemoryF->horizontalHeader()->setMinimumSectionSize(width);
 }
 
 void TAnxADC::ShowDisplay() {

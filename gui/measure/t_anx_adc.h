@@ -129,6 +129,7 @@ class TAnxADC : public QWidget {
     void ShowAnalysis(const AnalysisView& view);
     void ShowFigures(const AnalysisView& view);
     void ShowDisplay();
+    void FitGridColumns();
     void SpectrumOptionsChange();
     void PollCapture();
     void RedrawChart();

@@ -69,8 +69,9 @@ TDMMResister::TDMMResister(Bench& bench, QWidget* parent)
     ResistanceMeter& meter = bench_.resistanceMeter();
     connect(&meter, &ResistanceMeter::RangeShown, this, &TDMMResister::ShowRange);
     connect(&meter, &ResistanceMeter::CalibrationPressed, this, &TDMMResister::ShowCalibration);
-    connect(&meter, &ResistanceMeter::ResistanceShown, this,
-            [this](qint64 ohms) { SADCLCD->SetCaption(QString::number(ohms)); });
+    connect(&meter, &ResistanceMeter::ResistanceShown, this, [this](qint64 ohms, bool overRange) {
+        SADCLCD->SetCaption(overRange ? QStringLiteral("OL") : QString::number(ohms));
+    });
     connect(&bench_.up(), &TVz_UP::ResistanceDisplay, PDMMRES, &QLabel::setText);
     ShowRange(0);
     PaintRangeKeys(ranges_, -1);

@@ -86,7 +86,8 @@ void TRESCALA::BuildVoltmeter() {
             [this] { bench_.Post([](Bench& b) { b.resistorCalibration().PAUTOClick(); }); });
 
     PCALVOL = AddKey(this, "PCALVOL", "CAL. Voltage", QRect(kPanelX, 40, 100, 24));
-    ECALVol = AddEntry(this, "ECALVol", "0.30000", QRect(kPanelX + 106, 42, 70, 20));
+    ECALVol = AddEntry(this, "ECALVol", ResistorCalibration::kDefaultAppliedVolts,
+                       QRect(kPanelX + 106, 42, 70, 20));
     connect(PCALVOL, &QPushButton::clicked, this, [this] {
         const QString volts = ECALVol->text();
         bench_.Post([volts](Bench& b) { b.resistorCalibration().PCALVOLClick(volts); });

@@ -5,8 +5,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -23,18 +25,17 @@ QString Fixed(double value) {
     return QString::fromLatin1(text);
 }
 
-double NumberOr(const QLineEdit* edit, double fallback) {
-    double value = 0;
-    return ParsePlanNumber(edit->text().toStdString(), value) ? value : fallback;
-}
-
 QString Cell(const QTableWidget* grid, int row, int column) {
     const QTableWidgetItem* item = grid->item(row, column);
     return item ? item->text().trimmed() : QString();
 }
 
+// The text a cell held before it was edited, to give back a value that is refused.
+constexpr int kKeptTextRole = Qt::UserRole + 1;
+
 void SetCell(QTableWidget* grid, int row, int column, const QString& text, bool editable = true) {
     auto* item = new QTableWidgetItem(text);
+    item->setData(kKeptTextRole, text);
     if (!editable) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
     grid->setItem(row, column, item);
 }
@@ -46,6 +47,26 @@ QTableWidget* Grid(QWidget* parent, const char* name, int columns) {
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setDefaultSectionSize(20);
+    // A column keeps its designed width and grows when a text set into it needs more:
+    // measured cell by cell as they change, since a run and a loaded table set many.
+    QObject::connect(
+        grid->model(), &QAbstractItemModel::dataChanged, grid,
+        [grid](const QModelIndex& from, const QModelIndex& to) {
+            const int margin =
+                2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) +
+                1;
+            for (int c = from.column(); c <= to.column(); ++c) {
+                int needed = grid->columnWidth(c);
+                for (int r = from.row(); r <= to.row(); ++r) {
+                    const QModelIndex index = grid->model()->index(r, c);
+                    const QVariant font = index.data(Qt::FontRole);
+                    const QFontMetrics fm(font.isValid() ? font.value<QFont>() : grid->font());
+                    needed =
+                        std::max(needed, fm.horizontalAdvance(index.data().toString()) + margin);
+                }
+                if (needed > grid->columnWidth(c)) grid->setColumnWidth(c, needed);
+            }
+        });
     return grid;
 }
 
@@ -148,6 +169,7 @@ void TTMP::BuildControls() {
     for (int c = 1; c < 5; ++c) TMPGrid->setColumnWidth(c, 74);
     grids->addWidget(TMPGrid);
     RegChg = Grid(this, "RegChg", ModeTable::kColumns);
+    connect(RegChg, &QTableWidget::itemChanged, this, &TTMP::RegChgCellChanged);
     RegChg->setColumnWidth(0, 60);
     for (int c = 1; c <= ModeTable::kRegisterColumns; ++c) RegChg->setColumnWidth(c, 22);
     RegChg->setColumnWidth(ModeTable::kDelayColumn, 40);
@@ -212,6 +234,20 @@ void TTMP::EModenumEnter() {
     emit ModeCountChanged(modes);
 }
 
+void TTMP::RegChgCellChanged(QTableWidgetItem* item) {
+    const QString text = item->text().trimmed();
+    const std::string refusal = ModeCellRefusal(item->row(), item->column(), text.toStdString());
+    const QSignalBlocker block(RegChg);
+    if (refusal.empty()) {
+        item->setData(kKeptTextRole, item->text());
+        return;
+    }
+    item->setText(item->data(kKeptTextRole).toString());
+    ProgressLine->setText((item->row() == 0 ? QStringLiteral("Address")
+                                            : QStringLiteral("Value-%1").arg(item->row())) +
+                          QStringLiteral(", ") + QString::fromStdString(refusal));
+}
+
 ModeTable TTMP::Modes() const {
     ModeTable table(RegChg->rowCount() - 1);
     for (int r = 0; r < RegChg->rowCount(); ++r) {
@@ -252,9 +288,27 @@ std::vector<PlanRow> TTMP::Plan() const {
 }
 
 void TTMP::TMPCNTSETClick() {
-    int count = static_cast<int>(NumberOr(ETempCount, 1));
-    const std::vector<PlanRow> plan =
-        BuildTemperaturePlan(count, NumberOr(ETMPBG, -40.0), NumberOr(ETMPScale, 10.0));
+    // A count of 0 becomes 1; anything else outside the rules keeps the plan as it is.
+    constexpr WholeRule kCountEntry{kPlanCountRule.what, 0, kPlanCountRule.high};
+    std::string why;
+    const auto typedCount = ReadWhole(ETempCount->text().toStdString(), kCountEntry, &why);
+    std::optional<double> start, step;
+    const char* caption = "輸入測試溫度數量";
+    if (typedCount) {
+        caption = "輸入開始溫度";
+        start = ReadReal(ETMPBG->text().toStdString(), kPlanStartRule, &why);
+    }
+    if (start) {
+        caption = "輸入溫度隔數";
+        step = ReadReal(ETMPScale->text().toStdString(), kPlanStepRule, &why);
+    }
+    if (!step) {
+        ProgressLine->setText(QString::fromUtf8(caption) + QStringLiteral(": ") +
+                              QString::fromStdString(why));
+        return;
+    }
+    int count = static_cast<int>(*typedCount);
+    const std::vector<PlanRow> plan = BuildTemperaturePlan(count, *start, *step);
     ETempCount->setText(QString::number(count));
     TMPGrid->setRowCount(count + 1);
     TMPData->setRowCount(count + 1);
@@ -273,7 +327,8 @@ void TTMP::TMPCNTSETClick() {
 
 DriftSettings TTMP::Settings() const {
     DriftSettings s;
-    s.soakMinutes = static_cast<int>(NumberOr(Edit2, 20));
+    s.soakMinutes =
+        static_cast<int>(ReadWhole(Edit2->text().toStdString(), kSoakMinutesRule).value_or(20));
     bool ok = false;
     const int delay = PDlyT->text().trimmed().toInt(&ok);
     s.powerDelayMs = ok ? delay : 500;
@@ -285,6 +340,11 @@ DriftSettings TTMP::Settings() const {
 }
 
 void TTMP::StartRun(bool withChamber) {
+    std::string why;
+    if (!ReadWhole(Edit2->text().toStdString(), kSoakMinutesRule, &why)) {
+        ProgressLine->setText(QStringLiteral("等待溫度穩定時間: ") + QString::fromStdString(why));
+        return;
+    }
     DriftSetup setup;
     setup.plan = Plan();
     setup.modes = Modes();

@@ -97,6 +97,9 @@ class TTMP : public QWidget {
     void ShowView(const DriftView& view);
     void ResizeResults(int steps, int modes);
     void PlotResults();
+    // A RegChg cell typed: kept when it fits its field in the files, else given back its
+    // text before, with the refusal in the progress line.
+    void RegChgCellChanged(QTableWidgetItem* item);
 
     Bench& bench_;
     DriftView view_;

@@ -22,7 +22,7 @@ void PanelCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setFont(font.isValid() ? font.value<QFont>() : option.font);
     const Qt::Alignment align =
         alignment.isValid() ? Qt::Alignment(alignment.toInt()) : (Qt::AlignHCenter | Qt::AlignTop);
-    painter->drawText(option.rect.adjusted(1, 0, -1, 0), static_cast<int>(align),
+    painter->drawText(TextRect(option.rect), static_cast<int>(align),
                       index.data(Qt::DisplayRole).toString());
     if (option.state & QStyle::State_HasFocus) {
         QPen pen(panel_colour::kBlack, 1, Qt::DotLine);

@@ -14,6 +14,8 @@ class PanelCellDelegate : public QStyledItemDelegate {
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // Where a cell's text is drawn: 1 pixel inside it at both sides.
+    static QRect TextRect(const QRect& cell) { return cell.adjusted(1, 0, -1, 0); }
 };
 
 // A grid of the register and RAM panels. It has no in-place editor: typed hexadecimal

@@ -229,6 +229,7 @@ def open(
     sim_rx: Optional[Union[float, str]] = None,
     sim_speed: float = 1.0,
     sim_noiseless: bool = False,
+    sim_seed: int | str | None = None,
     sim_fault: Optional[str] = None,
     sim_log: Optional[_Path] = None,
 ) -> Bench:

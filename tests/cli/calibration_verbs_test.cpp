@@ -80,7 +80,7 @@ TEST_F(CalibrationVerbs, RefuseToWaitForAnAdcThatIsOff) {
 TEST_F(CalibrationVerbs, RescalThenVoltmeterAndOhmmeter) {
     Open("4.7k");
     StartAdc1();
-    ASSERT_TRUE(RunVerb(*session, "rescal", {"auto", "--cal-volts", "0.25"})) << err.str();
+    ASSERT_TRUE(RunVerb(*session, "rescal", {"auto", "--cal-volts", "0.3"})) << err.str();
     const double truth[] = {sim::DividerNetwork::k1MOhms, sim::DividerNetwork::k100KOhms,
                             sim::DividerNetwork::k10KOhms, sim::DividerNetwork::k1KOhms};
     const char* names[] = {"R1M", "R100K", "R10K", "R1K"};
@@ -89,12 +89,12 @@ TEST_F(CalibrationVerbs, RescalThenVoltmeterAndOhmmeter) {
         ASSERT_EQ(r.size(), 1u) << out.str();
         EXPECT_NEAR(r[0] / truth[k], 1.0, 0.001) << names[k];
     }
-    // The simulated meter input stays at its 0.25 V.
+    // The simulated meter input stays at its 0.3 V.
     out.str("");
     ASSERT_TRUE(RunVerb(*session, "volts", {"1V", "--count", "3"})) << err.str();
     const std::vector<double> volts = Numbers("V");
     ASSERT_EQ(volts.size(), 3u) << out.str();
-    for (double v : volts) EXPECT_NEAR(v, 0.25, 0.0005);
+    for (double v : volts) EXPECT_NEAR(v, 0.3, 0.0005);
 
     out.str("");
     ASSERT_TRUE(RunVerb(*session, "ohms", {"5K", "--cal", "4700", "--count", "3"})) << err.str();

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -174,10 +175,15 @@ TEST(DmmctlVerbs, RunInOrderOnOneBoard) {
 
     // The first failing verb ends the run: what came before it has been printed, nothing
     // after it runs.
-    r = dmmctl.Run({"--sim", "read", "0x2C", "1", "read", "0x3FF", "2", "read", "0x2C", "1"});
+    r = dmmctl.Run({"--sim", "read", "0x2C", "1", "field", "NOSUCH", "read", "0x2C", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "00\n");
-    EXPECT_NE(r.err.find("0x3FF"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("NOSUCH"), std::string::npos) << r.err;
+    // A block past the chip's end is refused with the numbers, before any verb runs.
+    r = dmmctl.Run({"--sim", "read", "0x2C", "1", "read", "0x3FF", "2"});
+    EXPECT_EQ(r.exitCode, 105);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("0x3FF + 2 lies outside"), std::string::npos) << r.err;
 }
 
 // The parallel kind needs no board: the trace shows the port's frames and nothing else.
@@ -402,11 +408,16 @@ TEST(DmmctlNumbers, EveryNumericOptionAndArgumentRefusesWhatIsNoValueBeforeAnyIo
         {{"write"}, "ADDR", {"1"}},
         {{"write", "0x2A"}, "BYTE", {}},
     };
-    const Dmmctl dmmctl;
-    const fs::path log = dmmctl.home() / "instruments.log";
+    // The values of one option run side by side, each dmmctl in a home of its own.
+    const std::vector<std::string> values = {"nan", "inf", "-1", "1e300", "0x", "12abc", ""};
     for (const Case& c : cases) {
-        for (const std::string value : {"nan", "inf", "-1", "1e300", "0x", "12abc", ""}) {
+        std::vector<std::unique_ptr<Dmmctl>> runs;
+        std::vector<pid_t> pids;
+        std::vector<std::string> lines;
+        for (const std::string& value : values) {
             if (value == "-1" && c.negativeOk) continue;
+            runs.push_back(std::make_unique<Dmmctl>());
+            const fs::path log = runs.back()->home() / "instruments.log";
             std::vector<std::string> args{"--sim", "--trace", "--sim-log", log.string()};
             args.insert(args.end(), c.before.begin(), c.before.end());
             if (c.name.rfind("--", 0) == 0) args.push_back(c.name);
@@ -414,13 +425,18 @@ TEST(DmmctlNumbers, EveryNumericOptionAndArgumentRefusesWhatIsNoValueBeforeAnyIo
             args.insert(args.end(), c.after.begin(), c.after.end());
             std::string line;
             for (const auto& a : args) line += "'" + a + "' ";
-            SCOPED_TRACE(line);
-            const Outcome r = dmmctl.Run(args);
+            lines.push_back(line);
+            pids.push_back(runs.back()->Start(args));
+        }
+        for (size_t i = 0; i < runs.size(); ++i) {
+            SCOPED_TRACE(lines[i]);
+            const Outcome r = runs[i]->Wait(pids[i]);
             EXPECT_EQ(r.exitCode, 105) << r.err;
             EXPECT_TRUE(RefusedCleanly(r));
             EXPECT_EQ(r.out, "");  // no packet went out
             EXPECT_NE(r.err.find(c.name + ": "), std::string::npos) << r.err;
-            EXPECT_FALSE(fs::exists(log));  // no instrument was told anything
+            // No instrument was told anything.
+            EXPECT_FALSE(fs::exists(runs[i]->home() / "instruments.log"));
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/verb.h"
+#include "sim/sim_bench.h"
 
 namespace dmm::cli {
 namespace {
@@ -157,6 +158,30 @@ TEST_F(CaptureVerbTest, JsonPrintsTheCaptureRecordAndCsvWritesItBesideTheFiles) 
     const QJsonObject saved = QJsonDocument::fromJson(Read("block.csv.json")).object();
     EXPECT_EQ(saved["figures"], root["figures"]);
     EXPECT_EQ(Lines(Read("block.csv")).size(), 6);
+}
+
+}  // namespace
+}  // namespace dmm::cli
+
+namespace dmm::cli {
+namespace {
+
+using CounterVerbTest = CaptureVerbTest;
+
+// The counter from the command line: the gate, then one line per counter report, on the
+// core the counter window runs; the simulated CNTI pin carries 1 kHz at 30 % duty.
+TEST_F(CounterVerbTest, SwitchesTheInputAndPrintsTheGateAndAReadingPerReport) {
+    ASSERT_TRUE(Run("counter", {"--input", "cnti", "--count", "2"})) << err.str();
+    EXPECT_EQ(out.str(),
+              "CTAI = 0x400000\n"
+              "frequency 1000.00 Hz, duty 30.00 %, high time 300.00 us, Q/F 4.05\n"
+              "frequency 1000.00 Hz, duty 30.00 %, high time 300.00 us, Q/F 4.05\n");
+    // The input went to the chip: CNS 1 is the CNTI pin.
+    const TRegField* cns = session->core().chipModel().Field("CNS");
+    ASSERT_TRUE(cns);
+    EXPECT_EQ(
+        cns->Extract(session->simBench()->chip().memory()[static_cast<size_t>(cns->registerIndex)]),
+        1);
 }
 
 }  // namespace

@@ -353,13 +353,19 @@ TEST(DriftRun, ARunThatCannotStartSaysWhyAndTouchesNeitherInstrumentsNorFiles) {
     for (int c = 1; c <= ModeTable::kRegisterColumns; ++c) garbage.modes.SetCell(1, c, "zz");
     b.drift.SetSetup(garbage);
     EXPECT_EQ(b.drift.TTestClick(), DriftEnd::NoModes);
+    // A plan row the chamber cannot take stops the run before its first step.
+    b.drift.SetSetup(b.TwoModes(Plan({25, std::nan("")}), 0));
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::BadPlan);
 
-    ASSERT_EQ(b.serial.hooks.messages.size(), 2u);
+    ASSERT_EQ(b.serial.hooks.messages.size(), 3u);
+    EXPECT_EQ(b.serial.hooks.messages[2],
+              "Not started: plan row 2: temperature: nan is not a chamber temperature (-3276 "
+              "\u2264 T \u2264 3276 \u00B0C)");
     EXPECT_EQ(b.serial.hooks.messages[0],
               "Not started: no chamber is identified (Setup); T-Test runs without one");
     EXPECT_EQ(b.serial.hooks.messages[1],
               "Not started: the mode table has no mode (its first row holds no register value)");
-    EXPECT_EQ(DriftOutcomeText(b.drift.View().outcome), b.serial.hooks.messages[1]);
+    EXPECT_EQ(DriftOutcomeText(b.drift.View().outcome), b.serial.hooks.messages[2]);
     EXPECT_EQ(b.serial.sim.calibrator().lines().size(), before);
     EXPECT_TRUE(QDir(b.dir.path()).entryList(QDir::Files).isEmpty());
 }

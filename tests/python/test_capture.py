@@ -75,8 +75,9 @@ def test_save_csv_writes_the_files_dmmctl_writes(open_bench, dmmctl, tmp_path):
 
 
 def test_bad_capture_options_are_refused_before_the_capture(bench):
-    for options, message in [({"points": 100}, "points must be a power of two"),
-                             ({"scale": 30}, "scale must be"),
+    for options, message in [({"points": 100}, "points: 100 is not a capture length"),
+                             ({"scale": 30}, "scale: 30 is not a number of result bits"),
+                             ({"vref": -1}, "vref: -1 is not"),
                              ({"window": "kaiser"}, "window must be"),
                              ({"source": "adcx"}, "source must be"),
                              ({"spectra": 0}, "spectra must be")]:

@@ -45,8 +45,8 @@ def test_a_stopped_run_resumes_to_dmmctls_files(open_bench, dmmctl, tmp_path):
     assert sorted(p.rsplit("/", 1)[-1] for p in run.files) == sorted(FILES)
 
 
-def test_a_run_without_step_files_is_refused(bench):
+def test_a_run_that_cannot_be_is_refused(bench):
     with pytest.raises(dmmbench.RefusedError, match="measure must be adc, meters or both"):
         bench.drift(count=1, chamber=False, measure="volts")
-    with pytest.raises(dmmbench.Error, match="cannot read Register.txt"):
-        bench.drift(count=1, chamber=False)
+    with pytest.raises(dmmbench.Error, match="no interrupted drift run to resume"):
+        bench.drift(count=1, chamber=False, resume=True)

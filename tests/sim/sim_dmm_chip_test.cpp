@@ -10,6 +10,7 @@
 #include "core/app/bench_directory.h"
 #include "core/chip/chip_loader.h"
 #include "sim/sim_dmm_chip.h"
+#include "sim/sim_options.h"
 #include "support/sim_fixture.h"
 
 namespace dmm {
@@ -333,6 +334,37 @@ TEST_F(SimDmmConverterTest, NoiseFallsWithOversamplingAndEffectiveBitsRise) {
     EXPECT_LT(fast, 17.5);
     // Sixteen times the oversampling: a quarter of the noise, two more bits.
     EXPECT_NEAR(slow - fast, 2.0, 0.35);
+}
+
+TEST_F(SimDmmConverterTest, EachRunDrawsItsOwnNoiseAndASeedMakesItRepeat) {
+    // Two sources, as two runs of a program make them, draw different noise.
+    sim::NoiseSource one, other;
+    std::vector<double> a, b;
+    for (int i = 0; i < 8; ++i) {
+        a.push_back(one.Next(1.0));
+        b.push_back(other.Next(1.0));
+    }
+    EXPECT_NE(a, b);
+
+    // The programs' --sim-seed: the same seed, the same results.
+    std::string error;
+    EXPECT_EQ(sim::ParseSimSeed("42", error), 42u);
+    EXPECT_FALSE(sim::ParseSimSeed("-1", error));
+    EXPECT_FALSE(sim::ParseSimSeed("4x", error));
+    chip().nodes().noise = true;
+    WireAdc1();
+    SetField("AD1OSR", 0);
+    SetField("ENAD_S", 1);
+    sim::SimBenchOptions seeded;
+    seeded.seed = 42;
+    const auto run = [&] {
+        ReadFlags();  // conversions due so far are made before the seed is set
+        EXPECT_TRUE(sim::ApplySimOptions(f.sim, seeded, error)) << error;
+        return Collect("SADC_IF", 64, 20);
+    };
+    const std::vector<int64_t> first = run();
+    EXPECT_GT(Sigma(first), 1.0);
+    EXPECT_EQ(run(), first);
 }
 
 TEST_F(SimDmmConverterTest, PollingAndTheStreamReadTheSameConverter) {

@@ -59,6 +59,27 @@ TEST(ScriptFiles, SavedTablesComeBackAsTheyWere) {
     EXPECT_EQ(ui.LastStatus(0), "Download Register Value OK !!!");
 }
 
+TEST(ScriptFiles, ACellWiderThanItsFieldIsRefusedNeverSavedCut) {
+    EXPECT_EQ(ModeCellRefusal(1, ModeTable::kAcmColumn, "1.23456789"),
+              "ACM: 1.23456789 is not a reference voltage (0 < V \u2264 10 V, at most 6 "
+              "characters)");
+    EXPECT_NE(ModeCellRefusal(1, ModeTable::kDelayColumn, "1234567"), "");
+    EXPECT_NE(ModeCellRefusal(1, ModeTable::kDelayColumn, "0x10"), "");  // read back decimal
+    EXPECT_NE(ModeCellRefusal(1, 2, "12345"), "");
+    EXPECT_EQ(ModeCellRefusal(1, 2, "0x3C"), "");
+    EXPECT_EQ(ModeCellRefusal(1, ModeTable::kAcmColumn, ""), "");
+
+    QTemporaryDir dir;
+    QString error;
+    ModeTable t = TwoModes();
+    t.SetCell(2, ModeTable::kAcmColumn, "1.23456789");
+    EXPECT_FALSE(SaveReg(t, dir.path(), error));
+    EXPECT_EQ(error.toStdString(),
+              "Save Reg: step 2, ACM: 1.23456789 is not a reference voltage (0 < V \u2264 10 V, "
+              "at most 6 characters)");
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
 TEST(ScriptFiles, ShortDelayFileGivesTheDefaultsAndBadFieldsRepeatTheLineBefore) {
     QTemporaryDir dir;
     const QDir d(dir.path());

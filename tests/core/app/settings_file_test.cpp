@@ -212,7 +212,7 @@ TEST(PlacementFile, OtherVersionsCountsAndErrors) {
 }
 
 TEST(PlacementFile, RestoredWindowsComeBackOntoTheScreen) {
-    const QSize screen(1280, 1024);
+    const QRect screen(0, 0, 1280, 1024);
     WindowPlacement e{"TADS", 1900, 100, 600, 400, WindowPlacement::State::Normal, true};
     EXPECT_EQ(RestoredBounds(e, QSize(500, 300), true, screen), QRect(1280 - 600, 100, 600, 400));
     // Within the last 20 pixels counts as off screen too, and a window is never larger.

@@ -308,5 +308,45 @@ TEST(Heartbeat, UsbConnectReportsTheLinkAndAsksForTheClientStep) {
     EXPECT_EQ(connected, 1);
 }
 
+// A board that comes on line is read at once, so that the panels show what the chip holds:
+// at USB Scan, and when the re-check finds the board again after it was lost. The flags
+// that read took from the chip are kept for the poll.
+TEST(Heartbeat, ANewConnectionReadsTheChipIntoTheImage) {
+    HeartbeatFixture h;
+    h.SetChip(0x2A, {0x5A});
+    h.RaiseFlags(kFlagAdc1);
+    ASSERT_TRUE(h.up.USBConnect());
+    EXPECT_TRUE(h.f.core.target().registerImageRead);
+    EXPECT_EQ(h.f.core.chip().GetRegImage(0x2A), 0x5A);
+    EXPECT_EQ(h.up.InterruptFlags & kFlagAdc1, kFlagAdc1);
+
+    h.f.sim.board().faults().disconnected = true;
+    h.f.core.link().IdleTicks = TVz_UP::kSilentTicksBeforeRecheck;
+    h.up.Timer1Timer();
+    ASSERT_FALSE(h.f.core.target().devc.connected);
+    h.SetChip(0x2A, {0x3C});
+    h.f.sim.board().faults().disconnected = false;
+    h.f.core.link().IdleTicks = TVz_UP::kSilentTicksBeforeRecheck;
+    h.up.Timer1Timer();
+    ASSERT_TRUE(h.f.core.target().devc.connected);
+    EXPECT_EQ(h.f.core.chip().GetRegImage(0x2A), 0x3C);
+}
+
+// A measurement with a sample at an end of the converter's scale is beyond the range.
+TEST(Heartbeat, AResistanceAtTheConvertersLimitShowsOL) {
+    HeartbeatFixture h;
+    ASSERT_TRUE(h.f.Open());
+    h.up.SetIntfReading(true);
+    h.up.ResistanceOn = true;
+    h.RaiseFlags(kFlagAdc1);
+    const int32_t samples[] = {0, 0, 0, 100, 100, 100, 100, 0, 0, 0, 8388607, 8388607, 300, 300};
+    for (int32_t s : samples) {
+        h.SetChip(0x00, {static_cast<uint8_t>(s), static_cast<uint8_t>(s >> 8),
+                         static_cast<uint8_t>(s >> 16)});
+        h.up.Timer1Timer();
+    }
+    EXPECT_EQ(h.resistance, (std::vector<QString>{"OL"}));
+}
+
 }  // namespace
 }  // namespace dmm

@@ -73,6 +73,15 @@ TEST(DemoChipCalibration, VoltmeterReadsTheCalibratorInEveryRange) {
     }
 }
 
+TEST(DemoChipCalibration, TheProposedCalibrationVoltageIsTheSimulatedInput) {
+    DemoCalibrationBench d;  // the meter input as the simulated bench starts
+    ASSERT_TRUE(d.cal.PAUTOClick());
+    ASSERT_TRUE(d.cal.PCALVOLClick(ResistorCalibration::kDefaultAppliedVolts));
+    ASSERT_TRUE(d.cal.SelectRange(0, "8000"));
+    d.RunLive(400);
+    EXPECT_NEAR(d.cal.lastVolts / d.b.chip().nodes().adc1Input, 1.0, 0.002);
+}
+
 TEST(DemoChipCalibration, CalibratedOhmsRangeReadsAnotherResistor) {
     DemoCalibrationBench d;
     d.b.chip().nodes().externalOhms = 10000.0;

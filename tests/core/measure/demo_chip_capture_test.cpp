@@ -89,6 +89,9 @@ TEST_F(DemoChipCapture, AToneThroughTheChipShowsTheHarmonicsTheSimulatorWasGiven
     std::string error;
     options.tone = sim::ParseSimTone("0.1,50", error);
     options.harmonicsDbc = sim::ParseHarmonics("-60,-70,-75", error);
+    // The -75 dBc harmonic stands little above the noise of its lines: it reads within
+    // 0.3 dB for most draws of the noise, not for all, so the draw is fixed.
+    options.seed = 1;
     ASSERT_TRUE(sim::ApplySimOptions(f.sim, options, error)) << error;
     Capture(4096);
     const BlockFigures& figures = analysis.figures();

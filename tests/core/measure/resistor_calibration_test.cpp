@@ -264,5 +264,24 @@ TEST(ResistanceMeter, UncalibratedAndVoltRangesAndFailures) {
     EXPECT_EQ(r.hooks.Last(1), "Calibration Fail!!!!!");
 }
 
+// A resistor beyond the range drives the converter to the end of its scale, where the
+// count says nothing about the ohms: the reading is over range ("OL") while such a sample
+// is in its mean.
+TEST(ResistanceMeter, AReadingAtTheConvertersLimitIsOverRange) {
+    MeterRig r;
+    ASSERT_TRUE(r.f.Open());
+    ASSERT_TRUE(r.meter.RangeClick(4));  // "5K"
+    r.Feed(2000000, 4);
+    EXPECT_FALSE(r.meter.lastOverRange);
+    r.Feed(8388607, 1);
+    EXPECT_TRUE(r.meter.lastOverRange);
+    r.Feed(2000000, 3);
+    EXPECT_TRUE(r.meter.lastOverRange);
+    r.Feed(2000000, 1);
+    EXPECT_FALSE(r.meter.lastOverRange);
+    r.Feed(-8388608, 1);
+    EXPECT_TRUE(r.meter.lastOverRange);
+}
+
 }  // namespace
 }  // namespace dmm

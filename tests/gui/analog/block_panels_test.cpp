@@ -25,6 +25,18 @@
 
 namespace dmm::test {
 
+// A panel that counts how often its diagram is drawn.
+class CountingPanel final : public gui::BlockPanel {
+  public:
+    explicit CountingPanel(Bench& bench)
+        : BlockPanel(bench, "TCOUNTING", "Counting", QSize(240, 120), nullptr) {}
+    void DataUpdate() override {}
+    int drawn = 0;
+
+  protected:
+    void PaintDiagram(gui::DiagramPainter&) override { ++drawn; }
+};
+
 // The ADC1 and ADC2/ADP panels in the whole program on the simulated DMM chip: clicks and
 // choices go through the bench thread to the chip, and the panels repaint from the image.
 class BlockPanelsTest : public QObject {
@@ -410,6 +422,23 @@ class BlockPanelsTest : public QObject {
         Click(Control(adf_, "PKRead"));
         QTRY_VERIFY(std::abs(Control<QLabel>(adf_, "PPMAX")->text().toInt() - 0x200000) < 2000);
         QVERIFY(std::abs(Control<QLabel>(adf_, "PPMIN")->text().toInt() - 0x200000) < 2000);
+    }
+
+    void aLiveDisplayRepaintsWithoutDrawingTheDiagramAgain() {
+        CountingPanel panel(d_.bench());
+        auto* display = new gui::TLcdArray(&panel);
+        display->setGeometry(20, 20, 160, 34);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QTRY_VERIFY(panel.drawn > 0);
+        const int drawn = panel.drawn;
+        for (int reading = 1; reading <= 20; ++reading) {
+            display->SetCaption(QString::number(reading));
+            display->repaint();
+        }
+        QCOMPARE(panel.drawn, drawn);
+        panel.repaint();  // the panel itself, as its stored values change
+        QCOMPARE(panel.drawn, drawn + 1);
     }
 
     void choppersAnimateWhileOn() {

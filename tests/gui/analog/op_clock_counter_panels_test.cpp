@@ -191,18 +191,24 @@ class OpClockCounterPanelsTest : public QObject {
         QTest::addColumn<double>("unit");
         QTest::addColumn<QString>("q");
         QTest::addColumn<QString>("resistor");
-        // Q / frequency reads the capacitor in the range's unit: 1 nF, 10 nF, 100 nF,
-        // 1 uF, 20 uF.
+        QTest::addColumn<QString>("unitText");
+        // Q / frequency reads the capacitor in the range's unit, which the panel names:
+        // 1 nF, 10 nF, 100 nF, 1 uF, 20 uF.
         QTest::newRow("500nF") << "P500nF" << 330e-9 << 1e-9 << "9097"
-                               << "1M";
+                               << "1M"
+                               << "nF";
         QTest::newRow("5uF") << "P50uF" << 3.3e-6 << 1e-8 << "10000"
-                             << "100K";
+                             << "100K"
+                             << "x 10 nF";
         QTest::newRow("50uF") << "P500uF" << 47e-6 << 1e-7 << "10000"
-                              << "10K";
+                              << "10K"
+                              << "x 100 nF";
         QTest::newRow("500uF") << "P5mF" << 220e-6 << 1e-6 << "9150"
-                               << "1K";
+                               << "1K"
+                               << "uF";
         QTest::newRow("10mF") << "P50mF" << 6.8e-3 << 2e-5 << "4500"
-                              << "1K";
+                              << "1K"
+                              << "x 20 uF";
     }
     void eachRangeMeasuresItsCapacitor() {
         QFETCH(QString, button);
@@ -210,11 +216,13 @@ class OpClockCounterPanelsTest : public QObject {
         QFETCH(double, unit);
         QFETCH(QString, q);
         QFETCH(QString, resistor);
+        QFETCH(QString, unitText);
         const char* w = "TProCounterA";
         d_.OnChip([&](sim::SimDmmChip& chip) { chip.counterInputs().capacitorFarads = farads; });
         PanelDriver::Click(d_.Control(w, qPrintable(button)));
         QTRY_COMPARE(d_.Control<QLineEdit>(w, "ECAP")->text(), q);
         QTRY_COMPARE(Text("LRF"), resistor);
+        QCOMPARE(Text("LCAPUNIT"), unitText);
         QCOMPARE(Label(w, "Source")->text(), QString("CP_OUT"));
         for (const char* other : {"P500nF", "P50uF", "P500uF", "P5mF", "P50mF"})
             QCOMPARE(d_.Control(w, other)->property("chosen").toBool(), button == other);

@@ -1,4 +1,8 @@
+#include <climits>
+
 #include <QComboBox>
+#include <QPaintDevice>
+#include <QPaintEngine>
 #include <QTest>
 
 #include "gui/analog/t_mpn.h"
@@ -6,6 +10,61 @@
 #include "support/qtest_registry.h"
 
 namespace dmm::test {
+namespace {
+
+// A paint device that keeps the texts painted on it: a window rendered on it gives every
+// word it shows, drawn on its diagram or in its controls.
+class PaintedTexts final : public QPaintDevice {
+  public:
+    explicit PaintedTexts(QSize size) : size_(size) {}
+    QStringList texts;
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+  protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+            case PdmWidth:
+                return size_.width();
+            case PdmHeight:
+                return size_.height();
+            case PdmWidthMM:
+                return size_.width() * 254 / 960;
+            case PdmHeightMM:
+                return size_.height() * 254 / 960;
+            case PdmNumColors:
+                return INT_MAX;
+            case PdmDepth:
+                return 32;
+            case PdmDevicePixelRatio:
+                return 1;
+            case PdmDevicePixelRatioScaled:
+                return static_cast<int>(devicePixelRatioFScale());
+            default:
+                return 96;  // the resolutions
+        }
+    }
+
+  private:
+    class Engine final : public QPaintEngine {
+      public:
+        explicit Engine(QStringList& texts) : QPaintEngine(AllFeatures), texts_(texts) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { texts_ << item.text(); }
+        Type type() const override { return User; }
+
+      private:
+        QStringList& texts_;
+    };
+    QSize size_;
+    mutable Engine engine_{texts};
+};
+
+}  // namespace
 
 // The switch network panel in the whole program on the simulated DMM chip. The
 // comparator compares SENSE (AGND 1.5 V + the ADC1 stimulus) with VDSC<10> (1.667 V) and
@@ -172,6 +231,26 @@ class SwitchNetworkPanelTest : public QObject {
         PanelDriver::Click(d_.Control(mpn_, "SMODE5off"));
         QTRY_COMPARE(d_.ChipField("SMODE5"), 1);
         QTRY_VERIFY(Shown("SMODE5on") && Shown("SMODE4off"));
+    }
+
+    // The comparator's output level shows on the panel as the chip last reported it.
+    void theComparatorsOutputLevelIsShown() {
+        gui::BoundLabel* level = Label("LCPOLevel");
+        for (bool high : {true, false, true}) {
+            Comparator(high);
+            d_.panel().MenuItem("Menu_ReadRAM")->trigger();
+            QTRY_COMPARE(level->text(), QString(high ? "high" : "low"));
+            QCOMPARE(PanelDriver::Chosen(level), high);
+        }
+    }
+
+    // Each wire of the comparator's output routing carries one name, drawn or on a label:
+    // the level DCPO, the rise latch FGRISE with its output ACPO.
+    void eachOutputWireIsNamedOnce() {
+        PaintedTexts painted(mpn_->size());
+        mpn_->render(&painted);
+        for (const char* name : {"ACPO", "DCPO", "FGRISE"})
+            QVERIFY2(painted.texts.count(name) == 1, qPrintable(painted.texts.join('|')));
     }
 
     void comparatorSelectorsAndItsEnable() {

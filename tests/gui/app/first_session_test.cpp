@@ -14,6 +14,8 @@
 #include <memory>
 
 #include "core/link/processor_centre.h"
+#include "gui/analog/diagram_controls.h"
+#include "support/panel_driver.h"
 #include "support/qtest_registry.h"
 #include "support/simulated_program.h"
 
@@ -154,7 +156,58 @@ class FirstSessionTest : public QObject {
         p.start(DMMBENCH_PATH, {"--help"});
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY(p.readAllStandardOutput().contains("--sim"));
+        const QByteArray help = p.readAllStandardOutput();
+        QVERIFY(help.contains("--sim"));
+        QVERIFY(help.contains("--all-tools"));
+    }
+
+    // The items the default menus keep hidden stay hidden; --all-tools shows them, and each
+    // opens its tool.
+    void hiddenToolsHaveARoute() {
+        const QStringList hidden = {"SMenu_LCDPANEL", "ResistorCAL1", "SLEEP1",
+                                    "MCALW",          "RestoreADC",   "BryMenShow1"};
+        QCOMPARE(gui::TMainPanel::HiddenItemNames(), hidden);
+        for (const QString& name : hidden)
+            QVERIFY2(!Item(qPrintable(name))->isVisible(), qPrintable(name));
+        panel_->ShowHiddenItems();
+        for (const QString& name : hidden)
+            QVERIFY2(Item(qPrintable(name))->isVisible(), qPrintable(name));
+        const std::pair<const char*, const char*> tools[] = {{"SMenu_LCDPANEL", "TDMMResister"},
+                                                             {"ResistorCAL1", "TRESCALA"},
+                                                             {"MCALW", "TWeightCAL"},
+                                                             {"BryMenShow1", "TMeter"}};
+        for (const auto& [item, window] : tools) {
+            Item(item)->trigger();
+            QTRY_VERIFY2(panel_->Child(window)->isVisible(), window);
+        }
+    }
+
+    // The panels show the chip as soon as the board is on line (the simulated crystal runs,
+    // so the clock panel does not say SLEEP). A link that is never read unasked (Parallel)
+    // leaves them saying "not read yet" until "Read RAM".
+    void panelsShowTheChipOnceItIsRead() {
+        auto cover = [this](const char* window) {
+            return panel_->Child(window)->findChild<QWidget*>("NotReadYet");
+        };
+        auto sleeping = [this] {
+            return PanelDriver::Chosen(
+                panel_->Child("TDMMADCCLKA")->findChild<gui::BoundLabel*>("LSLEEP"));
+        };
+        QTRY_VERIFY(cover("TDMMADCCLKA")->isHidden());
+        QVERIFY(!sleeping());
+
+        program_.reset();
+        gui::BenchOptions parallel;
+        parallel.kind = InterfaceKind::Parallel;
+        program_ = std::make_unique<SimulatedProgram>(parallel);
+        panel_ = &program_->panel();
+        QTest::qWait(300);
+        for (const char* window : {"TDMMADCCLKA", "TADS", "TADF", "TMPN", "TOP", "TProCounterA"})
+            QVERIFY2(!cover(window)->isHidden(), window);
+        QVERIFY(sleeping());  // the zeros the program started with, under the cover
+        Item("Menu_ReadRAM")->trigger();
+        QTRY_VERIFY(cover("TDMMADCCLKA")->isHidden());
+        QVERIFY(!sleeping());
     }
 };
 

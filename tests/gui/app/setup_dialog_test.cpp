@@ -398,9 +398,10 @@ class SetupDialogTest : public QObject {
         {
             SimulatedProgram program(On(dir.path()));
             gui::TMainPanel& panel = program.panel();
-            // "0B108": the VZ6403 in the captions, the input-capture panel shown.
-            QCOMPARE(panel.ChipTitle, QStringLiteral("VZ6403-DMM V1.40"));
-            QCOMPARE(panel.windowTitle(), QStringLiteral("VZ6403-DMM V1.40"));
+            // "0B108": the input-capture panel shown. The chip description, read after the
+            // variant, names the chip in the caption ("VZ6401").
+            QTRY_COMPARE(panel.ChipTitle, QStringLiteral("VZ6401-DMM V1.40"));
+            QCOMPARE(panel.windowTitle(), QStringLiteral("VZ6401-DMM V1.40"));
             QWidget* adf = panel.Child("TADF");
             QVERIFY(!adf->findChild<QWidget*>("Panel2")->isHidden());
             QVERIFY(adf->findChild<QWidget*>("PADFV2COV")->isHidden());
@@ -431,15 +432,15 @@ class SetupDialogTest : public QObject {
                      10);
             QCOMPARE(panel.Child("TWeightCAL")->findChild<QComboBox*>("ADShift")->currentIndex(),
                      3);
-            // USBClient puts the variant's title before the chip's name and shows the
-            // bench's choices in the dialog again.
+            // USBClient puts the same title before the chip's name and shows the bench's
+            // choices in the dialog again.
             {
                 const QSignalBlocker quiet(option.SelLPT);
                 option.SelLPT->setCurrentIndex(static_cast<int>(InterfaceKind::UART));
             }
             panel.USBClient("VZ6401");
             QTRY_COMPARE(panel.windowTitle(),
-                         QStringLiteral("VZ6403-DMM V1.40 ---- Now Chip is  VZ6401"));
+                         QStringLiteral("VZ6401-DMM V1.40 ---- Now Chip is  VZ6401"));
             QTRY_COMPARE(option.SelLPT->currentIndex(), static_cast<int>(InterfaceKind::Parallel));
             // Record 14: the empty mode count is 48, and the mode table has its rows.
             auto* tmp = qobject_cast<gui::TTMP*>(panel.Child("TTMP"));

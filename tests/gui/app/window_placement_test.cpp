@@ -1,7 +1,9 @@
 // Window placement memory: close the program, start it again on the same bench
 // directory, and every window is where it was.
 #include <QFile>
+#include <QGuiApplication>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +67,67 @@ class WindowPlacementTest : public QObject {
         QVERIFY(!Frame(panel, "TVz_Reg2") || !Frame(panel, "TVz_Reg2")->isVisible());
         panel.MenuItem("SMenu_REG")->trigger();
         QCOMPARE(Frame(panel, "TVz_Reg2")->geometry(), hidden);
+    }
+
+    // Wherever the file says the windows were, they come back wholly on the screen (the
+    // main window, the setup dialog) or in the main window's client area (as far as a
+    // window larger than the area can be), fixed-size ones included and one saved smaller
+    // than it can be; and a file full of stale names (40,
+    // the most it holds) does not keep the program's windows from being saved.
+    void windowsComeBackWhollyOnTheirAreaAndOutliveStaleNames() {
+        QTemporaryDir dir;
+        QByteArray file = "1.10\r\n40\r\n";
+        auto entry = [&file](const QString& name, int left, int top, int width, int height) {
+            file += name.toUtf8() + "\r\n";
+            for (int v : {left, top, width, height, 0, 1})
+                file += QByteArray::number(v).rightJustified(5, ' ') + ' ';
+            file += "\r\n";
+        };
+        entry("TMainPanel", 5000, 5000, 780, 560);
+        entry("TOption", -999, -999, 400, 300);
+        entry("TVz_RAM", 5000, 5000, 300, 200);  // fixed size
+        entry("TADS", -999, -999, 100, 100);     // fixed size
+        entry("TAnxADC", 700, 10, 100, 100);     // grows to its least size at the right edge
+        for (int i = 0; i < 35; ++i) entry(QString("TGone%1").arg(i), 10, 10, 100, 100);
+        QFile wst(dir.filePath("dmmbench.wst"));
+        QVERIFY(wst.open(QIODevice::WriteOnly));
+        wst.write(file);
+        wst.close();
+        {
+            SimulatedProgram program(On(dir.path()));
+            gui::TMainPanel& panel = program.panel();
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            QVERIFY2(screen.contains(panel.frameGeometry()), "TMainPanel");
+            QWidget* option = panel.Child("TOption");
+            QTRY_VERIFY(option->isVisible());
+            QVERIFY2(screen.contains(option->frameGeometry()), "TOption");
+            option->hide();
+            // On each axis inside the client area, or, where the window is larger than
+            // the area (TADS), starting at its edge.
+            const QSize area = panel.mdiArea()->viewport()->size();
+            auto onAxis = [](int start, int size, int room) {
+                return size > room ? start == 0 : start >= 0 && start + size <= room;
+            };
+            for (const char* name : {"TVz_RAM", "TADS", "TAnxADC"}) {
+                QVERIFY2(Frame(panel, name) && Frame(panel, name)->isVisible(), name);
+                const QRect r = Frame(panel, name)->geometry();
+                QVERIFY2(onAxis(r.left(), r.width(), area.width()) &&
+                             onAxis(r.top(), r.height(), area.height()),
+                         qPrintable(QStringLiteral("%1 at %2,%3 %4 x %5 in %6 x %7")
+                                        .arg(name)
+                                        .arg(r.left())
+                                        .arg(r.top())
+                                        .arg(r.width())
+                                        .arg(r.height())
+                                        .arg(area.width())
+                                        .arg(area.height())));
+            }
+        }
+        QVERIFY(wst.open(QIODevice::ReadOnly));
+        const QByteArray saved = wst.readAll();
+        QVERIFY(saved.startsWith("1.10\r\n40\r\n"));
+        for (const char* name : {"TMainPanel", "TOption", "TVz_RAM", "TMPN", "TMeter", "TTMP"})
+            QVERIFY2(saved.contains(QByteArray("\r\n") + name + "\r\n"), name);
     }
 };
 

@@ -112,6 +112,12 @@ class TemperatureTestWindowTest : public QObject {
         window_->TMPCNTSET->click();
         QCOMPARE(window_->ETempCount->text(), QString("20"));
         QCOMPARE(Cell(window_->TMPGrid, 20, 1), QString("150.000000"));
+        // Entries that are no value in range keep the plan as it is and say which.
+        window_->ETMPScale->setText("inf");
+        window_->TMPCNTSET->click();
+        QCOMPARE(window_->TMPGrid->rowCount(), 21);
+        QCOMPARE(window_->ProgressLine->text(),
+                 QString("輸入溫度隔數: inf is not a temperature step (-1000 ≤ step ≤ 1000 °C)"));
 
         window_->LK330mV->setChecked(true);
         window_->LK3V->setChecked(true);
@@ -132,6 +138,11 @@ class TemperatureTestWindowTest : public QObject {
         window_->RegChg->setItem(1, 1, new QTableWidgetItem("12"));
         window_->RegChg->setItem(1, 11, new QTableWidgetItem("5"));
         window_->RegChg->setItem(1, 12, new QTableWidgetItem("1.2"));
+        // A value wider than its field in the file is refused as it is typed.
+        window_->RegChg->item(1, 12)->setText("1.25");
+        window_->RegChg->item(1, 12)->setText("1.23456789");
+        QCOMPARE(Cell(window_->RegChg, 1, 12), QString("1.25"));
+        QVERIFY(window_->ProgressLine->text().startsWith("Value-1, ACM: 1.23456789 is not"));
         program_->panel().MenuItem("SaveReg1")->trigger();
         QTRY_COMPARE(Read("Register.txt"),
                      QByteArray("  3A                                    \r\n"
