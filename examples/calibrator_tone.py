@@ -24,7 +24,9 @@ def main():
         bench.calibrator.send("STBY")
     for name in ("Fundamental (Hz)", "Fundamental (dBFS)", "SNR (dB)", "THD (dBc)",
                  "SFDR (dBc)", "H2 (dBc)", "H3 (dBc)"):
-        print(f"{name:<20} {block.figures[name]:10.2f}")
+        value = block.figures.get(name)
+        shown = f"{value:10.2f}" if value is not None else block.withheld.get(name, "----")
+        print(f"{name:<20} {shown}")
     print(f"{len(block.samples)} samples, peak to peak {block.samples.ptp():.0f} counts")
 
 

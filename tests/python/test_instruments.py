@@ -25,7 +25,7 @@ def test_instruments_answer_as_in_dmmctl(bench, dmmctl, tmp_path):
                         "meter", "0", "power", "VOLT 5", "power", "VOLT?").splitlines()
     assert chamber["set_point"] == 25.0 and chamber["humidity"] == 50.0
     assert printed[0].startswith("temperature ") and "(set point 25.0), humidity 50.0 %" in printed[0]
-    assert str(reading) == printed[1] and reading.value == pytest.approx(0.25)
+    assert str(reading) == printed[1] and reading.value == pytest.approx(0.3)
     assert volts == printed[2]
     with pytest.raises(IndexError):
         bench.meters[6]
@@ -43,10 +43,10 @@ def test_calibration_then_voltmeter_and_ohmmeter_as_in_dmmctl(open_bench, dmmctl
     with pytest.raises(dmmbench.RefusedError, match=r"ADC1 is off \(ENAD_S is 0\)"):
         bench.rescal()
     start_adc1(bench)
-    resistors = bench.rescal("auto", cal_volts=0.25)
+    resistors = bench.rescal("auto", cal_volts=0.3)
     volts = bench.volts("1V", count=3)
     ohms = bench.ohms("5K", cal=4700, count=3)
-    printed = dmmctl.ok(tmp_path / "ctl", *ADC1_WORDS, "rescal", "auto", "--cal-volts", "0.25",
+    printed = dmmctl.ok(tmp_path / "ctl", *ADC1_WORDS, "rescal", "auto", "--cal-volts", "0.3",
                         "volts", "1V", "--count", "3", "ohms", "5K", "--cal", "4700",
                         "--count", "3", options=["--sim-rx", "4.7k"]).splitlines()
     theirs = dict(line.split()[:2] for line in printed if line.startswith("R"))
@@ -54,7 +54,7 @@ def test_calibration_then_voltmeter_and_ohmmeter_as_in_dmmctl(open_bench, dmmctl
         assert f"{resistors[name]:.3f}" == theirs[name]
     assert resistors["R1M"] == pytest.approx(1e6, rel=1e-2)
     assert [f"{v:.4f} V" for v in volts] == [l for l in printed if l.endswith(" V")]
-    assert volts == pytest.approx([0.25] * 3, abs=5e-4)
+    assert volts == pytest.approx([0.3] * 3, abs=5e-4)
     assert ohms["readings"] == pytest.approx([4700] * 3, abs=5)
 
 
