@@ -110,12 +110,16 @@ int main(int argc, char** argv) {
             std::string error;
             return dmm::sim::ParseHarmonics(text, error) ? std::string() : error;
         });
-    app.add_option("--sim-fault", options.simFault,
-                   "simulated RX405: faults its switch test firmware shows (ready-stuck, "
-                   "block-stuck, never-ends, status-fails, setup-differs; comma-separated)")
+    app.add_option("--sim-fault", options.simFaults,
+                   "simulated bench: a fault, repeatable. TARGET:FAULT@START[+DURATION] "
+                   "(board:unplug@30+10, board:power-cycle@2m+5s, meter2:vanish@60+3; serial "
+                   "faults silent, garbage, split, slow, vanish on chip-link, calibrator, power, "
+                   "chamber, meter1..6 or COMn), or the RX405 firmware's ready-stuck, "
+                   "block-stuck, never-ends, status-fails, setup-differs")
         ->check([](const std::string& text) {
             std::string error;
-            return dmm::sim::ParseFirmwareFaults(text, error) ? std::string() : error;
+            dmm::sim::SimBenchOptions options;
+            return dmm::sim::ParseSimFault(text, options, error) ? std::string() : error;
         });
     bool completion = false;
     app.add_flag("--bash-completion", completion, "print a bash completion script and exit")

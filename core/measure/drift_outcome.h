@@ -16,6 +16,7 @@ enum class DriftEnd {
     Busy,                // a run was already going on: not started
     NoChamber,           // a run with the chamber, none identified: not started
     NoModes,             // the mode table has no mode: not started
+    LinkLost,            // a link that dropped did not come back in time: resumable
 };
 
 // What a run came to: how it ended, what it measured and which result files are on disk.
@@ -28,6 +29,9 @@ struct DriftOutcome {
     int measured = 0;        // step-and-mode cells that got figures or a meter's figure
     QStringList written;     // result files on disk, as named there
     QStringList notWritten;  // result files that could not be written, and why
+    int gaps = 0;            // links that dropped and came back (each mode measured again)
+    QString lostLink;        // LinkLost: what did not come back ("the board")
+    int waitMinutes = 0;     // LinkLost: how long the run waited for it
 
     bool Started() const {
         return end != DriftEnd::Busy && end != DriftEnd::NoChamber && end != DriftEnd::NoModes;

@@ -82,13 +82,18 @@ int main(int argc, char** argv) {
     QCommandLineOption simHarmonicsOption(
         "sim-harmonics", "Simulated bench: harmonics of its AC sources, dBc from the 2nd on.",
         "DBC,...");
+    QCommandLineOption simFaultOption(
+        "sim-fault",
+        "Simulated bench: a fault, repeatable: TARGET:FAULT@START[+DURATION] "
+        "(board:unplug@30+10, meter2:vanish@60+3; see the manual page).",
+        "SPEC");
     QCommandLineOption simRxOption(
         "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
         "OHMS");
     parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
                        screenshotOption, showOption, triggerOption, laterOption, clickOption,
                        fieldOption, delayOption, windowOnlyOption, simSpeedOption, simToneOption,
-                       simHarmonicsOption, simRxOption});
+                       simHarmonicsOption, simRxOption, simFaultOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -144,6 +149,12 @@ int main(int argc, char** argv) {
             dmm::sim::ParseHarmonics(parser.value(simHarmonicsOption).toStdString(), error);
         if (!options.simExtras.harmonicsDbc) {
             std::cerr << "dmmbench: --sim-harmonics: " << error << '\n';
+            return 2;
+        }
+    }
+    for (const QString& fault : parser.values(simFaultOption)) {
+        if (!dmm::sim::ParseSimFault(fault.toStdString(), options.simExtras, error)) {
+            std::cerr << "dmmbench: --sim-fault: " << error << '\n';
             return 2;
         }
     }
