@@ -116,6 +116,7 @@ int main(int argc, char** argv) {
                    "faults silent, garbage, split, slow, vanish on chip-link, calibrator, power, "
                    "chamber, meter1..6 or COMn), or the RX405 firmware's ready-stuck, "
                    "block-stuck, never-ends, status-fails, setup-differs")
+        ->allow_extra_args(false)
         ->check([](const std::string& text) {
             std::string error;
             dmm::sim::SimBenchOptions options;

@@ -752,10 +752,18 @@ TEST(DmmctlDrift, ABoardUnpluggedMidRunIsWaitedForOrEndsTheRunResumable) {
     const Outcome done = unbroken.Run(DriftRun(whole, plan));
     ASSERT_EQ(done.exitCode, 0) << done.err;
 
+    // The faults' times count from the program's start on the bench clock: at 10 times the
+    // pace the run is well under way at 40 s.
+    auto slower = [&](const fs::path& dir, const std::string& fault) {
+        std::vector<std::string> args{"--sim-fault",     fault,         "--sim",
+                                      "--sim-noiseless", "--sim-speed", "10",
+                                      "--dir",           dir.string(),  "drift"};
+        args.insert(args.end(), plan.begin(), plan.end());
+        return args;
+    };
     const Dmmctl gap;
     const fs::path gapDir = DriftBenchDirectory(gap);
-    std::vector<std::string> args{"--sim-fault", "board:unplug@15+8"};
-    for (const std::string& a : DriftRun(gapDir, plan)) args.push_back(a);
+    std::vector<std::string> args = slower(gapDir, "board:unplug@40+8");
     const auto start = std::chrono::steady_clock::now();
     const Outcome recovered = gap.Run(args);
     EXPECT_EQ(recovered.exitCode, 0) << recovered.err;
@@ -770,10 +778,8 @@ TEST(DmmctlDrift, ABoardUnpluggedMidRunIsWaitedForOrEndsTheRunResumable) {
     // Unplugged for good: a minute's wait, then the run ends resumable.
     const Dmmctl lost;
     const fs::path lostDir = DriftBenchDirectory(lost);
-    args = {"--sim-fault", "board:unplug@15"};
-    std::vector<std::string> run = DriftRun(lostDir, plan);
-    run.insert(run.end(), {"--reconnect-wait", "1"});
-    args.insert(args.end(), run.begin(), run.end());
+    args = slower(lostDir, "board:unplug@40");
+    args.insert(args.end(), {"--reconnect-wait", "1"});
     const Outcome interrupted = lost.Run(args);
     EXPECT_EQ(interrupted.exitCode, 1);
     EXPECT_NE(interrupted.err.find("drift run ended: Interrupted at step "), std::string::npos)
