@@ -333,6 +333,8 @@ bool DriftTest::AwaitLinks(const std::vector<int>& lost, int m) {
         ui_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
     ui_.SetStatusText(
         1, QStringLiteral("Waiting for %1 (step %2, mode %3)").arg(what).arg(step_).arg(m));
+    waitLeftMs_ = limitMs;
+    Publish();
     std::vector<int> missing = lost;
     for (;;) {
         std::vector<int> still;
