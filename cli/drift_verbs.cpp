@@ -32,6 +32,11 @@ std::string PhaseLine(const DriftView& v) {
             std::snprintf(text, sizeof text, "step %d of %d: measuring mode %d of %d", v.step,
                           v.count, v.mode, v.modes);
             break;
+        case DriftPhase::Waiting:
+            std::snprintf(text, sizeof text, "step %d of %d: mode %d waits for %s (%lld s left)",
+                          v.step, v.count, v.mode, v.waitingFor.toUtf8().constData(),
+                          static_cast<long long>(v.waitLeftMs / 1000));
+            break;
         case DriftPhase::Idle:
             return {};
     }
@@ -63,6 +68,10 @@ class DriftVerb final : public Verb {
             ->transform(Whole(kPowerDelayRule));
         app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV");
         app.add_flag("--keep-fluke", keepFluke_, "no STBY before each calibrator step");
+        reconnectWaitOption_ =
+            app.add_option("--reconnect-wait", reconnectWait_,
+                           "minutes a run waits for a board or instrument that dropped out (10)")
+                ->transform(Whole(kReconnectWaitRule));
         app.add_flag("--resume", resume_,
                      "go on with the run that was interrupted in this bench directory");
     }
@@ -99,8 +108,12 @@ class DriftVerb final : public Verb {
                                  : measure_ == "meters" ? DriftMeasure::Meters
                                                         : DriftMeasure::Adc;
         setup.settings.fullCaptures = full_;
+        setup.settings.reconnectWaitMinutes = reconnectWait_;
         setup.settings.keepCalibratorOn = keepFluke_;
         if (journal) {
+            // The wait may be given anew for the rest of the run.
+            if (reconnectWaitOption_->count() > 0)
+                journal->setup.settings.reconnectWaitMinutes = reconnectWait_;
             setup = journal->setup;
             used = setup.modes.UsedSteps();
             count = static_cast<int>(setup.plan.size());
@@ -185,6 +198,8 @@ class DriftVerb final : public Verb {
     bool full_ = false;
     bool keepFluke_ = false;
     bool resume_ = false;
+    int reconnectWait_ = 10;
+    CLI::Option* reconnectWaitOption_ = nullptr;
 };
 
 }  // namespace

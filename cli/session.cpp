@@ -110,8 +110,7 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
         extras.noiseless = options.simNoiseless;
         if (!options.simSeed.empty()) extras.seed = sim::ParseSimSeed(options.simSeed, error);
-        if (!options.simFault.empty())
-            extras.firmwareFaults = sim::ParseFirmwareFaults(options.simFault, error);
+        for (const std::string& fault : options.simFaults) sim::ParseSimFault(fault, extras, error);
         if (!sim::ApplySimOptions(*simBench_, extras, error)) err_ << "dmmctl: " << error << '\n';
         bus = &simBench_->bus();
         ports = &simBench_->parallelPort();
@@ -121,6 +120,9 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
             err_ << "dmmctl: no simulated instruments: " << simInstruments_->error() << '\n';
         if (!options.simLog.empty() && !simInstruments_->LogTo(options.simLog, error))
             err_ << "dmmctl: --sim-log: " << error << '\n';
+        simInstruments_->ScheduleFaults(extras.timedFaults);
+        for (int k = 0; k < sim::SimInstruments::kMeterCount && options.simNoiseless; ++k)
+            simInstruments_->meter(k).noise = false;
         sim::RunOnClock(*simInstruments_, benchClock);
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
@@ -130,6 +132,10 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
     }
     core_ = std::make_unique<BenchCore>(*bus, *clock_, ports, serialOpener_.get());
     core_->serial().SetMap(ComPortMap::Build(SerialPorts(), LoadComChoices()));
+    // A port that vanished is looked for again in a fresh listing.
+    core_->serial().SetPortSource([this] {
+        return SerialChannel::PortListing{SerialPorts(), LoadComChoices()};
+    });
     instruments_ = std::make_unique<Instruments>(core_->serial(), *clock_, hooks_);
     core_->chip().rs232().OnStatus = [this](const std::string& text) {
         if (!text.empty()) err_ << "dmmctl: chip link: " << text << '\n';

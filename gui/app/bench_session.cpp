@@ -49,6 +49,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         if (!simInstruments_->ok())
             simNote_ =
                 QString::fromStdString("no simulated instruments: " + simInstruments_->error());
+        simInstruments_->ScheduleFaults(options.simExtras.timedFaults);
         sim::RunOnClock(*simInstruments_, benchClock);
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
