@@ -91,8 +91,9 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
         std::string why;
         auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), options.simChip, &why);
         if (!why.empty()) err_ << "dmmctl: simulated chip is plain memory: " << why << '\n';
-        const QString demo =
-            dir.filled ? sim::ProvideDemoStepTables(QString::fromStdString(benchDir_)) : QString();
+        const QString demo = dir.filled && !options.dir.empty()
+                                 ? sim::ProvideDemoStepTables(QString::fromStdString(benchDir_))
+                                 : QString();
         if (!demo.isEmpty()) err_ << "dmmctl: " << demo.toStdString() << '\n';
         // The simulators live on the bench's own time; the program reads the clock that
         // makes them answer.

@@ -30,7 +30,9 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         auto chip = sim::MakeBenchChip(benchDir_, options.simChip.toStdString(), &why);
         if (!why.empty())
             simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
-        const QString demo = dir.filled ? sim::ProvideDemoStepTables(benchDir_) : QString();
+        const QString demo = dir.filled && !options.dir.isEmpty()
+                                 ? sim::ProvideDemoStepTables(benchDir_)
+                                 : QString();
         if (!demo.isEmpty()) qInfo().noquote() << "dmmbench:" << demo;
         // The simulators live on the bench's own time; the program reads the clock that
         // makes them answer.

@@ -175,7 +175,7 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
     BryMemCom = ComSelector("BryMemCom");
     BryMemButtom = SelectButton("BryMemButtom");
     BryMemState = NamedLabel("BryMemState", tr("not selected"), this);
-    BryMemState->setMinimumWidth(220);
+    BryMemState->setMinimumWidth(300);
     for (QWidget* w : std::initializer_list<QWidget*>{meterChannel, BryMemChannel, meterCom,
                                                       BryMemCom, BryMemButtom, BryMemState}) {
         meterRow->addWidget(w);
