@@ -158,7 +158,9 @@ void BlockPanel::paintEvent(QPaintEvent* event) {
     bool beneathOneControl = false;
     for (QObject* child : children()) {
         const auto* control = qobject_cast<QWidget*>(child);
-        if (control && !control->isWindow() && control->geometry().contains(event->rect())) {
+        // The "not read yet" cover spans the whole panel: it is no control.
+        if (control && control != notReadCover_ && control->isVisible() && !control->isWindow() &&
+            control->geometry().contains(event->rect())) {
             beneathOneControl = true;
             break;
         }
