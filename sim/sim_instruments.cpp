@@ -183,6 +183,9 @@ void SimInstruments::FollowChamber() {
 void SimInstruments::ScheduleFaults(std::vector<TimedSimFault> faults) {
     std::lock_guard lock(mutex_);
     for (TimedSimFault& fault : faults) faults_.push_back({fault});
+    // A fault due already (from the start) is there before the program's first request,
+    // not from the pump's next pass.
+    ApplyDueFaults(clock_.NowMs());
 }
 
 void SimInstruments::ApplyDueFaults(int64_t nowMs) {

@@ -1,6 +1,7 @@
 #include "gui/analog/block_panel.h"
 
 #include <QAbstractItemView>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -165,6 +166,14 @@ void BlockPanel::paintEvent(QPaintEvent* event) {
             break;
         }
     }
+    QPainter target(this);
+    if (target.paintEngine()->type() != QPaintEngine::Raster) {
+        // A printer, a PDF or a recorded picture gets the diagram itself, sharp at any size.
+        target.fillRect(rect(), DefaultDiagramStyle().paper);
+        DiagramPainter diagram(target);
+        PaintDiagram(diagram);
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
     if (diagram_.size() != size() * ratio || !beneathOneControl) {
         diagram_ = QPixmap(size() * ratio);
@@ -174,7 +183,7 @@ void BlockPanel::paintEvent(QPaintEvent* event) {
         DiagramPainter diagram(painter);
         PaintDiagram(diagram);
     }
-    QPainter(this).drawPixmap(0, 0, diagram_);
+    target.drawPixmap(0, 0, diagram_);
 }
 
 // ---- building
