@@ -35,6 +35,10 @@ class DriftVerb final : public Verb {
             ->transform(Whole(kPowerDelayRule));
         app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV");
         app.add_flag("--keep-fluke", keepFluke_, "no STBY before each calibrator step");
+        reconnectWaitOption_ =
+            app.add_option("--reconnect-wait", reconnectWait_,
+                           "minutes a run waits for a board or instrument that dropped out (10)")
+                ->transform(Whole(kReconnectWaitRule));
         app.add_flag("--resume", resume_,
                      "go on with the run that was interrupted in this bench directory");
     }
@@ -54,6 +58,7 @@ class DriftVerb final : public Verb {
         request.fullCaptures = full_;
         request.keepCalibratorOn = keepFluke_;
         request.resume = resume_;
+        if (reconnectWaitOption_->count() > 0) request.reconnectWaitMinutes = reconnectWait_;
         const auto run = headless::RunDrift(s.bench(), request, [&s](const headless::Progress& p) {
             s.out() << p.text << std::endl;
         });
@@ -79,6 +84,8 @@ class DriftVerb final : public Verb {
     bool full_ = false;
     bool keepFluke_ = false;
     bool resume_ = false;
+    int reconnectWait_ = 10;
+    CLI::Option* reconnectWaitOption_ = nullptr;
 };
 
 }  // namespace

@@ -105,12 +105,17 @@ void DefineGlobalOptions(CLI::App& app, GlobalOptions& options, GlobalFlags& fla
             std::string error;
             return sim::ParseHarmonics(text, error) ? std::string() : error;
         });
-    app.add_option("--sim-fault", options.simFault,
-                   "simulated RX405: faults its switch test firmware shows (ready-stuck, "
-                   "block-stuck, never-ends, status-fails, setup-differs; comma-separated)")
+    app.add_option("--sim-fault", options.simFaults,
+                   "simulated bench: a fault, repeatable. TARGET:FAULT@START[+DURATION] "
+                   "(board:unplug@30+10, board:power-cycle@2m+5s, meter2:vanish@60+3; serial "
+                   "faults silent, garbage, split, slow, vanish on chip-link, calibrator, power, "
+                   "chamber, meter1..6 or COMn), or the RX405 firmware's ready-stuck, "
+                   "block-stuck, never-ends, status-fails, setup-differs")
+        ->allow_extra_args(false)
         ->check([](const std::string& text) {
             std::string error;
-            return sim::ParseFirmwareFaults(text, error) ? std::string() : error;
+            sim::SimBenchOptions options;
+            return sim::ParseSimFault(text, options, error) ? std::string() : error;
         });
     app.add_flag("--bash-completion", flags.completion, "print a bash completion script and exit")
         ->group("");

@@ -44,7 +44,7 @@ headless::BenchOptions BenchOptionsOf(const GlobalOptions& options) {
     bench.simTone = options.simTone;
     bench.simHarmonics = options.simHarmonics;
     bench.simRx = options.simRx;
-    bench.simFault = options.simFault;
+    bench.simFaults = options.simFaults;
     bench.simLog = options.simLog;
     return bench;
 }

@@ -33,8 +33,8 @@ struct GlobalOptions {
     std::string simRx;          // --sim-rx OHMS
     bool simNoiseless = false;  // --sim-noiseless
     std::string simSeed;        // --sim-seed N
-    std::string simFault;       // --sim-fault NAME,...
-    std::string simLog;         // --sim-log FILE: what the simulated instruments are told
+    std::vector<std::string> simFaults;  // --sim-fault SPEC (repeatable)
+    std::string simLog;                  // --sim-log FILE: what the simulated instruments are told
     // The chip link's serial port (interface kind rs232).
     std::string com;
     int baud = 9600;

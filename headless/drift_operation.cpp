@@ -9,6 +9,7 @@
 #include "core/measure/adc_analysis.h"
 #include "core/measure/capture_chip_layout.h"
 #include "core/measure/drift_files.h"
+#include "core/measure/drift_plan.h"
 #include "core/measure/drift_test.h"
 #include "headless/instrument_operations.h"
 
@@ -29,6 +30,11 @@ std::string PhaseLine(const DriftView& v) {
         case DriftPhase::Measuring:
             std::snprintf(text, sizeof text, "step %d of %d: measuring mode %d of %d", v.step,
                           v.count, v.mode, v.modes);
+            break;
+        case DriftPhase::Waiting:
+            std::snprintf(text, sizeof text, "step %d of %d: mode %d waits for %s (%lld s left)",
+                          v.step, v.count, v.mode, v.waitingFor.toUtf8().constData(),
+                          static_cast<long long>(v.waitLeftMs / 1000));
             break;
         case DriftPhase::Idle:
             return {};
@@ -58,6 +64,9 @@ Result<DriftRun> RunDrift(HeadlessBench& bench, const DriftRequest& request,
     if (!measure) return Refused("measure must be adc, meters or both, not " + request.measure);
     if (request.soakMinutes < 0 || request.soakMinutes > 100000)
         return Refused("soak must be 0..100000 minutes");
+    if (request.reconnectWaitMinutes && (*request.reconnectWaitMinutes < kReconnectWaitRule.low ||
+                                         *request.reconnectWaitMinutes > kReconnectWaitRule.high))
+        return Refused("the reconnect wait must be 0..100000 minutes");
     for (int channel : request.meters) {
         if (channel < 1 || channel > kMeterChannelCount)
             return Refused("meter channels are 1..6, not " + std::to_string(channel));
@@ -92,7 +101,12 @@ Result<DriftRun> RunDrift(HeadlessBench& bench, const DriftRequest& request,
     setup.settings.measure = *measure;
     setup.settings.fullCaptures = request.fullCaptures;
     setup.settings.keepCalibratorOn = request.keepCalibratorOn;
+    if (request.reconnectWaitMinutes)
+        setup.settings.reconnectWaitMinutes = *request.reconnectWaitMinutes;
     if (journal) {
+        // The wait may be given anew for the rest of the run.
+        if (request.reconnectWaitMinutes)
+            journal->setup.settings.reconnectWaitMinutes = *request.reconnectWaitMinutes;
         setup = journal->setup;
         used = setup.modes.UsedSteps();
         count = static_cast<int>(setup.plan.size());

@@ -30,6 +30,9 @@ struct DriftRequest {
     bool fullCaptures = false;      // every capture also to TEMP/VzTMP-n.CSV
     bool keepCalibratorOn = false;  // no STBY before each calibrator step
     bool resume = false;            // go on with the run interrupted in the bench directory
+    // Minutes the run waits for a board or instrument that dropped out; unset: 10 for a
+    // new run, what the interrupted run had for a resumed one.
+    std::optional<int> reconnectWaitMinutes;
 };
 
 // What a run came to.

@@ -45,8 +45,7 @@ sim::SimBenchOptions SimExtras(const BenchOptions& options, std::string& error) 
     if (!options.simRx.empty()) extras.externalOhms = sim::ParseSimResistor(options.simRx, error);
     extras.noiseless = options.simNoiseless;
     if (!options.simSeed.empty()) extras.seed = sim::ParseSimSeed(options.simSeed, error);
-    if (!options.simFault.empty())
-        extras.firmwareFaults = sim::ParseFirmwareFaults(options.simFault, error);
+    for (const std::string& fault : options.simFaults) sim::ParseSimFault(fault, extras, error);
     return extras;
 }
 
@@ -121,7 +120,11 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
         std::string why;
         auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), options.simChip, &why);
         if (!why.empty()) hooks_.Say("simulated chip is plain memory: " + why);
-        const QString demo = sim::ProvideDemoStepTables(QString::fromStdString(benchDir_));
+        // Only a bench directory named and filled just now gets them: one the user set up
+        // keeps its quiet start.
+        const QString demo = dir.filled && !options.dir.empty()
+                                 ? sim::ProvideDemoStepTables(QString::fromStdString(benchDir_))
+                                 : QString();
         if (!demo.isEmpty()) hooks_.Say(demo.toStdString());
         // The simulators live on the bench's own time; the program reads the clock that
         // makes them answer.
@@ -142,6 +145,9 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
             hooks_.Say("no simulated instruments: " + simInstruments_->error());
         if (!options.simLog.empty() && !simInstruments_->LogTo(options.simLog, error))
             hooks_.Say("--sim-log: " + error);
+        simInstruments_->ScheduleFaults(extras.timedFaults);
+        for (int k = 0; k < sim::SimInstruments::kMeterCount && options.simNoiseless; ++k)
+            simInstruments_->meter(k).noise = false;
         sim::RunOnClock(*simInstruments_, benchClock);
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
@@ -151,6 +157,10 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
     }
     core_ = std::make_unique<BenchCore>(*bus, *clock_, ports, serialOpener_.get());
     core_->serial().SetMap(ComPortMap::Build(SerialPorts(), LoadComChoices()));
+    // A port that vanished is looked for again in a fresh listing.
+    core_->serial().SetPortSource([this] {
+        return SerialChannel::PortListing{SerialPorts(), LoadComChoices()};
+    });
     instruments_ = std::make_unique<Instruments>(core_->serial(), *clock_, hooks_);
     core_->chip().rs232().OnStatus = [this](const std::string& text) {
         if (!text.empty()) hooks_.Say("chip link: " + text);

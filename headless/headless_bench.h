@@ -57,8 +57,9 @@ struct BenchOptions {
     std::string simTone;        // PEAK_V,HZ[,NODE]
     std::string simHarmonics;   // DBC,DBC,...
     std::string simRx;          // the resistor on the ohmmeter's input
-    std::string simFault;       // faults of the RX405's firmware
-    std::string simLog;         // where what the simulated instruments are told is kept
+    // Faults, each TARGET:FAULT@START[+DURATION] or the RX405 firmware's (comma-separated).
+    std::vector<std::string> simFaults;
+    std::string simLog;  // where what the simulated instruments are told is kept
 };
 
 inline constexpr double kMaxSimSpeed = 1000;

@@ -66,7 +66,12 @@ sim_speed      the simulated bench's clock this many times faster (1..1000); its
 sim_noiseless  converters without noise: the same figures on every run
 sim_seed       the converters' noise seed, for a repeatable run (default: from the
                clock, each run differs)
-sim_fault      faults of the RX405's switch test firmware: "ready-stuck", ...
+sim_fault      a fault of the simulated bench, or a list of them:
+               "TARGET:FAULT@START[+DURATION]" ("board:unplug@30+10",
+               "meter2:vanish@60+3"; serial faults silent, garbage, split, slow,
+               vanish on chip-link, calibrator, power, chamber, meter1..6 or COMn),
+               or the RX405 firmware's "ready-stuck", "block-stuck", "never-ends",
+               "status-fails", "setup-differs"
 sim_log        append what the simulated calibrator, power supply and chamber are
                told to this file, a line each
 
@@ -229,7 +234,8 @@ whether it is used, then chip, kind, com, baud, parity, lpt, photo and variant.)
 inline constexpr char kDrift[] =
     R"(drift(count=5, start=-40.0, step=10.0, soak_min=20, *, modes=1000, chamber=True,
       measure="adc", source="adcs", meters=[], power_delay_ms=2000, full=False,
-      keep_fluke=False, resume=False, on_progress=None, progress=None) -> DriftRun
+      keep_fluke=False, resume=False, reconnect_wait_min=None, on_progress=None,
+      progress=None) -> DriftRun
 
 Runs the temperature drift test of the bench directory's step files (Register.txt,
 Delay.txt, ACM.txt, Fluke.txt, Power.txt), with the same engine and files as
@@ -248,6 +254,9 @@ power_delay_ms      wait after a power supply step
 full                also write every capture to TEMP/VzTMP-n.CSV
 keep_fluke          no STBY before each calibrator step
 resume              go on with the run interrupted in the bench directory
+reconnect_wait_min  minutes the run waits for a board or instrument that dropped
+                    out before it ends (default 10; a resumed run keeps its own
+                    unless given)
 on_progress         called with a dmmbench.Progress for every new phase
                     ("step 1 of 2: measuring mode 1 of 2"), on the calling thread
 progress            a progress bar over the step-and-mode cells

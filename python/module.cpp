@@ -209,7 +209,12 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
     o.simSpeed = ScriptReal(simSpeed, headless::kSimSpeedRule, "sim_speed");
     o.simNoiseless = simNoiseless;
     o.simSeed = OptionalText(simSeed).value_or("");
-    o.simFault = OptionalText(simFault).value_or("");
+    // One fault text, or a sequence of them as --sim-fault given again.
+    if (py::isinstance<py::str>(simFault))
+        o.simFaults.push_back(Text(simFault));
+    else if (!simFault.is_none())
+        for (const py::handle fault : simFault)
+            o.simFaults.push_back(Text(py::reinterpret_borrow<py::object>(fault)));
     if (!simLog.is_none()) o.simLog = py::str(py::module_::import("os").attr("fspath")(simLog));
     if (const headless::Done ok = headless::CheckBenchOptions(o); !ok) Raise(ok.failure());
     return std::make_shared<ScriptBench>(o, ShippedData());
@@ -418,7 +423,8 @@ void DefineBench(py::module_& m) {
                const py::object& step, const py::object& soakMin, const py::object& modes,
                bool chamber, const std::string& measure, const std::string& source,
                const py::object& meters, const py::object& powerDelayMs, bool full, bool keepFluke,
-               bool resume, const py::object& onProgress, const py::object& progress) {
+               bool resume, const py::object& reconnectWaitMin, const py::object& onProgress,
+               const py::object& progress) {
                 headless::DriftRequest r;
                 r.count = static_cast<int>(ScriptWhole(count, kPlanCountRule, "count"));
                 r.start = ScriptReal(start, kPlanStartRule, "start");
@@ -437,6 +443,9 @@ void DefineBench(py::module_& m) {
                 r.fullCaptures = full;
                 r.keepCalibratorOn = keepFluke;
                 r.resume = resume;
+                if (!reconnectWaitMin.is_none())
+                    r.reconnectWaitMinutes = static_cast<int>(
+                        ScriptWhole(reconnectWaitMin, kReconnectWaitRule, "reconnect_wait_min"));
                 ScriptHooks& hooks = b.hooks();
                 DriftResult result{b.Value(
                     [r, &hooks](HeadlessBench& h) {
@@ -451,7 +460,8 @@ void DefineBench(py::module_& m) {
             "modes"_a = ModeTable::kStartModes, "chamber"_a = true, "measure"_a = "adc",
             "source"_a = "adcs", "meters"_a = py::tuple(), "power_delay_ms"_a = 2000,
             "full"_a = false, "keep_fluke"_a = false, "resume"_a = false,
-            "on_progress"_a = py::none(), "progress"_a = py::none(), doc::kDrift)
+            "reconnect_wait_min"_a = py::none(), "on_progress"_a = py::none(),
+            "progress"_a = py::none(), doc::kDrift)
         .def(
             "switch_test",
             [](ScriptBench& b, bool sendOnly, const py::object& csvDir, const py::object& scale,

@@ -18,6 +18,18 @@ bool IsConversionFrame(const std::vector<uint8_t>& p) {
 
 SimBoard::SimBoard(SimChip& chip, Clock& clock) : chip_(chip), clock_(clock) {}
 
+void SimBoard::PowerCycle() {
+    std::lock_guard lock(mutex_);
+    chip_.AdvanceTo(clock_.NowMs());
+    chip_.Reset();
+    chip_.SetStream(false, 0);
+    dmmMode_ = false;
+    streamEnabled_ = false;
+    resetLine_ = true;
+    connectedIndex_ = 0xFFFF;
+    replyWaiting_ = false;
+}
+
 bool SimBoard::Receive(const uint8_t* data, size_t n) {
     std::lock_guard lock(mutex_);
     if (faults_.disconnected) return false;

@@ -46,6 +46,9 @@ class SimBoard {
         latencyMs_ = ms;
     }
     std::mutex& mutex() { return mutex_; }
+    // The board lost its power and got it back: its firmware starts afresh (out of DMM
+    // mode, no stream, no connection) and its chip is in its reset state.
+    void PowerCycle();
     SimChip& chip() { return chip_; }
 
     // Board state the commands change, for tests and the status command.

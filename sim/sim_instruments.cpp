@@ -92,6 +92,7 @@ std::vector<SerialPortInfo> SimInstruments::Ports() const {
     std::vector<SerialPortInfo> ports;
     for (int d = 0; d < kDeviceCount; ++d) {
         const PtyPort& pty = *ports_[static_cast<size_t>(d)];
+        if (!pty.ok()) continue;  // unplugged
         SerialPortInfo info;
         info.path = pty.path();
         info.name = info.path.substr(info.path.find_last_of('/') + 1);
@@ -120,6 +121,7 @@ int64_t SimInstruments::PumpAt(int64_t stampMs, int64_t nowMs) {
     const size_t calibratorLines = calibrator_->lines().size();
     const size_t powerLines = power_->lines().size();
     const size_t chamberWrites = chamber_->writes().size();
+    ApplyDueFaults(nowMs);
     int64_t firstDue = -1;
     for (int d = 0; d < kDeviceCount; ++d) {
         PtyPort& pty = *ports_[static_cast<size_t>(d)];
@@ -176,6 +178,70 @@ void SimInstruments::FollowChamber() {
     if (dmm->nodes().celsius == celsius) return;
     dmm->AdvanceTo(clock_.NowMs());
     dmm->nodes().celsius = celsius;
+}
+
+void SimInstruments::ScheduleFaults(std::vector<TimedSimFault> faults) {
+    std::lock_guard lock(mutex_);
+    for (TimedSimFault& fault : faults) faults_.push_back({fault});
+    // A fault due already (from the start) is there before the program's first request,
+    // not from the pump's next pass.
+    ApplyDueFaults(clock_.NowMs());
+}
+
+void SimInstruments::ApplyDueFaults(int64_t nowMs) {
+    for (Scheduled& s : faults_) {
+        if (!s.started && nowMs >= s.fault.atMs) {
+            s.started = true;
+            SetFault(s.fault, true);
+        }
+        if (s.started && !s.ended && s.fault.forMs >= 0 && nowMs >= s.fault.atMs + s.fault.forMs) {
+            s.ended = true;
+            SetFault(s.fault, false);
+        }
+    }
+}
+
+void SimInstruments::SetFault(const TimedSimFault& fault, bool on) {
+    // A slow instrument answers later than any of the program's reply waits.
+    constexpr int64_t kSlowReplyMs = 3000;
+    constexpr int kGarbageBytes = 7;
+    if (fault.device < 0) {
+        if (!board_) return;
+        // Power comes back with the chip in its reset state.
+        if (fault.kind == SimFaultKind::PowerCycle && !on) board_->PowerCycle();
+        std::lock_guard lock(board_->mutex());
+        board_->faults().disconnected = on;
+        return;
+    }
+    if (fault.device >= kDeviceCount) return;
+    const auto d = static_cast<size_t>(fault.device);
+    SerialFaults& f = devices_[d]->faults();
+    switch (fault.kind) {
+        case SimFaultKind::Silent:
+            f.silent = on;
+            break;
+        case SimFaultKind::Garbage:
+            f.garbageBytes = on ? kGarbageBytes : 0;
+            break;
+        case SimFaultKind::Split:
+            f.splitReplies = on;
+            break;
+        case SimFaultKind::Slow:
+            f.extraDelayMs = on ? kSlowReplyMs : 0;
+            break;
+        case SimFaultKind::Vanish:
+            if (on) {
+                // The node it comes back as is made while the old one is still there, so
+                // that it is another one, as a re-plugged adapter held open gets.
+                returning_[d] = std::make_unique<PtyPort>();
+                ports_[d]->Vanish();
+            } else if (returning_[d]) {
+                ports_[d] = std::move(returning_[d]);
+            }
+            break;
+        default:
+            break;
+    }
 }
 
 void SimInstruments::Start(std::function<void()> pass) {

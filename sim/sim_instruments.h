@@ -18,6 +18,7 @@
 #include "sim/sim_meter.h"
 #include "sim/sim_power_supply.h"
 #include "sim/sim_serial_chip.h"
+#include "sim/timed_fault.h"
 
 namespace dmm::sim {
 
@@ -84,6 +85,11 @@ class SimInstruments {
     SimChamber& chamber() { return *chamber_; }
     SimMeter& meter(int channel) { return *meters_[static_cast<size_t>(channel)]; }
 
+    // Faults that start (and end) at times on the bench clock, each pass seeing to those
+    // due; the board's reach the board given at construction. A vanished device's node
+    // is gone from Ports() until it comes back, under another node.
+    void ScheduleFaults(std::vector<TimedSimFault> faults);
+
     // Where the calibrator's output reaches the chip ("SENSE", "OP1O" or any node name),
     // and the harmonics of its AC output (dBc, the second harmonic first).
     void SetCalibratorNode(std::string node);
@@ -94,6 +100,8 @@ class SimInstruments {
     // The chip on the board sits in the chamber: it takes the chamber's air temperature.
     void FollowChamber();
     double NodeVolts();
+    void ApplyDueFaults(int64_t nowMs);
+    void SetFault(const TimedSimFault& fault, bool on);
     void LogNew(int64_t nowMs, size_t calibratorLines, size_t powerLines, size_t chamberWrites);
 
     Clock& clock_;
@@ -101,6 +109,7 @@ class SimInstruments {
     std::string error_;
     std::recursive_mutex mutex_;
     std::array<std::unique_ptr<PtyPort>, kDeviceCount> ports_;
+    std::array<std::unique_ptr<PtyPort>, kDeviceCount> returning_;  // vanished devices' next nodes
     std::array<SimSerialDevice*, kDeviceCount> devices_{};
     std::unique_ptr<SimSerialChip> chip_;
     std::unique_ptr<SimCalibrator> calibrator_;
@@ -109,6 +118,12 @@ class SimInstruments {
     std::array<std::unique_ptr<SimMeter>, kMeterCount> meters_;
     std::string calibratorNode_ = "SENSE";
     std::vector<double> harmonicsDbc_;
+    struct Scheduled {
+        TimedSimFault fault;
+        bool started = false;
+        bool ended = false;
+    };
+    std::vector<Scheduled> faults_;
     bool driving_ = false;
     double levelBefore_ = 0;
     int logFd_ = -1;

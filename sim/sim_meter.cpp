@@ -122,8 +122,8 @@ double SimMeter::Measured() {
     const bool dc = function_ == MeterFunction::DcVolts || function_ == MeterFunction::DcAmps;
     // The offset is a voltmeter's few microvolts.
     const double offset = function_ == MeterFunction::DcVolts ? offset_ : 0.0;
-    const double exact =
-        truth * gainError_ + offset + noise_(noiseEngine_) * NoiseOf(function_) * scale;
+    const double exact = truth * gainError_ + offset +
+                         (noise ? noise_(noiseEngine_) * NoiseOf(function_) * scale : 0.0);
     const double step = ResolutionOf(function_);
     const double reading = std::round(exact / step) * step;
     // An RMS value, a frequency or a resistance is never below zero.

@@ -25,6 +25,8 @@ class SimMeter final : public SimSerialDevice {
     MeterFunction function() const { return function_; }
     // The true value at the meter's input, in the function's unit (NaN: overload).
     std::function<double()> source;
+    // Readings without noise (--sim-noiseless): a mode measured again reads the same.
+    bool noise = true;
     int requests() const { return requests_; }
     std::string Describe() const override;
 

@@ -8,6 +8,7 @@
 
 #include "sim/dmm_front_end.h"
 #include "sim/switch_test_firmware.h"
+#include "sim/timed_fault.h"
 
 namespace dmm::sim {
 
@@ -35,6 +36,8 @@ struct SimBenchOptions {
     std::optional<uint64_t> seed;
     // Faults the RX405's switch test firmware shows from the start.
     std::optional<SwitchTestFirmwareFaults> firmwareFaults;
+    // Faults at times on the bench clock.
+    std::vector<TimedSimFault> timedFaults;
 };
 
 // "PEAK_VOLTS,HERTZ[,NODE]", e.g. "0.1,50" or "0.05,13.7,OP1O". Numbers are read
@@ -55,6 +58,15 @@ std::optional<double> ParseSimResistor(std::string_view text, std::string& error
 // for a name that is none of them.
 std::optional<SwitchTestFirmwareFaults> ParseFirmwareFaults(std::string_view text,
                                                             std::string& error);
+
+// One --sim-fault value: names of firmware faults (as above) and timed faults, separated
+// by commas. A timed fault is TARGET:FAULT@START[+DURATION]: TARGET is "board" (faults
+// "unplug", "power-cycle") or a serial device ("chip-link", "calibrator", "power",
+// "chamber", "meter1".."meter6" or its "COMn" on the simulated bench; faults "silent",
+// "garbage", "split", "slow", "vanish"); times are seconds, or with a unit "500ms", "90s",
+// "2m", "1h". Without a duration the fault lasts to the end. False, and why in error, for
+// text that is none of these; what parsed is added to options.
+bool ParseSimFault(std::string_view text, SimBenchOptions& options, std::string& error);
 
 // Puts the options on the bench's chip. False (and why) when the chip is not the one the
 // options are for: the DMM model alone has analog inputs to set, the RX405 alone runs

@@ -91,12 +91,31 @@ void MeterScan::Timer1Timer() {
         if (!states_[at].inUse || inFlight_[at] || !Due(states_[at].scanPeriodIndex, tick_))
             continue;
         inFlight_[at] = true;
+        struct Read {
+            std::optional<BryMenReading> reading;
+            bool lost = false;
+        };
         threads_.Call(
-            MeterId(k), [k](Instruments& i) { return i.meter(k).GetBryMenData(); }, this,
-            [this, k, at](std::optional<BryMenReading> reading) {
+            MeterId(k),
+            [k](Instruments& i) {
+                // A meter whose port went away is looked for instead of read, until it is back.
+                Meter& meter = i.meter(k);
+                Read r;
+                if (meter.PortLost() && !meter.Reconnect()) {
+                    r.lost = true;
+                    return r;
+                }
+                r.reading = meter.GetBryMenData();
+                r.lost = meter.PortLost();
+                return r;
+            },
+            this,
+            [this, k, at](const Read& read) {
                 inFlight_[at] = false;
+                const std::optional<BryMenReading>& reading = read.reading;
                 MeterRowView view;
                 view.channel = k;
+                view.lost = read.lost;
                 view.fresh = reading.has_value();
                 if (reading) latest_[at] = reading;
                 view.hasReading = latest_[at].has_value();

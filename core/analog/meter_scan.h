@@ -28,6 +28,7 @@ struct MeterRowView {
     int channel = 0;
     bool fresh = false;
     bool hasReading = false;
+    bool lost = false;  // the meter's port went away; it is watched for at every scan
     BryMenDisplay display;
     double value = 0;
 };

@@ -95,8 +95,10 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
             notice = QStringLiteral("created the bench directory %1").arg(path);
         }
         // A new bench directory gets the shipped chip descriptions so that it works at once.
+        bool fresh = false;
         if (!HoldsInclude(path)) {
             const bool copied = CopyTree(shippedData, path);
+            fresh = copied;
             notice = (notice.isEmpty() ? QString() : notice + "; ") +
                      (copied ? QStringLiteral("%1 had no INCLUDE folder: copied the shipped chip "
                                               "list and descriptions into it")
@@ -105,7 +107,7 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
                                               "descriptions could not be copied")
                                    .arg(path));
         }
-        return {path, {}, notice};
+        return {path, {}, notice, fresh};
     }
     if (!executableDir.isEmpty() && QFileInfo(executableDir).isWritable() &&
         HoldsInclude(executableDir)) {
@@ -115,10 +117,13 @@ BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QStri
     // otherwise get the bare data folder and spread INCLUDE/ and result files over it.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const QString path = (data.isEmpty() ? QDir::homePath() + "/.local/share" : data) + "/dmmbench";
-    if (!HoldsInclude(path) && !CopyTree(shippedData, path)) {
-        if (!QDir().mkpath(path)) return {{}, QStringLiteral("cannot create %1").arg(path), {}};
+    bool fresh = false;
+    if (!HoldsInclude(path)) {
+        fresh = CopyTree(shippedData, path);
+        if (!fresh && !QDir().mkpath(path))
+            return {{}, QStringLiteral("cannot create %1").arg(path), {}};
     }
-    return {QDir(path).absolutePath(), {}, {}};
+    return {QDir(path).absolutePath(), {}, {}, fresh};
 }
 
 }  // namespace dmm

@@ -17,6 +17,7 @@ struct BenchDirectoryChoice {
     QString path;    // absolute, without trailing separator
     QString error;   // empty on success
     QString notice;  // what was done to the directory, for the user; empty when nothing
+    bool filled = false;  // the shipped data was copied into it just now (a fresh directory)
 };
 
 BenchDirectoryChoice ResolveBenchDirectory(const QString& requested, const QString& executableDir);

@@ -9,15 +9,20 @@ bool Calibrator::FlukeSelectClick(int comIndex) {
     if (!StartIdentification(comIndex, "Fluke", done)) return done;
     if (record_.handle->Configure(kSettings)) {
         record_.Store(kSettings);
-        DiscardInput(record_);
-        SendText(record_, clock_, "*OPT");
-        SendText(record_, clock_, "\r");
-        DelayMs(clock_, kReplyWaitMs);
         std::string line;
-        ReadLine(record_, clock_, line);
-        if (!line.empty() && line.compare(0, 4, "*OPT") == 0) return Identified("Fluke", line);
+        if (Reidentify(line)) return Identified("Fluke", line);
     }
     return NotIdentified("Fluke", QStringLiteral("此通道連接的不是Fluke5500A!!"), true);
+}
+
+bool Calibrator::Reidentify(std::string& identity) {
+    DiscardInput(record_);
+    SendText(record_, clock_, "*OPT");
+    SendText(record_, clock_, "\r");
+    DelayMs(clock_, kReplyWaitMs);
+    identity.clear();
+    ReadLine(record_, clock_, identity);
+    return !identity.empty() && identity.compare(0, 4, "*OPT") == 0;
 }
 
 std::string Calibrator::Command(std::string_view text) {

@@ -38,6 +38,8 @@ class Calibrator final : public SerialInstrument {
     // STBY, then the range lock of the chosen range (only "RANGELCK OFF" for none).
     void RangeLock(CalibratorRangeLock lock);
 
+    bool Reidentify(std::string& identity) override;
+
   private:
     // Keeps the summary's output: the last OUT command and whether the output is live.
     void NoteCommand(std::string_view text);

@@ -10,14 +10,21 @@ bool Chamber::ChamberSelectClick(int comIndex) {
     if (!StartIdentification(comIndex, "Chamber", done)) return done;
     SerialSettings previous;
     const bool hadSettings = record_.handle->ReadSettings(previous);
-    if (record_.handle->Configure(kSettings) && ChamberRead(kChamberIdentity, 1) &&
-        ChamberReplyOk(reply_.data(), reply_.size())) {
+    std::string identity;
+    if (record_.handle->Configure(kSettings) && Reidentify(identity)) {
         record_.Store(kSettings);
-        return Identified("Chamber", "answers the chamber's identity register");
+        return Identified("Chamber", identity);
     }
     // Another device's port is left as it was set.
     if (hadSettings) record_.handle->Configure(previous);
     return NotIdentified("Chamber", QStringLiteral("此通道連接的不是溫控廂!!"));
+}
+
+bool Chamber::Reidentify(std::string& identity) {
+    if (!ChamberRead(kChamberIdentity, 1) || !ChamberReplyOk(reply_.data(), reply_.size()))
+        return false;
+    identity = "answers the chamber's identity register";
+    return true;
 }
 
 bool Chamber::ChamberWrite(uint16_t address, const std::vector<uint16_t>& words) {

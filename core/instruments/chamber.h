@@ -38,6 +38,8 @@ class Chamber final : public SerialInstrument {
     bool ReadTemperature(uint16_t& first, uint16_t& second);
     bool ReadHumidity(uint16_t& first, uint16_t& second);
 
+    bool Reidentify(std::string& identity) override;
+
   private:
     bool WriteWithRetry(uint16_t address, const std::vector<uint16_t>& words);
     bool ReadPair(uint16_t address, uint16_t& first, uint16_t& second);

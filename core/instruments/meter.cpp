@@ -35,6 +35,14 @@ bool Meter::Select(int comIndex, std::optional<BryMenReading>* firstReading) {
     return true;
 }
 
+// A meter has no identification: back when a reading comes in its frames.
+bool Meter::Reidentify(std::string& identity) {
+    record_.handle->SetDtr(true);
+    if (!GetBryMenData()) return false;
+    identity = "reference meter (22-byte frames)";
+    return true;
+}
+
 bool Meter::ReadBryMen(std::vector<uint8_t>& reply) {
     reply.clear();
     if (!record_.Open()) return false;

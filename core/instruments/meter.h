@@ -36,6 +36,8 @@ class Meter final : public SerialInstrument {
     // ReadBryMen and its decoding; nothing when the meter did not answer.
     std::optional<BryMenReading> GetBryMenData();
 
+    bool Reidentify(std::string& identity) override;
+
   private:
     int channel_index_;
 };

@@ -41,6 +41,15 @@ bool PowerSupply::PowerSelectClick(int comIndex) {
     return NotIdentified("Power Supply", QStringLiteral("此通道連接的不是Power Supply!!"));
 }
 
+// Back after its port went away: in remote again, its output left as it is (the procedure
+// that waited sets it again).
+bool PowerSupply::Reidentify(std::string& identity) {
+    static constexpr char kRemote[] = "SYST:REM\r\n";
+    DiscardInput(record_);
+    WriteBytes(record_, reinterpret_cast<const uint8_t*>(kRemote), sizeof kRemote - 1);
+    return QueryText(record_, clock_, "*IDN?", identity) && IsPowerSupplyIdentity(identity);
+}
+
 bool PowerSupply::Command(std::string_view text, std::string* reply) {
     NoteCommand(text);
     std::string answer;

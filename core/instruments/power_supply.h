@@ -31,6 +31,8 @@ class PowerSupply final : public SerialInstrument {
     // "OUTP OFF" at once, without waiting for a reply (the program is closing).
     void SwitchOffNow();
 
+    bool Reidentify(std::string& identity) override;
+
   private:
     // Keeps the summary's output: the last VOLT and CURR commands and the output state.
     void NoteCommand(std::string_view text);

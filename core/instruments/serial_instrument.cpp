@@ -74,8 +74,48 @@ void SerialInstrument::NoteOutput(std::string output) {
 
 void SerialInstrument::MarkConnected(std::string identity) {
     record_.connected = true;
+    const ComPortMap map = channel_.Map();
+    const ComPortMap::Entry& entry = map.At(record_.comIndex);
+    stableKey_ = entry.port ? entry.port->stableKey : std::string();
     const std::lock_guard lock(summaryMutex_);
     summary_ = {true, record_.portName, std::move(identity), {}};
+}
+
+void SerialInstrument::NoteLostPort() {
+    lostKey_ = stableKey_.empty() ? record_.portName : stableKey_;
+    lostSettings_ = record_.Settings();
+    const std::string port = record_.portName;
+    Close();
+    {
+        const std::lock_guard lock(summaryMutex_);
+        summary_.identity = "lost: " + port + " went away";
+    }
+    Status(QString::fromStdString(user_ + " lost: " + port + " went away"));
+}
+
+bool SerialInstrument::Reconnect() {
+    if (connected()) return true;
+    if (lostKey_.empty()) {
+        if (!record_.connected || !record_.handle) return false;  // nothing identified to lose
+        NoteLostPort();
+    }
+    const ComPortMap map = channel_.Rescan();
+    int index = -1;
+    for (int i = 0; i < kComPortCount && index < 0; ++i) {
+        const auto& port = map.At(i).port;
+        if (port && (port->stableKey == lostKey_ || port->path == lostKey_)) index = i;
+    }
+    if (index < 0) return false;
+    std::string why;
+    std::string identity;
+    if (!OpenPort(index, lostSettings_, why) || !Reidentify(identity)) {
+        channel_.Close(record_);
+        return false;
+    }
+    lostKey_.clear();
+    MarkConnected(std::move(identity));
+    Status(QString::fromStdString(user_ + " back in " + record_.portName));
+    return true;
 }
 
 bool SerialInstrument::Identified(const char* name, std::string identity) {

@@ -42,7 +42,19 @@ class SerialInstrument {
     // Any thread: the instrument's own thread keeps it up to date.
     InstrumentSummary Summary() const;
 
+    // The port of an identified instrument went away (unplugged, an adapter that reset).
+    bool PortLost() const { return !lostKey_.empty() || (record_.connected && !record_.Open()); }
+    // Watches a lost port: the first call gives it back and says so; every call lists the
+    // ports again and, when a device with the port's stable key is there (maybe as another
+    // node, under another COM index), opens it with the instrument's settings and
+    // identifies it again. True once the instrument is connected. Takes no longer than an
+    // identification; call it again a while later while it is false.
+    bool Reconnect();
+
   protected:
+    // Asks the device on the freshly reopened port whether it is this instrument; its
+    // answer (its identity) in identity.
+    virtual bool Reidentify(std::string& identity) = 0;
     // Opens a COM index and sets its line; false with the reason when either fails.
     bool OpenPort(int comIndex, const SerialSettings& settings, std::string& why);
 
@@ -80,7 +92,12 @@ class SerialInstrument {
     std::string user_;
 
   private:
+    void NoteLostPort();
+
     mutable std::mutex summaryMutex_;
+    std::string stableKey_;  // of the port the instrument was identified on
+    std::string lostKey_;    // of the port being watched for
+    SerialSettings lostSettings_;
     InstrumentSummary summary_;
     DevcRS232 previous_;
     InstrumentSummary previousSummary_;

@@ -41,7 +41,7 @@ bool BoardLink::SendPacket(size_t n) {
         std::memcpy(report.data() + 1, buffer_.data(), kHidPayloadSize);
         Trace(true, std::min(n, kHidPayloadSize));
         if (!devc_.hid->WriteReport(report.data(), length)) {
-            CloseBoard();
+            LoseLink();
             return false;
         }
         IdleTicks = 0;
@@ -50,12 +50,12 @@ bool BoardLink::SendPacket(size_t n) {
     // Refusing an oversized count protects the memory behind the buffer.
     if (n > buffer_.size()) return false;
     if (!devc_.bulk || devc_.pipes[1].endpointAddress >= 0x80) {
-        CloseBoard();
+        LoseLink();
         return false;
     }
     Trace(true, n);
     if (!devc_.bulk->BulkWrite(devc_.pipes[1].endpointAddress, buffer_.data(), n)) {
-        CloseBoard();
+        LoseLink();
         return false;
     }
     IdleTicks = 0;
@@ -71,7 +71,7 @@ bool BoardLink::ReceivePacket(size_t n) {
         size_t received = 0;
         if (!devc_.hid->ReadReport(report.data(), length, received)) {
             lastError_ = devc_.hid->LastError();
-            CloseBoard();
+            LoseLink();
             return false;
         }
         // The report id byte is dropped; only the 64 payload bytes are used.
@@ -83,19 +83,24 @@ bool BoardLink::ReceivePacket(size_t n) {
     }
     if (n > buffer_.size()) return false;
     if (!devc_.bulk || devc_.pipes[0].endpointAddress < 0x80) {
-        CloseBoard();
+        LoseLink();
         return false;
     }
     size_t received = 0;
     if (!devc_.bulk->BulkRead(devc_.pipes[0].endpointAddress, buffer_.data(), n, received)) {
         lastError_ = devc_.bulk->LastError();
-        CloseBoard();
+        LoseLink();
         return false;
     }
     lastReceived_ = std::min(received, n);
     Trace(false, lastReceived_);
     IdleTicks = 0;
     return true;
+}
+
+void BoardLink::LoseLink() {
+    if (devc_.connected) ++linkLosses_;
+    CloseBoard();
 }
 
 void BoardLink::CloseBoard() {
@@ -266,6 +271,7 @@ bool BoardLink::ResetTarget() {
         if (!Exchange(3, 1)) return false;
         DelayMs(clock_, waitMs);
     }
+    ++resetPulses_;
     return true;
 }
 

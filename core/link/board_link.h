@@ -83,6 +83,11 @@ class BoardLink {
     bool ReceivePacket(size_t n);
     void CloseBoard();
     void ReleaseBoard();
+    // How often a failed transfer closed a connected board, and how many reset pulses the
+    // chip got: a procedure compares them before and after a step to learn that the link
+    // dropped (and maybe came back) or the chip was reset while it was not looking.
+    uint32_t LinkLosses() const { return linkLosses_; }
+    uint32_t ResetPulses() const { return resetPulses_; }
 
     bool ResetTarget();
     bool ReadBoardStatus(uint8_t& a, uint8_t& b, uint8_t& c);
@@ -108,6 +113,7 @@ class BoardLink {
     // Runs after every new connection.
     bool StartNewConnection();
     void Trace(bool outgoing, size_t n);
+    void LoseLink();
 
     Devc& devc_;
     BoardBus& bus_;
@@ -120,6 +126,8 @@ class BoardLink {
     PacketTrace* trace_ = nullptr;
     bool streamMayBeOn_ = false;
     bool streamPhoto_ = false;
+    uint32_t linkLosses_ = 0;
+    uint32_t resetPulses_ = 0;
 };
 
 // Decodes a little-endian signed 24-bit value.

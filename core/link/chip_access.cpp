@@ -167,6 +167,29 @@ void ChipAccess::RememberFunctionCopy(uint16_t address, uint8_t value) {
 }
 
 bool ChipAccess::WriteRegister(uint16_t address, uint8_t value) {
+    if (!WriteAndReadBack(address, value)) return false;
+    if (link_.ResetPulses() != resetPulsesSeen_) {
+        // The chip was reset on purpose: what was written before is gone by design.
+        resetPulsesSeen_ = link_.ResetPulses();
+        written_.reset();
+    }
+    if (address < written_.size()) written_.set(address);
+    return true;
+}
+
+std::optional<std::vector<uint16_t>> ChipAccess::RegistersLost() {
+    std::vector<uint16_t> lost;
+    if (link_.ResetPulses() != resetPulsesSeen_) return lost;
+    for (size_t a = 0; a < written_.size(); ++a) {
+        if (!written_.test(a)) continue;
+        const auto address = static_cast<uint16_t>(a);
+        if (!ReadChip(address, 1)) return std::nullopt;
+        if (buffer()[0] != GetRegImage(address)) lost.push_back(address);
+    }
+    return lost;
+}
+
+bool ChipAccess::WriteAndReadBack(uint16_t address, uint8_t value) {
     TransferBuffer& buffer = link_.buffer();
     if (target_.interfaceKind == InterfaceKind::DMM) {
         buffer[4] = value;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -81,6 +83,10 @@ class ChipAccess {
     std::function<void(const std::string&)> OnFailure;
     // Writes one register and stores the read-back value into the image.
     bool WriteRegister(uint16_t address, uint8_t value);
+    // The registers written since the chip's last reset pulse that now read otherwise than
+    // the image (a chip that lost its power while the board was away): empty when every
+    // one holds what was written, nothing when the chip could not be read.
+    std::optional<std::vector<uint16_t>> RegistersLost();
     void UpdateRegister(int address, uint8_t value);
     void RefreshPanels();
     // Only the given panels, in the given order.
@@ -100,6 +106,7 @@ class ChipAccess {
 
   private:
     bool ExchangeFrame(size_t sendCount, size_t receiveCount);
+    bool WriteAndReadBack(uint16_t address, uint8_t value);
     // The RS232 kind's transfers (chip_access_rs232.cpp).
     bool ReadChipRs232(uint16_t address, int count);
     bool WriteChipRs232(uint16_t address, int count);
@@ -121,6 +128,8 @@ class ChipAccess {
     std::vector<std::pair<PanelOrder, RefreshHandler>> refreshHandlers_;
     std::string lastFailure_;
     Rs232ChipLink rs232_;
+    std::bitset<256> written_;
+    uint32_t resetPulsesSeen_ = 0;
 };
 
 // "Read RAM": the first 64 chip bytes into the register image, then every panel

@@ -122,19 +122,60 @@ void TVz_UP::RecheckLink() {
     BoardLink& link = chip_.link();
     if (link.OpenBoard(status)) {
         hooks_.SetStatusText(0, QStringLiteral("USB On Line"));
-        if (status == kOpenStatusNewlyOpened) ReadRam();
+        if (status == kOpenStatusNewlyOpened) {
+            // A chip that lost its registers gets them back before the panels read it.
+            CheckChipKeptItsRegisters();
+            ReadRam();
+        }
     } else {
         link.CloseBoard();
         ReportNoBoard();
     }
 }
 
+void TVz_UP::CheckChipKeptItsRegisters() {
+    const auto lost = chip_.RegistersLost();
+    if (!lost || lost->empty()) return;
+    // The live readings need the chip set up as the panels show it: the image goes back.
+    int rewritten = 0;
+    for (uint16_t address : *lost)
+        if (chip_.WriteRegister(address, chip_.GetRegImage(address))) ++rewritten;
+    hooks_.SetStatusText(1, QString::fromLatin1(kChipResetText)
+                                .arg(lost->size())
+                                .arg(rewritten == static_cast<int>(lost->size())
+                                         ? QStringLiteral("written again")
+                                         : QStringLiteral("not all written again")));
+    emit ChipWasReset(static_cast<int>(lost->size()));
+}
+
+void TVz_UP::WatchLostBoard() {
+    const bool connected = chip_.target().devc.connected;
+    if (!UsesBoard(chip_.target().interfaceKind)) {
+        boardWasConnected_ = connected;
+        return;
+    }
+    if (boardWasConnected_ && !connected) {
+        // Every window learns at once; the hint box is for a board never found.
+        hooks_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
+        lostTicks_ = 0;
+        boardLost_ = true;
+    }
+    if (connected) boardLost_ = false;
+    if (boardLost_ && ++lostTicks_ >= kLostBoardRecheckTicks) {
+        lostTicks_ = 0;
+        RecheckLink();
+    }
+    boardWasConnected_ = chip_.target().devc.connected;
+}
+
 void TVz_UP::Timer1Timer() {
     BoardLink& link = chip_.link();
+    WatchLostBoard();
     ++link.IdleTicks;
     if (link.IdleTicks > kSilentTicksBeforeRecheck) {
         if (UsesBoard(chip_.target().interfaceKind)) RecheckLink();
         link.IdleTicks = 0;
+        boardWasConnected_ = chip_.target().devc.connected;
     }
     ++tickCount_;
     if (chip_.target().interfaceKind != InterfaceKind::DMM) return;

@@ -37,6 +37,12 @@ inline bool AtConverterLimit(double count) {
     return count >= 8388607.0 || count <= -8388608.0;
 }
 
+// Said (status panel 1) when a board that came back holds a chip whose registers lost
+// what was written (it lost its power): %1 registers, %2 whether they were written again.
+inline constexpr char kChipResetText[] =
+    "The chip was reset while the board was away: %1 registers differed from what was "
+    "written, %2";
+
 // Readers of the latest ADC1 and RMS values; each has its own new-value flag.
 enum class LiveConsumer : int { CalibrationSets = 0, Resistance = 1, ResistorCalibration = 2 };
 inline constexpr int kLiveConsumerCount = 3;
@@ -60,6 +66,9 @@ class TVz_UP : public QObject {
 
     static constexpr int kHeartbeatMs = 10;
     static constexpr uint32_t kSilentTicksBeforeRecheck = 2999;
+    // A board that was connected and dropped out is looked for every second (a hub reset
+    // or a re-plug comes back well before the long silence re-check).
+    static constexpr uint32_t kLostBoardRecheckTicks = 100;
 
     // The heartbeat timer (Timer1). Start/stop on the bench thread.
     void StartHeartbeat();
@@ -157,9 +166,13 @@ class TVz_UP : public QObject {
     void ChannelIndicators(bool ad1Cho01, bool ad2Cho01, bool adpCho01);
     void CountersFetched();
     void IntfReadingChanged(bool on);
+    // A board came back with its chip reset; its written registers were written again.
+    void ChipWasReset(int registers);
 
   private:
     void RecheckLink();
+    void WatchLostBoard();
+    void CheckChipKeptItsRegisters();
     void ReportNoBoard();
     void HintIntfWhenOff(bool displayOn);
     void PollInterruptFlags();
@@ -177,6 +190,9 @@ class TVz_UP : public QObject {
     bool intfReading_ = false;
     uint32_t tickCount_ = 0;
     bool noBoardHintShown_ = false;
+    bool boardWasConnected_ = false;
+    bool boardLost_ = false;
+    uint32_t lostTicks_ = 0;
     std::array<bool, kLiveConsumerCount> adc1New_{};
     std::array<bool, kLiveConsumerCount> rmsNew_{};
     bool ad1Cho01Visible_ = false;

@@ -30,6 +30,27 @@ StepTable StepsFrom(const QJsonArray& rows) {
 
 }  // namespace
 
+namespace {
+
+QString Clock(int64_t ms) {
+    const int64_t s = ms / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+QString DriftGapLine(const DriftGap& g) {
+    return QStringLiteral("step %1, mode %2: %3 dropped out; waited %4 from %5 of the run, %6")
+        .arg(g.step)
+        .arg(g.mode)
+        .arg(g.what, Clock(g.lastedMs), Clock(g.atMs),
+             g.recovered ? QStringLiteral("mode measured again")
+                         : QStringLiteral("not back in time: run interrupted"));
+}
+
 QByteArray DriftJournalBytes(const DriftJournal& j) {
     QJsonObject o;
     o["version"] = kJournalVersion;
@@ -52,10 +73,18 @@ QByteArray DriftJournalBytes(const DriftJournal& j) {
     o["fluke"] = Steps(j.setup.fluke);
     o["power"] = Steps(j.setup.power);
     const DriftSettings& s = j.setup.settings;
-    o["settings"] = QJsonObject{
-        {"soakMinutes", s.soakMinutes},         {"powerDelayMs", s.powerDelayMs},
-        {"source", static_cast<int>(s.source)}, {"measure", static_cast<int>(s.measure)},
-        {"fullCaptures", s.fullCaptures},       {"keepCalibratorOn", s.keepCalibratorOn}};
+    o["settings"] = QJsonObject{{"soakMinutes", s.soakMinutes},
+                                {"powerDelayMs", s.powerDelayMs},
+                                {"source", static_cast<int>(s.source)},
+                                {"measure", static_cast<int>(s.measure)},
+                                {"fullCaptures", s.fullCaptures},
+                                {"keepCalibratorOn", s.keepCalibratorOn},
+                                {"reconnectWaitMinutes", s.reconnectWaitMinutes}};
+    QJsonArray gaps;
+    for (const DriftGap& g : j.gaps)
+        gaps.append(QJsonArray{g.what, g.step, g.mode, static_cast<double>(g.atMs),
+                               static_cast<double>(g.lastedMs), g.recovered});
+    o["gaps"] = gaps;
     // Figures are kept as their exact doubles, so that the files come out the same.
     QJsonArray steps;
     for (int st = 1; st <= j.results.steps(); ++st) {
@@ -115,6 +144,14 @@ std::optional<DriftJournal> ParseDriftJournal(const QByteArray& bytes) {
     j.setup.settings.measure = static_cast<DriftMeasure>(std::clamp(s["measure"].toInt(), 0, 2));
     j.setup.settings.fullCaptures = s["fullCaptures"].toBool();
     j.setup.settings.keepCalibratorOn = s["keepCalibratorOn"].toBool();
+    j.setup.settings.reconnectWaitMinutes = s["reconnectWaitMinutes"].toInt(10);
+    for (const QJsonValue& v : o["gaps"].toArray()) {
+        const QJsonArray g = v.toArray();
+        if (g.size() != 6) return std::nullopt;
+        j.gaps.push_back({g[0].toString(), g[1].toInt(), g[2].toInt(),
+                          static_cast<int64_t>(g[3].toDouble()),
+                          static_cast<int64_t>(g[4].toDouble()), g[5].toBool()});
+    }
 
     const QJsonObject results = o["results"].toObject();
     const QJsonArray steps = results["steps"].toArray();

@@ -61,10 +61,22 @@ QString DriftOutcomeText(const DriftOutcome& o) {
         case DriftEnd::Stopped:
             text = QStringLiteral("Stopped %1: %2").arg(at, measured);
             break;
+        case DriftEnd::LinkLost:
+            text = QStringLiteral(
+                       "Interrupted %1: %2 did not come back within %3 minutes; %4; the run "
+                       "can be resumed once it is back")
+                       .arg(at, o.lostLink)
+                       .arg(o.waitMinutes)
+                       .arg(measured);
+            break;
         default:
             text = QStringLiteral("Failed %1: %2; %3").arg(at, FailedWhy(o.end), measured);
             break;
     }
+    if (o.gaps > 0)
+        text += QStringLiteral("; %1 link gaps, their modes measured again (%2)")
+                    .arg(o.gaps)
+                    .arg(QString::fromLatin1("VzTEMP.gaps"));
     if (!o.notWritten.isEmpty())
         text += QStringLiteral("; not written: ") + o.notWritten.join(QStringLiteral("; "));
     return text;

@@ -17,6 +17,7 @@ enum class DriftEnd {
     NoChamber,           // a run with the chamber, none identified: not started
     NoModes,             // the mode table has no mode: not started
     BadPlan,             // a plan row holds what the chamber cannot take: not started
+    LinkLost,            // a link that dropped did not come back in time: resumable
 };
 
 // What a run came to: how it ended, what it measured and which result files are on disk.
@@ -30,6 +31,9 @@ struct DriftOutcome {
     QStringList written;     // result files on disk, as named there
     QStringList notWritten;  // result files that could not be written, and why
     QString planRefusal;     // BadPlan: the row and the value refused
+    int gaps = 0;            // links that dropped and came back (each mode measured again)
+    QString lostLink;        // LinkLost: what did not come back ("the board")
+    int waitMinutes = 0;     // LinkLost: how long the run waited for it
 
     bool Started() const {
         return end != DriftEnd::Busy && end != DriftEnd::NoChamber && end != DriftEnd::NoModes &&

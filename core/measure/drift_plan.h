@@ -26,6 +26,7 @@ inline constexpr RealRule kPlanStartRule{
 inline constexpr RealRule kPlanStepRule{
     "a temperature step", -1000, 1000, false, false, "step", "\u00B0C"};
 inline constexpr WholeRule kSoakMinutesRule{"a soak time", 0, 100000, "t", "min"};
+inline constexpr WholeRule kReconnectWaitRule{"a reconnect wait", 0, 100000, "t", "min"};
 inline constexpr WholeRule kPowerDelayRule{"a power-supply delay", 0, 600000, "t", "ms"};
 
 // The plan from the window's fields ("SET"): count temperatures from start in steps of

@@ -27,6 +27,29 @@ constexpr int kMeterReadings = 4;
 constexpr int64_t kCaptureIdleTimeoutMs = 20000;
 constexpr uint16_t kChipTemperatureAddress = 224;
 constexpr int kChipTemperatureBytes = 4;
+// A mode whose links keep dropping is measured this often at most before the run gives up.
+constexpr int kMostMeasurements = 10;
+
+QString LinkName(int link) {
+    if (link < 0) return QStringLiteral("the board");
+    switch (static_cast<InstrumentId>(link)) {
+        case InstrumentId::Calibrator:
+            return QStringLiteral("the calibrator");
+        case InstrumentId::PowerSupply:
+            return QStringLiteral("the power supply");
+        case InstrumentId::Chamber:
+            return QStringLiteral("the chamber");
+        default:
+            return QStringLiteral("meter %1")
+                .arg(link - static_cast<int>(InstrumentId::FirstMeter) + 1);
+    }
+}
+
+QString LinkNames(const std::vector<int>& links) {
+    QStringList names;
+    for (int link : links) names << LinkName(link);
+    return names.join(QStringLiteral(", "));
+}
 
 bool BeginsWithStandby(const std::string& text) {
     static constexpr std::string_view kStby = "STBY";
@@ -91,6 +114,8 @@ DriftView DriftTest::View() const {
     view.mode = mode_;
     view.modes = modeCount_;
     view.soakLeftMs = soakLeftMs_;
+    view.waitingFor = waitingFor_;
+    view.waitLeftMs = waitLeftMs_;
     view.chamberCelsius = chamberTenths_ / 10.0;
     view.elapsedMs = running_.load() ? core_.clock().NowMs() - runStartMs_ : 0;
     view.ended = ended_;
@@ -140,6 +165,17 @@ void DriftTest::TESTINI() {
     modeCount_ = setup_.modes.UsedSteps();
     // The tables take the whole plan, however long: nothing is ever stored past them.
     results_.Resize(static_cast<int>(setup_.plan.size()), modeCount_);
+    gaps_.clear();
+    interrupted_ = false;
+    lostLink_.clear();
+    boardExpected_ = false;
+    boardLossesSeen_ = core_.link().LinkLosses();
+    if (resume_) {
+        gaps_ = resume_->gaps;
+    } else {
+        // The gaps on record are the last run's.
+        QFile::remove(QDir(folder).filePath(kDriftGapsFileName));
+    }
     if (resume_) {
         results_ = resume_->results;
         step_ = resume_->step;
@@ -163,6 +199,7 @@ void DriftTest::WriteJournal(int nextMode) {
     journal.nextMode = nextMode;
     journal.fileCounter = fileCounter_;
     journal.results = results_;
+    journal.gaps = gaps_;
     QString error;
     if (!WriteFileAtomically(QDir(folder).filePath(kDriftJournalName), DriftJournalBytes(journal),
                              error))
@@ -189,6 +226,11 @@ void DriftTest::TTESTCOM() {
     bool connected = link.OpenBoard(status);
     ui_.SetStatusText(
         0, connected ? QStringLiteral("USB On Line") : QStringLiteral("USB not Connect !!!"));
+    boardLossesSeen_ = link.LinkLosses();
+    // A run that began with the board waits for it when it is away; one without it goes on
+    // with the instruments alone.
+    boardExpected_ = boardExpected_ || connected;
+    connected = connected || boardExpected_;
     bool meterPassDone = false;
     workingStep_ = step_;
     const int first = firstMode_;
@@ -197,9 +239,11 @@ void DriftTest::TTESTCOM() {
         mode_ = m;
         phase_ = DriftPhase::Measuring;
         Publish();
-        MeasureMode(m, connected, meterPassDone);
-        // A board lost during the mode is not asked again until the next step reconnects.
-        if (connected && !link.devc().HandleValid()) connected = false;
+        if (!MeasureModeThroughGaps(m, connected, meterPassDone)) {
+            // Resumable from this mode, measured again from its start.
+            WriteJournal(m);
+            return;
+        }
         if (!Running()) {
             WriteJournal(m + 1);
             break;
@@ -210,6 +254,127 @@ void DriftTest::TTESTCOM() {
         WriteJournal(m + 1);
     }
     ++step_;
+}
+
+bool DriftTest::MeasureModeThroughGaps(int m, bool board, bool& meterPassDone) {
+    std::vector<int> lost = LostLinks(m, board);
+    for (int measurement = 1;; ++measurement) {
+        if (!lost.empty() && !AwaitLinks(lost, m)) return !interrupted_;
+        if (!Running()) return true;
+        const bool meterPassBefore = meterPassDone;
+        if (measurement > 1) {
+            phase_ = DriftPhase::Measuring;
+            Publish();
+        }
+        MeasureMode(m, board, meterPassDone);
+        if (!Running()) return true;
+        lost = LostLinks(m, board);
+        if (lost.empty()) return true;
+        // Nothing of the broken measurement is kept, in the tables or the files.
+        const int s = step_;
+        results_.SetFigures(s, m, AnalysisResults{});
+        for (int k = 0; k < kDriftMeterChannels; ++k) results_.SetMeter(k, s, m, {});
+        results_.SetMeasured(s, m, false, false);
+        lastBWrite_ =
+            WriteDriftBFiles(folder, results_, setup_.settings.measure != DriftMeasure::Adc, ui_);
+        meterPassDone = meterPassBefore;
+        if (measurement >= kMostMeasurements) {
+            lostLink_ = LinkNames(lost);
+            interrupted_ = true;
+            return false;
+        }
+        ui_.SetStatusText(1, QStringLiteral("Mode %1 is measured again: %2 dropped during it")
+                                 .arg(m)
+                                 .arg(LinkNames(lost)));
+    }
+}
+
+std::vector<int> DriftTest::LostLinks(int m, bool board) {
+    std::vector<int> lost;
+    BoardLink& link = core_.link();
+    if (board && (link.LinkLosses() != boardLossesSeen_ || !link.devc().connected))
+        lost.push_back(kBoardLink);
+    boardLossesSeen_ = link.LinkLosses();
+    const DriftMeasure measure = setup_.settings.measure;
+    auto check = [&](InstrumentId id, bool used) {
+        if (!used || !expected_[static_cast<size_t>(id)]) return;
+        if (instruments_.Ask<bool>(id, [id](Instruments& i) { return i.Of(id).PortLost(); }))
+            lost.push_back(static_cast<int>(id));
+    };
+    check(InstrumentId::PowerSupply, setup_.power.Active(m));
+    check(InstrumentId::Calibrator, setup_.fluke.Active(m));
+    for (int k = 0; k < kDriftMeterChannels; ++k) check(MeterId(k), measure != DriftMeasure::Adc);
+    return lost;
+}
+
+bool DriftTest::LinkBack(int link) {
+    if (link == kBoardLink) {
+        BoardLink& board = core_.link();
+        if (board.devc().connected) return true;
+        board.CloseBoard();
+        uint8_t status = 0;
+        if (!board.OpenBoard(status)) return false;
+        boardLossesSeen_ = board.LinkLosses();
+        ui_.SetStatusText(0, QStringLiteral("USB On Line"));
+        return true;
+    }
+    const auto id = static_cast<InstrumentId>(link);
+    return instruments_.Ask<bool>(id, [id](Instruments& i) { return i.Of(id).Reconnect(); });
+}
+
+bool DriftTest::AwaitLinks(const std::vector<int>& lost, int m) {
+    Clock& clock = core_.clock();
+    const int64_t start = clock.NowMs();
+    const int64_t limitMs = int64_t{std::max(0, setup_.settings.reconnectWaitMinutes)} * 60 * 1000;
+    const QString what = LinkNames(lost);
+    phase_ = DriftPhase::Waiting;
+    waitingFor_ = what;
+    if (std::find(lost.begin(), lost.end(), kBoardLink) != lost.end())
+        ui_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
+    ui_.SetStatusText(
+        1, QStringLiteral("Waiting for %1 (step %2, mode %3)").arg(what).arg(step_).arg(m));
+    waitLeftMs_ = limitMs;
+    Publish();
+    std::vector<int> missing = lost;
+    for (;;) {
+        std::vector<int> still;
+        for (int link : missing)
+            if (!LinkBack(link)) still.push_back(link);
+        missing = std::move(still);
+        const int64_t waited = clock.NowMs() - start;
+        if (missing.empty() || waited >= limitMs || !Running()) {
+            const bool back = missing.empty();
+            if (back || Running()) RecordGap({what, step_, m, start - runStartMs_, waited, back});
+            waitingFor_.clear();
+            waitLeftMs_ = 0;
+            phase_ = DriftPhase::Measuring;
+            if (back) {
+                ui_.SetStatusText(
+                    1, QStringLiteral("%1 back after %2 s: mode %3 is measured from its start")
+                           .arg(what)
+                           .arg(waited / 1000)
+                           .arg(m));
+                return true;
+            }
+            if (Running()) {
+                lostLink_ = LinkNames(missing);
+                interrupted_ = true;
+            }
+            return false;
+        }
+        waitLeftMs_ = limitMs - waited;
+        Publish();
+        Wait(kSecondMs, true);
+    }
+}
+
+void DriftTest::RecordGap(const DriftGap& gap) {
+    gaps_.push_back(gap);
+    QByteArray text;
+    for (const DriftGap& g : gaps_) text += DriftGapLine(g).toUtf8() + "\r\n";
+    QString error;
+    if (!WriteFileAtomically(QDir(folder).filePath(kDriftGapsFileName), text, error))
+        ui_.SetStatusText(1, QStringLiteral("Gap record not written: ") + error);
 }
 
 void DriftTest::MeasureMode(int m, bool boardConnected, bool& meterPassDone) {
@@ -480,6 +645,8 @@ DriftEnd DriftTest::Run(bool withChamber) {
                 QStringLiteral("plan row %1: %2").arg(r + 1).arg(QString::fromStdString(why)));
     }
     WarnBeforeRun();
+    for (int i = 0; i < kInstrumentCount; ++i)
+        expected_[static_cast<size_t>(i)] = Connected(static_cast<InstrumentId>(i));
     outcome_ = {};
     ended_ = false;
     lastBWrite_ = {};
@@ -491,8 +658,10 @@ DriftEnd DriftTest::Run(bool withChamber) {
             end = RunWithChamber();
         } else {
             const int count = static_cast<int>(setup_.plan.size());
-            while (Running() && step_ <= count) TTESTCOM();
-            end = step_ > count ? DriftEnd::Finished : DriftEnd::Stopped;
+            while (Running() && !interrupted_ && step_ <= count) TTESTCOM();
+            end = interrupted_    ? DriftEnd::LinkLost
+                  : step_ > count ? DriftEnd::Finished
+                                  : DriftEnd::Stopped;
         }
     }
     // A finished run with its results on disk needs no journal; any other end keeps it
@@ -545,6 +714,7 @@ DriftEnd DriftTest::RunWithChamber() {
             Publish();
             if (elapsed > soakMs) {
                 TTESTCOM();
+                if (interrupted_) return DriftEnd::LinkLost;
                 measured = true;
                 if (step_ <= count && !LoadTemp()) return DriftEnd::ChamberFailed;
             } else {
@@ -568,6 +738,10 @@ void DriftTest::EndRun(DriftEnd end) {
     outcome_.steps = static_cast<int>(setup_.plan.size());
     outcome_.modes = modeCount_;
     outcome_.measured = results_.MeasuredCount();
+    outcome_.gaps = static_cast<int>(
+        std::count_if(gaps_.begin(), gaps_.end(), [](const DriftGap& g) { return g.recovered; }));
+    outcome_.lostLink = lostLink_;
+    outcome_.waitMinutes = setup_.settings.reconnectWaitMinutes;
     std::vector<DriftFileWrite> files{a};
     files.insert(files.end(), lastBWrite_.files.begin(), lastBWrite_.files.end());
     for (const DriftFileWrite& file : files) {

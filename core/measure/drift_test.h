@@ -30,7 +30,7 @@ class AdcAnalysis;
 class BenchCore;
 
 // Where a run is, for the window's progress line.
-enum class DriftPhase : int { Idle, Approach, Soak, Measuring };
+enum class DriftPhase : int { Idle, Approach, Soak, Measuring, Waiting };
 
 struct DriftView {
     std::shared_ptr<const DriftResults> results;
@@ -41,6 +41,8 @@ struct DriftView {
     int mode = 0;  // the mode being measured
     int modes = 0;
     int64_t soakLeftMs = 0;
+    QString waitingFor;  // Waiting: the links that dropped ("the board, meter 2")
+    int64_t waitLeftMs = 0;
     double chamberCelsius = 0;
     int64_t elapsedMs = 0;  // since the run began
     // Once a run has ended (or could not start): how.
@@ -117,6 +119,18 @@ class DriftTest : public QObject {
     void WriteJournal(int nextMode);
     void TTESTCOM();
     void MeasureMode(int m, bool boardConnected, bool& meterPassDone);
+    // Measures a mode, and again from its start after a link dropped during it, once the
+    // link is back; false when a link did not come back in time (the run is interrupted).
+    bool MeasureModeThroughGaps(int m, bool boardConnected, bool& meterPassDone);
+    // The links the mode needs that are down now, or dropped since the last look: kBoardLink
+    // or an InstrumentId.
+    static constexpr int kBoardLink = -1;
+    std::vector<int> LostLinks(int m, bool board);
+    // Waits for them, trying each once a second, up to the run's limit; false when one
+    // did not come back in time (or the run was stopped meanwhile).
+    bool AwaitLinks(const std::vector<int>& lost, int m);
+    bool LinkBack(int link);
+    void RecordGap(const DriftGap& gap);
     void ReadMeters(int m);
     void SaveFullCapture();
     bool LoadTemp();
@@ -153,6 +167,15 @@ class DriftTest : public QObject {
     int firstMode_ = 1;
     int workingStep_ = 0;
     DriftFileWrites lastBWrite_;
+    // The instruments identified when the run began: the run waits for them when they drop.
+    std::array<bool, kInstrumentCount> expected_{};
+    uint32_t boardLossesSeen_ = 0;
+    QString waitingFor_;
+    int64_t waitLeftMs_ = 0;
+    bool interrupted_ = false;
+    bool boardExpected_ = false;
+    QString lostLink_;
+    std::vector<DriftGap> gaps_;
     bool ended_ = false;
     DriftOutcome outcome_;
 };

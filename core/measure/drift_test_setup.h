@@ -20,6 +20,9 @@ struct DriftSettings {
     DriftMeasure measure = DriftMeasure::Adc;
     bool fullCaptures = false;      // every capture also to TEMP/VzTMP-n.CSV
     bool keepCalibratorOn = false;  // no "STBY" before each calibrator step
+    // How long a run waits for a link that dropped (the board, an instrument) before it
+    // ends, resumable.
+    int reconnectWaitMinutes = 10;
 };
 
 // Everything a run reads: the plan, the mode table and the instruments' step tables.

@@ -1,6 +1,7 @@
 #include "gui/analog/block_panel.h"
 
 #include <QAbstractItemView>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -158,10 +159,20 @@ void BlockPanel::paintEvent(QPaintEvent* event) {
     bool beneathOneControl = false;
     for (QObject* child : children()) {
         const auto* control = qobject_cast<QWidget*>(child);
-        if (control && !control->isWindow() && control->geometry().contains(event->rect())) {
+        // The "not read yet" cover spans the whole panel: it is no control.
+        if (control && control != notReadCover_ && control->isVisible() && !control->isWindow() &&
+            control->geometry().contains(event->rect())) {
             beneathOneControl = true;
             break;
         }
+    }
+    QPainter target(this);
+    if (target.paintEngine()->type() != QPaintEngine::Raster) {
+        // A printer, a PDF or a recorded picture gets the diagram itself, sharp at any size.
+        target.fillRect(rect(), DefaultDiagramStyle().paper);
+        DiagramPainter diagram(target);
+        PaintDiagram(diagram);
+        return;
     }
     const qreal ratio = devicePixelRatioF();
     if (diagram_.size() != size() * ratio || !beneathOneControl) {
@@ -172,7 +183,7 @@ void BlockPanel::paintEvent(QPaintEvent* event) {
         DiagramPainter diagram(painter);
         PaintDiagram(diagram);
     }
-    QPainter(this).drawPixmap(0, 0, diagram_);
+    target.drawPixmap(0, 0, diagram_);
 }
 
 // ---- building

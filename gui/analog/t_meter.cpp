@@ -138,8 +138,11 @@ void TMeter::ShowRow(const MeterRowView& view) {
     hasReading_[i] = true;
     if (!view.fresh) {
         led->SetOnColor(kStaleColor);
-        led->setToolTip(
-            tr("Meter %1 did not answer: its last reading is shown dimmed").arg(view.channel + 1));
+        led->setToolTip(view.lost ? tr("Meter %1 lost: its port went away; it is read again "
+                                       "once it is back")
+                                        .arg(view.channel + 1)
+                                  : tr("Meter %1 did not answer: its last reading is shown dimmed")
+                                        .arg(view.channel + 1));
         return;
     }
     led->SetOnColor(palette().color(QPalette::Highlight));

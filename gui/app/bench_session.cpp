@@ -30,7 +30,9 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         auto chip = sim::MakeBenchChip(benchDir_, options.simChip.toStdString(), &why);
         if (!why.empty())
             simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
-        const QString demo = sim::ProvideDemoStepTables(benchDir_);
+        const QString demo = dir.filled && !options.dir.isEmpty()
+                                 ? sim::ProvideDemoStepTables(benchDir_)
+                                 : QString();
         if (!demo.isEmpty()) qInfo().noquote() << "dmmbench:" << demo;
         // The simulators live on the bench's own time; the program reads the clock that
         // makes them answer.
@@ -49,6 +51,7 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
         if (!simInstruments_->ok())
             simNote_ =
                 QString::fromStdString("no simulated instruments: " + simInstruments_->error());
+        simInstruments_->ScheduleFaults(options.simExtras.timedFaults);
         sim::RunOnClock(*simInstruments_, benchClock);
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();

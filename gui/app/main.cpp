@@ -86,6 +86,11 @@ int main(int argc, char** argv) {
         "all-tools",
         "Show the menu items the default menus keep hidden: Resister, Resistor CAL., SLEEP, "
         "Switch Test, Restore ADC and BryMen Show.");
+    QCommandLineOption simFaultOption(
+        "sim-fault",
+        "Simulated bench: a fault, repeatable: TARGET:FAULT@START[+DURATION] "
+        "(board:unplug@30+10, meter2:vanish@60+3; see the manual page).",
+        "SPEC");
     QCommandLineOption simRxOption(
         "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
         "OHMS");
@@ -93,10 +98,11 @@ int main(int argc, char** argv) {
         "sim-seed",
         "Simulated bench: its converters draw their noise from seed N, the same in every run.",
         "N");
-    parser.addOptions({simOption, simHidOption, simChipOption, kindOption, dirOption,
-                       screenshotOption, showOption, triggerOption, laterOption, clickOption,
-                       fieldOption, delayOption, windowOnlyOption, simSpeedOption, simToneOption,
-                       simHarmonicsOption, simRxOption, simSeedOption, allToolsOption});
+    parser.addOptions({simOption,        simHidOption,     simChipOption,  kindOption,
+                       dirOption,        screenshotOption, showOption,     triggerOption,
+                       laterOption,      clickOption,      fieldOption,    delayOption,
+                       windowOnlyOption, simSpeedOption,   simToneOption,  simHarmonicsOption,
+                       simRxOption,      simSeedOption,    allToolsOption, simFaultOption});
     parser.process(*app);
 
     dmm::gui::BenchOptions options;
@@ -160,6 +166,12 @@ int main(int argc, char** argv) {
             dmm::sim::ParseHarmonics(parser.value(simHarmonicsOption).toStdString(), error);
         if (!options.simExtras.harmonicsDbc) {
             std::cerr << "dmmbench: --sim-harmonics: " << error << '\n';
+            return 2;
+        }
+    }
+    for (const QString& fault : parser.values(simFaultOption)) {
+        if (!dmm::sim::ParseSimFault(fault.toStdString(), options.simExtras, error)) {
+            std::cerr << "dmmbench: --sim-fault: " << error << '\n';
             return 2;
         }
     }

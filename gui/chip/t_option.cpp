@@ -175,13 +175,15 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
     BryMemCom = ComSelector("BryMemCom");
     BryMemButtom = SelectButton("BryMemButtom");
     BryMemState = NamedLabel("BryMemState", tr("not selected"), this);
-    BryMemState->setMinimumWidth(220);
     for (QWidget* w : std::initializer_list<QWidget*>{meterChannel, BryMemChannel, meterCom,
                                                       BryMemCom, BryMemButtom, BryMemState}) {
-        meterRow->addWidget(w);
+        if (w != BryMemState) meterRow->addWidget(w);
         instrumentControls_.push_back(w);
     }
     layout->addLayout(meterRow);
+    // The meter's state ("meter 6 answers on COM10") gets a line of its own: beside the
+    // channel and port it would widen the dialog past a small screen.
+    layout->addWidget(BryMemState);
 
     BtClose = new QPushButton(QStringLiteral("關閉"), this);
     BtClose->setObjectName("BtClose");

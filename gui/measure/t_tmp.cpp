@@ -115,6 +115,10 @@ void TTMP::BuildControls() {
     field(Edit2, "Edit2", "20", QStringLiteral("等待溫度穩定時間"), QStringLiteral("分"), 1, 1);
     field(PDlyT, "PDlyT", "2000", QStringLiteral("Power Supply Delay Time"), QStringLiteral("ms"),
           2, 1);
+    // How long a run waits for a board or instrument that dropped out before it ends,
+    // resumable.
+    field(EReconnectWait, "EReconnectWait", "10", QStringLiteral("Reconnect wait"),
+          QStringLiteral("分"), 3, 1);
     ComADCH = new QComboBox(this);
     ComADCH->setObjectName("ComADCH");
     ComADCH->addItems({"ADCS", "ADCF", "AVG", "RMS"});
@@ -336,6 +340,8 @@ DriftSettings TTMP::Settings() const {
     s.measure = static_cast<DriftMeasure>(CADCBRY->currentIndex());
     s.fullCaptures = CHFULL->isChecked();
     s.keepCalibratorOn = FkNOINT->isChecked();
+    s.reconnectWaitMinutes = static_cast<int>(
+        ReadWhole(EReconnectWait->text().toStdString(), kReconnectWaitRule).value_or(10));
     return s;
 }
 
@@ -343,6 +349,10 @@ void TTMP::StartRun(bool withChamber) {
     std::string why;
     if (!ReadWhole(Edit2->text().toStdString(), kSoakMinutesRule, &why)) {
         ProgressLine->setText(QStringLiteral("等待溫度穩定時間: ") + QString::fromStdString(why));
+        return;
+    }
+    if (!ReadWhole(EReconnectWait->text().toStdString(), kReconnectWaitRule, &why)) {
+        ProgressLine->setText(QStringLiteral("Reconnect wait: ") + QString::fromStdString(why));
         return;
     }
     DriftSetup setup;
@@ -432,6 +442,12 @@ void TTMP::ShowView(const DriftView& view) {
                 break;
             case DriftPhase::Measuring:
                 phase = QStringLiteral("measuring mode %1 of %2").arg(view.mode).arg(view.modes);
+                done += view.mode - 1;
+                break;
+            case DriftPhase::Waiting:
+                phase = QStringLiteral("mode %1 waits for %2 (%3 left)")
+                            .arg(view.mode)
+                            .arg(view.waitingFor, TimeText(view.waitLeftMs + 59999));
                 done += view.mode - 1;
                 break;
             case DriftPhase::Idle:

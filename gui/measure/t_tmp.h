@@ -34,6 +34,7 @@ class TTMP : public QWidget {
     QLineEdit* EModenum;
     QLineEdit* Edit2;
     QLineEdit* PDlyT;
+    QLineEdit* EReconnectWait;
     QComboBox* ComADCH;
     QComboBox* CADCBRY;
     QCheckBox* CHFULL;

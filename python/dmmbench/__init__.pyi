@@ -194,6 +194,7 @@ class Bench:
         full: bool = False,
         keep_fluke: bool = False,
         resume: bool = False,
+        reconnect_wait_min: Optional[int] = None,
         on_progress: _ProgressCallback = None,
         progress: Any = None,
     ) -> DriftRun: ...
@@ -230,7 +231,7 @@ def open(
     sim_speed: float = 1.0,
     sim_noiseless: bool = False,
     sim_seed: int | str | None = None,
-    sim_fault: Optional[str] = None,
+    sim_fault: Union[str, Sequence[str], None] = None,
     sim_log: Optional[_Path] = None,
 ) -> Bench:
     """Opens the real bench, or with sim=True the simulated one; see help(dmmbench.open)."""

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -455,7 +456,8 @@ TEST(DmmctlScripting, VersionExitCodesAndNotes) {
     EXPECT_EQ(dmmctl.Run({"--sim", "frob"}).exitCode, 2);
     EXPECT_EQ(dmmctl.Run({"--sim", "capture", "--scale", "7"}).exitCode, 105);
     EXPECT_EQ(dmmctl.Run({"--sim", "read", "0x12"}).exitCode, 106);
-    EXPECT_EQ(dmmctl.Run({"--sim", "read", "0x3FF", "2"}).exitCode, 1);
+    // A range past the chip's last address is a refused value, before any link is opened.
+    EXPECT_EQ(dmmctl.Run({"--sim", "read", "0x3FF", "2"}).exitCode, 105);
 
     // The link's own refusals say what and why.
     r = dmmctl.Run({"--sim", "read", "0x7F", "2"});
@@ -840,4 +842,66 @@ TEST(DmmctlDrift, ARunKilledMidwayResumesToTheFilesOfAnUnbrokenRun) {
         EXPECT_FALSE(expected.empty()) << name;
         EXPECT_EQ(ReadFile(broken / name), expected) << name;
     }
+}
+
+// Links that drop during a run on the simulated bench: the run waits, measures the mode
+// again and ends with the unbroken run's files; a link that stays away ends the run
+// resumable, and the resume finishes it.
+TEST(DmmctlDrift, ABoardUnpluggedMidRunIsWaitedForOrEndsTheRunResumable) {
+    const std::vector<std::string> plan{"--no-chamber", "--count", "3", "--start",
+                                        "25",           "--step",  "5"};
+    const Dmmctl unbroken;
+    const fs::path whole = DriftBenchDirectory(unbroken);
+    const Outcome done = unbroken.Run(DriftRun(whole, plan));
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+
+    // The faults' times count from the program's start on the bench clock: at 10 times the
+    // pace the run is well under way at 40 s.
+    auto slower = [&](const fs::path& dir, const std::string& fault) {
+        std::vector<std::string> args{"--sim-fault",     fault,         "--sim",
+                                      "--sim-noiseless", "--sim-speed", "10",
+                                      "--dir",           dir.string(),  "drift"};
+        args.insert(args.end(), plan.begin(), plan.end());
+        return args;
+    };
+    const Dmmctl gap;
+    const fs::path gapDir = DriftBenchDirectory(gap);
+    std::vector<std::string> args = slower(gapDir, "board:unplug@40+8");
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome recovered = gap.Run(args);
+    EXPECT_EQ(recovered.exitCode, 0) << recovered.err;
+    EXPECT_NE(recovered.out.find("waits for the board"), std::string::npos) << recovered.out;
+    EXPECT_NE(recovered.out.find("1 link gaps, their modes measured again"), std::string::npos)
+        << recovered.out;
+    for (const char* name : {"VzTEMPA.CSV", "VzTEMPB.CSV"})
+        EXPECT_EQ(ReadFile(gapDir / name), ReadFile(whole / name)) << name;
+    EXPECT_NE(ReadFile(gapDir / "VzTEMP.gaps").find(": the board dropped out; waited 0:00:0"),
+              std::string::npos);
+
+    // Unplugged for good: a minute's wait, then the run ends resumable.
+    const Dmmctl lost;
+    const fs::path lostDir = DriftBenchDirectory(lost);
+    args = slower(lostDir, "board:unplug@40");
+    args.insert(args.end(), {"--reconnect-wait", "1"});
+    const Outcome interrupted = lost.Run(args);
+    EXPECT_EQ(interrupted.exitCode, 1);
+    EXPECT_NE(interrupted.err.find("drift run ended: Interrupted at step "), std::string::npos)
+        << interrupted.err;
+    EXPECT_NE(interrupted.err.find("the board did not come back within 1 minutes"),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(lostDir / "VzTEMP.journal"));
+    std::vector<std::string> resume = DriftRun(lostDir, {"--resume"});
+    const Outcome resumed = lost.Run(resume);
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.err;
+    for (const char* name : {"VzTEMPA.CSV", "VzTEMPB.CSV"})
+        EXPECT_EQ(ReadFile(lostDir / name), ReadFile(whole / name)) << name;
+    // At 100 times the bench's pace the three runs take seconds, not minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+// A capture whose board is gone fails with its message and exit status at once.
+TEST(DmmctlCapture, ACaptureWithoutTheBoardFailsAtOnce) {
+    const Outcome r = Dmmctl().Run({"--sim", "--sim-fault", "board:unplug@0", "capture"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("dmmctl: the simulated board did not answer"), std::string::npos) << r.err;
 }

@@ -22,8 +22,10 @@ class SwitchTestVerbTest : public ::testing::Test {
         options.sim = true;
         options.simChip = "RX405";
         options.kind = kind;
-        options.simFault = fault;
-        if (!fault.empty()) options.simSpeed = 1000;
+        if (!fault.empty()) {
+            options.simFaults = {fault};
+            options.simSpeed = 1000;
+        }
         options.dir = dir.path().toStdString();
         session = std::make_unique<Session>(options, out, err);
     }

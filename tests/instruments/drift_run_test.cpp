@@ -273,32 +273,133 @@ TEST(DriftRun, WithoutChamberEveryStepRunsAndTheKeptCalibratorGetsNoStandbyBetwe
     EXPECT_GT(b.drift.results().Figures(2, 2).mean, 0);
 }
 
-TEST(DriftRun, BoardLostMidRunLeavesTheFiguresSoFarAndTheNextStepReconnects) {
+// Three temperatures of two modes with the calibrator, the supply and meters 1 and 2,
+// without the chamber (so that timing moves no figure): the files and the gap record.
+struct GapRun {
+    explicit GapRun(DriftBench& b) : b(b) {}
+    bool Connect() {
+        // Meters without noise: a mode measured again reads what it read the first time.
+        for (int k = 0; k < SimInstruments::kMeterCount; ++k) b.serial.sim.meter(k).noise = false;
+        return b.Connect(false, false) &&
+               b.serial.instruments.meter(0).Select(SimInstruments::MeterCom(0)) &&
+               b.serial.instruments.meter(1).Select(SimInstruments::MeterCom(1));
+    }
+    DriftSetup Setup() { return b.TwoModes(Plan({25, 30, 35}), 0); }
+    QByteArray A() const { return b.File(kDriftAFileName); }
+    QByteArray B() const { return b.File(kDriftBFileName); }
+    QByteArray Meters() const { return b.File(kDriftMeterFileName); }
+    // Faults from now on the bench clock.
+    void Fault(sim::SimFaultKind kind, int device, int64_t forMs) {
+        b.serial.sim.ScheduleFaults({{kind, device, b.serial.clock.NowMs(), forMs}});
+    }
+    DriftBench& b;
+};
+
+struct UnbrokenFiles {
+    QByteArray a, bFile, meters;
+};
+
+UnbrokenFiles RunUnbroken() {
     DriftBench b;
-    ASSERT_TRUE(b.Connect(false, false));
-    DriftSetup setup = b.TwoModes(Plan({25, 30, 35}), 0);
-    setup.settings.measure = DriftMeasure::Adc;
+    GapRun run(b);
+    EXPECT_TRUE(run.Connect());
+    b.drift.SetSetup(run.Setup());
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    EXPECT_TRUE(b.File(kDriftGapsFileName).isEmpty());
+    return {run.A(), run.B(), run.Meters()};
+}
+
+TEST(DriftRun, GapsOfTheBoardAndAMeterAreWaitedForAndTheirModesMeasuredAgainFromTheStart) {
+    const UnbrokenFiles unbroken = RunUnbroken();
+    ASSERT_FALSE(unbroken.meters.isEmpty());
+
+    DriftBench b;
+    GapRun run(b);
+    ASSERT_TRUE(run.Connect());
+    b.drift.SetSetup(run.Setup());
+    bool unplugged = false, cycled = false, vanished = false, waitedForMeter = false;
+    // The board unplugged for 5 s in the middle of step 1's first capture.
+    b.serial.hooks.onEvents = [&](int) {
+        b.serial.clock.Advance(1);
+        if (!unplugged && b.analysis.IsRunning()) {
+            unplugged = true;
+            run.Fault(sim::SimFaultKind::Unplug, -1, 5000);
+        }
+    };
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& v) {
+        // A power cycle of 3 s between step 1's modes, meter 2's adapter gone for 20 s
+        // and back under another node as step 3 begins.
+        if (v.phase == DriftPhase::Measuring && v.step == 1 && v.mode == 2 && !cycled) {
+            cycled = true;
+            run.Fault(sim::SimFaultKind::PowerCycle, -1, 3000);
+        }
+        if (v.phase == DriftPhase::Measuring && v.step == 3 && !vanished) {
+            vanished = true;
+            run.Fault(sim::SimFaultKind::Vanish, SimInstruments::MeterCom(1), 60000);
+        }
+        if (v.phase == DriftPhase::Waiting && v.waitingFor == "meter 2") waitedForMeter = true;
+    });
+    const std::string meterPath = b.serial.sim.port(SimInstruments::MeterCom(1)).path();
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    EXPECT_TRUE(unplugged && cycled && vanished && waitedForMeter);
+    EXPECT_NE(b.serial.sim.port(SimInstruments::MeterCom(1)).path(), meterPath);
+
+    EXPECT_EQ(run.A(), unbroken.a);
+    EXPECT_EQ(run.B(), unbroken.bFile);
+    EXPECT_EQ(run.Meters(), unbroken.meters);
+    const QList<QByteArray> gaps = b.File(kDriftGapsFileName).split('\n');
+    ASSERT_EQ(gaps.size(), 4) << b.File(kDriftGapsFileName).toStdString();
+    EXPECT_TRUE(gaps[0].startsWith("step 1, mode 1: the board dropped out; waited 0:00:0"))
+        << gaps[0].data();
+    EXPECT_TRUE(gaps[1].startsWith("step 1, mode 2: the board dropped out; waited 0:00:0"))
+        << gaps[1].data();
+    EXPECT_TRUE(gaps[2].startsWith("step 3, mode 1: meter 2 dropped out; waited 0:00:"))
+        << gaps[2].data();
+    EXPECT_TRUE(gaps[2].contains("mode measured again"));
+    EXPECT_TRUE(b.File(kDriftJournalName).isEmpty());
+    EXPECT_TRUE(
+        DriftOutcomeText(b.drift.outcome())
+            .startsWith("Done: 3 steps of 2 modes; 3 link gaps, their modes measured again"))
+        << DriftOutcomeText(b.drift.outcome()).toStdString();
+}
+
+TEST(DriftRun, AGapBeyondTheLimitEndsResumableAndTheResumeWritesTheUnbrokenFiles) {
+    const UnbrokenFiles unbroken = RunUnbroken();
+
+    DriftBench b;
+    GapRun run(b);
+    ASSERT_TRUE(run.Connect());
+    DriftSetup setup = run.Setup();
+    setup.settings.reconnectWaitMinutes = 1;
     b.drift.SetSetup(setup);
     bool unplugged = false;
-    bool replugged = false;
-    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& view) {
-        if (view.step == 2 && view.mode == 1 && !unplugged) {
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& v) {
+        if (v.phase == DriftPhase::Measuring && v.step == 2 && !unplugged) {
             unplugged = true;
-            b.serial.board.board().faults().disconnected = true;
-        }
-        if (view.step == 2 && view.mode == 2 && !replugged) {
-            replugged = true;
-            b.serial.board.board().faults().disconnected = false;
+            run.Fault(sim::SimFaultKind::Unplug, -1, 5 * 60 * 1000);
         }
     });
-    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
-    const DriftResults& r = b.drift.results();
-    EXPECT_GT(r.Figures(1, 2).mean, 0);
-    EXPECT_EQ(r.Figures(2, 1).mean, 0);  // nothing stored for what the board did not give
-    EXPECT_EQ(r.Figures(2, 2).mean, 0);
-    EXPECT_GT(r.Figures(3, 2).mean, 0);
-    EXPECT_EQ(b.File(kDriftBFileName), DriftBFileBytes(r));
+    const int64_t start = b.serial.clock.NowMs();
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::LinkLost);
+    EXPECT_EQ(DriftOutcomeText(b.drift.outcome()),
+              "Interrupted at step 2 of 3: the board did not come back within 1 minutes; 2 of 6 "
+              "modes measured; the run can be resumed once it is back");
+    EXPECT_LT(b.serial.Elapsed(start), 2 * 60 * 1000);
     EXPECT_EQ(b.serial.sim.calibrator().lines().back(), "STBY");
+    EXPECT_TRUE(b.File(kDriftGapsFileName).contains("the board dropped out; waited 0:01:0"));
+    EXPECT_TRUE(b.File(kDriftGapsFileName).contains("not back in time"));
+    const auto journal = DriftTest::PendingJournal(b.dir.path());
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->step, 2);
+    EXPECT_EQ(journal->nextMode, 1);
+    ASSERT_EQ(journal->gaps.size(), 1u);
+    EXPECT_FALSE(journal->gaps[0].recovered);
+
+    b.serial.clock.Advance(5 * 60 * 1000);  // the board is back
+    EXPECT_EQ(b.drift.Resume(*journal), DriftEnd::Finished);
+    EXPECT_EQ(run.A(), unbroken.a);
+    EXPECT_EQ(run.B(), unbroken.bFile);
+    EXPECT_EQ(run.Meters(), unbroken.meters);
 }
 
 TEST(DriftRun, RunResumedFromTheJournalOfACrashWritesTheFilesOfAnUnbrokenRun) {

@@ -46,6 +46,9 @@ struct SerialBench {
           sim(clock, &board.board()),
           instruments(channel, clock, hooks) {
         channel.SetMap(sim.Map());
+        channel.SetPortSource([this] {
+            return SerialChannel::PortListing{sim.Ports(), sim.Choices()};
+        });
         clock.SetStep([this] { sim.Pump(); });
         // Exact node levels for the tests that read them back.
         if (auto* dmm = dynamic_cast<sim::SimDmmChip*>(&board.chip())) dmm->nodes().noise = false;

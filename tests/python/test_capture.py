@@ -25,11 +25,13 @@ def calibrator_bench(open_bench, **options):
     return bench
 
 
-@pytest.mark.xfail(reason="differs since the merge of main's tone analysis: not yet looked into")
+# A bench clock many times faster than the host lets the board's stream fall behind the
+# converter on a busy machine, and the spectrum's figures are then rightly withheld: the
+# spectra are compared at the bench's own pace, where every result arrives.
 def test_figures_equal_dmmctls(open_bench, dmmctl, tmp_path):
-    block = calibrator_bench(open_bench).capture(points=1024, scale=20, window="bh4")
+    block = calibrator_bench(open_bench, sim_speed=1).capture(points=1024, scale=20, window="bh4")
     printed = dmmctl.ok(tmp_path / "ctl", *DMMCTL_WORDS, "capture", "--points", "1024",
-                        "--scale", "20", "--window", "bh4", "--json")
+                        "--scale", "20", "--window", "bh4", "--json", speed=1)
     figures = json.loads(printed[printed.index("{"):])["figures"]
     theirs = {**figures["program"], **figures["added"]}
     theirs.update({name: None for name in figures["withheld"]})
@@ -40,10 +42,10 @@ def test_figures_equal_dmmctls(open_bench, dmmctl, tmp_path):
     assert block.record["capture"]["points"] == 1024
 
 
-@pytest.mark.xfail(reason="H2 withheld since the merge of main's tone analysis: not yet looked into")
 def test_a_tone_gets_its_figures(open_bench):
     # With the converter's noise: the harmonics stand above a noise floor.
-    bench = open_bench(sim_tone="0.1,50", sim_harmonics="-50,-60", sim_noiseless=False)
+    bench = open_bench(sim_tone="0.1,50", sim_harmonics="-50,-60", sim_noiseless=False,
+                       sim_speed=1)
     for name, value in INPUT_FIELDS.items():
         bench.fields[name] = value
     figures = bench.capture(points=1024, window="bh4").figures

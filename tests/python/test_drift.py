@@ -50,3 +50,23 @@ def test_a_run_that_cannot_be_is_refused(bench):
         bench.drift(count=1, chamber=False, measure="volts")
     with pytest.raises(dmmbench.Error, match="no interrupted drift run to resume"):
         bench.drift(count=1, chamber=False, resume=True)
+
+
+def test_a_board_that_stays_away_ends_the_run_resumable(open_bench, dmmctl, tmp_path):
+    whole = bench_directory(tmp_path / "ctl")
+    dmmctl.ok(whole, "drift", "--no-chamber", "--count", "3", "--start", "25", "--step", "5",
+              speed=100)
+
+    # Unplugged for good 40 s into the bench's time: the run waits its minute, then ends
+    # with its journal; a bench whose board is back goes on from there.
+    broken = bench_directory(tmp_path / "py")
+    lost = open_bench(dir=broken, sim_speed=10, sim_fault=["board:unplug@40"])
+    lines = []
+    with pytest.raises(dmmbench.Error, match="the board did not come back within 1 minutes"):
+        lost.drift(**PLAN, reconnect_wait_min=1, on_progress=lambda p: lines.append(p.text))
+    assert any("waits for the board" in line for line in lines), lines
+    lost.close()
+    run = open_bench(dir=broken, sim_speed=100).drift(**PLAN, resume=True)
+    assert run.outcome.startswith("Done")
+    for name in FILES:
+        assert (broken / name).read_bytes() == (whole / name).read_bytes(), name

@@ -24,7 +24,8 @@ def test_noise_sweep_prints_a_row_per_oversampling(tmp_path):
 def test_calibrator_tone_finds_the_50_hz_tone(tmp_path):
     out = run("calibrator_tone.py", tmp_path)
     assert out.splitlines()[:2] == ["OUT 100 mV ,50 Hz", "OPER"]
-    assert "samples, peak to peak" in out
+    fundamental = next(l for l in out.splitlines() if l.startswith("Fundamental (Hz)"))
+    assert float(fundamental.split()[-1]) == 50.0
 
 
 def test_two_temperature_drift_run_writes_its_files(tmp_path):

@@ -74,6 +74,46 @@ TEST(Heartbeat, ReopensTheLinkAfter3000SilentTicks) {
     EXPECT_EQ(h.hooks.status[0], "USB not Connect !!!");
 }
 
+TEST(Heartbeat, ALostBoardIsShownAtOnceAndComesBackWithinASecondWithItsRegistersWrittenAgain) {
+    HeartbeatFixture h;
+    h.up.SetIntfReading(true);
+    ASSERT_TRUE(h.f.Open());
+    ASSERT_TRUE(h.f.core.chip().WriteRegister(0x3C, 0x21));
+    ASSERT_TRUE(h.f.core.chip().WriteRegister(0x3D, 0x02));
+    int resets = 0;
+    QObject::connect(&h.up, &TVz_UP::ChipWasReset, [&](int n) { resets = n; });
+    h.up.Timer1Timer();
+
+    h.f.sim.board().faults().disconnected = true;
+    h.up.Timer1Timer();  // the flag poll fails and closes the link
+    h.up.Timer1Timer();
+    EXPECT_EQ(h.hooks.status[0], "USB not Connect !!!");
+    // Back with a chip that lost its power.
+    h.f.sim.board().PowerCycle();
+    h.f.sim.board().faults().disconnected = false;
+    int ticks = 0;
+    while (!h.f.core.target().devc.connected && ticks < 200) {
+        h.up.Timer1Timer();
+        ++ticks;
+    }
+    EXPECT_LE(ticks, int(TVz_UP::kLostBoardRecheckTicks) + 1);
+    EXPECT_EQ(h.hooks.status[0], "USB On Line");
+    EXPECT_EQ(resets, 2);
+    EXPECT_TRUE(h.hooks.status[1].startsWith("The chip was reset while the board was away: 2 "));
+    EXPECT_EQ(h.f.sim.chip().Read(0x3C), 0x21);
+    EXPECT_EQ(h.f.sim.chip().Read(0x3D), 0x02);
+
+    // A reset pulse of the program's own is no loss: nothing is said after it.
+    resets = 0;
+    ASSERT_TRUE(h.f.core.link().ResetTarget());
+    h.f.sim.board().faults().disconnected = true;
+    h.up.Timer1Timer();
+    h.f.sim.board().faults().disconnected = false;
+    for (int i = 0; i < 200 && !h.f.core.target().devc.connected; ++i) h.up.Timer1Timer();
+    EXPECT_TRUE(h.f.core.target().devc.connected);
+    EXPECT_EQ(resets, 0);
+}
+
 TEST(Heartbeat, NeverChecksTheLinkForSerialOrParallelKinds) {
     for (InterfaceKind kind : {InterfaceKind::RS232, InterfaceKind::Parallel}) {
         HeartbeatFixture h(kind);
