@@ -76,7 +76,6 @@ Session::Session(const GlobalOptions& options, std::ostream& out, std::ostream& 
 }
 
 Session::~Session() {
-    counterState.reset();
     bench_.reset();
 }
 

@@ -84,10 +84,6 @@ class Session {
     void LeaveBenchSafe() { bench_->LeaveBenchSafe(); }
     CliUiHooks& hooks() { return hooks_; }
 
-    // The counter verb's objects, kept from one verb to the next. Destroyed before the
-    // bench they refer to.
-    std::shared_ptr<void> counterState;
-
     // A verb refused a value it could check only after parsing (RefuseValue): dmmctl then
     // exits with the code of a value that is not valid, not of a failure.
     void SetRefusedValue() { refusedValue_ = true; }

@@ -7,6 +7,7 @@
 #include "core/chip/chip_loader.h"
 #include "core/instruments/chip_port.h"
 #include "headless/calibration_operations.h"
+#include "headless/counter_operation.h"
 #include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "platform/termios_serial_port.h"
@@ -181,6 +182,7 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
 
 HeadlessBench::~HeadlessBench() {
     calibration.reset();
+    counter.reset();
     // The instruments stay as the operations left them: a script drives them step by step
     // over several runs.
     instruments_.reset();

@@ -26,6 +26,7 @@ class SimInstruments;
 namespace dmm::headless {
 
 struct CalibrationState;
+struct CounterState;
 
 // How a bench without windows is built: the real or the simulated bench, the bench
 // directory and the chip link's settings. The link settings are those the caller gave;
@@ -142,6 +143,8 @@ class HeadlessBench {
     // The calibration objects of this bench, made by the first calibration operation so
     // that one operation's figures serve the next ("rescal" then "volts").
     std::unique_ptr<CalibrationState> calibration;
+    // The counter's objects, made by the first counter run.
+    std::unique_ptr<CounterState> counter;
 
   private:
     Done EnsureChipPort();

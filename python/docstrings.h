@@ -264,6 +264,29 @@ progress            a progress bar over the step-and-mode cells
 Raises Error when the run does not finish with its files on disk (StoppedError
 after Bench.stop(), KeyboardInterrupt after Ctrl-C; either way the files are
 written, the chamber stopped and the calibrator put in standby).)";
+inline constexpr char kCounter[] =
+    R"(counter(count=5, *, range=None, input=None, cta2="C0", cta1="00", clock=None,
+        q=None, on_progress=None, progress=None) -> dict
+
+The program counter as `dmmctl counter` and the counter window run it: arms the
+gate and reads count counter reports. Returns {"gate": "CTAI = 0x400000",
+"readings": [...]}, each reading a dict of frequency_hz, duty_percent,
+high_time_us and q_per_f (the capacitance figure Q / F), None where the counter
+has no figure.
+
+range        a capacitance range: "500nF", "5uF", "50uF", "500uF" or "10mF" (its
+             register block, and its Q unless q is given)
+input        the counter's input: "cnti" (the CNTI pin) or "cp_out" (the
+             capacitance comparator); default: as the chip is set
+cta2, cta1   the gate's reload bytes CTA<23:16> and CTA<15:8>: a number or its
+             hexadecimal text
+clock        the system clock in Hz (4915205)
+q            the factor Q of the capacitance figure (4052, or the range's)
+on_progress  called with a dmmbench.Progress for the gate and every reading
+progress     a progress bar over the readings
+
+Raises TimeoutError when no counter report comes for 6 s, StoppedError after
+Bench.stop().)";
 inline constexpr char kDriftRun[] =
     R"(What a drift run came to: outcome, steps, modes, measured and files.)";
 

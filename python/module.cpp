@@ -21,6 +21,7 @@
 #include "headless/capture_operation.h"
 #include "headless/chip_operations.h"
 #include "headless/config_operation.h"
+#include "headless/counter_operation.h"
 #include "headless/drift_operation.h"
 #include "headless/instrument_operations.h"
 #include "headless/link_operations.h"
@@ -121,6 +122,21 @@ struct SwitchResult {
 
 py::object Figure(const FigureRow& row) {
     return row.value ? py::object(py::float_(*row.value)) : py::object(py::none());
+}
+
+// A counter figure as a number; None for the dashes of one that has none.
+py::object CounterFigure(const std::optional<QString>& text) {
+    bool ok = false;
+    const double value = text ? text->trimmed().toDouble(&ok) : 0.0;
+    return ok ? py::object(py::float_(value)) : py::object(py::none());
+}
+
+// A reload byte as the counter window takes it: two hexadecimal digits.
+std::string ReloadByteText(const py::object& value, const char* name) {
+    return QStringLiteral("%1")
+        .arg(ScriptWhole(value, kReloadByteRule, name), 2, 16, QLatin1Char('0'))
+        .toUpper()
+        .toStdString();
 }
 
 py::list Strings(const std::vector<QString>& texts) {
@@ -462,6 +478,41 @@ void DefineBench(py::module_& m) {
             "full"_a = false, "keep_fluke"_a = false, "resume"_a = false,
             "reconnect_wait_min"_a = py::none(), "on_progress"_a = py::none(),
             "progress"_a = py::none(), doc::kDrift)
+        .def(
+            "counter",
+            [](ScriptBench& b, const py::object& count, const py::object& range,
+               const py::object& input, const py::object& cta2, const py::object& cta1,
+               const py::object& clock, const py::object& q, const py::object& onProgress,
+               const py::object& progress) {
+                headless::CounterRequest r;
+                r.count =
+                    static_cast<int>(ScriptWhole(count, headless::kReadingCountRule, "count"));
+                r.range = OptionalText(range).value_or("");
+                r.input = OptionalText(input).value_or("");
+                r.cta2 = ReloadByteText(cta2, "cta2");
+                r.cta1 = ReloadByteText(cta1, "cta1");
+                if (!clock.is_none())
+                    r.clock = PlainDecimal(ScriptReal(clock, kSystemClockRule, "clock"));
+                if (!q.is_none()) r.q = PlainDecimal(ScriptReal(q, kQFactorRule, "q"));
+                ScriptHooks& hooks = b.hooks();
+                const headless::CounterRun run = b.Value(
+                    [r, &hooks](HeadlessBench& h) {
+                        return headless::RunCounter(
+                            h, r, [&hooks](const headless::Progress& p) { hooks.Line(p); });
+                    },
+                    ReportingOf(onProgress, progress));
+                py::list readings;
+                for (const CounterReading& reading : run.readings) {
+                    readings.append(py::dict("frequency_hz"_a = CounterFigure(reading.frequency),
+                                             "duty_percent"_a = CounterFigure(reading.duty),
+                                             "high_time_us"_a = CounterFigure(reading.highTime),
+                                             "q_per_f"_a = CounterFigure(reading.capacitance)));
+                }
+                return py::dict("gate"_a = run.gate, "readings"_a = readings);
+            },
+            "count"_a = 5, py::kw_only(), "range"_a = py::none(), "input"_a = py::none(),
+            "cta2"_a = "C0", "cta1"_a = "00", "clock"_a = py::none(), "q"_a = py::none(),
+            "on_progress"_a = py::none(), "progress"_a = py::none(), doc::kCounter)
         .def(
             "switch_test",
             [](ScriptBench& b, bool sendOnly, const py::object& csvDir, const py::object& scale,

@@ -83,7 +83,7 @@ bool ProCounter::BBGClick() {
         emit RunningChanged(false);
         return true;
     }
-    Timer1.start();
+    if (!byHand_) Timer1.start();
     emit RunningChanged(true);
     up_.SetIntfReading(false);
     if (!ENCTRClick()) {

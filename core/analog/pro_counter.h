@@ -64,6 +64,9 @@ class ProCounter : public QObject {
     bool RangeClick(int index);
     // The window was closed: the tick stops, the running state stays as it was shown.
     void StopTimer() { Timer1.stop(); }
+    // The caller runs the ticks (Timer1Timer) itself, without an event loop: a start
+    // leaves the timer alone.
+    void TickByHand() { byHand_ = true; }
     // Only a shown window reads the counter registers on every refresh.
     void SetShown(bool shown);
 
@@ -102,6 +105,7 @@ class ProCounter : public QObject {
     bool settled_ = false;
     bool reportPending_ = false;
     bool shown_ = false;
+    bool byHand_ = false;
     bool activityUp_ = true;
     int64_t lastDataMs_ = 0;
     QString lastEntryComplaint_;

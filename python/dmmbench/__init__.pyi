@@ -198,6 +198,19 @@ class Bench:
         on_progress: _ProgressCallback = None,
         progress: Any = None,
     ) -> DriftRun: ...
+    def counter(
+        self,
+        count: int = 5,
+        *,
+        range: Optional[Literal["500nF", "5uF", "50uF", "500uF", "10mF"]] = None,
+        input: Optional[Literal["cnti", "cp_out"]] = None,
+        cta2: Union[int, str] = "C0",
+        cta1: Union[int, str] = "00",
+        clock: Optional[Union[float, str]] = None,
+        q: Optional[Union[float, str]] = None,
+        on_progress: _ProgressCallback = None,
+        progress: Any = None,
+    ) -> dict[str, Any]: ...
     def switch_test(
         self,
         *,

@@ -39,6 +39,7 @@ def test_bad_input_is_refused_with_dmmctls_messages(bench, dmmctl, tmp_path):
         (lambda: bench.volts("1V", count=0), ["volts", "1V", "--count", "0"]),
         (lambda: bench.chamber.set(25, 120), ["chamber", "set", "25", "120"]),
         (lambda: bench.drift(count=0), ["drift", "--count", "0"]),
+        (lambda: bench.counter(cta2="G0"), ["counter", "--cta2", "G0"]),
     ]
     for call, words in cases:
         with pytest.raises(dmmbench.RefusedError) as refused:
@@ -63,3 +64,14 @@ def test_register_map_names_the_chips_fields(bench):
     assert "AD1OSR" in bench.fields
     described = bench.register_map()
     assert "AD1OSR" in str(described)
+
+
+def test_the_counter_reads_the_simulated_cnti_pin(bench):
+    # The pin carries 1 kHz at 30 % duty; Q is the window's 4052.
+    lines = []
+    run = bench.counter(2, input="cnti", on_progress=lambda p: lines.append(p.text))
+    reading = {"frequency_hz": 1000.0, "duty_percent": 30.0, "high_time_us": 300.0,
+               "q_per_f": 4.05}
+    assert run == {"gate": "CTAI = 0x400000", "readings": [reading, reading]}
+    assert lines[1] == "frequency 1000.00 Hz, duty 30.00 %, high time 300.00 us, Q/F 4.05"
+    assert bench.fields["CNS"] == 1
