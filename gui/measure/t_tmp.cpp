@@ -52,17 +52,15 @@ QTableWidget* Grid(QWidget* parent, const char* name, int columns) {
     QObject::connect(
         grid->model(), &QAbstractItemModel::dataChanged, grid,
         [grid](const QModelIndex& from, const QModelIndex& to) {
-            const int margin =
-                2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) +
-                1;
+            // As the view itself sizes a column to its contents: the delegate's size with
+            // the style's margins, and the grid line.
+            const int gridLine = grid->showGrid() ? 1 : 0;
             for (int c = from.column(); c <= to.column(); ++c) {
                 int needed = grid->columnWidth(c);
                 for (int r = from.row(); r <= to.row(); ++r) {
-                    const QModelIndex index = grid->model()->index(r, c);
-                    const QVariant font = index.data(Qt::FontRole);
-                    const QFontMetrics fm(font.isValid() ? font.value<QFont>() : grid->font());
-                    needed =
-                        std::max(needed, fm.horizontalAdvance(index.data().toString()) + margin);
+                    needed = std::max(
+                        needed,
+                        grid->sizeHintForIndex(grid->model()->index(r, c)).width() + gridLine);
                 }
                 if (needed > grid->columnWidth(c)) grid->setColumnWidth(c, needed);
             }
@@ -197,6 +195,15 @@ void TTMP::BuildControls() {
     DriftPlot->setMinimumSize(380, 220);
     DriftPlot->xAxis->setLabel(QStringLiteral("°C"));
     DriftPlot->legend->setVisible(true);
+    // The legend beside the chart, at its top: over the chart it hid the lines' ends.
+    auto* legendSide = new QCPLayoutGrid;
+    DriftPlot->plotLayout()->addElement(0, 1, legendSide);
+    DriftPlot->plotLayout()->setColumnStretchFactor(1, 0.001);
+    legendSide->addElement(0, 0, DriftPlot->legend);
+    legendSide->addElement(1, 0, new QCPLayoutElement(DriftPlot));
+    legendSide->setRowStretchFactor(0, 0.001);
+    legendSide->setAutoMargins(QCP::msNone);
+    legendSide->setMargins(QMargins(0, 12, 8, 0));
     plotSide->addWidget(DriftPlot, 1);
     results->addLayout(plotSide, 1);
     layout->addLayout(results, 1);
@@ -521,6 +528,9 @@ void TTMP::PlotResults() {
     }
     DriftPlot->yAxis->setLabel(PlotFigure->currentText());
     DriftPlot->rescaleAxes();
+    // Room around the outermost points, so that none is drawn half off the chart.
+    for (QCPAxis* axis : {DriftPlot->xAxis, DriftPlot->yAxis})
+        axis->scaleRange(1.1, axis->range().center());
     DriftPlot->replot();
 }
 

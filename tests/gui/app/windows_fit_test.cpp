@@ -146,7 +146,8 @@ class FitCheck {
                 const QString text = index.data(Qt::DisplayRole).toString();
                 if (text.isEmpty()) continue;
                 const QVariant font = index.data(Qt::FontRole);
-                const QFontMetrics fm(font.isValid() ? font.value<QFont>() : table.font());
+                // Unrounded: the view elides a text that is a fraction of a pixel too wide.
+                const QFontMetricsF fm(font.isValid() ? font.value<QFont>() : table.font());
                 const QRect cell = table.visualRect(index);
                 // The hex grids draw their text 1 pixel inside the cell.
                 const QRect box =
