@@ -130,7 +130,20 @@ class DriftTest : public QObject {
     // did not come back in time (or the run was stopped meanwhile).
     bool AwaitLinks(const std::vector<int>& lost, int m);
     bool LinkBack(int link);
+    // An identified instrument that gave nothing during the mode, its port still open: a
+    // gap as a lost port is.
+    void NoteSilent(InstrumentId id);
     void RecordGap(const DriftGap& gap);
+    // Approach and soak at the step's temperature; false when the run ends meanwhile
+    // (how in end).
+    bool SettleAtPlanTemperature(DriftEnd& end);
+    // Reads the chamber; one that does not answer is waited for as a dropped link (its
+    // set point then sent again; hadGap says so). False when it did not come back in time
+    // or the run was stopped meanwhile.
+    bool ReadChamber(int& tenths, int m, bool* hadGap = nullptr);
+    // After a gap: a chamber that left its band meanwhile settles and soaks again before
+    // the mode is measured. False when the run ends meanwhile.
+    bool SoakAgainIfDrifted(int m);
     void ReadMeters(int m);
     void SaveFullCapture();
     bool LoadTemp();
@@ -176,6 +189,7 @@ class DriftTest : public QObject {
     bool boardExpected_ = false;
     QString lostLink_;
     std::vector<DriftGap> gaps_;
+    std::vector<int> silent_;
     bool ended_ = false;
     DriftOutcome outcome_;
 };
