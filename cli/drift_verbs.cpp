@@ -33,9 +33,15 @@ std::string PhaseLine(const DriftView& v) {
                           v.count, v.mode, v.modes);
             break;
         case DriftPhase::Waiting:
-            std::snprintf(text, sizeof text, "step %d of %d: mode %d waits for %s (%lld s left)",
-                          v.step, v.count, v.mode, v.waitingFor.toUtf8().constData(),
-                          static_cast<long long>(v.waitLeftMs / 1000));
+            if (v.mode > 0)
+                std::snprintf(text, sizeof text,
+                              "step %d of %d: mode %d waits for %s (%lld s left)", v.step, v.count,
+                              v.mode, v.waitingFor.toUtf8().constData(),
+                              static_cast<long long>(v.waitLeftMs / 1000));
+            else
+                std::snprintf(text, sizeof text, "step %d of %d: waits for %s (%lld s left)",
+                              v.step, v.count, v.waitingFor.toUtf8().constData(),
+                              static_cast<long long>(v.waitLeftMs / 1000));
             break;
         case DriftPhase::Idle:
             return {};
@@ -66,7 +72,7 @@ class DriftVerb final : public Verb {
             ->transform(Whole({"a meter channel", 1, kMeterChannelCount}));
         app.add_option("--power-delay", powerDelayMs_, "ms after a power-supply step (2000)")
             ->transform(Whole(kPowerDelayRule));
-        app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV");
+        app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV, with its record VzTMP-n.CSV.json");
         app.add_flag("--keep-fluke", keepFluke_, "no STBY before each calibrator step");
         reconnectWaitOption_ =
             app.add_option("--reconnect-wait", reconnectWait_,

@@ -14,6 +14,7 @@
 #include "core/link/number_text.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/adc_csv.h"
+#include "core/measure/capture_provenance.h"
 #include "core/measure/drift_files.h"
 
 namespace dmm {
@@ -251,7 +252,7 @@ void DriftTest::TTESTCOM() {
         }
         if (setup_.settings.fullCaptures && connected &&
             setup_.settings.measure != DriftMeasure::Meters)
-            SaveFullCapture();
+            SaveFullCapture(m);
         WriteJournal(m + 1);
     }
     ++step_;
@@ -336,6 +337,7 @@ bool DriftTest::AwaitLinks(const std::vector<int>& lost, int m) {
     const int64_t limitMs = int64_t{std::max(0, setup_.settings.reconnectWaitMinutes)} * 60 * 1000;
     const QString what = LinkNames(lost);
     phase_ = DriftPhase::Waiting;
+    mode_ = m;
     waitingFor_ = what;
     if (std::find(lost.begin(), lost.end(), kBoardLink) != lost.end())
         ui_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
@@ -501,7 +503,7 @@ void DriftTest::ReadMeters(int m) {
     }
 }
 
-void DriftTest::SaveFullCapture() {
+void DriftTest::SaveFullCapture(int m) {
     const QString dir = QDir(folder).filePath(kDriftCaptureFolder);
     if (!QDir().mkpath(dir)) {
         // Said once; the run goes on with its result files.
@@ -516,6 +518,15 @@ void DriftTest::SaveFullCapture() {
     QString error;
     const QString path = QDir(dir).filePath(QStringLiteral("VzTMP-%1.CSV").arg(fileCounter_));
     if (!WriteFileAtomically(path, files.decimal, error))
+        ui_.ShowError(QStringLiteral("I/O error: %1").arg(error));
+    // Its record, naming the gaps after which the mode was measured again.
+    ProvenanceContext context = ReadProvenanceContext(
+        core_, folder,
+        instruments_.Ask<std::vector<Instruments::Connected>>(
+            InstrumentId::Calibrator, [](Instruments& i) { return i.ConnectedSummaries(); }));
+    for (const DriftGap& gap : gaps_)
+        if (gap.step == step_ && gap.mode == m && gap.recovered) context.gaps << DriftGapLine(gap);
+    if (!WriteFileAtomically(ProvenancePathFor(path), analysis_.ProvenanceJson(context), error))
         ui_.ShowError(QStringLiteral("I/O error: %1").arg(error));
     ++fileCounter_;
 }

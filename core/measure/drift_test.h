@@ -38,7 +38,7 @@ struct DriftView {
     DriftPhase phase = DriftPhase::Idle;
     int step = 0;  // 1-based, the step being worked on
     int count = 0;
-    int mode = 0;  // the mode being measured
+    int mode = 0;  // the mode being measured (Waiting: 0 while the chamber settles)
     int modes = 0;
     int64_t soakLeftMs = 0;
     QString waitingFor;  // Waiting: the links that dropped ("the board, meter 2")
@@ -145,7 +145,8 @@ class DriftTest : public QObject {
     // the mode is measured. False when the run ends meanwhile.
     bool SoakAgainIfDrifted(int m);
     void ReadMeters(int m);
-    void SaveFullCapture();
+    // The mode's capture and its record (VzTMP-n.CSV and VzTMP-n.CSV.json).
+    void SaveFullCapture(int m);
     bool LoadTemp();
     bool StartChamber();
     bool ReadTemp(int& tenths);

@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -461,7 +464,9 @@ TEST(DriftRun, AMeterThatFallsSilentOnAnOpenPortIsAGapAndItsModeIsMeasuredAgain)
     DriftBench b;
     GapRun run(b);
     ASSERT_TRUE(run.Connect());
-    b.drift.SetSetup(run.Setup());
+    DriftSetup setup = run.Setup();
+    setup.settings.fullCaptures = true;
+    b.drift.SetSetup(setup);
     bool silenced = false;
     QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& v) {
         if (v.phase == DriftPhase::Measuring && v.step == 2 && !silenced) {
@@ -476,6 +481,19 @@ TEST(DriftRun, AMeterThatFallsSilentOnAnOpenPortIsAGapAndItsModeIsMeasuredAgain)
     EXPECT_EQ(run.Meters(), unbroken.meters);
     EXPECT_TRUE(b.File(kDriftGapsFileName).startsWith("step 2, mode 1: meter 2 dropped out"))
         << b.File(kDriftGapsFileName).toStdString();
+    // The record of the capture measured again names the gap; the others name none.
+    auto record = [&](int n) {
+        return QJsonDocument::fromJson(
+                   b.File(qPrintable(QStringLiteral("%1/VzTMP-%2.CSV.json")
+                                         .arg(QString::fromLatin1(kDriftCaptureFolder))
+                                         .arg(n))))
+            .object();
+    };
+    const QJsonArray gaps = record(2)["gaps"].toArray();
+    ASSERT_EQ(gaps.size(), 1);
+    EXPECT_TRUE(gaps[0].toString().startsWith("step 2, mode 1: meter 2 dropped out"));
+    EXPECT_FALSE(record(1).isEmpty());
+    EXPECT_FALSE(record(1).contains("gaps"));
 }
 
 TEST(DriftRun, RunResumedFromTheJournalOfACrashWritesTheFilesOfAnUnbrokenRun) {
