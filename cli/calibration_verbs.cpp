@@ -40,6 +40,12 @@ class AnsweringHooks final : public UiHooks {
 
 // The calibration objects of one dmmctl run, on the session's core, with a heartbeat of
 // their own run by hand.
+// Why an averaged reading gave nothing: the board went away during it, or no result came.
+std::string NoReadingReason(const TVz_UP& up, uint32_t lossesBefore) {
+    return up.LinkLosses() != lossesBefore ? "the board link was lost"
+                                           : "no ADC1 reading within 20 s";
+}
+
 struct CalibrationState {
     explicit CalibrationState(Session& s)
         : application(QCoreApplication::instance()
@@ -142,16 +148,22 @@ class RescalVerb final : public Verb {
     bool Run(Session& s) override {
         CalibrationState* c = Ready(s);
         if (!c) return false;
+        const uint32_t losses = c->up.LinkLosses();
         const bool ok =
             what_ == "auto" ? c->cal.PAUTOClick() : c->cal.ResistorStep(std::stoi(what_));
         const char* names[4] = {"R1M", "R100K", "R10K", "R1K"};
         for (int k = 0; k < 4; ++k)
             s.out() << names[k] << ' ' << Fixed(c->cal.resistors[static_cast<size_t>(k)], 3)
                     << '\n';
-        if (!ok) return s.Fail(c->hooks.Status(1) + ": no ADC1 reading within 20 s");
+        if (!ok) return s.Fail(c->hooks.Status(1) + ": " + NoReadingReason(c->up, losses));
         if (!calVolts_.empty()) {
-            if (!c->cal.PCALVOLClick(QString::fromStdString(calVolts_)))
-                return s.Fail(c->hooks.Status(1));
+            if (!c->cal.PCALVOLClick(QString::fromStdString(calVolts_))) {
+                // A refused voltage says so itself; a reading that failed gets its reason.
+                const std::string status = c->hooks.Status(1);
+                return s.Fail(status.rfind("Calibration voltage Fail", 0) == 0
+                                  ? status + ": " + NoReadingReason(c->up, losses)
+                                  : status);
+            }
             s.out() << "volts per count "
                     << QString::number(c->cal.voltsPerCount, 'g', 15).toStdString() << '\n';
         }
@@ -222,8 +234,9 @@ class OhmsVerb final : public Verb {
         }
         if (!c->meter.RangeClick(range)) return s.ChipFail("writing the range block");
         if (!cal_.empty()) {
+            const uint32_t losses = c->up.LinkLosses();
             if (!c->meter.CalibrateClick(range, QString::fromStdString(cal_)))
-                return s.Fail("Calibration Fail!!!!!: no ADC1 reading within 20 s");
+                return s.Fail("Calibration Fail!!!!!: " + NoReadingReason(c->up, losses));
             s.out() << "factor " << Fixed(c->up.RangeFactors[static_cast<size_t>(range)], 4)
                     << '\n';
         }
