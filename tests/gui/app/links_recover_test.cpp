@@ -11,14 +11,16 @@
 #include "core/link/processor_centre.h"
 #include "gui/analog/segment_display.h"
 #include "gui/analog/t_meter.h"
+#include "gui/chip/t_option.h"
 #include "support/qtest_registry.h"
 #include "support/simulated_program.h"
 
 namespace dmm::test {
 
-// The board and a meter's adapter unplugged and plugged back while the ADC1 live reading
-// and the meter window run, in the whole program on the simulated bench: both show the
-// loss, both come back by themselves, and the GUI thread answers throughout.
+// The board and a meter's adapter unplugged and plugged back while the ADC1 live reading,
+// the meter window and the setup dialog run, in the whole program on the simulated bench:
+// each shows the loss, both links come back by themselves, and the GUI thread answers
+// throughout.
 class LinksRecoverTest : public QObject {
     Q_OBJECT
   private slots:
@@ -57,6 +59,12 @@ class LinksRecoverTest : public QObject {
         QTest::mouseClick(meter->RDandStop, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(meter->RowHasReading(0) && !meter->RowStale(0), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(adc1Results > 3, 5000);
+        // The setup dialog open beside them, its meter section on meter 1.
+        panel.MenuItem("SMenu_Option")->trigger();
+        auto* option = qobject_cast<gui::TOption*>(panel.Child("TOption"));
+        QVERIFY(option);
+        QTRY_VERIFY(option->isVisible());
+        option->BryMemChannel->setCurrentIndex(0);
 
         constexpr int64_t kAwayMs = 3000;
         const int64_t now = program.bench().core().clock().NowMs();
@@ -69,6 +77,7 @@ class LinksRecoverTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(meter->RowLost(0), 2000);
         QVERIFY(meter->RowStale(0));
         QCOMPARE(meter->MUnit[0]->text(), QString("lost"));
+        QTRY_COMPARE(option->BryMemState->text(), QString("meter 1 lost: its port went away"));
         const int duringLoss = adc1Results;
         QTest::qWait(500);
         QVERIFY2(adc1Results - duringLoss <= 1, "readings went on without the board");
@@ -77,6 +86,8 @@ class LinksRecoverTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(panel.StatusText(0), QString("USB On Line"), kAwayMs + 2000);
         QTRY_VERIFY_WITH_TIMEOUT(!meter->RowLost(0) && !meter->RowStale(0), kAwayMs + 3000);
         QCOMPARE(meter->MUnit[0]->text(), QString("DC mV"));
+        QTRY_VERIFY2(option->BryMemState->text().startsWith("meter 1 back on "),
+                     qPrintable(option->BryMemState->text()));
         qInfo("both links back %lld ms after they went away",
               static_cast<long long>(away.elapsed()));
         const int afterReturn = adc1Results;
