@@ -33,7 +33,9 @@ class DriftVerb final : public Verb {
             ->transform(Whole(headless::kDriftMeterRule));
         app.add_option("--power-delay", powerDelayMs_, "ms after a power-supply step (2000)")
             ->transform(Whole(kPowerDelayRule));
-        app.add_flag("--full", full_, "also write every capture to TEMP/VzTMP-n.CSV");
+        app.add_flag("--full", full_,
+                     "also write every capture to TEMP/VzTMP-n.CSV, with its record "
+                     "VzTMP-n.CSV.json");
         app.add_flag("--keep-fluke", keepFluke_, "no STBY before each calibrator step");
         reconnectWaitOption_ =
             app.add_option("--reconnect-wait", reconnectWait_,

@@ -58,11 +58,26 @@ Result<CalibrationState*> Ready(HeadlessBench& bench,
     return bench.calibration.get();
 }
 
-// A reading that did not come: stopped, or no ADC1 result for 20 s.
-Failure NoReading(HeadlessBench& bench, const std::string& what = {}) {
+// Counts the board's losses from the start of an averaged reading, to tell a reading that
+// failed because the board went away from one that never came.
+class LossWatch {
+  public:
+    explicit LossWatch(const TVz_UP& up) : up_(up), before_(up.LinkLosses()) {}
+    bool Lost() const { return up_.LinkLosses() != before_; }
+
+  private:
+    const TVz_UP& up_;
+    uint32_t before_;
+};
+
+// A reading that did not come: stopped, the board lost during it, or no ADC1 result for 20 s.
+Failure NoReading(HeadlessBench& bench, const std::string& what = {},
+                  const LossWatch* losses = nullptr) {
     const std::string prefix = what.empty() ? std::string() : what + ": ";
     if (bench.hooks().StopWanted())
         return Failure{FailureKind::Stopped, prefix + "stopped by " + bench.hooks().StopName()};
+    if (losses && losses->Lost())
+        return Failure{FailureKind::Link, prefix + "the board link was lost"};
     return Failure{FailureKind::TimedOut, prefix + "no ADC1 reading within 20 s"};
 }
 
@@ -127,16 +142,21 @@ Result<ResistorRun> CalibrateResistors(HeadlessBench& bench, int step,
     Result<CalibrationState*> c = Ready(bench);
     if (!c) return c.failure();
     ResistorCalibration& cal = (*c)->cal;
+    const LossWatch losses((*c)->up);
     const bool ok = step == 0 ? cal.PAUTOClick() : cal.ResistorStep(step);
     ResistorRun run;
     run.resistors = cal.resistors;
     if (!ok) {
-        run.failure = NoReading(bench, bench.hooks().Status(1));
+        run.failure = NoReading(bench, bench.hooks().Status(1), &losses);
         return run;
     }
     if (calibrationVolts) {
         if (!cal.PCALVOLClick(QString::fromStdString(*calibrationVolts))) {
-            run.failure = Failure{FailureKind::Failed, bench.hooks().Status(1)};
+            // A refused voltage says so itself; a reading that failed gets its reason.
+            const std::string status = bench.hooks().Status(1);
+            run.failure = status.rfind("Calibration voltage Fail", 0) == 0
+                              ? NoReading(bench, status, &losses)
+                              : Failure{FailureKind::Failed, status};
             return run;
         }
         run.voltsPerCount = cal.voltsPerCount;
@@ -195,8 +215,9 @@ Result<LiveRun> ReadOhms(HeadlessBench& bench, int range, int count,
     if (!state.meter.SetRange(range)) return bench.ChipFailure("writing the range block");
     LiveRun run;
     if (calibrationOhms) {
+        const LossWatch losses(state.up);
         if (!state.meter.CalibrateClick(range, QString::fromStdString(*calibrationOhms)))
-            return NoReading(bench, "Calibration Fail!!!!!");
+            return NoReading(bench, "Calibration Fail!!!!!", &losses);
         run.factor = state.up.RangeFactors[static_cast<size_t>(range)];
     }
     run.readings = state.meter.TakeReadings(count);

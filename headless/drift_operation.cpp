@@ -32,9 +32,16 @@ std::string PhaseLine(const DriftView& v) {
                           v.count, v.mode, v.modes);
             break;
         case DriftPhase::Waiting:
-            std::snprintf(text, sizeof text, "step %d of %d: mode %d waits for %s (%lld s left)",
-                          v.step, v.count, v.mode, v.waitingFor.toUtf8().constData(),
-                          static_cast<long long>(v.waitLeftMs / 1000));
+            // A gap while the step settles belongs to no mode.
+            if (v.mode > 0)
+                std::snprintf(text, sizeof text,
+                              "step %d of %d: mode %d waits for %s (%lld s left)", v.step, v.count,
+                              v.mode, v.waitingFor.toUtf8().constData(),
+                              static_cast<long long>(v.waitLeftMs / 1000));
+            else
+                std::snprintf(text, sizeof text, "step %d of %d: waits for %s (%lld s left)",
+                              v.step, v.count, v.waitingFor.toUtf8().constData(),
+                              static_cast<long long>(v.waitLeftMs / 1000));
             break;
         case DriftPhase::Idle:
             return {};

@@ -118,6 +118,12 @@ bool SerialInstrument::Reconnect() {
     return true;
 }
 
+bool SerialInstrument::Answers() {
+    if (PortLost() || !connected()) return Reconnect();
+    std::string identity;
+    return Reidentify(identity);
+}
+
 bool SerialInstrument::Identified(const char* name, std::string identity) {
     MarkConnected(std::move(identity));
     ReleasePreviousPort();

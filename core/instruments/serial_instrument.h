@@ -50,6 +50,9 @@ class SerialInstrument {
     // identifies it again. True once the instrument is connected. Takes no longer than an
     // identification; call it again a while later while it is false.
     bool Reconnect();
+    // Whether the instrument answers again after it fell silent with its port open (asked
+    // as an identification asks); a lost port is looked for as Reconnect does.
+    bool Answers();
 
   protected:
     // Asks the device on the freshly reopened port whether it is this instrument; its

@@ -74,6 +74,8 @@ class TVz_UP : public QObject {
     void StartHeartbeat();
     void StopHeartbeat();
     bool HeartbeatRunning() const { return Timer1.isActive(); }
+    // How often the board link was lost so far: a reading that spans a loss is not one.
+    uint32_t LinkLosses() const { return chip_.link().LinkLosses(); }
 
     // One heartbeat step; windows that wait for results call it themselves.
     void Timer1Timer();

@@ -40,9 +40,17 @@ std::optional<double> TakeAveragedReading(const ReadingSource& source) {
     int stored = 0;
     bool ok = true;
     int64_t lastReadingMs = source.clock.NowMs();
+    const uint32_t losses = up.LinkLosses();
     while (stored < kKeptReadings) {
         up.Timer1Timer();
         source.hooks.ProcessPendingEvents();
+        // A board that dropped out fails the reading at once: results from either side of
+        // the gap (a chip that came back reset, perhaps) make no average.
+        if (up.LinkLosses() != losses) {
+            source.hooks.SetStatusText(2, QStringLiteral("the board link was lost"));
+            ok = false;
+            break;
+        }
         if (up.TakeNewAdc1(source.consumer)) {
             lastReadingMs = source.clock.NowMs();
             if (discarded < kDiscardedReadings)

@@ -44,7 +44,8 @@ struct ReadingSource {
 
 // Four fresh ADC1 results discarded, five kept, the middle three averaged and rounded.
 // The heartbeat's timer is off meanwhile (its tick runs here) and back on afterwards if
-// it ran; the INTF and ADC1 reading switches are left on. No result for 20 s fails.
+// it ran; the INTF and ADC1 reading switches are left on. No result for 20 s fails, and so
+// does a board link lost meanwhile (at once).
 inline constexpr int kDiscardedReadings = 4;
 inline constexpr int kKeptReadings = 5;
 inline constexpr int64_t kReadingGapMs = 20000;

@@ -186,6 +186,7 @@ QByteArray AdcAnalysis::ProvenanceJson(const ProvenanceContext& context) const {
             QJsonObject{{"role", i.role}, {"identity", i.identity}, {"output", i.output}});
     }
     root.insert("instruments", instruments);
+    if (!context.gaps.isEmpty()) root.insert("gaps", QJsonArray::fromStringList(context.gaps));
 
     const std::vector<FigureRow>& original = outcome.program;
     const std::vector<FigureRow>& extra = outcome.added;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <bitset>
@@ -34,6 +35,9 @@ struct ProvenanceContext {
     QString chipName;   // the chip list's text for the selected chip
     QString boardInfo;  // the board's info text; empty when the board did not answer
     std::vector<InstrumentRecord> instruments;
+    // The link gaps after which the capture's measurement was made again from its start
+    // (a drift run's lines, as its gap record has them); none for most captures.
+    QStringList gaps;
 };
 
 // Fills a context from the bench: the chip list of the bench directory, the board's info

@@ -43,12 +43,14 @@ QString Clock(int64_t ms) {
 }  // namespace
 
 QString DriftGapLine(const DriftGap& g) {
-    return QStringLiteral("step %1, mode %2: %3 dropped out; waited %4 from %5 of the run, %6")
-        .arg(g.step)
-        .arg(g.mode)
-        .arg(g.what, Clock(g.lastedMs), Clock(g.atMs),
-             g.recovered ? QStringLiteral("mode measured again")
-                         : QStringLiteral("not back in time: run interrupted"));
+    // Mode 0: the gap came while the chamber settled, before any mode of the step.
+    const QString where = g.mode > 0 ? QStringLiteral("step %1, mode %2").arg(g.step).arg(g.mode)
+                                     : QStringLiteral("step %1, settling").arg(g.step);
+    return QStringLiteral("%1: %2 dropped out; waited %3 from %4 of the run, %5")
+        .arg(where, g.what, Clock(g.lastedMs), Clock(g.atMs),
+             !g.recovered ? QStringLiteral("not back in time: run interrupted")
+             : g.mode > 0 ? QStringLiteral("mode measured again")
+                          : QStringLiteral("the soak went on"));
 }
 
 QByteArray DriftJournalBytes(const DriftJournal& j) {

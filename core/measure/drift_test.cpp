@@ -14,6 +14,7 @@
 #include "core/link/number_text.h"
 #include "core/measure/adc_analysis.h"
 #include "core/measure/adc_csv.h"
+#include "core/measure/capture_provenance.h"
 #include "core/measure/drift_files.h"
 
 namespace dmm {
@@ -166,6 +167,7 @@ void DriftTest::TESTINI() {
     // The tables take the whole plan, however long: nothing is ever stored past them.
     results_.Resize(static_cast<int>(setup_.plan.size()), modeCount_);
     gaps_.clear();
+    silent_.clear();
     interrupted_ = false;
     lostLink_.clear();
     boardExpected_ = false;
@@ -250,7 +252,7 @@ void DriftTest::TTESTCOM() {
         }
         if (setup_.settings.fullCaptures && connected &&
             setup_.settings.measure != DriftMeasure::Meters)
-            SaveFullCapture();
+            SaveFullCapture(m);
         WriteJournal(m + 1);
     }
     ++step_;
@@ -259,7 +261,7 @@ void DriftTest::TTESTCOM() {
 bool DriftTest::MeasureModeThroughGaps(int m, bool board, bool& meterPassDone) {
     std::vector<int> lost = LostLinks(m, board);
     for (int measurement = 1;; ++measurement) {
-        if (!lost.empty() && !AwaitLinks(lost, m)) return !interrupted_;
+        if (!lost.empty() && (!AwaitLinks(lost, m) || !SoakAgainIfDrifted(m))) return !interrupted_;
         if (!Running()) return true;
         const bool meterPassBefore = meterPassDone;
         if (measurement > 1) {
@@ -304,7 +306,14 @@ std::vector<int> DriftTest::LostLinks(int m, bool board) {
     check(InstrumentId::PowerSupply, setup_.power.Active(m));
     check(InstrumentId::Calibrator, setup_.fluke.Active(m));
     for (int k = 0; k < kDriftMeterChannels; ++k) check(MeterId(k), measure != DriftMeasure::Adc);
+    for (int link : silent_)
+        if (std::find(lost.begin(), lost.end(), link) == lost.end()) lost.push_back(link);
+    silent_.clear();
     return lost;
+}
+
+void DriftTest::NoteSilent(InstrumentId id) {
+    if (expected_[static_cast<size_t>(id)]) silent_.push_back(static_cast<int>(id));
 }
 
 bool DriftTest::LinkBack(int link) {
@@ -319,7 +328,7 @@ bool DriftTest::LinkBack(int link) {
         return true;
     }
     const auto id = static_cast<InstrumentId>(link);
-    return instruments_.Ask<bool>(id, [id](Instruments& i) { return i.Of(id).Reconnect(); });
+    return instruments_.Ask<bool>(id, [id](Instruments& i) { return i.Of(id).Answers(); });
 }
 
 bool DriftTest::AwaitLinks(const std::vector<int>& lost, int m) {
@@ -328,11 +337,13 @@ bool DriftTest::AwaitLinks(const std::vector<int>& lost, int m) {
     const int64_t limitMs = int64_t{std::max(0, setup_.settings.reconnectWaitMinutes)} * 60 * 1000;
     const QString what = LinkNames(lost);
     phase_ = DriftPhase::Waiting;
+    mode_ = m;
     waitingFor_ = what;
     if (std::find(lost.begin(), lost.end(), kBoardLink) != lost.end())
         ui_.SetStatusText(0, QStringLiteral("USB not Connect !!!"));
     ui_.SetStatusText(
-        1, QStringLiteral("Waiting for %1 (step %2, mode %3)").arg(what).arg(step_).arg(m));
+        1, m > 0 ? QStringLiteral("Waiting for %1 (step %2, mode %3)").arg(what).arg(step_).arg(m)
+                 : QStringLiteral("Waiting for %1 (step %2)").arg(what).arg(step_));
     waitLeftMs_ = limitMs;
     Publish();
     std::vector<int> missing = lost;
@@ -350,10 +361,12 @@ bool DriftTest::AwaitLinks(const std::vector<int>& lost, int m) {
             phase_ = DriftPhase::Measuring;
             if (back) {
                 ui_.SetStatusText(
-                    1, QStringLiteral("%1 back after %2 s: mode %3 is measured from its start")
-                           .arg(what)
-                           .arg(waited / 1000)
-                           .arg(m));
+                    1, m > 0 ? QStringLiteral("%1 back after %2 s: mode %3 is measured from its "
+                                              "start")
+                                   .arg(what)
+                                   .arg(waited / 1000)
+                                   .arg(m)
+                             : QStringLiteral("%1 back after %2 s").arg(what).arg(waited / 1000));
                 return true;
             }
             if (Running()) {
@@ -412,6 +425,7 @@ void DriftTest::MeasureMode(int m, bool boardConnected, bool& meterPassDone) {
                 return line;
             });
         ui_.SetStatusText(2, QString::fromStdString(reply));
+        if (reply.empty()) NoteSilent(InstrumentId::Calibrator);
     }
     if (boardConnected) {
         for (int c = 1; c <= registerColumns_; ++c) {
@@ -473,8 +487,12 @@ void DriftTest::ReadMeters(int m) {
                 }
             }
         }
-        // Readings that never came are left out rather than counted as zeros.
-        if (readings.empty()) continue;
+        // Readings that never came are left out rather than counted as zeros; a meter that
+        // gave none is waited for and the mode measured again.
+        if (readings.empty()) {
+            NoteSilent(MeterId(k));
+            continue;
+        }
         std::vector<double> values;
         for (const auto& r : readings) values.push_back(r.value);
         std::sort(values.begin(), values.end());
@@ -485,7 +503,7 @@ void DriftTest::ReadMeters(int m) {
     }
 }
 
-void DriftTest::SaveFullCapture() {
+void DriftTest::SaveFullCapture(int m) {
     const QString dir = QDir(folder).filePath(kDriftCaptureFolder);
     if (!QDir().mkpath(dir)) {
         // Said once; the run goes on with its result files.
@@ -500,6 +518,15 @@ void DriftTest::SaveFullCapture() {
     QString error;
     const QString path = QDir(dir).filePath(QStringLiteral("VzTMP-%1.CSV").arg(fileCounter_));
     if (!WriteFileAtomically(path, files.decimal, error))
+        ui_.ShowError(QStringLiteral("I/O error: %1").arg(error));
+    // Its record, naming the gaps after which the mode was measured again.
+    ProvenanceContext context = ReadProvenanceContext(
+        core_, folder,
+        instruments_.Ask<std::vector<Instruments::Connected>>(
+            InstrumentId::Calibrator, [](Instruments& i) { return i.ConnectedSummaries(); }));
+    for (const DriftGap& gap : gaps_)
+        if (gap.step == step_ && gap.mode == m && gap.recovered) context.gaps << DriftGapLine(gap);
+    if (!WriteFileAtomically(ProvenancePathFor(path), analysis_.ProvenanceJson(context), error))
         ui_.ShowError(QStringLiteral("I/O error: %1").arg(error));
     ++fileCounter_;
 }
@@ -672,7 +699,6 @@ DriftEnd DriftTest::Run(bool withChamber) {
 }
 
 DriftEnd DriftTest::RunWithChamber() {
-    const int64_t soakMs = int64_t{setup_.settings.soakMinutes} * 60 * 1000;
     const int count = static_cast<int>(setup_.plan.size());
     if (step_ > count) return DriftEnd::Finished;
     if (!LoadTemp()) return DriftEnd::ChamberFailed;
@@ -680,49 +706,99 @@ DriftEnd DriftTest::RunWithChamber() {
         ui_.ShowMessage(QString::fromUtf8(kChamberRunErrorText));
         return DriftEnd::ChamberStartFailed;
     }
-    Clock& clock = core_.clock();
     while (Running() && step_ <= count) {
         workingStep_ = step_;
-        const double target = setup_.plan[static_cast<size_t>(step_ - 1)].temperature;
+        DriftEnd end = DriftEnd::Finished;
+        if (!SettleAtPlanTemperature(end)) return end;
+        TTESTCOM();
+        if (interrupted_) return DriftEnd::LinkLost;
+        if (step_ <= count && !LoadTemp()) return DriftEnd::ChamberFailed;
+    }
+    return Running() ? DriftEnd::Finished : DriftEnd::Stopped;
+}
+
+bool DriftTest::SettleAtPlanTemperature(DriftEnd& end) {
+    const int64_t soakMs = int64_t{setup_.settings.soakMinutes} * 60 * 1000;
+    const double target = setup_.plan[static_cast<size_t>(step_ - 1)].temperature;
+    Clock& clock = core_.clock();
+    auto ended = [&] {
+        // A chamber that did not come back leaves the run resumable at the mode it was to
+        // measure next.
+        if (interrupted_) WriteJournal(firstMode_);
+        end = interrupted_ ? DriftEnd::LinkLost : DriftEnd::Stopped;
+        return false;
+    };
+    for (;;) {
         phase_ = DriftPhase::Approach;
         soakLeftMs_ = soakMs;
         for (;;) {
             ui_.ProcessPendingEvents();
             int tenths = 0;
-            if (!ReadTemp(tenths)) return DriftEnd::ChamberFailed;
+            if (!ReadChamber(tenths, 0)) return ended();
             ui_.SetStatusText(1, Fixed(tenths / 10.0));
             // The progress line follows the chamber as it moves.
             Publish();
             if (AtPlanTemperature(tenths, target)) break;
-            if (!Running()) return DriftEnd::Stopped;
+            if (!Running()) return ended();
             Wait(kSecondMs, true);
         }
         phase_ = DriftPhase::Soak;
         Publish();
-        const int64_t soakStart = clock.NowMs();
-        bool measured = false;
-        while (!measured) {
+        int64_t soakStart = clock.NowMs();
+        for (;;) {
             int tenths = 0;
-            if (!ReadTemp(tenths)) return DriftEnd::ChamberFailed;
+            const int64_t before = clock.NowMs();
+            bool gap = false;
+            if (!ReadChamber(tenths, 0, &gap)) return ended();
+            // A gap in the chamber's link does not count as soak time.
+            if (gap) soakStart += clock.NowMs() - before;
             if (!AtPlanTemperature(tenths, target)) break;
             ui_.ProcessPendingEvents();
-            if (!Running()) return DriftEnd::Stopped;
+            if (!Running()) return ended();
             const int64_t elapsed = clock.NowMs() - soakStart;
             ui_.SetStatusText(1, Fixed(tenths / 10.0));
             ui_.SetStatusText(2, TimeOfDay(elapsed));
             soakLeftMs_ = std::max<int64_t>(0, soakMs - elapsed);
             Publish();
-            if (elapsed > soakMs) {
-                TTESTCOM();
-                if (interrupted_) return DriftEnd::LinkLost;
-                measured = true;
-                if (step_ <= count && !LoadTemp()) return DriftEnd::ChamberFailed;
-            } else {
-                Wait(kSecondMs, true);
-            }
+            if (elapsed > soakMs) return true;
+            Wait(kSecondMs, true);
         }
     }
-    return Running() ? DriftEnd::Finished : DriftEnd::Stopped;
+}
+
+bool DriftTest::ReadChamber(int& tenths, int m, bool* hadGap) {
+    if (ReadTemp(tenths)) return true;
+    if (hadGap) *hadGap = true;
+    const DriftPhase phase = phase_;
+    const int chamber = static_cast<int>(InstrumentId::Chamber);
+    for (int attempt = 1; attempt <= kMostMeasurements; ++attempt) {
+        if (!AwaitLinks({chamber}, m)) return false;
+        phase_ = phase;
+        // It may have been reset meanwhile: it gets the step's set point again.
+        if (LoadTemp() && StartChamber() && ReadTemp(tenths)) return true;
+    }
+    lostLink_ = LinkName(chamber);
+    interrupted_ = true;
+    return false;
+}
+
+bool DriftTest::SoakAgainIfDrifted(int m) {
+    if (!withChamber_) return true;
+    int tenths = 0;
+    const double target = setup_.plan[static_cast<size_t>(step_ - 1)].temperature;
+    if (!ReadChamber(tenths, m)) return false;
+    phase_ = DriftPhase::Measuring;
+    if (AtPlanTemperature(tenths, target)) return true;
+    ui_.SetStatusText(1, QStringLiteral("The chamber left its band during the gap (%1): mode %2 "
+                                        "waits for the soak again")
+                             .arg(Fixed(tenths / 10.0))
+                             .arg(m));
+    DriftEnd end = DriftEnd::Finished;
+    const bool settled = SettleAtPlanTemperature(end);
+    phase_ = DriftPhase::Measuring;
+    mode_ = m;
+    Publish();
+    return settled;
 }
 
 void DriftTest::EndRun(DriftEnd end) {

@@ -38,7 +38,7 @@ struct DriftView {
     DriftPhase phase = DriftPhase::Idle;
     int step = 0;  // 1-based, the step being worked on
     int count = 0;
-    int mode = 0;  // the mode being measured
+    int mode = 0;  // the mode being measured (Waiting: 0 while the chamber settles)
     int modes = 0;
     int64_t soakLeftMs = 0;
     QString waitingFor;  // Waiting: the links that dropped ("the board, meter 2")
@@ -130,9 +130,23 @@ class DriftTest : public QObject {
     // did not come back in time (or the run was stopped meanwhile).
     bool AwaitLinks(const std::vector<int>& lost, int m);
     bool LinkBack(int link);
+    // An identified instrument that gave nothing during the mode, its port still open: a
+    // gap as a lost port is.
+    void NoteSilent(InstrumentId id);
     void RecordGap(const DriftGap& gap);
+    // Approach and soak at the step's temperature; false when the run ends meanwhile
+    // (how in end).
+    bool SettleAtPlanTemperature(DriftEnd& end);
+    // Reads the chamber; one that does not answer is waited for as a dropped link (its
+    // set point then sent again; hadGap says so). False when it did not come back in time
+    // or the run was stopped meanwhile.
+    bool ReadChamber(int& tenths, int m, bool* hadGap = nullptr);
+    // After a gap: a chamber that left its band meanwhile settles and soaks again before
+    // the mode is measured. False when the run ends meanwhile.
+    bool SoakAgainIfDrifted(int m);
     void ReadMeters(int m);
-    void SaveFullCapture();
+    // The mode's capture and its record (VzTMP-n.CSV and VzTMP-n.CSV.json).
+    void SaveFullCapture(int m);
     bool LoadTemp();
     bool StartChamber();
     bool ReadTemp(int& tenths);
@@ -176,6 +190,7 @@ class DriftTest : public QObject {
     bool boardExpected_ = false;
     QString lostLink_;
     std::vector<DriftGap> gaps_;
+    std::vector<int> silent_;
     bool ended_ = false;
     DriftOutcome outcome_;
 };

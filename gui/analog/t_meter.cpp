@@ -130,19 +130,23 @@ void TMeter::ShowRow(const MeterRowView& view) {
     if (view.channel < 0 || view.channel >= kRows) return;
     const size_t i = static_cast<size_t>(view.channel);
     TLedArray* led = LedArray[i];
-    stale_[i] = !view.fresh;
+    lost_[i] = view.lost;
     if (!view.hasReading) {
         ShowNoReading(view.channel);
+        if (view.lost) ShowLost(view.channel);
         return;
     }
+    stale_[i] = !view.fresh;
     hasReading_[i] = true;
+    if (view.lost) {
+        led->SetOnColor(kStaleColor);
+        ShowLost(view.channel);
+        return;
+    }
     if (!view.fresh) {
         led->SetOnColor(kStaleColor);
-        led->setToolTip(view.lost ? tr("Meter %1 lost: its port went away; it is read again "
-                                       "once it is back")
-                                        .arg(view.channel + 1)
-                                  : tr("Meter %1 did not answer: its last reading is shown dimmed")
-                                        .arg(view.channel + 1));
+        led->setToolTip(
+            tr("Meter %1 did not answer: its last reading is shown dimmed").arg(view.channel + 1));
         return;
     }
     led->SetOnColor(palette().color(QPalette::Highlight));
@@ -165,6 +169,14 @@ void TMeter::ShowNoReading(int row) {
     led->setToolTip(tr("Meter %1 has not answered on its port").arg(row + 1));
     MUnit[i]->setText(QString());
     Panel[i]->hide();
+}
+
+void TMeter::ShowLost(int row) {
+    const size_t i = static_cast<size_t>(row);
+    MUnit[i]->setText(tr("lost"));
+    MUnit[i]->setVisible(true);
+    LedArray[i]->setToolTip(
+        tr("Meter %1 lost: its port went away; it is read again once it is back").arg(row + 1));
 }
 
 void TMeter::showEvent(QShowEvent* event) {

@@ -207,6 +207,7 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
     connect(BtClose, &QPushButton::clicked, this, &TOption::BtCloseClick);
     connect(&bench_, &Bench::ChipModelChanged, this, &TOption::ChipModelLoaded);
     connect(&bench_.meterScan(), &MeterScan::Selected, this, &TOption::MeterSelected);
+    connect(&bench_.meterScan(), &MeterScan::RowRead, this, &TOption::FollowMeterRow);
     comSelectors_ = {TXCOM, FlukeCOM, PowerCOM, ChamberCOM, BryMemCom};
 
     FormCreate();
@@ -410,6 +411,27 @@ void TOption::MeterSelected(const MeterSelectResult& result) {
     else
         BryMemState->setText(tr("meter %1 not on %2").arg(meter, port));
     ShowComPorts(false);
+}
+
+void TOption::FollowMeterRow(const MeterRowView& view) {
+    if (view.channel < 0 || view.channel >= kMeterChannelCount) return;
+    bool& lost = meterLost_[static_cast<size_t>(view.channel)];
+    const bool shown = view.channel == BryMemChannel->currentIndex();
+    const QString meter = QString::number(view.channel + 1);
+    if (view.lost) {
+        if (shown) BryMemState->setText(tr("meter %1 lost: its port went away").arg(meter));
+        lost = true;
+        return;
+    }
+    if (!lost || !view.fresh) return;
+    lost = false;
+    if (!shown) return;
+    const std::string role = "meter " + std::to_string(view.channel + 1);
+    QString port;
+    for (const Instruments::Connected& c : bench_.ConnectedInstruments())
+        if (c.role == role) port = QString::fromStdString(c.summary.port);
+    BryMemState->setText(port.isEmpty() ? tr("meter %1 back").arg(meter)
+                                        : tr("meter %1 back on %2").arg(meter, port));
 }
 
 void TOption::Open() {

@@ -7,11 +7,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <array>
 #include <memory>
 #include <vector>
 
+#include "core/instruments/instruments.h"
+
 namespace dmm {
 class Bench;
+struct MeterRowView;
 struct MeterSelectResult;
 struct TChipModel;
 struct VzAdcConfig;
@@ -111,8 +115,12 @@ class TOption : public QDialog {
     void RunIdentification(QPushButton* button, QLabel* state, const QString& instrument,
                            int instrumentId, int comIndex);
     void MeterSelected(const MeterSelectResult& result);
+    // The meter section's state follows the meter window's reading of its channel: lost
+    // when the meter's port went away, back once it reads again.
+    void FollowMeterRow(const MeterRowView& view);
 
     Bench& bench_;
+    std::array<bool, kMeterChannelCount> meterLost_{};
     // The instrument sections and the channel selector that a chip without bench
     // instruments hides.
     std::vector<QWidget*> instrumentControls_;

@@ -452,10 +452,13 @@ void TTMP::ShowView(const DriftView& view) {
                 done += view.mode - 1;
                 break;
             case DriftPhase::Waiting:
-                phase = QStringLiteral("mode %1 waits for %2 (%3 left)")
-                            .arg(view.mode)
-                            .arg(view.waitingFor, TimeText(view.waitLeftMs + 59999));
-                done += view.mode - 1;
+                phase = view.mode > 0
+                            ? QStringLiteral("mode %1 waits for %2 (%3 left)")
+                                  .arg(view.mode)
+                                  .arg(view.waitingFor, TimeText(view.waitLeftMs + 59999))
+                            : QStringLiteral("waits for %1 (%2 left)")
+                                  .arg(view.waitingFor, TimeText(view.waitLeftMs + 59999));
+                done += std::max(0, view.mode - 1);
                 break;
             case DriftPhase::Idle:
                 break;

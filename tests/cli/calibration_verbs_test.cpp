@@ -9,8 +9,10 @@
 #include <sstream>
 
 #include "core/calsets/config_set_file.h"
+#include "core/measure/averaged_reading.h"
 #include "sim/divider_network.h"
 #include "sim/sim_bench.h"
+#include "sim/sim_instruments.h"
 #include "verb_runner.h"
 
 namespace dmm::cli {
@@ -101,6 +103,17 @@ TEST_F(CalibrationVerbs, RescalThenVoltmeterAndOhmmeter) {
     const std::vector<double> ohms = Numbers("ohm");
     ASSERT_EQ(ohms.size(), 3u) << out.str();
     for (double r : ohms) EXPECT_NEAR(r, 4700, 5);
+}
+
+TEST_F(CalibrationVerbs, RescalOnABoardThatGoesAwayFailsAtOnceSayingSo) {
+    Open();
+    StartAdc1();
+    const int64_t start = session->core().clock().NowMs();
+    session->simInstruments()->ScheduleFaults({{sim::SimFaultKind::Unplug, -1, start + 100, -1}});
+    EXPECT_FALSE(RunVerb(*session, "rescal", {"auto"}));
+    EXPECT_NE(err.str().find("false!!!!!: the board link was lost"), std::string::npos)
+        << err.str();
+    EXPECT_LT(session->core().clock().NowMs() - start, kReadingGapMs);
 }
 
 TEST_F(CalibrationVerbs, CalsetSavesListsMeasuresAndAsksBeforeReplacing) {

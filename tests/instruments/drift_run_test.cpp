@@ -6,10 +6,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <mutex>
 
 #include "core/app/bench_core.h"
 #include "core/chip/chip_loader.h"
@@ -400,6 +405,95 @@ TEST(DriftRun, AGapBeyondTheLimitEndsResumableAndTheResumeWritesTheUnbrokenFiles
     EXPECT_EQ(run.A(), unbroken.a);
     EXPECT_EQ(run.B(), unbroken.bFile);
     EXPECT_EQ(run.Meters(), unbroken.meters);
+}
+
+TEST(DriftRun, AChamberThatDropsOutIsWaitedForAndGetsItsSetPointAgainWithoutAStop) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect());
+    b.drift.SetSetup(b.TwoModes(Plan({25, 30}), 1));
+    bool vanished = false, waited = false;
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& v) {
+        if (v.phase == DriftPhase::Soak && v.step == 2 && !vanished) {
+            vanished = true;
+            b.serial.sim.ScheduleFaults({{sim::SimFaultKind::Vanish, SimInstruments::Chamber,
+                                          b.serial.clock.NowMs(), 30000}});
+        }
+        if (v.phase == DriftPhase::Waiting && v.waitingFor == "the chamber") waited = true;
+    });
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::Finished);
+    EXPECT_TRUE(vanished && waited);
+    EXPECT_EQ(b.drift.outcome().measured, 4);
+    const QByteArray gaps = b.File(kDriftGapsFileName);
+    EXPECT_TRUE(gaps.startsWith("step 2, settling: the chamber dropped out; waited 0:00:3"))
+        << gaps.toStdString();
+    EXPECT_TRUE(gaps.contains("the soak went on"));
+    // Never stopped until the run's end; its set point sent again once it was back.
+    const std::vector<std::string>& writes = b.serial.sim.chamber().writes();
+    EXPECT_EQ(std::count(writes.begin(), writes.end() - 1, "0101=4"), 0);
+    EXPECT_EQ(writes.back(), "0101=4");
+    EXPECT_EQ(std::count(writes.begin(), writes.end(), "0102=300,0"), 2);
+}
+
+TEST(DriftRun, AChamberThatLeftItsBandDuringAGapIsSoakedAgainBeforeTheModeIsMeasured) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect());
+    b.drift.SetSetup(b.TwoModes(Plan({25}), 1));
+    bool unplugged = false, waited = false, soakedAgain = false;
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& v) {
+        if (v.phase == DriftPhase::Measuring && v.mode == 2 && !unplugged) {
+            unplugged = true;
+            b.serial.sim.ScheduleFaults(
+                {{sim::SimFaultKind::Unplug, -1, b.serial.clock.NowMs(), 5000}});
+            std::lock_guard lock(b.serial.sim.mutex());
+            b.serial.sim.chamber().SetTemperature(35);
+        }
+        if (v.phase == DriftPhase::Waiting) waited = true;
+        if (waited && v.phase == DriftPhase::Soak) soakedAgain = true;
+    });
+    const int64_t start = b.serial.clock.NowMs();
+    EXPECT_EQ(b.drift.TBgClick(), DriftEnd::Finished);
+    EXPECT_TRUE(unplugged && waited && soakedAgain);
+    EXPECT_EQ(b.drift.outcome().measured, 2);
+    // Back from 35 degC at 3 degC a minute, then a whole minute's soak.
+    EXPECT_GT(b.serial.Elapsed(start), 4 * 60 * 1000);
+    EXPECT_TRUE(b.File(kDriftGapsFileName).startsWith("step 1, mode 2: the board dropped out"));
+}
+
+TEST(DriftRun, AMeterThatFallsSilentOnAnOpenPortIsAGapAndItsModeIsMeasuredAgain) {
+    const UnbrokenFiles unbroken = RunUnbroken();
+    DriftBench b;
+    GapRun run(b);
+    ASSERT_TRUE(run.Connect());
+    DriftSetup setup = run.Setup();
+    setup.settings.fullCaptures = true;
+    b.drift.SetSetup(setup);
+    bool silenced = false;
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& v) {
+        if (v.phase == DriftPhase::Measuring && v.step == 2 && !silenced) {
+            silenced = true;
+            run.Fault(sim::SimFaultKind::Silent, SimInstruments::MeterCom(1), 60000);
+        }
+    });
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    EXPECT_TRUE(silenced);
+    EXPECT_EQ(run.A(), unbroken.a);
+    EXPECT_EQ(run.B(), unbroken.bFile);
+    EXPECT_EQ(run.Meters(), unbroken.meters);
+    EXPECT_TRUE(b.File(kDriftGapsFileName).startsWith("step 2, mode 1: meter 2 dropped out"))
+        << b.File(kDriftGapsFileName).toStdString();
+    // The record of the capture measured again names the gap; the others name none.
+    auto record = [&](int n) {
+        return QJsonDocument::fromJson(
+                   b.File(qPrintable(QStringLiteral("%1/VzTMP-%2.CSV.json")
+                                         .arg(QString::fromLatin1(kDriftCaptureFolder))
+                                         .arg(n))))
+            .object();
+    };
+    const QJsonArray gaps = record(2)["gaps"].toArray();
+    ASSERT_EQ(gaps.size(), 1);
+    EXPECT_TRUE(gaps[0].toString().startsWith("step 2, mode 1: meter 2 dropped out"));
+    EXPECT_FALSE(record(1).isEmpty());
+    EXPECT_FALSE(record(1).contains("gaps"));
 }
 
 TEST(DriftRun, RunResumedFromTheJournalOfACrashWritesTheFilesOfAnUnbrokenRun) {

@@ -137,6 +137,25 @@ TEST(ResistorCalibration, AutoStopsAtTheFirstFailureAndEnablesTheWindowAgain) {
     EXPECT_EQ(r.running, (std::vector<int>{5, 1, 0, 2, 0, 0}));
 }
 
+TEST(ResistorCalibration, ABoardLostDuringAReadingFailsTheStepAtOnceAndEnablesTheWindowAgain) {
+    CalibrationRig r;
+    ASSERT_TRUE(r.f.Open());
+    int results = 0;
+    r.chip().adc1 = [&](uint8_t, uint8_t) -> std::optional<int32_t> {
+        // Unplugged after the reference reading's third result.
+        if (++results == 3) r.f.sim.board().faults().disconnected = true;
+        return 4000000;
+    };
+    const int64_t start = r.f.clock.NowMs();
+    EXPECT_FALSE(r.cal.ResistorStep(1));
+    EXPECT_LT(r.f.clock.NowMs() - start, 2000);
+    EXPECT_EQ(r.hooks.Last(1), "Get value false!!!!!");
+    EXPECT_EQ(r.hooks.Last(2), "the board link was lost");
+    EXPECT_EQ(r.labels["ADC10M"], "------");
+    EXPECT_DOUBLE_EQ(r.cal.resistors[0], 0.0);
+    EXPECT_EQ(r.running, (std::vector<int>{1, 0}));
+}
+
 TEST(ResistorCalibration, DoesNothingWithoutABoard) {
     CalibrationRig r;
     r.Queue({1, 2, 3, 4, 5, 6, 7, 8, 9});
