@@ -247,7 +247,8 @@ void DriftTest::TTESTCOM() {
             return;
         }
         if (!Running()) {
-            WriteJournal(m + 1);
+            // A stop before or during the mode leaves it to the resumed run, never skipped.
+            WriteJournal(ModeMeasured(m, connected) ? m + 1 : m);
             break;
         }
         if (setup_.settings.fullCaptures && connected &&
@@ -256,6 +257,17 @@ void DriftTest::TTESTCOM() {
         WriteJournal(m + 1);
     }
     ++step_;
+}
+
+bool DriftTest::ModeMeasured(int m, bool boardConnected) {
+    const DriftMeasure measure = setup_.settings.measure;
+    if (measure != DriftMeasure::Meters && boardConnected && !results_.HasFigures(step_, m))
+        return false;
+    if (measure == DriftMeasure::Adc) return true;
+    for (int k = 0; k < kDriftMeterChannels; ++k) {
+        if (Connected(MeterId(k))) return results_.HasMeters(step_, m);
+    }
+    return true;
 }
 
 bool DriftTest::MeasureModeThroughGaps(int m, bool board, bool& meterPassDone) {

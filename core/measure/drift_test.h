@@ -122,6 +122,8 @@ class DriftTest : public QObject {
     // Measures a mode, and again from its start after a link dropped during it, once the
     // link is back; false when a link did not come back in time (the run is interrupted).
     bool MeasureModeThroughGaps(int m, bool boardConnected, bool& meterPassDone);
+    // Whether the step's mode m holds everything the run measures of it.
+    bool ModeMeasured(int m, bool boardConnected);
     // The links the mode needs that are down now, or dropped since the last look: kBoardLink
     // or an InstrumentId.
     static constexpr int kBoardLink = -1;

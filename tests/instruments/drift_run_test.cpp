@@ -496,6 +496,26 @@ TEST(DriftRun, AMeterThatFallsSilentOnAnOpenPortIsAGapAndItsModeIsMeasuredAgain)
     EXPECT_FALSE(record(1).contains("gaps"));
 }
 
+TEST(DriftRun, AStopBeforeAModeIsMeasuredLeavesThatModeToTheResumedRun) {
+    DriftBench b;
+    ASSERT_TRUE(b.Connect(false, false));
+    DriftSetup setup = b.TwoModes(Plan({25, 30}), 0);
+    setup.settings.measure = DriftMeasure::Adc;
+    b.drift.SetSetup(setup);
+    bool stopped = false;
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& view) {
+        if (!stopped && view.step == 1 && view.mode == 2 && view.phase == DriftPhase::Measuring) {
+            stopped = true;
+            b.drift.Button2Click();
+        }
+    });
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Stopped);
+    const auto journal = ParseDriftJournal(b.File(kDriftJournalName));
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->step, 1);
+    EXPECT_EQ(journal->nextMode, 2);
+}
+
 TEST(DriftRun, RunResumedFromTheJournalOfACrashWritesTheFilesOfAnUnbrokenRun) {
     QByteArray crashJournal;
     QByteArray unbrokenA, unbrokenB;
