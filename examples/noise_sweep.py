@@ -10,7 +10,10 @@ import dmmbench
 
 def sweep(bench, points):
     # ADC1 on, its input shorted (SENSE - SENSE): what is left is the converter's noise.
+    # Its reference from FB to VREF: with both ends on FB (the reset state) the reference is
+    # nothing and every sample sits at full scale.
     bench.fields["ENAD_S"] = 1
+    bench.fields["S_AD1RL"] = 2
     rows = []
     for osr in range(8):
         bench.fields["AD1OSR"] = osr

@@ -19,6 +19,10 @@ def test_noise_sweep_prints_a_row_per_oversampling(tmp_path):
     lines = run("noise_sweep.py", tmp_path, "--points", "256").splitlines()
     assert lines[0].split()[0] == "AD1OSR"
     assert [line.split()[0] for line in lines[1:9]] == [str(n) for n in range(8)]
+    # Real noise, not a block stuck at full scale (no noise, every bit "effective").
+    for line in lines[1:9]:
+        noise, enob = float(line.split()[2]), float(line.split()[3])
+        assert noise > 0 and enob < 24
 
 
 def test_calibrator_tone_finds_the_50_hz_tone(tmp_path):
