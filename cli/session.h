@@ -33,7 +33,7 @@ struct GlobalOptions {
     std::string simRx;          // --sim-rx OHMS
     bool simNoiseless = false;  // --sim-noiseless
     std::string simSeed;        // --sim-seed N
-    std::vector<std::string> simFaults;  // --sim-fault SPEC (repeatable)
+    std::vector<std::string> simFaults;  // --sim-fault FAULT (repeatable)
     std::string simLog;                  // --sim-log FILE: what the simulated instruments are told
     // The chip link's serial port (interface kind rs232).
     std::string com;

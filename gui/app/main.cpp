@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         "sim-fault",
         "Simulated bench: a fault, repeatable: TARGET:FAULT@START[+DURATION] "
         "(board:unplug@30+10, meter2:vanish@60+3; see the manual page).",
-        "SPEC");
+        "FAULT");
     QCommandLineOption simRxOption(
         "sim-rx", "Simulated bench: the resistor on the ohmmeter's input (4700, 4.7k; 10k).",
         "OHMS");
