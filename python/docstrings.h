@@ -288,7 +288,7 @@ progress     a progress bar over the readings
 Raises TimeoutError when no counter report comes for 6 s, StoppedError after
 Bench.stop().)";
 inline constexpr char kDriftRun[] =
-    R"(What a drift run came to: outcome, steps, modes, measured and files.)";
+    R"(What a drift run came to: outcome, steps, modes, measured, gaps and files.)";
 
 inline constexpr char kSwitchTest[] =
     R"(switch_test(*, send_only=False, csv_dir=None, scale=24, timeout=600.0,

@@ -978,6 +978,9 @@ void DefineResults(py::module_& m) {
             "measured", [](const DriftResult& d) { return d.run.outcome.measured; },
             "Step-and-mode cells that got figures.")
         .def_property_readonly(
+            "gaps", [](const DriftResult& d) { return d.run.outcome.gaps; },
+            "Links that dropped during the run and came back (VzTEMP.gaps lists them).")
+        .def_property_readonly(
             "files",
             [](const DriftResult& d) {
                 py::list list;

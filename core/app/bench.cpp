@@ -20,6 +20,7 @@ Bench::Bench(BoardBus& bus, Clock& clock, UiHooks& hooks, ParallelPortBus* paral
       instruments_(core_.serial(), clock, hooks),
       instrumentThreads_(instruments_),
       meterScan_(instrumentThreads_, this),
+      instrumentWatch_(instrumentThreads_, this),
       resistorCalibration_(core_.chip(), up_, hooks, clock, this),
       resistanceMeter_(
           core_.chip(), up_, hooks, clock, [this] { return resistorCalibration_.voltsPerCount; },
@@ -54,6 +55,7 @@ void Bench::ShutDownInstruments() {
     if (instrumentsShutDown_) return;
     instrumentsShutDown_ = true;
     meterScan_.Stop();
+    instrumentWatch_.Stop();
     instrumentThreads_.Stop();
     instruments_.LeaveBenchSafe();
 }
@@ -154,6 +156,7 @@ void BenchThread::Start() {
     if (thread_.isRunning()) return;
     bench_.moveToThread(&thread_);
     thread_.start();
+    bench_.Post([](Bench& bench) { bench.instrumentWatch().Start(); });
 }
 
 void BenchThread::Stop() {

@@ -22,6 +22,7 @@
 #include "core/app/ui_hooks.h"
 #include "core/calsets/calset_manager.h"
 #include "core/instruments/instrument_threads.h"
+#include "core/instruments/instrument_watch.h"
 #include "core/instruments/step_table.h"
 #include "core/link/processor_centre.h"
 #include "core/measure/adc_analysis.h"
@@ -119,6 +120,9 @@ class Bench : public QObject {
     }
     // The meter window's reading side (bench thread).
     MeterScan& meterScan() { return meterScan_; }
+    // The calibrator's, the power supply's and the chamber's links, watched once a second
+    // while the bench thread runs.
+    InstrumentWatch& instrumentWatch() { return instrumentWatch_; }
     // The resistor and voltage calibration, the ohmmeter and the calibration sets
     // (bench thread).
     ResistorCalibration& resistorCalibration() { return resistorCalibration_; }
@@ -228,6 +232,7 @@ class Bench : public QObject {
     Instruments instruments_;
     InstrumentThreads instrumentThreads_;
     MeterScan meterScan_;
+    InstrumentWatch instrumentWatch_;
     ResistorCalibration resistorCalibration_;
     ResistanceMeter resistanceMeter_;
     CalSetManager calSets_;

@@ -64,6 +64,16 @@ void PowerSupply::StepCommand(std::string_view text) {
     if (!BeginsWithOutputOff(text)) Command("OUTP ON");
 }
 
+std::optional<bool> PowerSupply::OutputOn() {
+    std::string answer;
+    if (!QueryText(record_, clock_, "OUTP?", answer) && !QueryText(record_, clock_, "OUTP?", answer))
+        return std::nullopt;
+    const QString state = QString::fromStdString(answer).trimmed();
+    if (state == QStringLiteral("1")) return true;
+    if (state == QStringLiteral("0")) return false;
+    return std::nullopt;
+}
+
 void PowerSupply::NoteCommand(std::string_view text) {
     const QString command =
         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed().toUpper();

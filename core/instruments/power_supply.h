@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,10 @@ class PowerSupply final : public SerialInstrument {
     bool Command(std::string_view text, std::string* reply = nullptr);
     // A step command, then "OUTP ON" unless the step switched the output off.
     void StepCommand(std::string_view text);
+    // Asks the output's state ("OUTP?", a second time when nothing came back): whether it
+    // is on, or nothing when the supply did not answer. The set commands get no reply,
+    // so this is how a step learns that the supply heard it.
+    std::optional<bool> OutputOn();
     // "OUTP OFF" at once, without waiting for a reply (the program is closing).
     void SwitchOffNow();
 

@@ -84,6 +84,8 @@ void SerialInstrument::MarkConnected(std::string identity) {
 void SerialInstrument::NoteLostPort() {
     lostKey_ = stableKey_.empty() ? record_.portName : stableKey_;
     lostSettings_ = record_.Settings();
+    lostPort_ = record_.portName;
+    ++losses_;
     const std::string port = record_.portName;
     Close();
     {
@@ -113,6 +115,7 @@ bool SerialInstrument::Reconnect() {
         return false;
     }
     lostKey_.clear();
+    lostPort_.clear();
     MarkConnected(std::move(identity));
     Status(QString::fromStdString(user_ + " back in " + record_.portName));
     return true;

@@ -44,6 +44,11 @@ class SerialInstrument {
 
     // The port of an identified instrument went away (unplugged, an adapter that reset).
     bool PortLost() const { return !lostKey_.empty() || (record_.connected && !record_.Open()); }
+    // How often the instrument's port went away since the program started: a procedure
+    // compares it before and after its work, whoever brought the port back meanwhile.
+    int Losses() const { return losses_; }
+    // The port that went away ("/dev/ttyUSB0") while the port is lost.
+    const std::string& LostPort() const { return lostPort_; }
     // Watches a lost port: the first call gives it back and says so; every call lists the
     // ports again and, when a device with the port's stable key is there (maybe as another
     // node, under another COM index), opens it with the instrument's settings and
@@ -100,6 +105,8 @@ class SerialInstrument {
     mutable std::mutex summaryMutex_;
     std::string stableKey_;  // of the port the instrument was identified on
     std::string lostKey_;    // of the port being watched for
+    std::string lostPort_;
+    int losses_ = 0;
     SerialSettings lostSettings_;
     InstrumentSummary summary_;
     DevcRS232 previous_;

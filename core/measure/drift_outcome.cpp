@@ -74,8 +74,10 @@ QString DriftOutcomeText(const DriftOutcome& o) {
             break;
     }
     if (o.gaps > 0)
-        text += QStringLiteral("; %1 link gaps, their modes measured again (%2)")
-                    .arg(o.gaps)
+        // A gap while the chamber approached or soaked broke no mode.
+        text += QStringLiteral("; %1, each mode one broke measured again from its start (%2)")
+                    .arg(o.gaps == 1 ? QStringLiteral("1 link gap")
+                                     : QStringLiteral("%1 link gaps").arg(o.gaps))
                     .arg(QString::fromLatin1("VzTEMP.gaps"));
     if (!o.notWritten.isEmpty())
         text += QStringLiteral("; not written: ") + o.notWritten.join(QStringLiteral("; "));

@@ -157,6 +157,8 @@ class DriftTest : public QObject {
     void Wait(int64_t ms, bool stoppable);
     void WaitTRIGER(int seconds);
     bool Connected(InstrumentId id);
+    // Takes the instruments' port loss counts as seen: a loss after this is a gap.
+    void NoteInstrumentLosses();
     void Publish();
 
     BenchCore& core_;
@@ -186,6 +188,9 @@ class DriftTest : public QObject {
     // The instruments identified when the run began: the run waits for them when they drop.
     std::array<bool, kInstrumentCount> expected_{};
     uint32_t boardLossesSeen_ = 0;
+    // Each instrument's Losses() when last looked at: whoever brought a lost port back
+    // meanwhile (the program's watch of the instruments), the loss still broke the mode.
+    std::array<int, kInstrumentCount> lossesSeen_{};
     QString waitingFor_;
     int64_t waitLeftMs_ = 0;
     bool interrupted_ = false;

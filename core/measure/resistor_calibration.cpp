@@ -78,8 +78,16 @@ std::optional<double> ResistorCalibration::Reading() {
     return value;
 }
 
+bool ResistorCalibration::BoardConnected() {
+    if (chip_.target().devc.connected) return true;
+    // A click while the board is away fails as a step that got no reading does, never
+    // silently (status panel 0 says where the board is).
+    hooks_.SetStatusText(1, QStringLiteral("Get value false!!!!!"));
+    return false;
+}
+
 bool ResistorCalibration::ResistorStep(int step) {
-    if (step < 1 || step > kStepCount || !chip_.target().devc.connected) return false;
+    if (step < 1 || step > kStepCount || !BoardConnected()) return false;
     const auto k = static_cast<size_t>(step - 1);
     hooks_.SetStatusText(1, QString::fromLatin1(kStepStatus[k]));
     if (kCopyLabel[k]) emit LabelShown(QString::fromLatin1(kCopyLabel[k]), kDashes);
@@ -129,7 +137,7 @@ void ResistorCalibration::ClearLabels() {
 }
 
 bool ResistorCalibration::PAUTOClick() {
-    if (!chip_.target().devc.connected) return false;
+    if (!BoardConnected()) return false;
     ClearLabels();
     emit StepRunning(kStepCount + 1);
     bool ok = true;

@@ -100,6 +100,8 @@ class ResistorCalibration : public QObject {
     void VoltmeterShown(const dmm::VoltmeterFigure& figure);
 
   private:
+    // Whether the board is there; a failed step's message when it is not.
+    bool BoardConnected();
     std::optional<double> Reading();
     void ClearLabels();
 

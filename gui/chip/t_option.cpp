@@ -208,6 +208,8 @@ TOption::TOption(Bench& bench, QWidget* parent) : QDialog(parent), bench_(bench)
     connect(&bench_, &Bench::ChipModelChanged, this, &TOption::ChipModelLoaded);
     connect(&bench_.meterScan(), &MeterScan::Selected, this, &TOption::MeterSelected);
     connect(&bench_.meterScan(), &MeterScan::RowRead, this, &TOption::FollowMeterRow);
+    connect(&bench_.instrumentWatch(), &InstrumentWatch::LinkChanged, this,
+            &TOption::FollowInstrumentLink);
     comSelectors_ = {TXCOM, FlukeCOM, PowerCOM, ChamberCOM, BryMemCom};
 
     FormCreate();
@@ -432,6 +434,16 @@ void TOption::FollowMeterRow(const MeterRowView& view) {
         if (c.role == role) port = QString::fromStdString(c.summary.port);
     BryMemState->setText(port.isEmpty() ? tr("meter %1 back").arg(meter)
                                         : tr("meter %1 back on %2").arg(meter, port));
+}
+
+void TOption::FollowInstrumentLink(const InstrumentLinkView& view) {
+    // An identification says where the instrument is itself; the watch adds its losses and
+    // returns.
+    if (view.link != InstrumentLink::Lost && !view.back) return;
+    QLabel* state = view.id == InstrumentId::Calibrator    ? FlukeState
+                    : view.id == InstrumentId::PowerSupply ? PowerState
+                                                           : ChamberState;
+    state->setText(InstrumentLinkText(view));
 }
 
 void TOption::Open() {

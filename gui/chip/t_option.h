@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/instruments/instrument_watch.h"
 #include "core/instruments/instruments.h"
 
 namespace dmm {
@@ -118,6 +119,9 @@ class TOption : public QDialog {
     // The meter section's state follows the meter window's reading of its channel: lost
     // when the meter's port went away, back once it reads again.
     void FollowMeterRow(const MeterRowView& view);
+    // The instrument sections' states follow the bench's watch of their links: lost when
+    // the port went away, back once it was reopened and the instrument answered.
+    void FollowInstrumentLink(const InstrumentLinkView& view);
 
     Bench& bench_;
     std::array<bool, kMeterChannelCount> meterLost_{};

@@ -28,8 +28,15 @@ StepTableWindow::StepTableWindow(Bench& bench, Which which, const QString& capti
     grid_->verticalHeader()->setDefaultSectionSize(20);
     grid_->setFixedSize(338, 622);
     layout->addWidget(grid_);
+    linkState_ = new QLabel(this);
+    linkState_->setObjectName("LinkState");
+    linkState_->setContentsMargins(4, 2, 4, 2);
+    linkState_->hide();
+    layout->addWidget(linkState_);
     resize(grid_->size());
     connect(grid_, &QTableWidget::cellChanged, this, &StepTableWindow::CellChanged);
+    connect(&bench_.instrumentWatch(), &InstrumentWatch::LinkChanged, this,
+            &StepTableWindow::FollowInstrumentLink);
     INI(StepTable::kDefaultSteps);
 }
 
@@ -71,6 +78,21 @@ void StepTableWindow::SetTable(const StepTable& table) {
     }
     filling_ = false;
     Publish();
+}
+
+void StepTableWindow::FollowInstrumentLink(const InstrumentLinkView& view) {
+    const InstrumentId mine =
+        which_ == Which::Fluke ? InstrumentId::Calibrator : InstrumentId::PowerSupply;
+    if (view.id != mine || (view.link != InstrumentLink::Lost && !view.back)) return;
+    const QString who = which_ == Which::Fluke ? QStringLiteral("The calibrator")
+                                               : QStringLiteral("The power supply");
+    linkState_->setText(who + QStringLiteral(" ") + InstrumentLinkText(view));
+    if (linkState_->isHidden()) {
+        // The window grows by the line, in its sub-window too.
+        linkState_->show();
+        adjustSize();
+        if (QWidget* frame = parentWidget()) frame->adjustSize();
+    }
 }
 
 void StepTableWindow::CellChanged(int, int column) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QTableWidget>
 #include <QWidget>
 
@@ -20,6 +21,8 @@ class StepTableWindow : public QWidget {
     StepTable Table() const;
     // Fills the grid from a table (a step file was loaded) and resizes it to its steps.
     void SetTable(const StepTable& table);
+    // Under the grid once the table's instrument lost its port: lost, then back.
+    QLabel* LinkState() const { return linkState_; }
 
   protected:
     enum class Which { Fluke, Power };
@@ -29,10 +32,12 @@ class StepTableWindow : public QWidget {
   private:
     void CellChanged(int row, int column);
     void Publish();
+    void FollowInstrumentLink(const InstrumentLinkView& view);
 
     Bench& bench_;
     Which which_;
     QTableWidget* grid_ = nullptr;
+    QLabel* linkState_ = nullptr;
     bool filling_ = false;
 };
 

@@ -158,11 +158,12 @@ TEST(DriftRun, ThreeTemperaturesTwoModesDriveEveryInstrumentInOrderAndFileEveryF
     EXPECT_FALSE(b.serial.sim.calibrator().output().operate);
 
     // The supply: "OUTP ON" after its step, but never after one that switches it off.
-    // Set commands get no reply, so each is sent a second time.
+    // Set commands get no reply, so each is sent a second time; its output's state, asked
+    // after each step, shows that it heard.
     std::vector<std::string> power;
     for (int s = 0; s < 3; ++s) {
-        power.insert(power.end(),
-                     {"VOLT 3.3", "VOLT 3.3", "OUTP ON", "OUTP ON", "outp off", "outp off"});
+        power.insert(power.end(), {"VOLT 3.3", "VOLT 3.3", "OUTP ON", "OUTP ON", "OUTP?",
+                                   "outp off", "outp off", "OUTP?"});
     }
     EXPECT_EQ(After(b.serial.sim.power().lines(), powerBefore), power);
 
@@ -364,7 +365,7 @@ TEST(DriftRun, GapsOfTheBoardAndAMeterAreWaitedForAndTheirModesMeasuredAgainFrom
     EXPECT_TRUE(b.File(kDriftJournalName).isEmpty());
     EXPECT_TRUE(
         DriftOutcomeText(b.drift.outcome())
-            .startsWith("Done: 3 steps of 2 modes; 3 link gaps, their modes measured again"))
+            .startsWith("Done: 3 steps of 2 modes; 3 link gaps, each mode one broke measured again"))
         << DriftOutcomeText(b.drift.outcome()).toStdString();
 }
 
@@ -457,6 +458,27 @@ TEST(DriftRun, AChamberThatLeftItsBandDuringAGapIsSoakedAgainBeforeTheModeIsMeas
     // Back from 35 degC at 3 degC a minute, then a whole minute's soak.
     EXPECT_GT(b.serial.Elapsed(start), 4 * 60 * 1000);
     EXPECT_TRUE(b.File(kDriftGapsFileName).startsWith("step 1, mode 2: the board dropped out"));
+}
+
+TEST(DriftRun, ASupplyThatFallsSilentOnAnOpenPortIsAGapAndItsModeIsMeasuredAgain) {
+    const UnbrokenFiles unbroken = RunUnbroken();
+    DriftBench b;
+    GapRun run(b);
+    ASSERT_TRUE(run.Connect());
+    b.drift.SetSetup(run.Setup());
+    bool silenced = false;
+    QObject::connect(&b.drift, &DriftTest::Changed, [&](const DriftView& v) {
+        if (v.phase == DriftPhase::Measuring && v.step == 2 && !silenced) {
+            silenced = true;
+            run.Fault(sim::SimFaultKind::Silent, SimInstruments::PowerSupply, 30000);
+        }
+    });
+    EXPECT_EQ(b.drift.TTestClick(), DriftEnd::Finished);
+    EXPECT_TRUE(silenced);
+    EXPECT_EQ(run.A(), unbroken.a);
+    EXPECT_EQ(run.B(), unbroken.bFile);
+    EXPECT_TRUE(b.File(kDriftGapsFileName).startsWith("step 2, mode 1: the power supply dropped out"))
+        << b.File(kDriftGapsFileName).toStdString();
 }
 
 TEST(DriftRun, AMeterThatFallsSilentOnAnOpenPortIsAGapAndItsModeIsMeasuredAgain) {

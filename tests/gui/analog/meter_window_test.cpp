@@ -103,9 +103,11 @@ class MeterWindowTest : public QObject {
         QVERIFY(meter_->Panel[5]->isVisible());  // -12.3 mA
         QCOMPARE(meter_->LedArray[5]->Caption(), QString("12.343"));
         QVERIFY(!meter_->Panel[0]->isVisible());
-        // Each at its own pace: the 100 ms meter about ten times as often as the 1 s one.
+        // Each at its own pace: the 100 ms meter up to ten times as often as the 1 s one. A
+        // meter is not asked again before its last read came back, and a read takes a good
+        // part of the 100 ms at 9600 baud: on a loaded machine the fast meter skips ticks.
         const int fast = Requests(0) - before[0], slow = Requests(3) - before[1];
-        QVERIFY2(slow >= 4 && fast >= 8 * slow, qPrintable(QString("%1 / %2").arg(fast).arg(slow)));
+        QVERIFY2(slow >= 4 && fast >= 3 * slow, qPrintable(QString("%1 / %2").arg(fast).arg(slow)));
     }
 
     void aMeterThatStopsAnsweringShowsItsLastReadingAsOld() {

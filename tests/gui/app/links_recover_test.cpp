@@ -12,19 +12,21 @@
 #include "gui/analog/segment_display.h"
 #include "gui/analog/t_meter.h"
 #include "gui/chip/t_option.h"
+#include "gui/instruments/step_table_window.h"
 #include "support/qtest_registry.h"
 #include "support/simulated_program.h"
 
 namespace dmm::test {
 
-// The board and a meter's adapter unplugged and plugged back while the ADC1 live reading,
-// the meter window and the setup dialog run, in the whole program on the simulated bench:
+// The board, a meter's adapter and the calibrator's adapter unplugged and plugged back
+// while the ADC1 live reading, the meter window, the calibrator's step table and the setup
+// dialog run, in the whole program on the simulated bench:
 // each shows the loss, both links come back by themselves, and the GUI thread answers
 // throughout.
 class LinksRecoverTest : public QObject {
     Q_OBJECT
   private slots:
-    void theBoardAndAMeterComeBackWhileTheGuiAnswers() {
+    void theBoardAMeterAndTheCalibratorComeBackWhileTheGuiAnswers() {
         SimulatedProgram program;
         gui::TMainPanel& panel = program.panel();
         QTRY_COMPARE(panel.StatusText(0), QString("USB On Line"));
@@ -65,12 +67,20 @@ class LinksRecoverTest : public QObject {
         QVERIFY(option);
         QTRY_VERIFY(option->isVisible());
         option->BryMemChannel->setCurrentIndex(0);
+        option->FlukeCOM->setCurrentIndex(sim::SimInstruments::Calibrator);
+        option->FlukeSelect->click();
+        QTRY_VERIFY_WITH_TIMEOUT(option->FlukeState->text().startsWith("identified on "), 5000);
+        panel.MenuItem("Fluke1")->trigger();
+        auto* steps = qobject_cast<gui::TFLUKE*>(panel.Child("TFLUKE"));
+        QVERIFY(steps);
+        QVERIFY(steps->LinkState()->isHidden());
 
         constexpr int64_t kAwayMs = 3000;
         const int64_t now = program.bench().core().clock().NowMs();
         program.instruments().ScheduleFaults(
             {{sim::SimFaultKind::Unplug, -1, now, kAwayMs},
-             {sim::SimFaultKind::Vanish, sim::SimInstruments::MeterCom(0), now, kAwayMs}});
+             {sim::SimFaultKind::Vanish, sim::SimInstruments::MeterCom(0), now, kAwayMs},
+             {sim::SimFaultKind::Vanish, sim::SimInstruments::Calibrator, now, kAwayMs}});
         QElapsedTimer away;
         away.start();
         QTRY_COMPARE_WITH_TIMEOUT(panel.StatusText(0), QString("USB not Connect !!!"), 1000);
@@ -78,6 +88,9 @@ class LinksRecoverTest : public QObject {
         QVERIFY(meter->RowStale(0));
         QCOMPARE(meter->MUnit[0]->text(), QString("lost"));
         QTRY_COMPARE(option->BryMemState->text(), QString("meter 1 lost: its port went away"));
+        // Nothing talks to the calibrator: the watch of the idle instruments finds the loss.
+        QTRY_VERIFY_WITH_TIMEOUT(option->FlukeState->text().startsWith("lost: "), 2500);
+        QTRY_VERIFY(steps->LinkState()->text().startsWith("The calibrator lost: "));
         const int duringLoss = adc1Results;
         QTest::qWait(500);
         QVERIFY2(adc1Results - duringLoss <= 1, "readings went on without the board");
@@ -88,7 +101,10 @@ class LinksRecoverTest : public QObject {
         QCOMPARE(meter->MUnit[0]->text(), QString("DC mV"));
         QTRY_VERIFY2(option->BryMemState->text().startsWith("meter 1 back on "),
                      qPrintable(option->BryMemState->text()));
-        qInfo("both links back %lld ms after they went away",
+        QTRY_VERIFY_WITH_TIMEOUT(option->FlukeState->text().startsWith("back on "), 3000);
+        QTRY_VERIFY(steps->LinkState()->text().startsWith("The calibrator back on "));
+        QVERIFY(steps->LinkState()->isVisible());
+        qInfo("every link back %lld ms after they went away",
               static_cast<long long>(away.elapsed()));
         const int afterReturn = adc1Results;
         QTRY_VERIFY_WITH_TIMEOUT(adc1Results > afterReturn + 3, 3000);

@@ -116,6 +116,29 @@ class CalibrationWindowsTest : public QObject {
         }());
     }
 
+    // AUTO clicked while the board is unplugged: the chain ends with its step's failure (it
+    // used to end silently), the window takes clicks, and once the board is back a click works.
+    void aLostBoardEndsTheCalibrationAndTheWindowTakesClicksAgain() {
+        auto* window = qobject_cast<gui::TRESCALA*>(program_->panel().Child("TRESCALA"));
+        QVERIFY(window);
+        Trigger("ResistorCAL1");
+        program_->panel().SetStatusText(1, QString());
+        constexpr int64_t kAwayMs = 3000;
+        program_->instruments().ScheduleFaults(
+            {{sim::SimFaultKind::Unplug, -1, program_->bench().core().clock().NowMs(), kAwayMs}});
+        QTRY_COMPARE(program_->panel().StatusText(0), QString("USB not Connect !!!"));
+        QTest::mouseClick(Control<QPushButton>(window, "PAUTO"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(program_->panel().StatusText(1), QString("Get value false!!!!!"),
+                                  kAwayMs + 5000);
+        QTRY_VERIFY(window->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(program_->panel().StatusText(0), QString("USB On Line"),
+                                  kAwayMs + 5000);
+        QTest::mouseClick(Control<QPushButton>(window, "PAUTO"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(program_->panel().StatusText(1), QString("Get value  OK"),
+                                  10000);
+        QTRY_VERIFY(window->isEnabled());
+    }
+
     void cleanupTestCase() { program_.reset(); }
 };
 
