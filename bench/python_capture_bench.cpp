@@ -1,14 +1,16 @@
 // What the Python module adds to the bench it binds: a 65536-sample stream capture on the
 // simulated bench, its board answering at once, taken through headless/ on the calling
 // thread as dmmctl takes it and through dmmbench.Bench.capture (the same operation on the
-// bench's own thread, the caller waiting); and the hand-over of a block's samples to numpy,
-// which must be a view, not a copy. Both captures make the block's record (the module
-// always does, dmmctl with --json). After the table the module's overhead is printed in
-// percent, for each of two captures at the simulated clock's fastest:
+// bench's own thread, the caller waiting); one call's own cost (a one-byte chip read both
+// ways); and the hand-over of a block's samples to numpy, which must be a view, not a
+// copy. Both captures make the block's record (the module always does, dmmctl with
+// --json). After the table the module's overhead is printed, for each of two captures at
+// the simulated clock's fastest:
 //   0  ADC1 at 640 S/s (640 kS/s at that speed): the converter paces the capture, 102 ms
 //      of results plus the analysis, as a user's capture goes;
 //   1  ADC2 at 2400 S/s (2.4 MS/s): the board's stream falls behind the converter, so the
-//      capture takes what reading the stream costs the host (and the simulator).
+//      capture takes what reading the stream costs the host and the simulator (which
+//      makes more results for each read the longer a read takes: noisy on a busy machine).
 #include <benchmark/benchmark.h>
 #include <pybind11/embed.h>
 
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +29,7 @@
 #include "headless/capture_operation.h"
 #include "headless/chip_operations.h"
 #include "headless/headless_bench.h"
+#include "headless/link_operations.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -56,17 +60,25 @@ class QuietHooks final : public headless::RunHooks {
     void SayLine(const std::string&) override {}
 };
 
-void BM_StreamCapture65536_Cpp(benchmark::State& state) {
-    const CaptureSetup& setup = kSetups[state.range(0)];
-    state.SetLabel(setup.name);
-    QTemporaryDir dir;
+// A simulated bench as dmmctl builds it, at zero board latency, in a folder of dir.
+std::unique_ptr<headless::HeadlessBench> OpenCppBench(const QTemporaryDir& dir,
+                                                      headless::RunHooks& hooks) {
     headless::BenchOptions options;
     options.sim = true;
     options.simSpeed = kSimSpeed;
     options.simLatencyMs = 0;
     options.dir = (dir.path() + "/bench").toStdString();
+    return std::make_unique<headless::HeadlessBench>(options, hooks, QString(),
+                                                     ShippedDataDirectory());
+}
+
+void BM_StreamCapture65536_Cpp(benchmark::State& state) {
+    const CaptureSetup& setup = kSetups[state.range(0)];
+    state.SetLabel(setup.name);
+    QTemporaryDir dir;
     QuietHooks hooks;
-    headless::HeadlessBench bench(options, hooks, {}, ShippedDataDirectory());
+    const auto opened = OpenCppBench(dir, hooks);
+    headless::HeadlessBench& bench = *opened;
     for (const auto& [name, value] : setup.fields) {
         if (!headless::AccessField(bench, name, value)) {
             state.SkipWithError("the simulated chip refused its setup");
@@ -126,6 +138,35 @@ BENCHMARK(BM_StreamCapture65536_Python)
     ->Arg(1)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// One call's own cost: a one-byte chip read (one exchange with the board) through
+// headless/ and through Bench.read. The difference is what the module adds to every call,
+// a capture included: the hand-over to the bench's thread and back.
+void BM_ChipRead_Cpp(benchmark::State& state) {
+    QTemporaryDir dir;
+    QuietHooks hooks;
+    const auto bench = OpenCppBench(dir, hooks);
+    for (auto _ : state) {
+        if (!headless::ReadChipBytes(*bench, 0x40, 1)) {
+            state.SkipWithError("the read failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_ChipRead_Cpp)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+void BM_ChipRead_Python(benchmark::State& state) {
+    try {
+        QTemporaryDir dir;
+        py::object bench = OpenModuleBench(dir, kSetups[0]);
+        py::object read = bench.attr("read");
+        for (auto _ : state) benchmark::DoNotOptimize(read(0x40, 1).ptr());
+        bench.attr("close")();
+    } catch (const py::error_already_set& e) {
+        state.SkipWithError(e.what());
+    }
+}
+BENCHMARK(BM_ChipRead_Python)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 // block.samples for a block of range(0) samples: the same time at 4096 and 65536, and the
 // label says whether two hand-overs share the block's memory (no copy was made).
@@ -211,6 +252,19 @@ int main(int argc, char** argv) {
                 "module adds %+.1f %%\n",
                 dmm::kSetups[k].name, cpp, python, 100.0 * (python - cpp) / cpp);
         }
+    }
+    const double cppCall = reporter.Time("BM_ChipRead_Cpp/");
+    const double pythonCall = reporter.Time("BM_ChipRead_Python/");
+    const double paced = reporter.Time("BM_StreamCapture65536_Cpp/0");
+    if (cppCall > 0 && pythonCall > 0) {
+        std::printf(
+            "one call (a one-byte chip read): C++ %.1f us, Python %.1f us; the module "
+            "adds %.1f us per call",
+            cppCall, pythonCall, pythonCall - cppCall);
+        if (paced > 0)
+            std::printf(", %.3f %% of the %s capture", 0.1 * (pythonCall - cppCall) / paced,
+                        dmm::kSetups[0].name);
+        std::printf("\n");
     }
     std::fflush(stdout);
     benchmark::Shutdown();
