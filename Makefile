@@ -42,7 +42,8 @@ build-release: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DDMM_BUILD_BENCH=ON -DCMAKE_INSTALL_PREFIX=/usr
 	cmake --build $(REL_DIR) -j $(JOBS)
 
-# The Debian package of the release build, checked by lintian and unpacked for a run.
+# The Debian packages of the release build (the programs, and the Python module where it is
+# built), checked by lintian and unpacked for a run.
 package: build-release
 	cd $(REL_DIR) && cpack -G DEB
 	./scripts/check-package.sh $(REL_DIR)

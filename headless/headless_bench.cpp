@@ -8,6 +8,7 @@
 #include "core/instruments/chip_port.h"
 #include "headless/calibration_operations.h"
 #include "headless/counter_operation.h"
+#include "headless/number_rules.h"
 #include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
 #include "platform/termios_serial_port.h"
@@ -87,6 +88,9 @@ Done CheckBenchOptions(const BenchOptions& options) {
         return Refused("the parity must be none, even or odd");
     if (BaudIndexOf(options.baud) < 0)
         return Refused("no such baud rate on the chip link: " + std::to_string(options.baud));
+    if (options.simLatencyMs && (*options.simLatencyMs < kSimLatencyRule.low ||
+                                 *options.simLatencyMs > kSimLatencyRule.high))
+        return Refused("the simulated board's latency must be from 0 to 1000 ms");
     std::string refusal;
     if (!options.com.empty() && !ReadComIndex(options.com, &refusal)) return Refused(refusal);
     std::string error;
@@ -133,7 +137,10 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
         simBench_ = std::make_unique<sim::SimBench>(
             benchClock.bench(), std::move(chip),
             options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
-        simBench_->UseRealisticLatency();
+        if (options.simLatencyMs)
+            simBench_->board().SetExchangeLatencyMs(*options.simLatencyMs);
+        else
+            simBench_->UseRealisticLatency();
         // The front end checked the options (CheckBenchOptions).
         std::string error;
         const sim::SimBenchOptions extras = SimExtras(options, error);

@@ -61,6 +61,9 @@ struct BenchOptions {
     // Faults, each TARGET:FAULT@START[+DURATION] or the RX405 firmware's (comma-separated).
     std::vector<std::string> simFaults;
     std::string simLog;  // where what the simulated instruments are told is kept
+    // Milliseconds each board exchange takes (nullopt: a full-speed USB board's pace; 0
+    // answers at once, which measures the host's own cost).
+    std::optional<int64_t> simLatencyMs;
 };
 
 inline constexpr double kMaxSimSpeed = 1000;

@@ -28,6 +28,7 @@ inline constexpr WholeRule kMeterChannelRule{"a meter channel", 0, kMeterChannel
 inline constexpr WholeRule kDriftMeterRule{"a meter channel", 1, kMeterChannelCount};
 inline constexpr WholeRule kPortBaseRule{"a port base", 0, 0xFFFF};
 inline constexpr WholeRule kBaudRule{"a baud rate", 1, 1000000};
+inline constexpr WholeRule kSimLatencyRule{"an exchange latency in milliseconds", 0, 1000};
 inline constexpr RealRule kSimSpeedRule{"a clock speed", 1, 1000, false, false, "N"};
 
 // One of the analysis window's capture lengths (64, 128, ... 65536), as ReadWhole takes

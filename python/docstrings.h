@@ -74,6 +74,9 @@ sim_fault      a fault of the simulated bench, or a list of them:
                "status-fails", "setup-differs"
 sim_log        append what the simulated calibrator, power supply and chamber are
                told to this file, a line each
+sim_latency_ms what each exchange with the simulated board takes, 0..1000 ms
+               (default: about 1 ms, a full-speed USB board's pace); 0 answers at
+               once, to measure the host's own cost
 
 Raises RefusedError for an option that is not valid or a bench directory that
 cannot be used.)";

@@ -186,7 +186,8 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
                                   const py::object& simTone, const py::object& simHarmonics,
                                   const py::object& simRx, const py::object& simSpeed,
                                   bool simNoiseless, const py::object& simSeed,
-                                  const py::object& simFault, const py::object& simLog) {
+                                  const py::object& simFault, const py::object& simLog,
+                                  const py::object& simLatencyMs) {
     headless::BenchOptions o;
     o.sim = sim || simHid || !simChip.is_none();
     o.hid = simHid;
@@ -232,6 +233,8 @@ std::shared_ptr<ScriptBench> Open(bool sim, const py::object& dir, const py::obj
         for (const py::handle fault : simFault)
             o.simFaults.push_back(Text(py::reinterpret_borrow<py::object>(fault)));
     if (!simLog.is_none()) o.simLog = py::str(py::module_::import("os").attr("fspath")(simLog));
+    if (!simLatencyMs.is_none())
+        o.simLatencyMs = ScriptWhole(simLatencyMs, headless::kSimLatencyRule, "sim_latency_ms");
     if (const headless::Done ok = headless::CheckBenchOptions(o); !ok) Raise(ok.failure());
     return std::make_shared<ScriptBench>(o, ShippedData());
 }
@@ -1032,5 +1035,5 @@ PYBIND11_MODULE(_dmmbench, m) {
           "sim_chip"_a = py::none(), "sim_tone"_a = py::none(), "sim_harmonics"_a = py::none(),
           "sim_rx"_a = py::none(), "sim_speed"_a = 1.0, "sim_noiseless"_a = false,
           "sim_seed"_a = py::none(), "sim_fault"_a = py::none(), "sim_log"_a = py::none(),
-          doc::kOpen);
+          "sim_latency_ms"_a = py::none(), doc::kOpen);
 }

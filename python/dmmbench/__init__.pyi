@@ -248,5 +248,6 @@ def open(
     sim_seed: int | str | None = None,
     sim_fault: Union[str, Sequence[str], None] = None,
     sim_log: Optional[_Path] = None,
+    sim_latency_ms: Optional[int] = None,
 ) -> Bench:
     """Opens the real bench, or with sim=True the simulated one; see help(dmmbench.open)."""

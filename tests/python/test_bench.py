@@ -43,6 +43,7 @@ def test_bad_options_are_refused(tmp_path):
     for options, message in [({"kind": "usb"}, "usb"),
                              ({"parity": "mark"}, "mark"),
                              ({"sim_speed": 5000}, "sim_speed: 5000 is not a clock speed"),
+                             ({"sim_latency_ms": -1}, "sim_latency_ms: -1 is not an exchange"),
                              ({"sim_tone": "abc,50"}, "sim-tone|sim_tone|tone"),
                              ({"dir": tmp_path / "missing" / "bench"}, "missing")]:
         with pytest.raises(dmmbench.RefusedError, match=message):
