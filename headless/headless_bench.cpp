@@ -14,11 +14,9 @@
 #include "platform/termios_serial_port.h"
 #include "sim/bench_chips.h"
 #include "sim/demo_step_tables.h"
-#include "sim/sim_bench.h"
 #include "sim/sim_bench_clock.h"
-#include "sim/sim_dmm_chip.h"
-#include "sim/sim_instruments.h"
 #include "sim/sim_options.h"
+#include "sim/simulated_bench.h"
 
 namespace dmm::headless {
 namespace {
@@ -121,42 +119,23 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
     BoardBus* bus = nullptr;
     ParallelPortBus* ports = nullptr;
     if (options.sim) {
-        // The simulated chip is laid out by the same description file the program loads.
-        std::string why;
-        auto chip = sim::MakeBenchChip(QString::fromStdString(benchDir_), options.simChip, &why);
-        if (!why.empty()) hooks_.Say("simulated chip is plain memory: " + why);
-        // Only a bench directory named and filled just now gets them: one the user set up
-        // keeps its quiet start.
+        // Only a bench directory named and filled just now gets the demo step tables: one
+        // the user set up keeps its quiet start.
         const QString demo = dir.filled && !options.dir.empty()
                                  ? sim::ProvideDemoStepTables(QString::fromStdString(benchDir_))
                                  : QString();
         if (!demo.isEmpty()) hooks_.Say(demo.toStdString());
-        // The simulators live on the bench's own time; the program reads the clock that
-        // makes them answer.
-        auto& benchClock = static_cast<sim::SimBenchClock&>(*clock_);
-        simBench_ = std::make_unique<sim::SimBench>(
-            benchClock.bench(), std::move(chip),
-            options.hid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
-        if (options.simLatencyMs)
-            simBench_->board().SetExchangeLatencyMs(*options.simLatencyMs);
-        else
-            simBench_->UseRealisticLatency();
         // The front end checked the options (CheckBenchOptions).
         std::string error;
-        const sim::SimBenchOptions extras = SimExtras(options, error);
-        if (!sim::ApplySimOptions(*simBench_, extras, error)) hooks_.Say(error);
-        bus = &simBench_->bus();
-        ports = &simBench_->parallelPort();
-        simInstruments_ =
-            std::make_unique<sim::SimInstruments>(benchClock.bench(), &simBench_->board());
-        if (!simInstruments_->ok())
-            hooks_.Say("no simulated instruments: " + simInstruments_->error());
-        if (!options.simLog.empty() && !simInstruments_->LogTo(options.simLog, error))
-            hooks_.Say("--sim-log: " + error);
-        simInstruments_->ScheduleFaults(extras.timedFaults);
-        for (int k = 0; k < sim::SimInstruments::kMeterCount && options.simNoiseless; ++k)
-            simInstruments_->meter(k).noise = false;
-        sim::RunOnClock(*simInstruments_, benchClock);
+        sim::SimulatedBenchRequest request{QString::fromStdString(benchDir_), options.simChip,
+                                           options.hid, options.simLatencyMs,
+                                           SimExtras(options, error), options.simLog};
+        std::vector<std::string> notes;
+        sim_ = std::make_unique<sim::SimulatedBench>(static_cast<sim::SimBenchClock&>(*clock_),
+                                                     request, notes);
+        for (const std::string& note : notes) hooks_.Say(note);
+        bus = &sim_->bench().bus();
+        ports = &sim_->bench().parallelPort();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
@@ -187,6 +166,14 @@ HeadlessBench::HeadlessBench(const BenchOptions& options, RunHooks& hooks,
     });
 }
 
+sim::SimBench* HeadlessBench::simBench() {
+    return sim_ ? &sim_->bench() : nullptr;
+}
+
+sim::SimInstruments* HeadlessBench::simInstruments() {
+    return sim_ ? &sim_->instruments() : nullptr;
+}
+
 HeadlessBench::~HeadlessBench() {
     calibration.reset();
     counter.reset();
@@ -198,7 +185,6 @@ HeadlessBench::~HeadlessBench() {
         if (core_->target().interfaceKind == InterfaceKind::DMM) core_->link().SetDmmMode(false);
         core_->link().ReleaseBoard();
     }
-    if (simInstruments_) sim::StopRunningOnClock(*simInstruments_, *clock_);
 }
 
 void HeadlessBench::SetTrace(PacketTrace* trace) {
@@ -236,12 +222,12 @@ Done HeadlessBench::EnsureChip() {
 }
 
 std::vector<SerialPortInfo> HeadlessBench::SerialPorts() const {
-    if (simInstruments_) return simInstruments_->Ports();
+    if (sim_) return sim_->instruments().Ports();
     return platform::ListSystemSerialPorts();
 }
 
 ComPortChoices HeadlessBench::LoadComChoices() const {
-    if (simInstruments_) return simInstruments_->Choices();
+    if (sim_) return sim_->instruments().Choices();
     std::vector<std::string> problems;
     ComPortChoices choices = ReadComPortChoices(QString::fromStdString(benchDir_), &problems);
     for (const std::string& p : problems) hooks_.Say(std::string(kComPortFileName) + ": " + p);
@@ -249,7 +235,7 @@ ComPortChoices HeadlessBench::LoadComChoices() const {
 }
 
 Done HeadlessBench::SaveComChoices(const ComPortChoices& choices) {
-    if (simInstruments_) return Refused("the simulated bench's ports cannot be moved");
+    if (sim_) return Refused("the simulated bench's ports cannot be moved");
     if (benchDir_.empty())
         return Failure{FailureKind::Failed, "no bench directory to keep the COM assignments in"};
     QString error;
@@ -266,7 +252,7 @@ Result<int> HeadlessBench::ComIndex(const std::string& text, InstrumentId instru
         if (!index) return Refused(refusal);
         return *index;
     }
-    if (simInstruments_) {
+    if (sim_) {
         const int id = static_cast<int>(instrument);
         return id < static_cast<int>(InstrumentId::FirstMeter)
                    ? sim::SimInstruments::ComIndexOf(id + sim::SimInstruments::Calibrator)
@@ -285,7 +271,7 @@ Done HeadlessBench::EnsureChipPort() {
         index = ComIndexFromName(options_.com);
     else if (settings_)
         index = target.serialPortIndex;
-    else if (simInstruments_)
+    else if (sim_)
         index = sim::SimInstruments::ComIndexOf(sim::SimInstruments::ChipLink);
     if (!index)
         return Refused("--kind rs232 needs --com COMn for the chip's serial port (COM1 to COM16)");

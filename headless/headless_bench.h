@@ -21,6 +21,7 @@
 namespace dmm::sim {
 class SimBench;
 class SimInstruments;
+class SimulatedBench;
 }  // namespace dmm::sim
 
 namespace dmm::headless {
@@ -101,8 +102,9 @@ class HeadlessBench {
     BenchCore& core() { return *core_; }
     RunHooks& hooks() { return hooks_; }
     const BenchOptions& options() const { return options_; }
-    sim::SimBench* simBench() { return simBench_.get(); }
-    sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
+    // The simulated board and instruments; null without --sim.
+    sim::SimBench* simBench();
+    sim::SimInstruments* simInstruments();
     Instruments& instruments() { return *instruments_; }
 
     // The bench directory (settings, INCLUDE/, result files); empty when none could be made.
@@ -155,11 +157,10 @@ class HeadlessBench {
     BenchOptions options_;
     RunHooks& hooks_;
     std::unique_ptr<Clock> clock_;
-    std::unique_ptr<sim::SimBench> simBench_;
+    std::unique_ptr<sim::SimulatedBench> sim_;
     std::unique_ptr<BoardBus> systemBus_;
     std::unique_ptr<ParallelPortBus> systemPorts_;
     std::unique_ptr<SerialPortOpener> serialOpener_;
-    std::unique_ptr<sim::SimInstruments> simInstruments_;
     std::unique_ptr<BenchCore> core_;
     std::unique_ptr<Instruments> instruments_;
     std::string benchDir_;

@@ -3,12 +3,8 @@
 #include "core/app/bench_directory.h"
 #include "platform/ppdev_port_bus.h"
 #include "platform/system_board_bus.h"
-#include "sim/bench_chips.h"
 #include "sim/demo_step_tables.h"
-#include "sim/sim_bench.h"
-#include "sim/sim_bench_clock.h"
-#include "sim/sim_dmm_chip.h"
-#include "sim/sim_instruments.h"
+#include "sim/simulated_bench.h"
 
 #include <QDebug>
 
@@ -25,34 +21,25 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     BoardBus* bus = nullptr;
     ParallelPortBus* ports = nullptr;
     if (options.sim || options.simHid) {
-        // The simulated chip is laid out by the same description file the program loads.
-        std::string why;
-        auto chip = sim::MakeBenchChip(benchDir_, options.simChip.toStdString(), &why);
-        if (!why.empty())
-            simNote_ = QString::fromStdString("simulated chip is plain memory: " + why);
         const QString demo = dir.filled && !options.dir.isEmpty()
                                  ? sim::ProvideDemoStepTables(benchDir_)
                                  : QString();
         if (!demo.isEmpty()) qInfo().noquote() << "dmmbench:" << demo;
-        // The simulators live on the bench's own time; the program reads the clock that
-        // makes them answer.
-        auto& benchClock = static_cast<sim::SimBenchClock&>(*clock_);
-        simBench_ = std::make_unique<sim::SimBench>(
-            benchClock.bench(), std::move(chip),
-            options.simHid ? sim::SimBench::Personality::Hid : sim::SimBench::Personality::Bulk);
-        simBench_->UseRealisticLatency();
-        std::string error;
-        if (!sim::ApplySimOptions(*simBench_, options.simExtras, error))
-            simNote_ = QString::fromStdString(error);
-        bus = &simBench_->bus();
-        ports = &simBench_->parallelPort();
-        simInstruments_ =
-            std::make_unique<sim::SimInstruments>(benchClock.bench(), &simBench_->board());
-        if (!simInstruments_->ok())
-            simNote_ =
-                QString::fromStdString("no simulated instruments: " + simInstruments_->error());
-        simInstruments_->ScheduleFaults(options.simExtras.timedFaults);
-        sim::RunOnClock(*simInstruments_, benchClock);
+        sim::SimulatedBenchRequest request;
+        request.benchDir = benchDir_;
+        request.chipName = options.simChip.toStdString();
+        request.hid = options.simHid;
+        request.extras = options.simExtras;
+        std::vector<std::string> notes;
+        sim_ = std::make_unique<sim::SimulatedBench>(static_cast<sim::SimBenchClock&>(*clock_),
+                                                     request, notes);
+        for (const std::string& note : notes) {
+            const QString text = QString::fromStdString(note);
+            qWarning().noquote() << "dmmbench:" << text;
+            simNote_ += (simNote_.isEmpty() ? QString() : QStringLiteral("; ")) + text;
+        }
+        bus = &sim_->bench().bus();
+        ports = &sim_->bench().parallelPort();
     } else {
         systemBus_ = std::make_unique<platform::SystemBoardBus>();
         bus = systemBus_.get();
@@ -68,8 +55,8 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     }
     // The setup dialog lists the ports again whenever it opens.
     SerialChannel& serial = bench_->core().serial();
-    if (simInstruments_) {
-        serial.SetPortSource([sim = simInstruments_.get()] {
+    if (sim_) {
+        serial.SetPortSource([sim = &sim_->instruments()] {
             return SerialChannel::PortListing{sim->Ports(), sim->Choices()};
         });
         serial.Rescan();
@@ -92,9 +79,16 @@ BenchSession::BenchSession(const BenchOptions& options, const QString& executabl
     thread_ = std::make_unique<BenchThread>(*bench_);
 }
 
+sim::SimBench* BenchSession::simBench() {
+    return sim_ ? &sim_->bench() : nullptr;
+}
+
+sim::SimInstruments* BenchSession::simInstruments() {
+    return sim_ ? &sim_->instruments() : nullptr;
+}
+
 BenchSession::~BenchSession() {
     thread_->Stop();
-    if (simInstruments_) sim::StopRunningOnClock(*simInstruments_, *clock_);
 }
 
 void BenchSession::Start() {

@@ -16,6 +16,7 @@
 namespace dmm::sim {
 class SimBench;
 class SimInstruments;
+class SimulatedBench;
 }  // namespace dmm::sim
 
 namespace dmm::gui {
@@ -44,11 +45,12 @@ class BenchSession {
     GuiUiHooks& hooks() { return hooks_; }
     const QString& benchDir() const { return benchDir_; }
     const QString& error() const { return error_; }
-    // Why the simulated chip is a plain memory instead of the chip asked for (empty when
-    // it is not).
+    // What of the simulated bench did not come out as asked (the chip laid out as plain
+    // memory, no instruments, ...); empty when all did.
     const QString& simNote() const { return simNote_; }
-    sim::SimBench* simBench() { return simBench_.get(); }
-    sim::SimInstruments* simInstruments() { return simInstruments_.get(); }
+    // The simulated board and instruments; null without --sim.
+    sim::SimBench* simBench();
+    sim::SimInstruments* simInstruments();
 
     // Starts the bench thread; on the simulated bench the instruments are identified at
     // their simulated ports, as a bench that was set up before.
@@ -61,8 +63,7 @@ class BenchSession {
     QString simNote_;
     std::unique_ptr<Clock> clock_;
     GuiUiHooks hooks_;
-    std::unique_ptr<sim::SimBench> simBench_;
-    std::unique_ptr<sim::SimInstruments> simInstruments_;
+    std::unique_ptr<sim::SimulatedBench> sim_;
     std::unique_ptr<BoardBus> systemBus_;
     platform::SystemSerialPorts serialPorts_;
     std::unique_ptr<ParallelPortBus> systemPorts_;
