@@ -31,6 +31,7 @@ StepTableWindow::StepTableWindow(Bench& bench, Which which, const QString& capti
     linkState_ = new QLabel(this);
     linkState_->setObjectName("LinkState");
     linkState_->setContentsMargins(4, 2, 4, 2);
+    linkState_->setWordWrap(true);  // a long device name wraps instead of being cut
     linkState_->hide();
     layout->addWidget(linkState_);
     resize(grid_->size());
