@@ -3,6 +3,7 @@
 #include "cli/verb.h"
 #include "core/instruments/chip_port.h"
 #include "core/link/parallel_link.h"
+#include "headless/number_rules.h"
 #include "sim/sim_options.h"
 
 namespace dmm::cli {
@@ -73,6 +74,10 @@ void DefineGlobalOptions(CLI::App& app, GlobalOptions& options, GlobalFlags& fla
     app.add_option("--sim-speed", options.simSpeed,
                    "simulated bench: its clock runs N times faster than real time (1..1000)")
         ->transform(Real({"a clock speed", 1, 1000, false, false, "N"}));
+    app.add_option("--sim-latency", options.simLatencyMs,
+                   "simulated bench: milliseconds each exchange with the board takes (0..1000; "
+                   "by default about 1, as a USB board)")
+        ->transform(Whole(headless::kSimLatencyRule));
     app.add_flag("--sim-noiseless", options.simNoiseless,
                  "simulated bench: converters without noise, the same figures on every run");
     app.add_option("--sim-seed", options.simSeed,

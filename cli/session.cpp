@@ -39,6 +39,7 @@ headless::BenchOptions BenchOptionsOf(const GlobalOptions& options) {
     bench.parityGiven = options.parityGiven;
     bench.com = options.com;
     bench.simSpeed = options.simSpeed;
+    if (options.simLatencyMs >= 0) bench.simLatencyMs = options.simLatencyMs;
     bench.simNoiseless = options.simNoiseless;
     bench.simSeed = options.simSeed;
     bench.simTone = options.simTone;

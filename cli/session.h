@@ -29,6 +29,7 @@ struct GlobalOptions {
     bool trace = false;
     std::string simTone;        // --sim-tone PEAK_V,HZ[,NODE]
     double simSpeed = 1;        // --sim-speed N: the simulated bench's clock N times faster
+    int64_t simLatencyMs = -1;  // --sim-latency MS: each board exchange's time; -1: a USB board's
     std::string simHarmonics;   // --sim-harmonics DBC,DBC,...
     std::string simRx;          // --sim-rx OHMS
     bool simNoiseless = false;  // --sim-noiseless

@@ -249,6 +249,7 @@ TEST(DmmctlNumbers, EveryNumericOptionAndArgumentRefusesWhatIsNoValueBeforeAnyIo
         {{}, "--baud", {"scan"}},
         {{}, "--com", {"scan"}},
         {{}, "--sim-speed", {"scan"}},
+        {{}, "--sim-latency", {"scan"}},
         {{}, "--sim-rx", {"scan"}},
         {{"calset", "apply"}, "slot", {}},
         {{"capture"}, "--points", {}},
