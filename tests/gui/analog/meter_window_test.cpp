@@ -86,7 +86,7 @@ class MeterWindowTest : public QObject {
         StartReading();
         // The 5 s meter is read on tick 50 (each row shows its meter's answer to Select
         // from the start).
-        QTRY_VERIFY_WITH_TIMEOUT(Requests(5) > before[2], 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(Requests(5) > before[2], 15000);
         QTRY_COMPARE(meter_->MUnit[5]->text(), QString("DC mA"));
         QCOMPARE(meter_->MUnit[0]->text(), QString("DC mV"));
         QCOMPARE(meter_->MUnit[1]->text(), QString("AC V"));
