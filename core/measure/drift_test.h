@@ -108,6 +108,7 @@ class DriftTest : public QObject {
     void Changed(const dmm::DriftView& view);
 
   private:
+    static constexpr int64_t kSecondMs = 1000;
     class RunGuard;
 
     bool Running() const { return !stop_.load(); }

@@ -14,7 +14,6 @@
 namespace dmm {
 namespace {
 
-constexpr int64_t kSecondMs = 1000;
 // A mode whose links keep dropping is measured this often at most before the run gives up.
 constexpr int kMostMeasurements = 10;
 
