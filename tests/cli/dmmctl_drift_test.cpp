@@ -45,6 +45,18 @@ std::vector<std::string> DriftRun(const fs::path& dir, std::vector<std::string> 
     return args;
 }
 
+// Three temperatures without the chamber: the plan of the runs compared with an unbroken one.
+const std::vector<std::string> kThreeStepPlan{"--no-chamber", "--count", "3", "--start",
+                                              "25",           "--step",  "5"};
+
+// The unbroken run the broken ones are compared with.
+::testing::AssertionResult RanWhole(const Dmmctl& dmmctl, const fs::path& dir,
+                                    const std::vector<std::string>& plan) {
+    const Outcome done = dmmctl.Run(DriftRun(dir, plan));
+    if (done.exitCode == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "exit " << done.exitCode << ": " << done.err;
+}
+
 }  // namespace
 
 // A run that systemctl stop (SIGTERM) or a closed SSH session (SIGHUP, its output gone)
@@ -117,12 +129,10 @@ TEST(DmmctlDrift, SigtermAndSighupEndTheRunAsCtrlCDoes) {
 // power cut would end it) goes on from its journal and ends with the files of a run that
 // was never broken.
 TEST(DmmctlDrift, ARunKilledMidwayResumesToTheFilesOfAnUnbrokenRun) {
-    const std::vector<std::string> plan{"--no-chamber", "--count", "3", "--start",
-                                        "25",           "--step",  "5"};
+    const std::vector<std::string> plan = kThreeStepPlan;
     const Dmmctl unbroken;
     const fs::path whole = DriftBenchDirectory(unbroken);
-    const Outcome done = unbroken.Run(DriftRun(whole, plan));
-    ASSERT_EQ(done.exitCode, 0) << done.err;
+    ASSERT_TRUE(RanWhole(unbroken, whole, plan));
 
     const Dmmctl crashing;
     const fs::path broken = DriftBenchDirectory(crashing);
@@ -159,12 +169,10 @@ TEST(DmmctlDrift, ARunKilledMidwayResumesToTheFilesOfAnUnbrokenRun) {
 // again and ends with the unbroken run's files; a link that stays away ends the run
 // resumable, and the resume finishes it.
 TEST(DmmctlDrift, ABoardUnpluggedMidRunIsWaitedForOrEndsTheRunResumable) {
-    const std::vector<std::string> plan{"--no-chamber", "--count", "3", "--start",
-                                        "25",           "--step",  "5"};
+    const std::vector<std::string> plan = kThreeStepPlan;
     const Dmmctl unbroken;
     const fs::path whole = DriftBenchDirectory(unbroken);
-    const Outcome done = unbroken.Run(DriftRun(whole, plan));
-    ASSERT_EQ(done.exitCode, 0) << done.err;
+    ASSERT_TRUE(RanWhole(unbroken, whole, plan));
 
     // The faults' times count from the program's start on the bench clock: at 10 times the
     // pace the run is well under way at 40 s.
