@@ -91,12 +91,13 @@ TEST_F(CalibrationVerbs, RescalThenVoltmeterAndOhmmeter) {
         ASSERT_EQ(r.size(), 1u) << out.str();
         EXPECT_NEAR(r[0] / truth[k], 1.0, 0.001) << names[k];
     }
-    // The simulated meter input stays at its 0.3 V.
+    // The simulated meter input stays at its 0.3 V. The calibration and each reading are
+    // averages of noisy results shown to 0.1 mV: a reading may land on 0.3005 (or 0.2995).
     out.str("");
     ASSERT_TRUE(RunVerb(*session, "volts", {"1V", "--count", "3"})) << err.str();
     const std::vector<double> volts = Numbers("V");
     ASSERT_EQ(volts.size(), 3u) << out.str();
-    for (double v : volts) EXPECT_NEAR(v, 0.3, 0.0005);
+    for (double v : volts) EXPECT_NEAR(v, 0.3, 0.001);
 
     out.str("");
     ASSERT_TRUE(RunVerb(*session, "ohms", {"5K", "--cal", "4700", "--count", "3"})) << err.str();
